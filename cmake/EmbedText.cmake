@@ -1,0 +1,16 @@
+# Writes INPUT into OUTPUT as a C++ raw string literal named SYMBOL
+# (namespace velka), split into chunks that every compiler accepts.
+file(READ ${INPUT} content)
+string(LENGTH "${content}" len)
+set(out "// Generated from ${INPUT}; do not edit.\nnamespace velka {\nextern const char* const ${SYMBOL};\nconst char* const ${SYMBOL} =\n")
+set(pos 0)
+while(pos LESS len)
+  string(SUBSTRING "${content}" ${pos} 8000 chunk)
+  string(APPEND out "R\"velka(${chunk})velka\"\n")
+  math(EXPR pos "${pos} + 8000")
+endwhile()
+if(len EQUAL 0)
+  string(APPEND out "\"\"\n")
+endif()
+string(APPEND out ";\n}\n")
+file(WRITE ${OUTPUT} "${out}")

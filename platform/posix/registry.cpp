@@ -1,0 +1,336 @@
+#include "platform/registry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <sqlite3.h>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace velka {
+
+struct RegKeyNode {
+    sqlite3_int64 id = 0; // row of the key; 0 for a root not yet resolved
+    const char* szRoot = nullptr;
+    bool fRoot = false;
+};
+
+namespace {
+
+RegKeyNode g_rootCurrentUser{0, "HKEY_CURRENT_USER", true};
+RegKeyNode g_rootLocalMachine{0, "HKEY_LOCAL_MACHINE", true};
+RegKeyNode g_rootClassesRoot{0, "HKEY_CLASSES_ROOT", true};
+
+std::recursive_mutex g_mutex;
+sqlite3* g_db = nullptr;
+bool g_fOpenTried = false;
+std::string g_strPath;
+std::string g_strLastError;
+
+const char* c_szSchema =
+    "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE, UNIQUE(parent, name));"
+    "CREATE TABLE IF NOT EXISTS vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " UNIQUE(key, name));";
+
+std::string DefaultPath() { return VelkaConfigDir() + "/settings.db"; }
+
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_p, nullptr); }
+    ~Stmt() { sqlite3_finalize(m_p); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    bool Ok() const { return m_rc == SQLITE_OK && m_p; }
+    sqlite3_stmt* get() { return m_p; }
+    void Bind(int i, sqlite3_int64 v) { sqlite3_bind_int64(m_p, i, v); }
+    void Bind(int i, const std::string& s) {
+        sqlite3_bind_text(m_p, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    void BindBlob(int i, const void* p, int cb) {
+        sqlite3_bind_blob(m_p, i, cb ? p : "", cb, SQLITE_TRANSIENT);
+    }
+    int Step() { return sqlite3_step(m_p); }
+
+private:
+    sqlite3_stmt* m_p = nullptr;
+    int m_rc = SQLITE_ERROR;
+};
+
+bool OpenDatabaseLocked() {
+    if (g_db) return true;
+    if (g_fOpenTried) return false;
+    g_fOpenTried = true;
+    std::string path = g_strPath.empty() ? DefaultPath() : g_strPath;
+    int err = 0;
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    if (!dir.empty() && !EnsureDirectory(dir, &err)) {
+        g_strLastError = std::strerror(err);
+        return false;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                                    SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        g_strLastError = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    // A damaged file must be left as it is: check it before anything writes.
+    {
+        Stmt check(db, "PRAGMA quick_check");
+        rc = check.Ok() ? check.Step() : SQLITE_ERROR;
+        bool fOk = rc == SQLITE_ROW &&
+                   std::strcmp(reinterpret_cast<const char*>(
+                                   sqlite3_column_text(check.get(), 0)), "ok") == 0;
+        if (!fOk) {
+            g_strLastError = rc == SQLITE_ROW ? "database disk image is malformed"
+                                              : sqlite3_errmsg(db);
+            sqlite3_close(db);
+            return false;
+        }
+    }
+    char* szErr = nullptr;
+    if (sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                     &szErr) != SQLITE_OK ||
+        sqlite3_exec(db, c_szSchema, nullptr, nullptr, &szErr) != SQLITE_OK) {
+        g_strLastError = szErr ? szErr : "cannot initialise settings database";
+        sqlite3_free(szErr);
+        sqlite3_close(db);
+        return false;
+    }
+    g_db = db;
+    return true;
+}
+
+// Resolves the row of a root, creating it on first use.
+bool ResolveRoot(RegKeyNode* root) {
+    if (root->id) return true;
+    Stmt ins(g_db, "INSERT OR IGNORE INTO keys(parent, name) VALUES(0, ?)");
+    if (!ins.Ok()) return false;
+    ins.Bind(1, std::string(root->szRoot));
+    ins.Step();
+    Stmt sel(g_db, "SELECT id FROM keys WHERE parent = 0 AND name = ?");
+    if (!sel.Ok()) return false;
+    sel.Bind(1, std::string(root->szRoot));
+    if (sel.Step() != SQLITE_ROW) return false;
+    root->id = sqlite3_column_int64(sel.get(), 0);
+    return true;
+}
+
+bool KeyId(HKEY h, sqlite3_int64* pId) {
+    if (!h) return false;
+    if (h->fRoot && !ResolveRoot(h)) return false;
+    *pId = h->id;
+    return true;
+}
+
+std::vector<std::string> SplitPath(const char16_t* sz) {
+    std::vector<std::string> parts;
+    std::u16string cur;
+    for (const char16_t* p = sz; p && *p; ++p) {
+        if (*p == u'\\' || *p == u'/') {
+            if (!cur.empty()) parts.push_back(ToUtf8(cur));
+            cur.clear();
+        } else {
+            cur += *p;
+        }
+    }
+    if (!cur.empty()) parts.push_back(ToUtf8(cur));
+    return parts;
+}
+
+LONG OpenOrCreate(HKEY hParent, const char16_t* szSubKey, HKEY* phResult, bool fCreate) {
+    if (!phResult) return ERROR_INVALID_DATA;
+    *phResult = nullptr;
+    std::lock_guard lock(g_mutex);
+    if (!OpenDatabaseLocked()) return ERROR_CANTOPEN;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hParent, &id)) return ERROR_INVALID_HANDLE;
+    for (const std::string& part : SplitPath(szSubKey)) {
+        if (fCreate) {
+            Stmt ins(g_db, "INSERT OR IGNORE INTO keys(parent, name) VALUES(?, ?)");
+            if (!ins.Ok()) return ERROR_ACCESS_DENIED;
+            ins.Bind(1, id);
+            ins.Bind(2, part);
+            if (ins.Step() != SQLITE_DONE) return ERROR_ACCESS_DENIED;
+        }
+        Stmt sel(g_db, "SELECT id FROM keys WHERE parent = ? AND name = ?");
+        if (!sel.Ok()) return ERROR_ACCESS_DENIED;
+        sel.Bind(1, id);
+        sel.Bind(2, part);
+        if (sel.Step() != SQLITE_ROW) return ERROR_FILE_NOT_FOUND;
+        id = sqlite3_column_int64(sel.get(), 0);
+    }
+    *phResult = new RegKeyNode{id, nullptr, false};
+    return ERROR_SUCCESS;
+}
+
+std::string ValueName(const char16_t* szName) { return szName ? ToUtf8(szName) : std::string(); }
+
+} // namespace
+
+const HKEY HKEY_CURRENT_USER = &g_rootCurrentUser;
+const HKEY HKEY_LOCAL_MACHINE = &g_rootLocalMachine;
+const HKEY HKEY_CLASSES_ROOT = &g_rootClassesRoot;
+
+void RegSetDatabasePath(const std::string& strPath) {
+    std::lock_guard lock(g_mutex);
+    RegShutdown();
+    g_strPath = strPath;
+}
+
+std::string RegDatabasePath() {
+    std::lock_guard lock(g_mutex);
+    return g_strPath.empty() ? DefaultPath() : g_strPath;
+}
+
+std::string RegLastOpenError() {
+    std::lock_guard lock(g_mutex);
+    return g_strLastError;
+}
+
+void RegShutdown() {
+    std::lock_guard lock(g_mutex);
+    if (g_db) sqlite3_close(g_db);
+    g_db = nullptr;
+    g_fOpenTried = false;
+    g_rootCurrentUser.id = g_rootLocalMachine.id = g_rootClassesRoot.id = 0;
+}
+
+LONG RegCreateKeyEx(HKEY hParent, const char16_t* szSubKey, HKEY* phResult) {
+    return OpenOrCreate(hParent, szSubKey, phResult, true);
+}
+
+LONG RegOpenKeyEx(HKEY hParent, const char16_t* szSubKey, HKEY* phResult) {
+    return OpenOrCreate(hParent, szSubKey, phResult, false);
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    if (!hKey) return ERROR_INVALID_HANDLE;
+    if (!hKey->fRoot) delete hKey;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueEx(HKEY hKey, const char16_t* szName, DWORD* pdwType, BYTE* pData,
+                     DWORD* pcbData) {
+    std::lock_guard lock(g_mutex);
+    if (!g_db) return ERROR_INVALID_HANDLE;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hKey, &id)) return ERROR_INVALID_HANDLE;
+    Stmt sel(g_db, "SELECT type, data FROM vals WHERE key = ? AND name = ?");
+    if (!sel.Ok()) return ERROR_ACCESS_DENIED;
+    sel.Bind(1, id);
+    sel.Bind(2, ValueName(szName));
+    if (sel.Step() != SQLITE_ROW) return ERROR_FILE_NOT_FOUND;
+    DWORD dwType = static_cast<DWORD>(sqlite3_column_int64(sel.get(), 0));
+    const void* p = sqlite3_column_blob(sel.get(), 1);
+    DWORD cb = static_cast<DWORD>(sqlite3_column_bytes(sel.get(), 1));
+    if (pdwType) *pdwType = dwType;
+    if (!pcbData) return pData ? ERROR_INVALID_DATA : ERROR_SUCCESS;
+    if (pData) {
+        if (*pcbData < cb) {
+            *pcbData = cb;
+            return ERROR_MORE_DATA;
+        }
+        if (cb) std::memcpy(pData, p, cb);
+    }
+    *pcbData = cb;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueEx(HKEY hKey, const char16_t* szName, DWORD dwType, const BYTE* pData,
+                   DWORD cbData) {
+    std::lock_guard lock(g_mutex);
+    if (!g_db) return ERROR_INVALID_HANDLE;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hKey, &id)) return ERROR_INVALID_HANDLE;
+    Stmt up(g_db, "INSERT INTO vals(key, name, type, data) VALUES(?, ?, ?, ?)"
+                  " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type,"
+                  " data = excluded.data");
+    if (!up.Ok()) return ERROR_ACCESS_DENIED;
+    up.Bind(1, id);
+    up.Bind(2, ValueName(szName));
+    up.Bind(3, static_cast<sqlite3_int64>(dwType));
+    up.BindBlob(4, pData, pData ? static_cast<int>(cbData) : 0);
+    return up.Step() == SQLITE_DONE ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG RegDeleteValue(HKEY hKey, const char16_t* szName) {
+    std::lock_guard lock(g_mutex);
+    if (!g_db) return ERROR_INVALID_HANDLE;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hKey, &id)) return ERROR_INVALID_HANDLE;
+    Stmt del(g_db, "DELETE FROM vals WHERE key = ? AND name = ?");
+    if (!del.Ok()) return ERROR_ACCESS_DENIED;
+    del.Bind(1, id);
+    del.Bind(2, ValueName(szName));
+    if (del.Step() != SQLITE_DONE) return ERROR_ACCESS_DENIED;
+    return sqlite3_changes(g_db) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegEnumValue(HKEY hKey, DWORD dwIndex, char16_t* szName, DWORD* pcchName, DWORD* pdwType) {
+    std::lock_guard lock(g_mutex);
+    if (!g_db) return ERROR_INVALID_HANDLE;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hKey, &id) || !pcchName) return ERROR_INVALID_HANDLE;
+    Stmt sel(g_db, "SELECT name, type FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
+    if (!sel.Ok()) return ERROR_ACCESS_DENIED;
+    sel.Bind(1, id);
+    sel.Bind(2, static_cast<sqlite3_int64>(dwIndex));
+    if (sel.Step() != SQLITE_ROW) return ERROR_NO_MORE_ITEMS;
+    std::u16string name = FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(sel.get(), 0)));
+    if (pdwType) *pdwType = static_cast<DWORD>(sqlite3_column_int64(sel.get(), 1));
+    if (name.size() + 1 > *pcchName) {
+        *pcchName = static_cast<DWORD>(name.size());
+        return ERROR_MORE_DATA;
+    }
+    CopyToBuffer(szName, *pcchName, name);
+    *pcchName = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKey(HKEY hParent, const char16_t* szSubKey) {
+    HKEY h = nullptr;
+    LONG rc = RegOpenKeyEx(hParent, szSubKey, &h);
+    if (rc != ERROR_SUCCESS) return rc;
+    std::lock_guard lock(g_mutex);
+    sqlite3_int64 id = h->id;
+    RegCloseKey(h);
+    {
+        Stmt sub(g_db, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
+        if (!sub.Ok()) return ERROR_ACCESS_DENIED;
+        sub.Bind(1, id);
+        if (sub.Step() == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+    }
+    Stmt delVals(g_db, "DELETE FROM vals WHERE key = ?");
+    Stmt delKey(g_db, "DELETE FROM keys WHERE id = ?");
+    if (!delVals.Ok() || !delKey.Ok()) return ERROR_ACCESS_DENIED;
+    delVals.Bind(1, id);
+    delKey.Bind(1, id);
+    if (delVals.Step() != SQLITE_DONE || delKey.Step() != SQLITE_DONE) return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKey(HKEY hKey, DWORD dwIndex, char16_t* szName, DWORD cchName) {
+    std::lock_guard lock(g_mutex);
+    if (!g_db) return ERROR_INVALID_HANDLE;
+    sqlite3_int64 id = 0;
+    if (!KeyId(hKey, &id)) return ERROR_INVALID_HANDLE;
+    Stmt sel(g_db, "SELECT name FROM keys WHERE parent = ? ORDER BY id LIMIT 1 OFFSET ?");
+    if (!sel.Ok()) return ERROR_ACCESS_DENIED;
+    sel.Bind(1, id);
+    sel.Bind(2, static_cast<sqlite3_int64>(dwIndex));
+    if (sel.Step() != SQLITE_ROW) return ERROR_NO_MORE_ITEMS;
+    std::u16string name = FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(sel.get(), 0)));
+    if (name.size() + 1 > cchName) return ERROR_MORE_DATA;
+    CopyToBuffer(szName, cchName, name);
+    return ERROR_SUCCESS;
+}
+
+} // namespace velka

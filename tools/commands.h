@@ -1,0 +1,31 @@
+// velkatool's subcommands: each has a name, a one-line summary, its usage
+// and a function that runs it with the remaining arguments.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace velka::tool {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char* szName;
+    const char* szSummary;
+    const char* szUsage;
+    int (*pfnRun)(const Args& args);
+};
+
+// Every subcommand, in the order --help lists them.
+const std::vector<Command>& Commands();
+
+// Exit codes: 0 success, 1 the work failed, 2 bad usage.
+constexpr int c_nExitOk = 0;
+constexpr int c_nExitFailed = 1;
+constexpr int c_nExitUsage = 2;
+
+// Prints "velkatool <name>: <message>" to stderr and returns c_nExitUsage.
+int UsageError(const char* szCommand, const std::string& strMessage);
+
+int RunSettings(const Args& args);
+
+} // namespace velka::tool
