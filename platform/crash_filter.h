@@ -21,6 +21,8 @@ enum CrashContext {
 struct CCrashFilterConfig {
     std::string strLogPath;      // the crash log; empty: no log
     std::u16string strCaption;   // caption of the error box
+    // Box texts: a format whose %s takes the report, or a sentence the
+    // report follows on a new line.
     std::u16string strDefaultText; // string 2008
     std::u16string strWndProcText; // string 2010
     // A program started as "<program> --crash-report <caption> <text>" to

@@ -36,8 +36,6 @@ constexpr UINT c_cPages = 4;
 
 // Text of a menu item: string 100000 + command id.
 constexpr UINT c_uMenuTextBase = 100000;
-// Titles of the five drop-down menus: strings 100001 to 100005.
-constexpr UINT c_uMenuTitleBase = 100001;
 
 struct CMenuItem {
     UINT uId = 0;          // 0: separator

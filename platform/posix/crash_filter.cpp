@@ -298,14 +298,23 @@ void CrashHandler(int nSignal, siginfo_t* psi, void* pvContext) {
 
     static char s_szBox[4096];
     CBuf box{s_szBox, sizeof s_szBox};
-    if (cc == ccWndProc) {
-        box.Put(g_szWndProcText);
-        box.Put('\n');
-    } else if (cc == ccDefault) {
-        box.Put(g_szDefaultText);
-        box.Put('\n');
+    if (cc == ccMain) {
+        box.Put(s_szReport);
+    } else {
+        // The box text is a format with one %s for the report, or a
+        // sentence the report follows on the next line.
+        const char* szFormat = cc == ccWndProc ? g_szWndProcText : g_szDefaultText;
+        const char* szSlot = std::strstr(szFormat, "%s");
+        if (szSlot) {
+            for (const char* p = szFormat; p < szSlot; ++p) box.Put(*p);
+            box.Put(s_szReport);
+            box.Put(szSlot + 2);
+        } else {
+            box.Put(szFormat);
+            box.Put('\n');
+            box.Put(s_szReport);
+        }
     }
-    box.Put(s_szReport);
     ShowReport(s_szBox);
 
     if (cc == ccMain) ::_exit(255); // the entry point returns -1
