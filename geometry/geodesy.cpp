@@ -54,9 +54,11 @@ float Course(float lon1, float lat1, float lon2, float lat2) {
     if (std::fabs(lon1 - lon2) < 1e-6f && std::fabs(lat1 - lat2) < 1e-6f) return 0;
     if (std::fabs(lat1 - 90) < 1e-5f) return 180; // every course from the north pole is south
     if (std::fabs(lat1 + 90) < 1e-5f) return 0;
-    const double phi1 = static_cast<double>(lat1 * c_fDegToRad);
-    const double phi2 = static_cast<double>(lat2 * c_fDegToRad);
-    const double delta = static_cast<double>(lon2 * c_fDegToRad) - static_cast<double>(lon1 * c_fDegToRad);
+    // Radians in double: a float angle would blur courses over short legs.
+    const double k = static_cast<double>(c_fDegToRad);
+    const double phi1 = lat1 * k;
+    const double phi2 = lat2 * k;
+    const double delta = (static_cast<double>(lon2) - lon1) * k;
     const double c2 = std::cos(phi2);
     double course = std::atan2(std::sin(delta) * c2,
                                std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * c2 * std::cos(delta)) *
