@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -87,7 +88,7 @@ void LoadUnitLabels() {
     for (std::size_t i = 0; i < c_cLabels; ++i) g_labels.aUnit[i] = LoadCut(c_aLabelIds[i], c_cchLabel);
     for (int i = 0; i < c_cCompassPoints; ++i)
         g_labels.aCompass[i] = LoadCut(idsCompassFirst + static_cast<UINT>(i), c_cchCompassPoint);
-    g_labels.strCelsius = u"°C";
+    g_labels.strCelsius = LoadCut(IDS_UNIT_CELSIUS, c_cchLabel);
     g_labels.fLoaded = true;
 }
 
