@@ -108,11 +108,25 @@ std::uint32_t fast_sqrt(std::uint32_t n) {
     return root;
 }
 
+namespace {
+
+// The tables cover [-2 pi, 2 pi]; beyond, the library function answers.
+bool InTableRange(float _f) {
+    const bool fIn = -2 * c_PI <= _f && _f <= 2 * c_PI;
+    VELKA_ASSERT(-2 * c_PI <= _f && _f <= 2 * c_PI);
+    return fIn;
+}
+
+// A table index from a fraction of a quarter turn in [0, 1].
+int SinIndex(float q) {
+    const int index = fast_floor(q * 90 + 0.5f);
+    return index < 0 ? 0 : index > c_cSinSize ? c_cSinSize : index;
+}
+
+} // namespace
+
 float fast_sin(float _f) {
-    if (!(-2 * c_PI <= _f && _f <= 2 * c_PI)) {
-        VELKA_ASSERT(-2 * c_PI <= _f && _f <= 2 * c_PI);
-        return std::sin(_f);
-    }
+    if (!InTableRange(_f)) return std::sin(_f);
     float q = std::fabs(_f) / (c_PI / 2);
     float sign = 1;
     if (q > 2) {
@@ -120,9 +134,7 @@ float fast_sin(float _f) {
         q = 4 - q;
     }
     if (q > 1) q = 2 - q;
-    int index = fast_floor(q * 90 + 0.5f);
-    if (index > c_cSinSize) index = c_cSinSize;
-    float ret = sign * g_SinTable[index];
+    float ret = sign * g_SinTable[SinIndex(q)];
     if (_f < 0) ret = -ret;
 #ifndef NDEBUG
     const float r2 = std::sin(_f);
@@ -132,17 +144,11 @@ float fast_sin(float _f) {
 }
 
 float fast_cos(float _f) {
-    if (!(-2 * c_PI <= _f && _f <= 2 * c_PI)) {
-        VELKA_ASSERT(-2 * c_PI <= _f && _f <= 2 * c_PI);
-        return std::cos(_f);
-    }
+    if (!InTableRange(_f)) return std::cos(_f);
     float q = std::fabs(_f) / (c_PI / 2);
     if (q > 2) q = 4 - q;
     const float sign = q > 1 ? -1.0f : 1.0f;
-    int index = fast_floor((1 - (q > 1 ? 2 - q : q)) * 90 + 0.5f);
-    if (index > c_cSinSize) index = c_cSinSize;
-    if (index < 0) index = 0;
-    const float ret = sign * g_SinTable[index];
+    const float ret = sign * g_SinTable[SinIndex(1 - (q > 1 ? 2 - q : q))];
 #ifndef NDEBUG
     const float r2 = std::cos(_f);
     VELKA_ASSERT(std::fabs(r2 - ret) < 0.01);
