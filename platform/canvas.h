@@ -103,6 +103,10 @@ public:
     virtual void SetBkMode(int nMode) = 0;
     // Restricts drawing to a rectangle; an empty RECT{} removes the clip.
     virtual void SetClipRect(const RECT& rc) = 0;
+    // Antialiased lines, fills and ellipses (off by default, as in GDI).
+    virtual void SetAntialias(bool /*fOn*/) {}
+    // Where pattern and hatch brushes are anchored (the canvas origin by default).
+    virtual void SetBrushOrigin(int /*x*/, int /*y*/) {}
 
     virtual void MoveTo(int x, int y) = 0;
     virtual void LineTo(int x, int y) = 0;

@@ -80,7 +80,7 @@ bool CQtCanvas::Begin() {
     if (!m_pPainter) {
         if (m_image.isNull()) return false;
         m_pPainter = std::make_unique<QPainter>(&m_image);
-        m_pPainter->setRenderHint(QPainter::Antialiasing, false);
+        m_pPainter->setRenderHint(QPainter::Antialiasing, m_fAntialias);
         m_pPainter->setRenderHint(QPainter::TextAntialiasing, true);
     }
     return m_pPainter->isActive();
@@ -160,7 +160,12 @@ QBrush CQtCanvas::MakeBrush(const CBrushDesc& brush) const {
 
 void CQtCanvas::ApplyBrush(const CBrushDesc& brush) {
     m_pPainter->setBrush(MakeBrush(brush));
-    m_pPainter->setBrushOrigin(0, 0);
+    m_pPainter->setBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
+}
+
+void CQtCanvas::SetAntialias(bool fOn) {
+    m_fAntialias = fOn;
+    if (m_pPainter) m_pPainter->setRenderHint(QPainter::Antialiasing, fOn);
 }
 
 void CQtCanvas::MoveTo(int x, int y) { m_ptCurrent = {x, y}; }
@@ -207,7 +212,7 @@ void CQtCanvas::Ellipse(const RECT& rc) {
 
 void CQtCanvas::FillRect(const RECT& rc, const CBrushDesc& brush) {
     if (!Begin() || rc.right <= rc.left || rc.bottom <= rc.top || brush.nKind == bkNull) return;
-    m_pPainter->setBrushOrigin(0, 0);
+    m_pPainter->setBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
     m_pPainter->fillRect(ToQRect(rc), MakeBrush(brush));
 }
 

@@ -35,6 +35,8 @@ public:
     void SetBkColor(COLORREF cr) override { m_crBack = cr; }
     void SetBkMode(int nMode) override { m_nBkMode = nMode; }
     void SetClipRect(const RECT& rc) override;
+    void SetAntialias(bool fOn) override;
+    void SetBrushOrigin(int x, int y) override { m_ptBrushOrigin = {x, y}; }
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
     void Polyline(const POINT* pPoints, int cPoints) override;
@@ -68,6 +70,8 @@ private:
     COLORREF m_crBack = 0xFFFFFF;
     int m_nBkMode = OPAQUE;
     POINT m_ptCurrent{};
+    POINT m_ptBrushOrigin{};
+    bool m_fAntialias = false;
 };
 
 // COLORREF to QColor and back.

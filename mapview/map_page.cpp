@@ -1,0 +1,696 @@
+#include "mapview/map_page.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+
+#include "gauges/units.h"
+#include "geometry/fast_math.h"
+#include "mapdata/map_parser.h"
+#include "platform/clock.h"
+#include "platform/debug.h"
+#include "platform/text.h"
+#include "platform/ui_host.h"
+#include "shell/main_window.h"
+#include "shell/resources.h"
+#include "shell/screen.h"
+#include "shell/settings.h"
+#include "shell/subsystem_hooks.h"
+
+namespace velka {
+
+CMapParser* g_pMapParser = nullptr;
+CFrameStats g_FrameStats;
+DWORD g_msMapOpen = 0;
+
+namespace {
+
+CMapPage* g_pMapPage = nullptr;
+
+constexpr UINT c_idsMapPageTitle = 2200;
+constexpr UINT c_idsAskDefaultGauges = 2143;
+constexpr DWORD c_msSelection = 15000;
+constexpr DWORD c_msPump = 20;
+
+// Map page commands.
+constexpr UINT ID_MAP_REFRESH = 40004;
+constexpr UINT ID_MAP_PAN_LEFT = 40005;
+constexpr UINT ID_MAP_PAN_RIGHT = 40006;
+constexpr UINT ID_MAP_PAN_UP = 40007;
+constexpr UINT ID_MAP_PAN_DOWN = 40008;
+constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
+constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
+
+// Default map gauges for portrait and landscape windows.
+constexpr const char16_t* c_aszPortraitGauges[8] = {u"speed", u"pointer", u"eta", u"tripodometer",
+                                                    u"azimuth", u"", u"", u""};
+constexpr const char16_t* c_aszLandscapeGauges[8] = {u"speed", u"pointer", u"eta", u"tripodometer",
+                                                     u"sunrise", u"sunset", u"time", u""};
+
+void DebugOut(const char* sz) { DebugOutput(sz); }
+
+int Round(double d) { return fast_floor_d(d + 0.5); }
+
+} // namespace
+
+CMapLayers& MapLayers() {
+    static CMapLayers s_layers;
+    return s_layers;
+}
+
+CMapPage* MapPage() { return g_pMapPage; }
+
+// ---------------------------------------------------------------- paint context
+
+CMapPaintContext::CMapPaintContext(CMapPage& page, ICanvas& dc) : m_page(page), m_dc(dc) {
+    m_dwLastPump = GetTickCount();
+}
+
+const CMapPosition& CMapPaintContext::Position() const { return m_page.m_pos; }
+unsigned CMapPaintContext::ScaleIndex() const { return Position().ScaleIndex(); }
+int CMapPaintContext::ScaleCode() const { return Position().LevelForDrawing(); }
+POINT CMapPaintContext::MapToScreen(const CMapPoint& pt) const { return Position().MapToScreen(pt); }
+void CMapPaintContext::MapToScreen(const CMapPoint* p, POINT* s, std::size_t c) const {
+    Position().MapToScreen(p, s, c);
+}
+SIZE CMapPaintContext::ScreenExtent(const CMapRect& rc) const { return Position().ScreenExtent(rc); }
+int CMapPaintContext::ScreenFactor() const { return ScreenFactorX(); }
+
+void CMapPaintContext::Restart() {
+    m_rcVisible = Position().VisibleRect();
+    m_fRestart = false;
+    m_fStop = false;
+}
+
+bool CMapPaintContext::PumpMessages() {
+    if (!IsInterrupted()) {
+        const DWORD now = GetTickCount();
+        if (now - m_dwLastPump >= c_msPump) {
+            m_dwLastPump = now;
+            if (MapLayers().fnPumpMessages) MapLayers().fnPumpMessages();
+        }
+    }
+    return IsInterrupted();
+}
+
+void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) {
+    CPenDesc nullPen{PS_NULL, 0, 0};
+    m_dc.SelectPen(nullPen);
+    m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
+    m_dc.Polygon(pPoints, cPoints);
+    m_page.CountObject(rkPolygon);
+}
+
+bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) {
+    const CMapStyles& s = MapStyles();
+    const CPenDesc* p1 = s.PolylinePen1(wType);
+    if (!p1) return false;
+    m_dc.SelectPen(*p1);
+    m_dc.Polyline(pPoints, cPoints);
+    if (const CPenDesc* p2 = s.PolylinePen2(wType)) {
+        m_dc.SelectPen(*p2);
+        m_dc.Polyline(pPoints, cPoints);
+    }
+    m_page.CountObject(rkPolyline);
+    return true;
+}
+
+void CMapPaintContext::DrawDirectionArrows(const POINT* pPoints, int cPoints) {
+    // A small arrowhead in the middle of every segment long enough for it.
+    const int f = ScreenFactorX();
+    CPenDesc pen{PS_SOLID, 1, RGB(80, 80, 80)};
+    CBrushDesc brush;
+    brush.crColor = RGB(80, 80, 80);
+    m_dc.SelectPen(pen);
+    m_dc.SelectBrush(brush);
+    for (int i = 0; i + 1 < cPoints; ++i) {
+        const int dx = pPoints[i + 1].x - pPoints[i].x, dy = pPoints[i + 1].y - pPoints[i].y;
+        const double len = std::sqrt(double(dx) * dx + double(dy) * dy);
+        if (len < 40.0 * f) continue;
+        const double ux = dx / len, uy = dy / len;
+        const double mx = pPoints[i].x + dx / 2.0, my = pPoints[i].y + dy / 2.0;
+        const double a = 4.0 * f, b = 3.0 * f;
+        const POINT tri[3] = {{Round(mx + ux * a), Round(my + uy * a)},
+                              {Round(mx - ux * a - uy * b), Round(my - uy * a + ux * b)},
+                              {Round(mx - ux * a + uy * b), Round(my - uy * a - ux * b)}};
+        m_dc.Polygon(tri, 3);
+    }
+}
+
+UINT CMapPaintContext::PointIcon(WORD wType) { return MapStyles().PointIcon(wType); }
+const CLabelStyle* CMapPaintContext::PointLabelStyle(WORD wType) { return MapStyles().PointLabelStyle(wType); }
+const CLabelStyle* CMapPaintContext::LineLabelStyle(WORD wType) { return MapStyles().PolylineLabelStyle(wType); }
+const CLabelStyle* CMapPaintContext::AreaLabelStyle(WORD wType) { return MapStyles().PolygonLabelStyle(wType); }
+void CMapPaintContext::DrawMessage(const std::u16string& strText) { m_page.DrawMessageText(strText); }
+
+// ---------------------------------------------------------------- the page
+
+CMapPage::CMapPage() { g_pMapPage = this; }
+
+CMapPage::~CMapPage() {
+    if (g_pMapPage == this) g_pMapPage = nullptr;
+    if (g_pMapParser == m_pMap.get()) g_pMapParser = nullptr;
+}
+
+UINT CMapPage::GetTitle() const { return c_idsMapPageTitle; }
+
+void CMapPage::Init() {
+    MapStyles().CreateBuiltIn();
+    MapStyles().LoadSkin(false);
+    m_fAntialias = ReadSettingBool(u"MapAntialias", true);
+    m_pos.InitFromSettings();
+    ReadGaugeSlots();
+    if (g_hWnd) m_sizeClient = g_hWnd->ClientSize();
+    UpdateScreen();
+}
+
+void CMapPage::Done() {
+    StopRendering();
+    CloseMap();
+    m_pRender.reset();
+    m_pFinished.reset();
+    m_fHaveFrame = false;
+}
+
+void CMapPage::ReadGaugeSlots() {
+    const bool fPortrait = m_sizeClient.cx < m_sizeClient.cy;
+    for (int i = 0; i < 8; ++i) {
+        const std::u16string strName = FormatW(u"MapGauge_%d", i);
+        m_astrGaugeKeys[static_cast<std::size_t>(i)] = ReadSettingString(
+            strName.c_str(), 32, fPortrait ? c_aszPortraitGauges[i] : c_aszLandscapeGauges[i]);
+    }
+}
+
+void CMapPage::RestoreDefaultGauges() {
+    const bool fPortrait = m_sizeClient.cx < m_sizeClient.cy;
+    for (int i = 0; i < 8; ++i) {
+        const char16_t* sz = fPortrait ? c_aszPortraitGauges[i] : c_aszLandscapeGauges[i];
+        m_astrGaugeKeys[static_cast<std::size_t>(i)] = sz;
+        WriteSettingString(FormatW(u"MapGauge_%d", i).c_str(), sz);
+    }
+}
+
+RECT CMapPage::MapArea() const {
+    RECT rc{0, 0, m_sizeClient.cx, m_sizeClient.cy};
+    if (ReadSettingBool(u"ShowMapGauges", true)) {
+        if (m_sizeClient.cx >= m_sizeClient.cy)
+            rc.right = std::max<LONG>(0, rc.right - ScaleX(80));
+        else
+            rc.bottom = std::max<LONG>(0, rc.bottom - ScaleY(33));
+    }
+    return rc;
+}
+
+std::vector<RECT> CMapPage::GaugeCells() const {
+    std::vector<RECT> cells;
+    if (!ReadSettingBool(u"ShowMapGauges", true)) return cells;
+    const int cx = m_sizeClient.cx, cy = m_sizeClient.cy;
+    if (cx >= cy) {
+        const int n = std::min(8, cy / ScaleY(33));
+        for (int j = 0; j < n; ++j)
+            cells.push_back({cx - ScaleX(80), cy * j / n, cx, cy * (j + 1) / n});
+    } else {
+        const int n = std::min(8, cx / ScaleX(80));
+        for (int i = 0; i < n; ++i)
+            cells.push_back({(cx - 1) * i / n, cy - ScaleY(33), (cx - 1) * (i + 1) / n, cy});
+    }
+    return cells;
+}
+
+void CMapPage::UpdateScreen() {
+    m_pos.SetScreen(m_sizeClient.cx, m_sizeClient.cy, MapArea(), ReadSettingBool(u"RotateMap", false));
+}
+
+void CMapPage::RedrawNow() {
+    if (g_hWnd) g_hWnd->RedrawNow();
+}
+
+void CMapPage::CountObject(int nKind) {
+    if (nKind == rkPolygon) ++g_FrameStats.cPolygons;
+    else if (nKind == rkPolyline) ++g_FrameStats.cPolylines;
+    else ++g_FrameStats.cPoints;
+}
+
+bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
+    m_selection.Clear();
+    CloseMap();
+    VELKA_ASSERT(g_pMapParser == NULL);
+    const DWORD dwStart = GetTickCount();
+    // Atlases open through the same probing: their index is a registered format.
+    (void)fAtlas;
+    std::unique_ptr<CMapParser> p = OpenMap(strPath, true, c_dwOpenAll);
+    if (!p) {
+        WriteSettingString(u"MapFileName", u"");
+        if (g_hWnd) g_hWnd->UpdateMenu();
+        return false;
+    }
+    m_pMap = std::move(p);
+    g_pMapParser = m_pMap.get();
+    g_msMapOpen = GetTickCount() - dwStart;
+    WriteSettingString(u"MapFileName", strPath.c_str());
+    WriteSettingBool(u"MapIsAtlas", fAtlas);
+    if (g_hWnd) {
+        g_hWnd->UpdateMenu();
+        for (UINT i = 0; i < 4; ++i) g_hWnd->Page(i).OnMapChanged();
+    } else {
+        OnMapChanged();
+    }
+    return true;
+}
+
+void CMapPage::CloseMap() {
+    if (!m_pMap) return;
+    if (IsRendering()) StopRendering();
+    g_pMapParser = nullptr;
+    m_pMap.reset();
+    if (g_hWnd) g_hWnd->UpdateMenu();
+}
+
+void CMapPage::OnMapChanged() {
+    if (!g_pMapParser) return;
+    const CMapRect& rc = g_pMapParser->Bounds();
+    if (!rc.IsInverted() && !rc.Contains(m_pos.Center())) m_pos.SetCenter(rc.CenterX(), rc.CenterY());
+}
+
+void CMapPage::OnSettingsChanged() {
+    m_fAntialias = ReadSettingBool(u"MapAntialias", true);
+    UpdateScreen();
+    RefreshMap(true);
+}
+
+void CMapPage::OnUnitsChanged() {
+    m_pos.SetScale(m_pos.ScaleIndex());
+    RefreshMap(true);
+}
+
+void CMapPage::OnSize(int cx, int cy) {
+    m_sizeClient = {cx, cy};
+    UpdateScreen();
+    if (m_sizeBitmaps.cx != cx || m_sizeBitmaps.cy != cy) RefreshMap(true);
+}
+
+void CMapPage::StopRendering() {
+    if (m_pContext) m_pContext->m_fStop = true;
+}
+
+bool CMapPage::CreateBitmaps() {
+    m_pRender.reset();
+    m_pFinished.reset();
+    m_fHaveFrame = false;
+    const int cx = std::max<int>(1, m_sizeClient.cx), cy = std::max<int>(1, m_sizeClient.cy);
+    if (m_fnCreateBitmap) {
+        m_pRender = m_fnCreateBitmap(cx, cy);
+        m_pFinished = m_fnCreateBitmap(cx, cy);
+    } else if (g_hWnd && g_hWnd->Port()) {
+        m_pRender = g_hWnd->Port()->CreateBitmap(cx, cy);
+        m_pFinished = g_hWnd->Port()->CreateBitmap(cx, cy);
+    }
+    if (!m_pRender || !m_pFinished) {
+        m_pRender.reset();
+        m_pFinished.reset();
+        return false;
+    }
+    m_sizeBitmaps = {m_sizeClient.cx, m_sizeClient.cy};
+    m_pFinished->FillRect({0, 0, cx, cy}, MapStyles().BackgroundBrush());
+    return true;
+}
+
+void CMapPage::RefreshMap(bool fForce) {
+    if (!fForce && m_fHaveFrame && m_pos.CenterX() == m_lFrameX && m_pos.CenterY() == m_lFrameY &&
+        m_pos.PixelCount() == m_nFramePixelCount && m_pos.CurrentArcs() == m_nFrameArcs &&
+        m_pos.Angle() == m_nFrameAngle) {
+        DebugOut("RefreshMap(false) is ignored.\n");
+        return;
+    }
+    if (m_pContext) {
+        DebugOut("RefreshMap() re-entrance.\n");
+        m_pContext->m_fRestart = true;
+        return;
+    }
+    if (!m_pRender || !m_pFinished || m_sizeBitmaps.cx != m_sizeClient.cx || m_sizeBitmaps.cy != m_sizeClient.cy) {
+        if (!CreateBitmaps()) return;
+    }
+    UpdateScreen();
+    VELKA_ASSERT(m_pRender);
+    RenderLoop();
+}
+
+void CMapPage::RenderLoop() {
+    ICanvas& dc = *m_pRender;
+    CMapPaintContext pc(*this, dc);
+    m_pContext = &pc;
+    const RECT rcClient{0, 0, dc.Width(), dc.Height()};
+    for (;;) {
+        if (pc.m_fStop) {
+            DebugOut("Stop drawing.\n");
+            m_pContext = nullptr;
+            return;
+        }
+        ++m_cStartedFrames;
+        UpdateScreen();
+        dc.SetClipRect(RECT{});
+        dc.FillRect(rcClient, MapStyles().BackgroundBrush());
+        pc.Restart();
+        const DWORD dwStart = GetTickCount();
+        g_FrameStats.cPolygons = g_FrameStats.cPolylines = g_FrameStats.cPoints = 0;
+        dc.SetBkMode(TRANSPARENT);
+        dc.SetBkColor(RGB(255, 255, 255));
+        dc.SetAntialias(m_fAntialias);
+        m_labels.SetMeasureCanvas(&dc);
+        m_labels.SetScreenFactors(ScreenFactorX(), ScreenFactorY());
+        m_labels.SetShieldFont(MapStyles().ShieldFont());
+        auto interrupted = [&]() {
+            if (!pc.IsInterrupted()) return false;
+            DebugOut("Re-start drawing...\n");
+            return true;
+        };
+        if (g_pMapParser) {
+            const CMapRect& rcMap = g_pMapParser->Bounds();
+            const POINT org = m_pos.MapToScreen(rcMap.CenterX(), rcMap.CenterY());
+            dc.SetBrushOrigin(org.x, org.y);
+            m_labels.Clear(rcClient.right, rcClient.bottom);
+            g_pMapParser->Draw(pc, m_labels);
+            if (interrupted()) continue;
+        }
+        const CMapLayers& layers = MapLayers();
+        DWORD t0 = GetTickCount();
+        g_FrameStats.msTrack = 0;
+        if (ReadSettingBool(u"ShowTrack", true) && layers.fnDrawTrack) {
+            layers.fnDrawTrack(pc);
+            if (interrupted()) continue;
+            g_FrameStats.msTrack = GetTickCount() - t0;
+        }
+        t0 = GetTickCount();
+        g_FrameStats.msRoutes = 0;
+        if (ReadSettingBool(u"ShowRoutes", true) && layers.fnDrawRoutes) {
+            layers.fnDrawRoutes(pc);
+            if (interrupted()) continue;
+            g_FrameStats.msRoutes = GetTickCount() - t0;
+        }
+        int cIcons = 0;
+        if (g_pMapParser) m_labels.DrawLabels(pc, m_pos.ScaleIndex(), &cIcons);
+        if (interrupted()) continue;
+        g_FrameStats.cPoints += static_cast<unsigned>(cIcons);
+        g_FrameStats.msMap = GetTickCount() - dwStart - g_FrameStats.msTrack - g_FrameStats.msRoutes;
+        g_FrameStats.cFrames.fetch_add(1);
+        t0 = GetTickCount();
+        g_FrameStats.msWaypoints = 0;
+        if (ReadSettingBool(u"ShowWaypoints", true) && layers.fnDrawWaypoints) {
+            m_labels.Clear(rcClient.right, rcClient.bottom);
+            layers.fnDrawWaypoints(pc, m_labels);
+            if (interrupted()) continue;
+            m_labels.DrawWaypointTexts(pc, MapArea().right);
+            if (interrupted()) continue;
+            g_FrameStats.msWaypoints = GetTickCount() - t0;
+        }
+        if (AskHook(SubsystemHooks().fnIsGuidanceActive) && ReadSettingBool(u"ShowBearing", true) &&
+            layers.fnDrawBearing) {
+            layers.fnDrawBearing(pc);
+            if (interrupted()) continue;
+        }
+        if (interrupted()) continue;
+        break;
+    }
+    m_labels.Clear(0, 0);
+    m_labels.SetMeasureCanvas(nullptr);
+    m_pFinished->BitBlt(0, 0, rcClient.right, rcClient.bottom, dc, 0, 0);
+    m_fHaveFrame = true;
+    ++m_cFinishedFrames;
+    m_lFrameX = m_pos.CenterX();
+    m_lFrameY = m_pos.CenterY();
+    m_nFramePixelCount = m_pos.PixelCount();
+    m_nFrameArcs = m_pos.CurrentArcs();
+    m_nFrameAngle = m_pos.Angle();
+    m_uFrameScale = m_pos.ScaleIndex();
+    m_pContext = nullptr;
+    RedrawNow();
+}
+
+void CMapPage::DrawMessage(UINT uId, ...) {
+    va_list args;
+    va_start(args, uId);
+    std::u16string str = FormatWV(LoadStr(uId).c_str(), args);
+    va_end(args);
+    DrawMessageText(str);
+}
+
+void CMapPage::DrawMessageText(const std::u16string& strText) {
+    std::u16string str = strText.substr(0, 519);
+    if (m_pContext && m_pRender && (g_hWnd || m_fnCreateBitmap)) {
+        ICanvas& dc = *m_pRender;
+        CFontDesc font;
+        font.strFace = u"Tahoma";
+        font.nHeight = ScaleY(16);
+        dc.SelectFont(font);
+        dc.SetTextColor(RGB(255, 0, 0));
+        dc.SetBkColor(RGB(255, 255, 255));
+        dc.SetBkMode(OPAQUE);
+        RECT rc{ScaleX(4), ScaleY(40), dc.Width() - ScaleX(4), dc.Height() - ScaleY(40)};
+        dc.DrawText(str, &rc, DT_WORDBREAK);
+        dc.SetBkMode(TRANSPARENT);
+        return;
+    }
+    ShowErrorText(u"%s", str.c_str());
+}
+
+void CMapPage::OnPaint(ICanvas& dc) {
+    const int cx = dc.Width(), cy = dc.Height();
+    if (m_sizeClient.cx != cx || m_sizeClient.cy != cy) {
+        m_sizeClient = {cx, cy};
+        UpdateScreen();
+    }
+    if (m_sizeBitmaps.cx != cx || m_sizeBitmaps.cy != cy) RefreshMap(true);
+    const RECT rcArea = MapArea();
+    const RECT rcClient{0, 0, cx, cy};
+    dc.SetClipRect(RECT{});
+    dc.FillRect(rcClient, MapStyles().BackgroundBrush());
+    if (m_fHaveFrame && m_pFinished) {
+        const POINT o = m_pos.MapToScreen(m_pos.CenterX(), m_pos.CenterY());
+        const POINT f = m_pos.MapToScreen(m_lFrameX, m_lFrameY);
+        const int ox = f.x - o.x, oy = f.y - o.y;
+        const double g = m_nFramePixelCount && m_pos.CurrentArcs()
+                             ? double(m_pos.PixelCount()) * m_nFrameArcs /
+                                   (double(m_nFramePixelCount) * m_pos.CurrentArcs())
+                             : 1.0;
+        if (std::fabs(g - 1.0) >= 0.001) {
+            const POINT a = m_pos.Anchor();
+            const int l = Round(a.x - a.x * g) + ox, t = Round(a.y - a.y * g) + oy;
+            const int r = Round(a.x + (m_sizeBitmaps.cx - a.x) * g) + ox;
+            const int b = Round(a.y + (m_sizeBitmaps.cy - a.y) * g) + oy;
+            dc.StretchBlt(l, t, r - l, b - t, *m_pFinished, 0, 0, m_sizeBitmaps.cx, m_sizeBitmaps.cy);
+        } else {
+            dc.BitBlt(ox, oy, m_sizeBitmaps.cx, m_sizeBitmaps.cy, *m_pFinished, 0, 0);
+        }
+    }
+    dc.SetAntialias(m_fAntialias);
+    const CMapLayers& layers = MapLayers();
+    if (layers.fnDrawEditedRoute) layers.fnDrawEditedRoute(dc, m_pos);
+    if (layers.fnDrawMovingWaypoint) layers.fnDrawMovingWaypoint(dc, m_pos);
+    if (ReadSettingBool(u"ShowHotSpot", false)) DrawHotSpot(dc, m_pos);
+    if (AskHook(SubsystemHooks().fnIsPositioningRunning) && layers.fnCurrentPosition) {
+        CCursorPosition p;
+        if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, ReadSettingBool(u"RotateMap", false));
+    }
+    DrawCompass(dc, rcArea.right - ScaleX(20), ScaleY(20), ScaleX(15), ScaleY(5), -m_pos.Angle());
+    DrawScaleBar(dc, ScaleX(10), rcArea.bottom - ScaleY(15), m_pos, g_UnitOptions.nDistanceUnit);
+    m_selection.Draw(dc, m_pos, rcArea);
+    const std::vector<RECT> cells = GaugeCells();
+    const int n = static_cast<int>(cells.size());
+    for (int i = 0; i < n; ++i) {
+        const int nState = m_fGaugeEdit && i == m_nSelectedGauge ? 2 : (n > 3 && (i & 1) ? 1 : 0);
+        const RECT& rc = cells[static_cast<std::size_t>(i)];
+        const std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(i)];
+        if (layers.fnDrawGaugeCell && !strKey.empty()) {
+            layers.fnDrawGaugeCell(dc, rc, strKey, nState);
+            continue;
+        }
+        // An empty cell.
+        CBrushDesc face;
+        face.crColor = nState == 2 ? RGB(255, 255, 160) : nState == 1 ? RGB(232, 232, 232) : RGB(248, 248, 248);
+        CPenDesc pen{PS_SOLID, 1, RGB(160, 160, 160)};
+        dc.SelectPen(pen);
+        dc.SelectBrush(face);
+        dc.Rectangle(rc);
+    }
+    dc.SetAntialias(false);
+    if (layers.fnDrawGpsStatus) layers.fnDrawGpsStatus(dc, 8, 8);
+}
+
+void CMapPage::ZoomIn() {
+    if (!m_pos.CanZoomIn()) return;
+    m_pos.SetScale(m_pos.ScaleIndex() - 1);
+    RedrawNow();
+    RefreshMap(false);
+    if (g_hWnd) g_hWnd->UpdateMenu();
+}
+
+void CMapPage::ZoomOut() {
+    if (!m_pos.CanZoomOut()) return;
+    m_pos.SetScale(m_pos.ScaleIndex() + 1);
+    RedrawNow();
+    RefreshMap(false);
+    if (g_hWnd) g_hWnd->UpdateMenu();
+}
+
+void CMapPage::OnDown(int x, int y) {
+    m_fDown = true;
+    m_ptPress = m_ptLast = {x, y};
+    m_dwPressTime = GetTickCount();
+}
+
+void CMapPage::OnMove(int x, int y) {
+    if (!m_fDown) return;
+    const int dx = x - m_ptLast.x, dy = y - m_ptLast.y;
+    m_ptLast = {x, y};
+    if (dx || dy) {
+        m_pos.PanByPixels(dx, dy);
+        RedrawNow();
+    }
+    if (g_hWnd && g_hWnd->Port()) {
+        g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+        g_hWnd->Port()->SetTimer(c_uTimerDragRedraw, 20);
+    }
+}
+
+bool CMapPage::IsTap(int x, int y) const {
+    return std::abs(x - m_ptPress.x) <= ScaleX(5) && std::abs(y - m_ptPress.y) <= ScaleY(5) &&
+           GetTickCount() - m_dwPressTime < 200;
+}
+
+void CMapPage::OnUp(int x, int y) {
+    if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+    const bool fWasDown = m_fDown;
+    m_fDown = false;
+    if (fWasDown && IsTap(x, y)) OnTap(x, y);
+    RefreshMap(false);
+}
+
+void CMapPage::OnTap(int x, int y) {
+    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    switch (m_selection.HitTest(x, y)) {
+    case CObjectSelection::btClose:
+        m_selection.Clear();
+        RedrawNow();
+        return;
+    case CObjectSelection::btPrevious:
+    case CObjectSelection::btNext:
+        if (m_selection.HitTest(x, y) == CObjectSelection::btNext)
+            m_selection.ShowNext();
+        else
+            m_selection.ShowPrevious();
+        if (pPort) {
+            pPort->KillTimer(c_uTimerSelection);
+            pPort->SetTimer(c_uTimerSelection, c_msSelection);
+        }
+        RedrawNow();
+        return;
+    case CObjectSelection::btOpen:
+    case CObjectSelection::btBody: return; // the properties dialogs come with waypoints and routes
+    default: break;
+    }
+    std::vector<CSelectionItem> items;
+    if (MapLayers().fnFindItems) items = MapLayers().fnFindItems(m_pos.ScreenToMap(x, y), m_pos.MetresPerPixel());
+    if (!items.empty()) {
+        m_selection.Fill(std::move(items));
+        if (pPort) pPort->SetTimer(c_uTimerSelection, c_msSelection);
+    } else {
+        m_selection.Clear();
+    }
+    RedrawNow();
+}
+
+void CMapPage::OnTimer(UINT uId) {
+    if (uId == c_uTimerDragRedraw) {
+        if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+        RefreshMap(false);
+    }
+}
+
+void CMapPage::OnGpsPosition() {
+    CCursorPosition p;
+    const bool fHave = MapLayers().fnCurrentPosition && MapLayers().fnCurrentPosition(p) && p.fAvailable;
+    bool fChanged = false;
+    if (ReadSettingBool(u"RotateMap", false)) {
+        if (fHave && p.fHeadingValid) {
+            const int nHeading = static_cast<int>(std::lround(p.fHeading));
+            if (nHeading != m_nLastHeading) {
+                m_nLastHeading = nHeading;
+                m_pos.SetAngle(nHeading);
+                fChanged = true;
+            }
+        }
+    } else {
+        m_nLastHeading = 0;
+    }
+    if (ReadSettingBool(u"KeepVisible", true) && fHave) {
+        const std::int32_t x = DegreesToUnits(p.dLongitude), y = DegreesToUnits(p.dLatitude);
+        const POINT s = m_pos.MapToScreen(x, y);
+        if (!(s == m_pos.Anchor())) {
+            m_pos.SetCenter(x, y);
+            fChanged = true;
+        }
+    }
+    if (fChanged && !IsRendering())
+        RefreshMap(true);
+    else
+        RedrawNow();
+}
+
+void CMapPage::OnCommand(UINT uId) {
+    switch (uId) {
+    case ID_MAP_REFRESH: RefreshMap(true); break;
+    case ID_MAP_PAN_LEFT:
+    case ID_MAP_PAN_RIGHT:
+    case ID_MAP_PAN_UP:
+    case ID_MAP_PAN_DOWN: {
+        static constexpr int c_aPan[4][2] = {{20, 0}, {-20, 0}, {0, 20}, {0, -20}};
+        const int k = static_cast<int>(uId - ID_MAP_PAN_LEFT);
+        m_pos.PanByPixels(c_aPan[k][0], c_aPan[k][1]);
+        RedrawNow();
+        RefreshMap(false);
+        break;
+    }
+    case ID_MAP_SHOW_GAUGES:
+        WriteSettingBool(u"ShowMapGauges", !ReadSettingBool(u"ShowMapGauges", true));
+        UpdateScreen();
+        RedrawNow();
+        break;
+    case ID_MAP_DEFAULT_GAUGES:
+        if (AskYesNo(c_idsAskDefaultGauges) == IDYES) {
+            RestoreDefaultGauges();
+            RedrawNow();
+        }
+        break;
+    default: break;
+    }
+}
+
+void InstallMapPageHooks(CSubsystemHooks& h) {
+    h.afnCreatePage[0] = [] { return std::unique_ptr<CPage>(std::make_unique<CMapPage>()); };
+    h.fnOpenMap = [](const std::u16string& strPath, bool fAtlas) {
+        return g_pMapPage ? g_pMapPage->LoadMap(strPath, fAtlas) : false;
+    };
+    h.fnIsMapOpen = [] { return g_pMapParser != nullptr; };
+    h.fnIsFrameRendering = [] { return g_pMapPage && g_pMapPage->IsRendering(); };
+    h.fnStopRenderingFrame = [] {
+        if (g_pMapPage) g_pMapPage->StopRendering();
+    };
+    h.fnApplyNightMode = [](int) {
+        MapStyles().ResetNightMode();
+        MapStyles().ApplyNightMode();
+    };
+    h.fnCheckAutoNightMode = [] {
+        const CSkin* pBefore = MapStyles().Skin();
+        const bool fNightBefore = pBefore && pBefore->fNight;
+        MapStyles().ApplyNightMode();
+        const CSkin* pAfter = MapStyles().Skin();
+        if ((pAfter && pAfter->fNight) != fNightBefore && g_pMapPage) g_pMapPage->RefreshMap(true);
+    };
+    h.fnClearSelection = [] {
+        if (!g_pMapPage || g_pMapPage->Selection().Empty()) return false;
+        g_pMapPage->Selection().Clear();
+        return true;
+    };
+}
+
+} // namespace velka

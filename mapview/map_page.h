@@ -1,0 +1,208 @@
+// The map page (page 0): opens and closes the map, renders it into an
+// off-screen bitmap in a fixed layer order while pumping messages every
+// 20 ms, abandons and restarts a frame when the view changes, and shows the
+// last finished frame (shifted or stretched to the current view) with the
+// overlays and the map-gauge panel.
+#pragma once
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mapview/map_labels.h"
+#include "mapview/map_position.h"
+#include "mapview/overlays.h"
+#include "mapview/paint_context.h"
+#include "mapview/styles.h"
+#include "shell/page.h"
+
+namespace velka {
+
+class CMapParser;
+struct CSubsystemHooks;
+
+// The open map (null when none); owned by the map page.
+extern CMapParser* g_pMapParser;
+
+// Frame statistics in milliseconds (GetTickCount), shown by the gauges.
+struct CFrameStats {
+    DWORD msMap = 0;
+    DWORD msTrack = 0;
+    DWORD msRoutes = 0;
+    DWORD msWaypoints = 0;
+    std::atomic<unsigned> cFrames{0};
+    unsigned cPolygons = 0;
+    unsigned cPolylines = 0;
+    unsigned cPoints = 0;
+};
+extern CFrameStats g_FrameStats;
+// How long the last successful map opening took.
+extern DWORD g_msMapOpen;
+
+// What other subsystems draw on the map and answer for it; each is empty
+// until its owner assigns it. Layer functions return true when the frame
+// was interrupted.
+struct CMapLayers {
+    std::function<bool(CPaintContext&)> fnDrawTrack;
+    std::function<bool(CPaintContext&)> fnDrawRoutes;
+    std::function<bool(CPaintContext&, CMapLabelStore&)> fnDrawWaypoints;
+    std::function<bool(CPaintContext&)> fnDrawBearing;
+    std::function<void(ICanvas&, const CMapPosition&)> fnDrawEditedRoute;
+    std::function<void(ICanvas&, const CMapPosition&)> fnDrawMovingWaypoint;
+    // The latest GPS position for the cursor and for following.
+    std::function<bool(CCursorPosition&)> fnCurrentPosition;
+    // Waypoints, route points and map objects near a map point.
+    std::function<std::vector<CSelectionItem>(const CMapPoint& pt, float fRadiusMetres)> fnFindItems;
+    // A map-gauge cell (key of the slot, cell state 0, 1 or 2).
+    std::function<void(ICanvas&, const RECT&, const std::u16string& strKey, int nState)> fnDrawGaugeCell;
+    std::function<void(ICanvas&, int x, int y)> fnDrawGpsStatus;
+    // Dispatches queued messages (the window's event loop).
+    std::function<void()> fnPumpMessages;
+};
+CMapLayers& MapLayers();
+
+class CMapPage;
+
+class CMapPaintContext : public CPaintContext {
+public:
+    CMapPaintContext(CMapPage& page, ICanvas& dc);
+
+    ICanvas& Canvas() override { return m_dc; }
+    unsigned ScaleIndex() const override;
+    int ScaleCode() const override;
+    const CMapRect& VisibleRect() const override { return m_rcVisible; }
+    POINT MapToScreen(const CMapPoint& pt) const override;
+    void MapToScreen(const CMapPoint* pPoints, POINT* pScreen, std::size_t cPoints) const override;
+    SIZE ScreenExtent(const CMapRect& rc) const override;
+    int ScreenFactor() const override;
+    bool PumpMessages() override;
+    void DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) override;
+    bool DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) override;
+    void DrawDirectionArrows(const POINT* pPoints, int cPoints) override;
+    UINT PointIcon(WORD wType) override;
+    const CLabelStyle* PointLabelStyle(WORD wType) override;
+    const CLabelStyle* LineLabelStyle(WORD wType) override;
+    const CLabelStyle* AreaLabelStyle(WORD wType) override;
+    void DrawMessage(const std::u16string& strText) override;
+
+    const CMapPosition& Position() const;
+    void Restart();
+
+    DWORD m_dwLastPump = 0;
+
+private:
+    CMapPage& m_page;
+    ICanvas& m_dc;
+    CMapRect m_rcVisible;
+};
+
+class CMapPage : public CPage {
+public:
+    CMapPage();
+    ~CMapPage() override;
+
+    // CPage
+    void Init() override;
+    void Done() override;
+    UINT GetTitle() const override;
+    bool OnMapOpened() override { return true; }
+    void OnMapChanged() override;
+    void OnSettingsChanged() override;
+    void OnSize(int cx, int cy) override;
+    void OnPaint(ICanvas& dc) override;
+    void OnDown(int x, int y) override;
+    void OnMove(int x, int y) override;
+    void OnUp(int x, int y) override;
+    void OnTimer(UINT uId) override;
+    void OnCommand(UINT uId) override;
+    bool CanZoomIn() const override { return m_pos.CanZoomIn(); }
+    bool CanZoomOut() const override { return m_pos.CanZoomOut(); }
+    void ZoomIn() override;
+    void ZoomOut() override;
+    void Refresh(bool fForce) override { RefreshMap(fForce); }
+    void OnGpsPosition() override;
+    void OnUnitsChanged() override;
+
+    // Opens a map file (or an atlas index); false with the error shown.
+    bool LoadMap(const std::u16string& strPath, bool fAtlas);
+    void CloseMap();
+    void RefreshMap(bool fForce);
+    bool IsRendering() const { return m_pContext != nullptr; }
+    void StopRendering();
+    // Draws a localised message into the frame (or shows it in a box).
+    void DrawMessage(UINT uId, ...);
+    void DrawMessageText(const std::u16string& strText);
+
+    CMapPosition& Position() { return m_pos; }
+    const CMapPosition& Position() const { return m_pos; }
+    CMapLabelStore& Labels() { return m_labels; }
+    CObjectSelection& Selection() { return m_selection; }
+    // The last complete frame (null before the first).
+    const ICanvas* FinishedFrame() const { return m_fHaveFrame ? m_pFinished.get() : nullptr; }
+    unsigned FinishedFrames() const { return m_cFinishedFrames; }
+    unsigned StartedFrames() const { return m_cStartedFrames; }
+    unsigned FinishedScale() const { return m_uFrameScale; }
+    RECT MapArea() const;
+    // The map-gauge cells (empty when the panel is hidden).
+    std::vector<RECT> GaugeCells() const;
+    const std::array<std::u16string, 8>& GaugeKeys() const { return m_astrGaugeKeys; }
+
+    // Without a window: how bitmaps are made and the client size.
+    void SetBitmapFactory(std::function<std::unique_ptr<ICanvas>(int, int)> fn) { m_fnCreateBitmap = std::move(fn); }
+    void SetClientSize(int cx, int cy) { m_sizeClient = {cx, cy}; }
+    SIZE ClientSize() const { return m_sizeClient; }
+    // Antialiased drawing (setting MapAntialias, default on).
+    void SetAntialias(bool f) { m_fAntialias = f; }
+    bool Antialias() const { return m_fAntialias; }
+    // Called by the paint context between objects.
+    void CountObject(int nKind);
+
+private:
+    friend class CMapPaintContext;
+    void RedrawNow();
+    void UpdateScreen();
+    bool CreateBitmaps();
+    void RenderLoop();
+    bool IsTap(int x, int y) const;
+    void OnTap(int x, int y);
+    void ReadGaugeSlots();
+    void RestoreDefaultGauges();
+
+    CMapPosition m_pos;
+    // The view of the last finished frame.
+    std::int32_t m_nFramePixelCount = 0, m_nFrameArcs = 0, m_lFrameX = 0, m_lFrameY = 0;
+    int m_nFrameAngle = 0;
+    unsigned m_uFrameScale = 0;
+    bool m_fHaveFrame = false;
+
+    std::unique_ptr<CMapParser> m_pMap;
+    std::unique_ptr<ICanvas> m_pRender;
+    std::unique_ptr<ICanvas> m_pFinished;
+    SIZE m_sizeBitmaps{};
+    SIZE m_sizeClient{};
+    CMapPaintContext* m_pContext = nullptr;
+    CMapLabelStore m_labels;
+    CObjectSelection m_selection;
+    std::array<std::u16string, 8> m_astrGaugeKeys;
+    bool m_fGaugeEdit = false;
+    int m_nSelectedGauge = -1;
+
+    bool m_fDown = false;
+    POINT m_ptPress{}, m_ptLast{};
+    DWORD m_dwPressTime = 0;
+    int m_nLastHeading = 0;
+    bool m_fAntialias = true;
+    unsigned m_cFinishedFrames = 0;
+    unsigned m_cStartedFrames = 0;
+    std::function<std::unique_ptr<ICanvas>(int, int)> m_fnCreateBitmap;
+};
+
+// The page that exists (null before it is created).
+CMapPage* MapPage();
+// Assigns the map page's factory and hooks (open map, frame rendering,
+// night mode, selection timer) to the shell.
+void InstallMapPageHooks(CSubsystemHooks& hooks);
+
+} // namespace velka
