@@ -8,6 +8,15 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"mapc", "compile OpenStreetMap data into a native map",
+         "mapc INPUT.osm.pbf|.osm [MORE...] -o OUT.zem [--name NAME] [--style FILE] [--lcid N] [--quiet]",
+         RunMapc},
+        {"demotown", "write the demo town (OSM XML) and its drive (CSV)",
+         "demotown -o demo.osm [--drive demo_drive.csv]", RunDemotown},
+        {"info", "print a map's header facts, levels and object counts as JSON", "info MAP",
+         RunInfo},
+        {"dump", "print a map's objects as JSON lines",
+         "dump MAP [--level N] [--bbox W,S,E,N]", RunDump},
     };
     return commands;
 }
