@@ -400,7 +400,7 @@ bool CZemParser::Draw(CPaintContext& pc, CLabelStore& labels) {
                     if (m_fSourceGarmin && obj.wType >= 1 && obj.wType <= 3) continue;
                 }
                 const int cPoints = static_cast<int>(obj.cPoints);
-                pc.MapToScreen(m_vecPoints.data(), m_vecScreen.data(), obj.cPoints);
+                pc.MapPointsToScreen(m_vecPoints.data(), m_vecScreen.data(), obj.cPoints);
                 if (nKind == rkPolygon) {
                     pc.DrawPolygon(obj.wType, m_vecScreen.data(), cPoints);
                 } else if (pc.DrawPolyline(obj.wType, m_vecScreen.data(), cPoints) &&

@@ -28,7 +28,8 @@ public:
     virtual int ScaleCode() const = 0;
     virtual const CMapRect& VisibleRect() const = 0;
     virtual POINT MapToScreen(const CMapPoint& pt) const = 0;
-    virtual void MapToScreen(const CMapPoint* pPoints, POINT* pScreen, std::size_t cPoints) const {
+    virtual void MapPointsToScreen(const CMapPoint* pPoints, POINT* pScreen,
+                                   std::size_t cPoints) const {
         for (std::size_t i = 0; i < cPoints; ++i) pScreen[i] = MapToScreen(pPoints[i]);
     }
     virtual SIZE ScreenExtent(const CMapRect& rc) const = 0;
