@@ -11,10 +11,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QWheelEvent>
 
 #include "platform/crash_filter.h"
-#include "platform/paths.h"
 #include "platform/qt/qt_canvas.h"
 #include "shell/resources.h"
 
@@ -80,6 +81,12 @@ CQtMainWindow::CQtMainWindow(CMainWindow& wnd, CQtUiHost& host) : m_wnd(wnd), m_
     m_pClient = new CClientWidget(*this);
     setCentralWidget(m_pClient);
     m_wnd.Attach(this);
+    // A change of the screen's resolution refreshes all pages.
+    if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
+        connect(pScreen, &QScreen::geometryChanged, this, [this] {
+            if (!m_fDestroyed) Send(WM_DISPLAYCHANGE);
+        });
+    }
 }
 
 CQtMainWindow::~CQtMainWindow() {
@@ -236,8 +243,8 @@ void CQtMainWindow::PostQuitMessage(int nExitCode) {
 
 bool CQtMainWindow::StartRestartedProcess() {
     if (m_fnReleaseInstance) m_fnReleaseInstance();
-    std::string strExe = ProgramDir() + "/velka";
-    return QProcess::startDetached(QString::fromStdString(strExe), {QStringLiteral("/Start")});
+    // The running program's own file, whatever its name.
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(), {QStringLiteral("/Start")});
 }
 
 bool CQtMainWindow::event(QEvent* pEvent) {

@@ -6,6 +6,7 @@
 #include "platform/crash_filter.h"
 #include "platform/debug.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "shell/at_exit.h"
 #include "shell/file_types.h"
@@ -17,6 +18,9 @@ namespace velka {
 namespace {
 
 DWORD g_dwStartupDuration = 0;
+
+// "The settings store cannot be opened ... runs on defaults".
+constexpr UINT c_idsSettingsUnavailable = 200022;
 
 // Page titles of the pages that only draw their title so far.
 constexpr UINT c_auPageTitles[c_cPages] = {2200, 2204, 2201, 2203};
@@ -64,12 +68,6 @@ bool IsRestartCommandLine(const std::u16string& strCmdLine) { return strCmdLine 
 
 DWORD StartupDuration() { return g_dwStartupDuration; }
 
-std::string UserFilesFolder() {
-    std::string strFolder = DocumentsDir() + "/GPS Tracks and Waypoints";
-    EnsureDirectory(strFolder);
-    return strFolder;
-}
-
 int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& platform) {
     CCrashContextScope crashContext(ccMain);
     const CSubsystemHooks& h = SubsystemHooks();
@@ -101,6 +99,12 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     // 8.
     SettingsOpen();
     CAtExit guardSettings([] { SettingsClose(); });
+    if (SettingsUnavailable()) {
+        // The damaged or unreadable store stays as it is; the run goes on
+        // with defaults, and says so this once.
+        ShowError(c_idsSettingsUnavailable, FromUtf8(RegDatabasePath()).c_str(),
+                  FromUtf8(RegLastOpenError()).c_str());
+    }
 
     // 9. Crash detection.
     if (!ReadSettingBool(u"SafeExit", true)) {

@@ -50,8 +50,4 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
 // start-up (shown by a gauge).
 DWORD StartupDuration();
 
-// The folder for user files: the documents folder + "/GPS Tracks and
-// Waypoints", created when missing.
-std::string UserFilesFolder();
-
 } // namespace velka

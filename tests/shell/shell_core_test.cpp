@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/registry.h"
 #include "platform/ui_host.h"
 #include "shell/at_exit.h"
 #include "shell/file_pattern.h"
@@ -25,7 +26,7 @@ using Log = std::vector<std::string>;
 
 class CFakePort : public IWindowPort {
 public:
-    explicit CFakePort(CMainWindow& wnd) : m_wnd(wnd) {}
+    CFakePort(CMainWindow& wnd, Log& log) : m_wnd(wnd), m_log(log) {}
     bool BuildMenuBar(const std::vector<CMenuPopup>&) override { return m_fMenuOk; }
     void EnableMenuItem(UINT, bool) override {}
     void CheckMenuItem(UINT, bool) override {}
@@ -40,13 +41,22 @@ public:
     void KillTimer(UINT) override {}
     void SetWaitCursor(bool) override {}
     void SetForeground() override {}
-    void Destroy() override { m_wnd.WndProc(WM_DESTROY, 0, 0); }
+    void Destroy() override {
+        m_fDestroyed = true;
+        m_log.push_back("destroy");
+        m_wnd.WndProc(WM_DESTROY, 0, 0);
+    }
     void PostQuitMessage(int) override {}
-    bool StartRestartedProcess() override { return true; }
+    bool StartRestartedProcess() override {
+        m_log.push_back(m_fDestroyed ? "restart after destroy" : "restart");
+        return true;
+    }
     bool m_fMenuOk = true;
 
 private:
     CMainWindow& m_wnd;
+    Log& m_log;
+    bool m_fDestroyed = false;
 };
 
 class CFakePlatform : public IAppPlatform {
@@ -67,7 +77,7 @@ public:
     }
     std::unique_ptr<IWindowPort> CreateMainWindow(CMainWindow& wnd, const std::u16string&, int cx, int cy) override {
         m_log.push_back("window " + std::to_string(cx) + "x" + std::to_string(cy));
-        auto p = std::make_unique<CFakePort>(wnd);
+        auto p = std::make_unique<CFakePort>(wnd, m_log);
         p->m_fMenuOk = m_fMenuOk;
         wnd.Attach(p.get());
         if (wnd.WndProc(WM_CREATE, 0, 0) != 0) return nullptr;
@@ -76,8 +86,13 @@ public:
     void ShowMainWindow(int) override { m_log.push_back("show"); }
     int RunMessageLoop() override {
         m_log.push_back("loop");
+        if (m_uExit) {
+            // The exit request as the loop would deliver it.
+            g_hWnd->WndProc(WM_EXIT_REQUEST, m_uExit - 1, 0);
+        }
         return 0;
     }
+    UINT m_uExit = 0; // 1: exit, 2: exit and restart
     bool m_fOtherInstance = false, m_fPressReset = false, m_fMenuOk = true;
 
 private:
@@ -197,11 +212,35 @@ TEST_F(StartupTest, UncleanExitShowsTheDialogAndResetEmptiesTheSettings) {
     EXPECT_EQ(boxes.back().uStyle & 0xF, MB_YESNO);
 }
 
+TEST_F(StartupTest, ExitRequestWritesSafeExitAndARestartStartsBeforeTheWindowGoes) {
+    CFakePlatform platform(m_log);
+    platform.m_uExit = 2;
+    VelkaMain(u"", SW_SHOWDEFAULT, platform);
+    auto it = std::find(m_log.begin(), m_log.end(), "loop");
+    ASSERT_NE(it, m_log.end());
+    EXPECT_EQ(*++it, "restart");
+    EXPECT_EQ(*++it, "destroy");
+    EXPECT_EQ(*++it, "-gps"); // then the guards
+    EXPECT_TRUE(ReadSettingBool(u"SafeExit", false));
+}
+
+TEST_F(StartupTest, UnopenableSettingsRunOnDefaultsAndSaySoOnce) {
+    RegSetDatabasePath("/proc/velka-none/settings.db");
+    CFakePlatform platform(m_log);
+    EXPECT_EQ(VelkaMain(u"", SW_SHOWDEFAULT, platform), 0);
+    EXPECT_EQ(std::count(m_log.begin(), m_log.end(), "loop"), 1);
+    std::size_t cSaid = 0;
+    for (const RecordedBox& box : HeadlessUiHost().Boxes())
+        cSaid += box.strText.find(u"/proc/velka-none/settings.db") != std::u16string::npos;
+    EXPECT_EQ(cSaid, 1u);
+    EXPECT_EQ(std::count(m_log.begin(), m_log.end(), "crash dialog"), 0);
+}
+
 TEST_F(StartupTest, MenuBarFailureUndoesTheStartAndReturns) {
     CFakePlatform platform(m_log);
     platform.m_fMenuOk = false;
     EXPECT_NE(VelkaMain(u"", SW_SHOWDEFAULT, platform), 0);
-    EXPECT_EQ(m_log, (Log{"selfcheck", "handover", "+ui", "window 248x330", "-ui"}));
+    EXPECT_EQ(m_log, (Log{"selfcheck", "handover", "+ui", "window 248x330", "destroy", "-ui"}));
     const auto boxes = HeadlessUiHost().Boxes();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().strText, u"Couldn't create menu bar");
