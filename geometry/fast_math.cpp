@@ -94,16 +94,16 @@ std::int32_t fast_floor_d(double d) {
 int fast_log2(std::uint32_t n) { return std::bit_width(n); }
 
 std::uint32_t fast_sqrt(std::uint32_t n) {
-    // Restoring square root: one result bit per step, from 2^15 down.
+    // Restoring square root: one result bit per step, from 2^15 down, kept
+    // when the remaining radicand allows it. Branch-free: the comparison
+    // becomes a mask, so the 16 steps run without mispredictions.
     std::uint32_t root = 0;
     std::uint32_t rem = n;
     for (std::uint32_t bit = 1u << 30; bit != 0; bit >>= 2) {
-        if (rem >= root + bit) {
-            rem -= root + bit;
-            root = (root >> 1) + bit;
-        } else {
-            root >>= 1;
-        }
+        const std::uint32_t trial = root + bit;
+        const std::uint32_t keep = 0u - static_cast<std::uint32_t>(rem >= trial);
+        rem -= trial & keep;
+        root = (root >> 1) + (bit & keep);
     }
     return root;
 }
