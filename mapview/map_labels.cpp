@@ -98,8 +98,14 @@ void CMapLabelStore::AddPointLabel(const CLabelSource& source, WORD wType, std::
     }
     rec.fText = false;
     if (!text.empty()) {
-        int x = pt.x, y = pt.y;
-        if (PlaceText(nIndex, Measure(text, rec.font), x, y, wPriority, 0)) {
+        const SIZE size = Measure(text, rec.font);
+        // With an icon the text starts right of it, centred on the point.
+        if (uIcon) {
+            rec.dxText = 6 * m_fx;
+            rec.dyText = -size.cy / 2 - 2 * m_fy;
+        }
+        int x = pt.x + rec.dxText, y = pt.y + rec.dyText;
+        if (PlaceText(nIndex, size, x, y, wPriority, 0)) {
             rec.fText = true;
             rec.strText = text;
         }
@@ -247,7 +253,7 @@ bool CMapLabelStore::DrawLabels(CPaintContext& pc, unsigned uScaleIndex, int* pc
             dc.SetTextColor(r.crText);
         }
         if (r.nKind == lkPoint)
-            dc.TextOut(r.x + 3 * m_fx, r.y + 2 * m_fy, text);
+            dc.TextOut(r.x + r.dxText + 3 * m_fx, r.y + r.dyText + 2 * m_fy, text);
         else
             dc.TextOut(r.x, r.y, text);
     }

@@ -25,6 +25,7 @@ struct CLabelRecord {
     DWORD dwLabelOffset = 0;
     std::u16string strText;    // texts given directly (and for parsers' labels, a copy)
     int x = 0, y = 0;
+    int dxText = 0, dyText = 0; // a point text beside its icon
     COLORREF crText = 0;
     CFontDesc font;
     UINT uFlags = 0;

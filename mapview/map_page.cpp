@@ -70,7 +70,7 @@ const CMapPosition& CMapPaintContext::Position() const { return m_page.m_pos; }
 unsigned CMapPaintContext::ScaleIndex() const { return Position().ScaleIndex(); }
 int CMapPaintContext::ScaleCode() const { return Position().LevelForDrawing(); }
 POINT CMapPaintContext::MapToScreen(const CMapPoint& pt) const { return Position().MapToScreen(pt); }
-void CMapPaintContext::MapToScreen(const CMapPoint* p, POINT* s, std::size_t c) const {
+void CMapPaintContext::MapPointsToScreen(const CMapPoint* p, POINT* s, std::size_t c) const {
     Position().MapToScreen(p, s, c);
 }
 SIZE CMapPaintContext::ScreenExtent(const CMapRect& rc) const { return Position().ScreenExtent(rc); }

@@ -74,7 +74,7 @@ public:
     int ScaleCode() const override;
     const CMapRect& VisibleRect() const override { return m_rcVisible; }
     POINT MapToScreen(const CMapPoint& pt) const override;
-    void MapToScreen(const CMapPoint* pPoints, POINT* pScreen, std::size_t cPoints) const override;
+    void MapPointsToScreen(const CMapPoint* pPoints, POINT* pScreen, std::size_t cPoints) const override;
     SIZE ScreenExtent(const CMapRect& rc) const override;
     int ScreenFactor() const override;
     bool PumpMessages() override;

@@ -568,6 +568,10 @@ void CMapStyles::CreateBuiltIn() {
     m_pointLabels[1] = Label(Tahoma(16, true), RGB(0, 0, 0));  // cities
     m_pointLabels[2] = Label(Tahoma(14, true), RGB(32, 32, 32)); // towns
     m_pointLabels[3] = Label(Tahoma(12), RGB(48, 48, 48));     // everything else
+    // Under a night skin the same fonts in light colours.
+    static constexpr COLORREF c_aNight[4] = {RGB(240, 240, 240), RGB(232, 232, 232), RGB(220, 220, 220),
+                                             RGB(200, 200, 200)};
+    for (int i = 0; i < 4; ++i) m_pointLabelsNight[i] = Label(m_pointLabels[i].font, c_aNight[i]);
     m_fontShield = Tahoma(14, true);
 }
 
@@ -649,10 +653,11 @@ UINT CMapStyles::PointIcon(WORD wType) const {
 
 const CLabelStyle* CMapStyles::PointLabelStyle(WORD wType) const {
     const unsigned t = wType >> 8;
-    if (t >= 1 && t <= 4) return &m_pointLabels[0];
-    if (t >= 5 && t <= 8) return &m_pointLabels[1];
-    if (t >= 9 && t <= 0x11) return &m_pointLabels[2];
-    return &m_pointLabels[3];
+    const CLabelStyle* a = m_pSkin && m_pSkin->fNight ? m_pointLabelsNight : m_pointLabels;
+    if (t >= 1 && t <= 4) return &a[0];
+    if (t >= 5 && t <= 8) return &a[1];
+    if (t >= 9 && t <= 0x11) return &a[2];
+    return &a[3];
 }
 
 int CMapStyles::IsDayAt(double dN, float fSunrise, float fSunset) {

@@ -151,6 +151,7 @@ private:
     CPolygonStyle m_defaultPolygon;
     CPolylineStyle m_defaultPolyline;
     CLabelStyle m_pointLabels[4];
+    CLabelStyle m_pointLabelsNight[4];
     CFontDesc m_fontShield;
     std::unique_ptr<CSkin> m_pSkin;
     int m_nNightMode = 0;

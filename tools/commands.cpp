@@ -21,6 +21,12 @@ const std::vector<Command>& Commands() {
          RunInfo},
         {"dump", "print a map's objects as JSON lines",
          "dump MAP [--level N] [--bbox W,S,E,N]", RunDump},
+#ifdef VELKA_HAVE_RENDER
+        {"render", "draw a map as the map page draws it, into a PNG",
+         "render MAP [--center LAT,LON] [--scale INDEX] [--size WxH] [--skin day|night] [--angle DEG] "
+         "[--no-antialias] -o OUT.png",
+         RunRender},
+#endif
     };
     return commands;
 }

@@ -33,5 +33,8 @@ int RunMapc(const Args& args);
 int RunDemotown(const Args& args);
 int RunInfo(const Args& args);
 int RunDump(const Args& args);
+#ifdef VELKA_HAVE_RENDER
+int RunRender(const Args& args);
+#endif
 
 } // namespace velka::tool

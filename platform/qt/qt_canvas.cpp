@@ -266,6 +266,8 @@ int CQtCanvas::DrawText(std::u16string_view text, RECT* pRect, UINT uFormat) {
         nFlags |= Qt::TextSingleLine;
     else if (uFormat & DT_WORDBREAK)
         nFlags |= Qt::TextWordWrap;
+    // Without DT_NOCLIP GDI clips to the rectangle; Qt clips unless told not to.
+    if (uFormat & DT_NOCLIP) nFlags |= Qt::TextDontClip;
     QRect rc = ToQRect(*pRect);
     if ((uFormat & DT_END_ELLIPSIS) && fSingle) s = fm.elidedText(s, Qt::ElideRight, rc.width());
 

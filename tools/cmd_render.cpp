@@ -1,0 +1,146 @@
+// velkatool render: draws a map exactly as the map page draws it (the same
+// frame loop, styles, labels and overlays) into a PNG, without a window.
+// The settings come from a private in-memory store, so the user's view is
+// left alone.
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "mapdata/map_parser.h"
+#include "mapview/map_page.h"
+#include "mapview/map_position.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "platform/ui_host.h"
+#include "shell/settings.h"
+#include "tools/commands.h"
+#include "tools/render.h"
+
+namespace velka::tool {
+
+namespace {
+
+bool ParsePair(const std::string& s, char cSep, double& a, double& b) {
+    const std::size_t k = s.find(cSep);
+    if (k == std::string::npos) return false;
+    char* pEnd = nullptr;
+    a = std::strtod(s.c_str(), &pEnd);
+    if (pEnd != s.c_str() + k) return false;
+    const char* pB = s.c_str() + k + 1;
+    b = std::strtod(pB, &pEnd);
+    return pEnd != pB && *pEnd == 0;
+}
+
+} // namespace
+
+int RenderMapToImage(const RenderOptions& o, QImage& image, DWORD* pmsFrame) {
+    SettingsClose();
+    RegSetDatabasePath(":memory:");
+    SettingsOpen();
+    WriteSettingBool(u"ShowMapGauges", false);
+    WriteSettingBool(u"MapAntialias", o.fAntialias);
+    WriteSettingInt(u"NightMode", o.fNight ? 2 : 1);
+
+    int rc = c_nExitOk;
+    {
+        CMapPage page;
+        page.SetBitmapFactory([](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); });
+        page.SetClientSize(o.cx, o.cy);
+        page.Init();
+        MapStyles().ResetNightMode();
+        MapStyles().ApplyNightMode();
+        if (!page.LoadMap(FromUtf8(o.strMap), false)) {
+            rc = c_nExitFailed;
+        } else {
+            CMapPosition& pos = page.Position();
+            pos.SetPersistent(false);
+            pos.SetAngle(o.nAngle);
+            pos.SetScale(o.uScale);
+            if (o.fCenter)
+                pos.SetCenter(DegreesToUnits(o.dLon), DegreesToUnits(o.dLat));
+            else if (g_pMapParser)
+                pos.SetCenter(g_pMapParser->Bounds().CenterX(), g_pMapParser->Bounds().CenterY());
+            page.RefreshMap(true);
+            if (pmsFrame) *pmsFrame = g_FrameStats.msMap;
+            CQtCanvas out(o.cx, o.cy);
+            page.OnPaint(out);
+            image = out.Image().convertToFormat(QImage::Format_RGB32);
+        }
+        page.Done();
+    }
+    SettingsClose();
+    return rc;
+}
+
+int RunRender(const Args& args) {
+    RenderOptions o;
+    std::string strOut;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool fValue = i + 1 < args.size();
+        if (a == "--center" && fValue) {
+            if (!ParsePair(args[++i], ',', o.dLat, o.dLon)) return UsageError("render", "bad --center");
+            o.fCenter = true;
+        } else if (a == "--scale" && fValue) {
+            const int n = std::atoi(args[++i].c_str());
+            if (n < 0 || n > 26) return UsageError("render", "--scale takes 0 .. 26");
+            o.uScale = static_cast<unsigned>(n);
+        } else if (a == "--size" && fValue) {
+            double w = 0, h = 0;
+            if (!ParsePair(args[++i], 'x', w, h) || w < 16 || h < 16 || w > 8192 || h > 8192)
+                return UsageError("render", "bad --size");
+            o.cx = static_cast<int>(w);
+            o.cy = static_cast<int>(h);
+        } else if (a == "--skin" && fValue) {
+            const std::string& s = args[++i];
+            if (s != "day" && s != "night") return UsageError("render", "--skin takes day or night");
+            o.fNight = s == "night";
+        } else if (a == "--angle" && fValue) {
+            o.nAngle = std::atoi(args[++i].c_str()) % 360;
+        } else if (a == "--no-antialias") {
+            o.fAntialias = false;
+        } else if (a == "-o" && fValue) {
+            strOut = args[++i];
+        } else if (!a.empty() && a[0] != '-' && o.strMap.empty()) {
+            o.strMap = a;
+        } else {
+            return UsageError("render", "unexpected argument " + a);
+        }
+    }
+    if (o.strMap.empty() || strOut.empty()) return UsageError("render", "a map and -o OUT.png are needed");
+
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char szName[] = "velkatool";
+    char* argv[] = {szName, nullptr};
+    QGuiApplication app(argc, argv);
+    HeadlessUiHost().m_fEcho = true;
+
+    QImage image;
+    DWORD msFrame = 0;
+    const int rc = RenderMapToImage(o, image, &msFrame);
+    if (rc != c_nExitOk) {
+        std::fprintf(stderr, "velkatool render: cannot open %s\n", o.strMap.c_str());
+        return rc;
+    }
+    // Written beside the target and renamed over it.
+    const std::string strTemp = strOut + ".tmp";
+    if (!image.save(QString::fromStdString(strTemp), "PNG")) {
+        std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
+        std::remove(strTemp.c_str());
+        return c_nExitFailed;
+    }
+    if (std::rename(strTemp.c_str(), strOut.c_str()) != 0) {
+        std::remove(strTemp.c_str());
+        std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
+        return c_nExitFailed;
+    }
+    std::printf("%s: %dx%d, frame %u ms\n", strOut.c_str(), o.cx, o.cy, static_cast<unsigned>(msFrame));
+    return c_nExitOk;
+}
+
+} // namespace velka::tool
