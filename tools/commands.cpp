@@ -8,6 +8,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"track", "record fixes into a track file; show track files and the on-screen track",
+         "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
     };
     return commands;
 }
