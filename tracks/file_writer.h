@@ -15,6 +15,11 @@
 
 namespace velka {
 
+// Tests watch every physical write (given the descriptor written to); null
+// removes the observer.
+using PhysicalWriteObserver = void (*)(int fd);
+void SetPhysicalWriteObserverForTest(PhysicalWriteObserver pfn);
+
 class CFileWriter {
 public:
     static constexpr std::size_t c_cBufferSize = 4096;

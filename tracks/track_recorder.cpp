@@ -84,6 +84,14 @@ void FinishTrack() {
 void AppendSafely(const BYTE* pData, DWORD cb) {
     CFileWriter& w = *g_pFileWriter;
     const DWORD dwEnd = w.GetPosition(); // where the end record lies
+    if (w.BufferedBytes() == dwEnd) {
+        // Nothing is on disk yet: the file header, this record and the end
+        // record go out in one write.
+        w.WriteBytes(pData, cb);
+        w.WriteBytes(c_abEndRecord, sizeof c_abEndRecord);
+        w.Seek(dwEnd + cb);
+        return;
+    }
     w.Seek(dwEnd + cb);
     w.WriteBytes(c_abEndRecord, sizeof c_abEndRecord);
     if (g_fTrackOpen) {

@@ -11,6 +11,7 @@
 #include "shell/settings.h"
 #include "tests/tracks/track_test_support.h"
 #include "tracks/file_utils.h"
+#include "tracks/file_writer.h"
 #include "tracks/semicircles.h"
 #include "tracks/track_recorder.h"
 #include "tracks/visual_track.h"
@@ -355,6 +356,68 @@ TEST(TrackRecording, ReaderThreadAndMainThreadShareTheRecorder) {
         EXPECT_FALSE(c.tracks.empty());
         for (const auto& t : c.tracks) EXPECT_EQ(t.cbSlack, 0u);
     }
+}
+
+} // namespace
+} // namespace velka
+
+namespace velka {
+namespace {
+
+// After every single physical write the file on disk is a complete track
+// file holding every point recorded before the current one.
+struct CWriteWatch {
+    static inline std::string s_strFolder;
+    static inline unsigned s_cPointsDone = 0;
+    static inline unsigned s_cWrites = 0;
+    static inline unsigned s_cFailures = 0;
+    static void Observe(int) {
+        ++s_cWrites;
+        auto files = test::TrackFiles(s_strFolder);
+        if (files.size() != 1) {
+            ++s_cFailures;
+            return;
+        }
+        const std::string bytes = test::ReadFile(files[0]);
+        CTrackFileContents c;
+        std::string error;
+        if (!ParseTrackFile({reinterpret_cast<const BYTE*>(bytes.data()), bytes.size()}, &c,
+                            &error)) {
+            ADD_FAILURE() << "after write " << s_cWrites << ": " << error;
+            ++s_cFailures;
+            return;
+        }
+        unsigned cPoints = 0;
+        for (const auto& t : c.tracks) cPoints += static_cast<unsigned>(t.points.size());
+        if (cPoints < s_cPointsDone || cPoints > s_cPointsDone + 1) {
+            ADD_FAILURE() << "after write " << s_cWrites << ": " << cPoints << " points, "
+                          << s_cPointsDone << " recorded";
+            ++s_cFailures;
+        }
+    }
+};
+
+TEST(TrackRecording, FileIsCompleteAfterEveryPhysicalWrite) {
+    test::ScopedTracks scope;
+    CWriteWatch::s_strFolder = scope.Folder();
+    CWriteWatch::s_cPointsDone = 0;
+    CWriteWatch::s_cWrites = 0;
+    CWriteWatch::s_cFailures = 0;
+    StartRecording();
+    SetPhysicalWriteObserverForTest(&CWriteWatch::Observe);
+    for (unsigned i = 0; i < 40; ++i) {
+        if (i % 15 == 14) StartNewTrack();
+        GpsFix fix = MakeFix(-33.9 + i * 1e-4, 18.4); // a negative latitude too
+        fix.SetTime(test::OleFromUnix(1700000000 + i));
+        AddTrackPoint(fix);
+        CWriteWatch::s_cPointsDone = i + 1;
+    }
+    CloseTrackFile();
+    SetPhysicalWriteObserverForTest(nullptr);
+    EXPECT_EQ(CWriteWatch::s_cFailures, 0u);
+    EXPECT_GE(CWriteWatch::s_cWrites, 4u * 40);
+    CTrackFileContents c = ReadTrackFile(TrackFiles(scope.Folder()).at(0));
+    EXPECT_EQ(c.tracks.size(), 3u);
 }
 
 } // namespace
