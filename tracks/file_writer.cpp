@@ -28,10 +28,14 @@ CFileWriter::~CFileWriter() = default;
 void CFileWriter::WriteDirect(const void* pData, std::size_t cLen) {
     const BYTE* p = static_cast<const BYTE*>(pData);
     std::size_t cDone = 0;
+    m_nError = 0;
     while (cDone < cLen) {
         ssize_t n = ::write(m_fd, p + cDone, cLen - cDone);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n <= 0) {
+            m_nError = n < 0 ? errno : ENOSPC;
+            break;
+        }
         cDone += static_cast<std::size_t>(n);
     }
     m_fFailed = cDone < cLen;

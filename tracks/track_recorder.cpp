@@ -79,9 +79,10 @@ void FinishTrack() {
 // beyond the old one (readers still stop at the old one), then the open
 // record's length (a reader skips to the new end record), then the data
 // over the old end record, then the point count. A kill at any moment
-// loses at most the point being written. Synced to the medium every few
-// seconds.
-void AppendSafely(const BYTE* pData, DWORD cb) {
+// loses at most the point being written. Only the first write makes the
+// file longer: when it fails (a full disk) nothing else is written and the
+// data is dropped, false. Synced to the medium every few seconds.
+bool AppendSafely(const BYTE* pData, DWORD cb) {
     CFileWriter& w = *g_pFileWriter;
     const DWORD dwEnd = w.GetPosition(); // where the end record lies
     if (w.BufferedBytes() == dwEnd) {
@@ -90,10 +91,15 @@ void AppendSafely(const BYTE* pData, DWORD cb) {
         w.WriteBytes(pData, cb);
         w.WriteBytes(c_abEndRecord, sizeof c_abEndRecord);
         w.Seek(dwEnd + cb);
-        return;
+        return !w.Failed();
     }
     w.Seek(dwEnd + cb);
     w.WriteBytes(c_abEndRecord, sizeof c_abEndRecord);
+    w.Flush();
+    if (w.Failed()) {
+        w.Seek(dwEnd);
+        return false;
+    }
     if (g_fTrackOpen) {
         w.Seek(g_dwRecordStart);
         w.WriteDWord(dwEnd + cb - g_dwRecordStart - 5);
@@ -110,6 +116,19 @@ void AppendSafely(const BYTE* pData, DWORD cb) {
         ::fdatasync(g_fdTrack);
         g_dwLastSync = dwNow;
     }
+    return true;
+}
+
+// Closes the file without a word more; removed when it has no point.
+void CloseFile() {
+    g_pFileWriter.reset();
+    ::fdatasync(g_fdTrack);
+    ::close(g_fdTrack);
+    g_fdTrack = -1;
+    if (!g_fPointsInFile) ::unlink(g_strFileName.c_str());
+    g_strFileName.clear();
+    g_strShortName.clear();
+    g_fTrackOpen = false;
 }
 
 // Creates the next track file, named after the local time; a name already
@@ -148,6 +167,12 @@ bool CreateTrackFile(std::string* pstrPath, int* pnError) {
     g_nNextTrackNumber = static_cast<unsigned>(ReadSettingInt(u"TrackNumber", 0));
     if (g_nNextTrackNumber > c_nMaxTrackNumber) g_nNextTrackNumber = 0;
     StartNewTrack();
+    if (!g_fTrackOpen) {
+        // Not even the first record could be written: a creation failure.
+        *pnError = g_pFileWriter->LastError();
+        CloseFile();
+        return false;
+    }
     return true;
 }
 
@@ -187,13 +212,7 @@ void CloseTrackFile() {
     g_fTrackOpen = false;
     g_pFileWriter->WriteBytes(c_abEndRecord, sizeof c_abEndRecord);
     g_pFileWriter->Flush();
-    g_pFileWriter.reset();
-    ::fdatasync(g_fdTrack);
-    ::close(g_fdTrack);
-    g_fdTrack = -1;
-    if (!g_fPointsInFile) ::unlink(g_strFileName.c_str());
-    g_strFileName.clear();
-    g_strShortName.clear();
+    CloseFile();
 }
 
 void AddTrackPoint(const GpsFix& fix) {
@@ -210,11 +229,18 @@ void AddTrackPoint(const GpsFix& fix) {
             return;
         }
     }
-    g_fPointsInFile = true;
-    ++g_cPointsInTrack;
+    // A track record that could not be written (a full disk) is tried
+    // again first; without one the point is dropped.
+    if (!g_fTrackOpen) StartNewTrack();
+    if (!g_fTrackOpen) return;
     BYTE abPoint[c_cbTrackPoint];
     MakeTrackPoint(fix, abPoint);
-    AppendSafely(abPoint, sizeof abPoint);
+    ++g_cPointsInTrack;
+    if (!AppendSafely(abPoint, sizeof abPoint)) {
+        --g_cPointsInTrack;
+        return;
+    }
+    g_fPointsInFile = true;
 }
 
 void StartNewTrack() {
@@ -241,7 +267,7 @@ void StartNewTrack() {
     PutDWord(abRecord + 6 + cbName, 0);       // colour
     PutDWord(abRecord + 10 + cbName, 0);      // point count
     const DWORD dwStart = g_pFileWriter->GetPosition();
-    AppendSafely(abRecord, 5 + cbData);
+    if (!AppendSafely(abRecord, 5 + cbData)) return;
     g_dwRecordStart = dwStart;
     g_dwCountPosition = dwStart + 10 + cbName;
     g_cPointsInTrack = 0;

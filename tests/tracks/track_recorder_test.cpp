@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <pugixml.hpp>
+#include <sys/resource.h>
 #include <thread>
 
 #include "platform/clock.h"
@@ -358,11 +360,6 @@ TEST(TrackRecording, ReaderThreadAndMainThreadShareTheRecorder) {
     }
 }
 
-} // namespace
-} // namespace velka
-
-namespace velka {
-namespace {
 
 // After every single physical write the file on disk is a complete track
 // file holding every point recorded before the current one.
@@ -418,6 +415,64 @@ TEST(TrackRecording, FileIsCompleteAfterEveryPhysicalWrite) {
     EXPECT_GE(CWriteWatch::s_cWrites, 4u * 40);
     CTrackFileContents c = ReadTrackFile(TrackFiles(scope.Folder()).at(0));
     EXPECT_EQ(c.tracks.size(), 3u);
+}
+
+
+// A file size limit stands in for a full disk: points that do not fit are
+// dropped, the file stays complete, and recording goes on once there is
+// room again.
+TEST(TrackRecording, FullDiskDropsPointsAndKeepsTheFileComplete) {
+    test::ScopedTracks scope;
+    WriteSettingInt(u"TrackNumber", 0); // the settings store is written before the limit
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    // Header, a "Track 000" record with 10 points, the end record and a
+    // few bytes to spare.
+    const rlim_t cbLimit = 44 + 5 + 19 + 10 * 31 + 7 + 20;
+    StartRecording();
+    AddTrackPoint(MakeFix(1, 1)); // the file exists before the limit
+    rlimit limited = old;
+    limited.rlim_cur = cbLimit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    for (int i = 1; i < 30; ++i) AddTrackPoint(MakeFix(1 + i * 1e-4, 1));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    auto files = TrackFiles(scope.Folder());
+    ASSERT_EQ(files.size(), 1u);
+    CTrackFileContents full = ReadTrackFile(files[0]);
+    ASSERT_EQ(full.tracks.size(), 1u);
+    EXPECT_EQ(full.tracks[0].points.size(), 10u);
+    EXPECT_EQ(full.tracks[0].cbSlack, 0u);
+
+    AddTrackPoint(MakeFix(2, 2)); // room again
+    CloseTrackFile();
+    CTrackFileContents after = ReadTrackFile(files[0]);
+    ASSERT_EQ(after.tracks.size(), 1u);
+    ASSERT_EQ(after.tracks[0].points.size(), 11u);
+    EXPECT_EQ(after.tracks[0].points[10].lLatitude, DegreesToSemicircles(2.0));
+    EXPECT_EQ(after.cbTrailing, 0u);
+}
+
+TEST(TrackRecording, FileThatCannotTakeItsFirstRecordIsACreationFailure) {
+    test::ScopedTracks scope;
+    WriteSettingInt(u"TrackNumber", 0);
+    CHeadlessUiHost& host = HeadlessUiHost();
+    host.ClearBoxes();
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = 20;
+    StartRecording();
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    AddTrackPoint(MakeFix(1, 1));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_TRUE(TrackFiles(scope.Folder()).empty()); // the stub was removed
+    EXPECT_EQ(host.Boxes().size(), 1u);
+    AddTrackPoint(MakeFix(1, 1)); // the next point tries again
+    CloseTrackFile();
+    ASSERT_EQ(TrackFiles(scope.Folder()).size(), 1u);
+    host.ClearBoxes();
 }
 
 } // namespace
