@@ -2,9 +2,9 @@
 // 1033 English) and the user's default UI language, taken from the POSIX
 // locale the way the desktop reports it.
 #pragma once
-#include <string_view>
-
 #include "platform/win_types.h"
+
+#include <string_view>
 
 namespace velka {
 

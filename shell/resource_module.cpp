@@ -1,13 +1,13 @@
 #include "shell/resource_module.h"
 
+#include "platform/mapped_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <string_view>
-
-#include "platform/mapped_file.h"
 
 namespace velka {
 namespace {
@@ -107,7 +107,8 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
     std::size_t cElements = 0;
 
     auto number = [](std::string_view& rest, UINT& value) {
-        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        while (!rest.empty() && rest.front() == ' ')
+            rest.remove_prefix(1);
         std::size_t n = 0;
         unsigned long long v = 0;
         while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9' && n < 10)
@@ -117,7 +118,9 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
         rest.remove_prefix(n);
         return true;
     };
-    auto blank = [](std::string_view rest) { return rest.find_first_not_of(' ') == std::string_view::npos; };
+    auto blank = [](std::string_view rest) {
+        return rest.find_first_not_of(' ') == std::string_view::npos;
+    };
 
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -126,10 +129,12 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        while (!line.empty() && line.front() == ' ')
+            line.remove_prefix(1);
         if (line.empty() || line.front() == '#') continue;
         std::size_t sp = line.find(' ');
-        std::string_view word = line.substr(0, sp), rest = sp == std::string_view::npos ? "" : line.substr(sp);
+        std::string_view word = line.substr(0, sp),
+                         rest = sp == std::string_view::npos ? "" : line.substr(sp);
         if (word == "end") {
             if (stack.size() < 2 || !blank(rest)) return std::nullopt;
             stack.pop_back();
@@ -151,7 +156,8 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
         }
         if (!blank(rest)) return std::nullopt;
         stack.back()->push_back(std::move(item));
-        if (stack.back()->back().kind == CMenuItem::mkPopup) stack.push_back(&stack.back()->back().children);
+        if (stack.back()->back().kind == CMenuItem::mkPopup)
+            stack.push_back(&stack.back()->back().children);
     }
     if (stack.size() != 1) return std::nullopt;
     return menu;

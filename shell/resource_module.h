@@ -2,13 +2,13 @@
 // registered at start-up) or a language module file "%04x.rll" with its
 // texts and the resource files it declares (string_table.h gives the format).
 #pragma once
+#include "platform/win_types.h"
+#include "shell/string_table.h"
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "platform/win_types.h"
-#include "shell/string_table.h"
 
 namespace velka {
 

@@ -1,17 +1,17 @@
 #include "shell/resources.h"
 
+#include "platform/debug.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/ui_host.h"
+#include "shell/settings.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-
-#include "platform/debug.h"
-#include "platform/paths.h"
-#include "platform/text.h"
-#include "platform/ui_host.h"
-#include "shell/settings.h"
 
 namespace velka {
 namespace {
@@ -32,7 +32,7 @@ struct Selection {
     const CResourceModule* pPrimary = nullptr;
     const CResourceModule* pFallback = nullptr;
     std::unique_ptr<CResourceModule> primaryFile, fallbackFile; // owned module files
-    std::string strFolder;                                        // tests only
+    std::string strFolder;                                      // tests only
 };
 
 Selection& Sel() {
@@ -43,7 +43,8 @@ Selection& Sel() {
 std::mutex g_captionMutex;
 std::u16string g_strCaption = u"VELKA";
 
-std::unique_ptr<CResourceModule> LoadModule(const std::string& strName, const std::string& strFolder) {
+std::unique_ptr<CResourceModule> LoadModule(const std::string& strName,
+                                            const std::string& strFolder) {
     std::string path = strFolder.empty() ? FindDataFile(strName) : strFolder + "/" + strName;
     std::string strError;
     std::unique_ptr<CResourceModule> module = CResourceModule::LoadFile(path, &strError);
@@ -75,7 +76,8 @@ std::u16string Select(Selection& sel) {
         return {};
     }
     const std::string strEnglish = LanguageModuleFileName(c_langEnglish);
-    sel.primaryFile = LoadModule(LanguageModuleFileName(static_cast<unsigned>(nLanguage)), sel.strFolder);
+    sel.primaryFile =
+        LoadModule(LanguageModuleFileName(static_cast<unsigned>(nLanguage)), sel.strFolder);
     if (!sel.primaryFile) sel.primaryFile = LoadModule(strEnglish, sel.strFolder);
     sel.pPrimary = sel.primaryFile ? sel.primaryFile.get() : &program;
 
@@ -112,9 +114,11 @@ int LoadWithFallback(UINT uId, char16_t* pBuffer, int cchBuffer) {
     Selection& sel = Selected();
     if (cchBuffer <= 0 || !pBuffer) return 0;
     int n = LoadFrom(*sel.pPrimary, uId, pBuffer, cchBuffer);
-    if (n == 0 && sel.pFallback != sel.pPrimary) n = LoadFrom(*sel.pFallback, uId, pBuffer, cchBuffer);
+    if (n == 0 && sel.pFallback != sel.pPrimary)
+        n = LoadFrom(*sel.pFallback, uId, pBuffer, cchBuffer);
     if (n == 0) {
-        CopyToBuffer(pBuffer, static_cast<std::size_t>(cchBuffer), FormatW(u"<??%d>", static_cast<int>(uId)));
+        CopyToBuffer(pBuffer, static_cast<std::size_t>(cchBuffer),
+                     FormatW(u"<??%d>", static_cast<int>(uId)));
         n = static_cast<int>(StrLenW(pBuffer));
     }
     return n;
@@ -161,8 +165,12 @@ void SetLanguageModuleFolder(const std::string& strFolder) {
     sel.strFolder = strFolder;
 }
 
-const CResourceModule& PrimaryModule() { return *Selected().pPrimary; }
-const CResourceModule& FallbackModule() { return *Selected().pFallback; }
+const CResourceModule& PrimaryModule() {
+    return *Selected().pPrimary;
+}
+const CResourceModule& FallbackModule() {
+    return *Selected().pFallback;
+}
 
 int LoadString(UINT uId, char16_t* pBuffer, int cchBuffer) {
     return LoadWithFallback(uId, pBuffer, cchBuffer);
@@ -214,7 +222,9 @@ std::optional<CMenuTemplate> LoadMenu(UINT uId) {
     return std::nullopt;
 }
 
-const std::vector<BYTE>* LoadIcon(UINT uId) { return PrimaryOrProgram(c_rtIcon, uId); }
+const std::vector<BYTE>* LoadIcon(UINT uId) {
+    return PrimaryOrProgram(c_rtIcon, uId);
+}
 
 const std::vector<BYTE>* LoadBitmap(UINT uId) {
     VELKA_ASSERT(uId != 0);
@@ -262,7 +272,8 @@ std::u16string SystemErrorText(int nError) {
     else
         text = FromUtf8(sz);
     text = Cut(std::move(text), 128);
-    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r')) text.pop_back();
+    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r'))
+        text.pop_back();
     return text;
 }
 
@@ -287,7 +298,9 @@ void ShowDeleteError(const std::u16string& strPath, int nError) {
 void ShowRenameError(const std::u16string& strOld, const std::u16string& strNew, int nError) {
     ShowError(2026, strOld.c_str(), strNew.c_str(), SystemErrorText(nError).c_str());
 }
-void ShowOutOfMemory() { ShowError(2127); }
+void ShowOutOfMemory() {
+    ShowError(2127);
+}
 void ShowSoundError(int nCode) {
     std::u16string code = FormatW(u"%d", nCode);
     ShowError(40166, code.c_str());
@@ -302,7 +315,8 @@ void LoadMainCaption() {
     Selection& sel = Selected();
     char16_t sz[c_cchCaption];
     int n = LoadFrom(*sel.pPrimary, 2111, sz, static_cast<int>(c_cchCaption));
-    if (n == 0 && sel.pFallback != sel.pPrimary) n = LoadFrom(*sel.pFallback, 2111, sz, static_cast<int>(c_cchCaption));
+    if (n == 0 && sel.pFallback != sel.pPrimary)
+        n = LoadFrom(*sel.pFallback, 2111, sz, static_cast<int>(c_cchCaption));
     if (n > 0) SetMainCaption(sz);
 }
 

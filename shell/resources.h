@@ -5,13 +5,13 @@
 // primary first. A text missing everywhere reads as "<??id>". The message
 // boxes built on them have the main caption as their title.
 #pragma once
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "platform/win_types.h"
 #include "shell/language.h"
 #include "shell/resource_module.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace velka {
 

@@ -1,9 +1,9 @@
 #include "shell/string_table.h"
 
+#include "platform/text.h"
+
 #include <cstdint>
 #include <unordered_set>
-
-#include "platform/text.h"
 
 namespace velka {
 
@@ -33,10 +33,14 @@ bool IsValidUtf8(std::string_view s) {
         }
         std::size_t n = 0;
         char32_t cp = 0, min = 0;
-        if ((c & 0xE0) == 0xC0) n = 1, cp = c & 0x1F, min = 0x80;
-        else if ((c & 0xF0) == 0xE0) n = 2, cp = c & 0x0F, min = 0x800;
-        else if ((c & 0xF8) == 0xF0) n = 3, cp = c & 0x07, min = 0x10000;
-        else return false;
+        if ((c & 0xE0) == 0xC0)
+            n = 1, cp = c & 0x1F, min = 0x80;
+        else if ((c & 0xF0) == 0xE0)
+            n = 2, cp = c & 0x0F, min = 0x800;
+        else if ((c & 0xF8) == 0xF0)
+            n = 3, cp = c & 0x07, min = 0x10000;
+        else
+            return false;
         if (s.size() - i <= n) return false;
         for (std::size_t k = 1; k <= n; ++k) {
             unsigned char cc = static_cast<unsigned char>(s[i + k]);
@@ -54,8 +58,11 @@ bool ParseDeclaration(std::string_view line, ResourceDeclaration& decl) {
     static const struct {
         std::string_view name;
         UINT uType;
-    } c_types[] = {{"bitmap", c_rtBitmap}, {"menu", c_rtMenu}, {"dialog", c_rtDialog},
-                   {"icon", c_rtIcon},     {"gif", c_rtGif}};
+    } c_types[] = {{"bitmap", c_rtBitmap},
+                   {"menu", c_rtMenu},
+                   {"dialog", c_rtDialog},
+                   {"icon", c_rtIcon},
+                   {"gif", c_rtGif}};
     line.remove_prefix(1);
     std::size_t sp1 = line.find(' ');
     if (sp1 == std::string_view::npos) return false;
@@ -129,16 +136,26 @@ bool CStringTable::Parse(std::string_view text, std::string* pstrError,
             }
             if (++i >= body.size()) return fail("dangling escape");
             switch (body[i]) {
-            case 'n': raw += '\n'; break;
-            case 'r': raw += '\r'; break;
-            case 't': raw += '\t'; break;
-            case '\\': raw += '\\'; break;
-            default: return fail("unknown escape");
+            case 'n':
+                raw += '\n';
+                break;
+            case 'r':
+                raw += '\r';
+                break;
+            case 't':
+                raw += '\t';
+                break;
+            case '\\':
+                raw += '\\';
+                break;
+            default:
+                return fail("unknown escape");
             }
         }
         if (!IsValidUtf8(raw)) return fail("invalid UTF-8");
         std::u16string w = FromUtf8(raw);
-        if (!m_map.emplace(static_cast<UINT>(id), std::move(w)).second) return fail("duplicate identifier");
+        if (!m_map.emplace(static_cast<UINT>(id), std::move(w)).second)
+            return fail("duplicate identifier");
     }
     return true;
 }
@@ -152,11 +169,20 @@ std::string EscapeTableText(std::u16string_view text) {
     std::string utf8 = ToUtf8(text), out;
     for (char c : utf8) {
         switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -6,13 +6,13 @@
 // "@<type> <id> <file>", the type one of bitmap, menu, dialog, icon or gif,
 // the file relative to the module's folder.
 #pragma once
+#include "platform/win_types.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "platform/win_types.h"
 
 namespace velka {
 

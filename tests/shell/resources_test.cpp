@@ -1,16 +1,15 @@
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <fstream>
-#include <thread>
-#include <vector>
-
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
 #include "tests/support/test_support.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 namespace velka {
 namespace {
@@ -35,7 +34,9 @@ protected:
         std::ofstream(m_dir.File(strName), std::ios::binary) << strText;
     }
     void English(const std::string& strExtra = "") {
-        Module("0409.rll", "100\t1.1.28.15\n2000\tCannot create file\\n'%s'.\\n(%s)\n2111\tVELKA EN\n" + strExtra);
+        Module("0409.rll",
+               "100\t1.1.28.15\n2000\tCannot create file\\n'%s'.\\n(%s)\n2111\tVELKA EN\n" +
+                   strExtra);
     }
 
     test::ScopedSettings m_settings;
@@ -121,18 +122,22 @@ TEST_F(Resources, ConcurrentFirstLookupsSelectOnce) {
     Module("0407.rll", "100\t0.9\n2001\tKann Datei nicht öffnen\n");
     std::vector<std::thread> threads;
     std::vector<std::u16string> results(8);
-    for (int i = 0; i < 8; ++i) threads.emplace_back([&, i] { results[static_cast<std::size_t>(i)] = LoadStr(2001); });
-    for (std::thread& t : threads) t.join();
-    for (const std::u16string& s : results) EXPECT_EQ(s, u"Kann Datei nicht öffnen");
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] { results[static_cast<std::size_t>(i)] = LoadStr(2001); });
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::u16string& s : results)
+        EXPECT_EQ(s, u"Kann Datei nicht öffnen");
     EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
 }
 
 TEST_F(Resources, DamagedModuleCountsAsMissing) {
     WriteSettingInt(u"Language", 1031);
     English();
-    for (const char* szDamage : {"100\t1.1.28.15\n2001\tbad \\q escape\n", "100\t1.1.28.15\nnot a line\n",
-                                 "100\t1.1.28.15\n2001\t\xC3\x28\n", "100\t1.1.28.15\n2001\ta\n2001\tb\n",
-                                 "100\t1.1.28.15\n@gif 7 missing.gif\n", "100\t1.1.28.15\n@gif 7 ../x.gif\n"}) {
+    for (const char* szDamage :
+         {"100\t1.1.28.15\n2001\tbad \\q escape\n", "100\t1.1.28.15\nnot a line\n",
+          "100\t1.1.28.15\n2001\t\xC3\x28\n", "100\t1.1.28.15\n2001\ta\n2001\tb\n",
+          "100\t1.1.28.15\n@gif 7 missing.gif\n", "100\t1.1.28.15\n@gif 7 ../x.gif\n"}) {
         Module("0407.rll", szDamage);
         ResetResourceSelection();
         EXPECT_EQ(PrimaryModule().FileName(), "0409.rll") << szDamage;
@@ -181,7 +186,8 @@ TEST_F(Resources, MessageBoxesAreRecordedWithCaptionStyleAndAnswers) {
     ShowErrorText(u"%s", std::u16string(700, u'z').c_str());
     std::vector<RecordedBox> boxes = HeadlessUiHost().Boxes();
     ASSERT_EQ(boxes.size(), 6u);
-    EXPECT_EQ(boxes[0].strText, u"Не удается открыть файл\n'/tmp/a.zem'.\n(No such file or directory)");
+    EXPECT_EQ(boxes[0].strText,
+              u"Не удается открыть файл\n'/tmp/a.zem'.\n(No such file or directory)");
     EXPECT_EQ(boxes[0].strCaption, u"VELKA");
     EXPECT_EQ(boxes[0].uStyle, MB_ICONERROR);
     EXPECT_EQ(boxes[1].uStyle, MB_ICONWARNING);
@@ -221,18 +227,22 @@ TEST_F(Resources, FileErrorMessagesCarryTheSystemErrorText) {
     ShowSoundError(11);
     std::vector<RecordedBox> boxes = HeadlessUiHost().Boxes();
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].strText,
-              u"Не удается переименовать файл или папку\n'/a/old'\nв\n'/a/new'.\n(Permission denied)");
+    EXPECT_EQ(
+        boxes[0].strText,
+        u"Не удается переименовать файл или папку\n'/a/old'\nв\n'/a/new'.\n(Permission denied)");
     EXPECT_EQ(boxes[1].strText, u"Не удается создать папку\n'/ro/dir'.\n(Read-only file system)");
     EXPECT_EQ(boxes[2].strText, u"Ошибка работы со звуком\n11");
-    for (const RecordedBox& b : boxes) EXPECT_EQ(b.uStyle, MB_ICONERROR);
+    for (const RecordedBox& b : boxes)
+        EXPECT_EQ(b.uStyle, MB_ICONERROR);
 }
 
 TEST_F(Resources, MenusDialogsAndImagesFollowTheirFallbacks) {
     WriteSettingInt(u"Language", 1031);
-    Module("menu100.txt", "popup 200010\n  item 40009\n  separator\n  item 57601 157601\nend\nitem 40001\n");
+    Module("menu100.txt",
+           "popup 200010\n  item 40009\n  separator\n  item 57601 157601\nend\nitem 40001\n");
     Module("strip.gif", "GIF89a-de");
-    Module("0407.rll", "100\t1.1.28.15\n@menu 100 menu100.txt\n@gif 161 strip.gif\n@dialog 102 menu100.txt\n");
+    Module("0407.rll",
+           "100\t1.1.28.15\n@menu 100 menu100.txt\n@gif 161 strip.gif\n@dialog 102 menu100.txt\n");
     Module("0409.rll", "100\t1.1.28.15\n@menu 211 menu100.txt\n");
     RegisterBuiltinResource(c_rtGif, 161, {'G', 'I', 'F', '8', '9', 'a'});
     RegisterBuiltinResource(c_rtBitmap, 5, {'B', 'M'});
@@ -266,7 +276,9 @@ TEST_F(Resources, MenusDialogsAndImagesFollowTheirFallbacks) {
 }
 
 TEST(MenuTemplate, RejectsMalformedTemplates) {
-    auto parse = [](const std::string& s) { return ParseMenuTemplate(std::vector<BYTE>(s.begin(), s.end())); };
+    auto parse = [](const std::string& s) {
+        return ParseMenuTemplate(std::vector<BYTE>(s.begin(), s.end()));
+    };
     EXPECT_TRUE(parse("# empty\n"));
     EXPECT_FALSE(parse("popup 1\nitem 2\n")); // unclosed
     EXPECT_FALSE(parse("end\n"));
@@ -276,11 +288,14 @@ TEST(MenuTemplate, RejectsMalformedTemplates) {
     EXPECT_FALSE(parse("item 99999999999\n"));
     EXPECT_FALSE(parse("submenu 4\nend\n"));
     std::string deep;
-    for (int i = 0; i < 9; ++i) deep += "popup 1\n";
-    for (int i = 0; i < 9; ++i) deep += "end\n";
+    for (int i = 0; i < 9; ++i)
+        deep += "popup 1\n";
+    for (int i = 0; i < 9; ++i)
+        deep += "end\n";
     EXPECT_FALSE(parse(deep));
     std::string many;
-    for (int i = 0; i < 5000; ++i) many += "separator\n";
+    for (int i = 0; i < 5000; ++i)
+        many += "separator\n";
     EXPECT_FALSE(parse(many));
 }
 
@@ -315,8 +330,10 @@ TEST(Language, UserDefaultFollowsThePosixPrecedence) {
     setenv("LC_ALL", "en_US.UTF-8", 1);
     EXPECT_EQ(UserDefaultLangId(), 1033);
     for (int i = 0; i < 3; ++i)
-        if (saved[i].empty()) unsetenv(names[i]);
-        else setenv(names[i], saved[i].c_str(), 1);
+        if (saved[i].empty())
+            unsetenv(names[i]);
+        else
+            setenv(names[i], saved[i].c_str(), 1);
     SetUserDefaultLangIdOverride(c_langBuiltin);
 }
 

@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
 #include "shell/string_table.h"
 #include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace velka {
 namespace {
@@ -23,7 +22,9 @@ std::vector<std::u16string> Conversions(const std::u16string& text) {
             i = j;
             continue;
         }
-        while (j < text.size() && std::u16string_view(u"-+ #0123456789.*hlLqjzt").find(text[j]) != std::u16string_view::npos) ++j;
+        while (j < text.size() && std::u16string_view(u"-+ #0123456789.*hlLqjzt").find(text[j]) !=
+                                      std::u16string_view::npos)
+            ++j;
         out.push_back(text.substr(i, j + 1 - i));
         i = j;
     }
@@ -39,9 +40,12 @@ TEST(BuiltinStrings, ParsesAndCarriesTheVersionAndReservedTexts) {
     EXPECT_EQ(*table.Find(2000), u"Не удается создать файл\n'%s'.\n(%s)");
     ASSERT_NE(table.Find(IDS_MENU_ZOOM_IN), nullptr);
     EXPECT_EQ(*table.Find(IDS_MENU_ZOOM_IN), u"Увеличить");
-    for (UINT t = 0; t <= 220; ++t) EXPECT_NE(table.Find(2500 + t), nullptr) << t;
-    for (UINT q = 0; q < c_cFixQualityNames; ++q) EXPECT_NE(table.Find(IDS_FIX_QUALITY_INVALID + q), nullptr);
-    for (UINT g = 0; g < c_cGaugeGroupTitles; ++g) EXPECT_NE(table.Find(IDS_GAUGE_GROUP_TRIP1 + g), nullptr);
+    for (UINT t = 0; t <= 220; ++t)
+        EXPECT_NE(table.Find(2500 + t), nullptr) << t;
+    for (UINT q = 0; q < c_cFixQualityNames; ++q)
+        EXPECT_NE(table.Find(IDS_FIX_QUALITY_INVALID + q), nullptr);
+    for (UINT g = 0; g < c_cGaugeGroupTitles; ++g)
+        EXPECT_NE(table.Find(IDS_GAUGE_GROUP_TRIP1 + g), nullptr);
     EXPECT_EQ(*table.Find(IDS_GAUGE_GROUP_SYSTEM), u"Система");
 }
 
@@ -87,8 +91,9 @@ TEST(StringTable, RejectsDamagedTextsWhole) {
     EXPECT_TRUE(table.Parse("# c\n\n1\ta\\tb\\\\c\\n\r\n2\t\n"));
     ASSERT_EQ(table.Size(), 2u);
     EXPECT_EQ(*table.Find(1), u"a\tb\\c\n");
-    for (const char* sz : {"1\tok\n2\tbad\\x\n", "x\ta\n", "\ta\n", "12345678901\ta\n", "4294967296\ta\n",
-                           "1\ta\n1\tb\n", "1\t\xED\xA0\x80\n", "1\t\xC0\xAF\n", "1\tend\\", "@gif 1 a.gif\n"}) {
+    for (const char* sz :
+         {"1\tok\n2\tbad\\x\n", "x\ta\n", "\ta\n", "12345678901\ta\n", "4294967296\ta\n",
+          "1\ta\n1\tb\n", "1\t\xED\xA0\x80\n", "1\t\xC0\xAF\n", "1\tend\\", "@gif 1 a.gif\n"}) {
         EXPECT_FALSE(table.Parse(sz, &strError)) << sz;
         EXPECT_EQ(table.Size(), 0u);
     }
@@ -97,8 +102,8 @@ TEST(StringTable, RejectsDamagedTextsWhole) {
     ASSERT_EQ(decls.size(), 2u);
     EXPECT_EQ(decls[0].uType, c_rtMenu);
     EXPECT_EQ(decls[0].strFile, "menus/main.txt");
-    for (const char* sz : {"@menu 100 /etc/passwd\n", "@menu 100 a/../../b\n", "@menu 0 a\n", "@png 1 a\n",
-                           "@menu 1 a\n@menu 1 b\n", "@menu 1\n", "@menu x a\n"})
+    for (const char* sz : {"@menu 100 /etc/passwd\n", "@menu 100 a/../../b\n", "@menu 0 a\n",
+                           "@png 1 a\n", "@menu 1 a\n@menu 1 b\n", "@menu 1\n", "@menu x a\n"})
         EXPECT_FALSE(table.Parse(sz, nullptr, &decls)) << sz;
 }
 
