@@ -102,7 +102,6 @@ std::vector<BYTE> DecodeIndexes(CReader& reader, std::size_t cPixels) {
     std::vector<BYTE> out;
     int nMinCodeSize = reader.Byte();
     if (reader.Failed() || nMinCodeSize < 1 || nMinCodeSize > 8) return out;
-    out.reserve(cPixels);
     const int clear = 1 << nMinCodeSize, eoi = clear + 1;
     constexpr int c_cMaxCodes = 4096;
     std::array<std::uint16_t, c_cMaxCodes> prefix{};

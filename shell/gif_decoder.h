@@ -19,7 +19,7 @@ struct CDecodedImage {
 };
 
 // Largest logical screen the decoder accepts, in pixels.
-constexpr std::size_t c_cMaxGifPixels = 16u << 20;
+constexpr std::size_t c_cMaxGifPixels = 4u << 20;
 
 // Null when the data is not a GIF, is cut before the first image's colour
 // table, names no colour table or a screen of more than c_cMaxGifPixels. A

@@ -1,7 +1,9 @@
 #include "shell/resource_module.h"
 
 #include "platform/mapped_file.h"
+#include "platform/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -90,6 +92,39 @@ const std::vector<BYTE>* CResourceModule::FindResource(UINT uType, UINT uId) con
     for (const auto& [key, data] : m_resources)
         if (key.first == uType && key.second == uId) return &data;
     return nullptr;
+}
+
+std::vector<std::string> CheckLanguageModule(const CResourceModule& module) {
+    std::vector<std::string> problems;
+    const CStringTable& builtin = BuiltinStrings();
+    std::vector<UINT> ids;
+    for (const auto& entry : builtin.Entries()) ids.push_back(entry.first);
+    std::sort(ids.begin(), ids.end());
+    const std::u16string* pVersion = module.FindString(100);
+    if (!pVersion || *pVersion != *builtin.Find(100))
+        problems.push_back("100: the version text must be \"" + ToUtf8(*builtin.Find(100)) + "\"");
+    for (UINT uId : ids) {
+        if (uId == 100) continue;
+        const std::u16string* p = module.FindString(uId);
+        if (!p) {
+            problems.push_back(std::to_string(uId) + ": missing");
+            continue;
+        }
+        std::vector<std::u16string> expected = PrintfConversions(*builtin.Find(uId)), got = PrintfConversions(*p);
+        if (expected != got) {
+            std::string strExpected, strGot;
+            for (const std::u16string& c : expected) strExpected += " " + ToUtf8(c);
+            for (const std::u16string& c : got) strGot += " " + ToUtf8(c);
+            problems.push_back(std::to_string(uId) + ": conversions" + (strGot.empty() ? " (none)" : strGot) +
+                               " where the program has" + (strExpected.empty() ? " none" : strExpected));
+        }
+    }
+    std::vector<UINT> extra;
+    for (const auto& entry : module.Strings().Entries())
+        if (!builtin.Find(entry.first)) extra.push_back(entry.first);
+    std::sort(extra.begin(), extra.end());
+    for (UINT uId : extra) problems.push_back(std::to_string(uId) + ": not a text of the program");
+    return problems;
 }
 
 void RegisterBuiltinResource(UINT uType, UINT uId, std::vector<BYTE> data) {

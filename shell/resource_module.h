@@ -30,6 +30,7 @@ public:
     const std::u16string* FindString(UINT uId) const;
     // The bytes of a resource of the given type, null when the module has none.
     const std::vector<BYTE>* FindResource(UINT uType, UINT uId) const;
+    const CStringTable& Strings() const { return m_strings; }
 
 private:
     CResourceModule() = default;
@@ -38,6 +39,12 @@ private:
     CStringTable m_strings;
     std::vector<std::pair<std::pair<UINT, UINT>, std::vector<BYTE>>> m_resources;
 };
+
+// What is wrong with a language module as a translation of the built-in
+// texts: a version text other than the program's, texts it lacks, texts
+// whose printf conversions differ, identifiers the program does not have.
+// Each problem is one line of text; none means the module is complete.
+std::vector<std::string> CheckLanguageModule(const CResourceModule& module);
 
 // Adds a resource to the program's own module (icons, bitmaps, image strips,
 // menu templates the program carries). A second registration of the same

@@ -188,6 +188,23 @@ std::string EscapeTableText(std::u16string_view text) {
     return out;
 }
 
+std::vector<std::u16string> PrintfConversions(std::u16string_view text) {
+    constexpr std::u16string_view c_flags = u"-+ #0123456789.*hlLqjzt";
+    std::vector<std::u16string> out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'%') continue;
+        std::size_t j = i + 1;
+        if (j < text.size() && text[j] == u'%') {
+            i = j;
+            continue;
+        }
+        while (j < text.size() && c_flags.find(text[j]) != std::u16string_view::npos) ++j;
+        out.emplace_back(text.substr(i, j + 1 - i));
+        i = j;
+    }
+    return out;
+}
+
 const CStringTable& BuiltinStrings() {
     static const CStringTable table = [] {
         CStringTable t;

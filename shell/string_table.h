@@ -48,6 +48,10 @@ private:
 // Escapes a text for the format above.
 std::string EscapeTableText(std::u16string_view text);
 
+// The printf conversions of a text in order ("%d", "%0.1f", "%s"; "%%" is
+// none). A translation must keep them as they are.
+std::vector<std::u16string> PrintfConversions(std::u16string_view text);
+
 // The program's own texts (language 1049), built into the program.
 const CStringTable& BuiltinStrings();
 

@@ -8,6 +8,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"strings", "show texts in the chosen language, check language modules",
+         "strings get ID... | list | check MODULE.rll", RunStrings},
     };
     return commands;
 }

@@ -6,30 +6,13 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace velka {
 namespace {
-
-// The printf conversions of a text, in order ("%%" is not one).
-std::vector<std::u16string> Conversions(const std::u16string& text) {
-    std::vector<std::u16string> out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != u'%') continue;
-        std::size_t j = i + 1;
-        if (j < text.size() && text[j] == u'%') {
-            i = j;
-            continue;
-        }
-        while (j < text.size() && std::u16string_view(u"-+ #0123456789.*hlLqjzt").find(text[j]) !=
-                                      std::u16string_view::npos)
-            ++j;
-        out.push_back(text.substr(i, j + 1 - i));
-        i = j;
-    }
-    return out;
-}
 
 TEST(BuiltinStrings, ParsesAndCarriesTheVersionAndReservedTexts) {
     const CStringTable& table = BuiltinStrings();
@@ -55,18 +38,8 @@ TEST(EnglishModule, TranslatesEveryBuiltinTextWithTheSameConversions) {
         CResourceModule::LoadFile(test::SourcePath("data/runtime/0409.rll").string(), &strError);
     ASSERT_TRUE(english) << strError;
     EXPECT_EQ(english->FileName(), "0409.rll");
-    const CStringTable& builtin = BuiltinStrings();
-    std::size_t cTranslated = 0;
-    for (const auto& [uId, text] : builtin.Entries()) {
-        const std::u16string* pEnglish = english->FindString(uId);
-        if (!pEnglish) {
-            ADD_FAILURE() << "0409.rll lacks " << uId;
-            continue;
-        }
-        EXPECT_EQ(Conversions(*pEnglish), Conversions(text)) << "string " << uId;
-        ++cTranslated;
-    }
-    EXPECT_EQ(cTranslated, builtin.Size());
+    for (const std::string& strProblem : CheckLanguageModule(*english)) ADD_FAILURE() << strProblem;
+    EXPECT_EQ(english->Strings().Size(), BuiltinStrings().Size());
     EXPECT_EQ(*english->FindString(100), c_szVersion);
 }
 
@@ -83,6 +56,22 @@ TEST(EnglishModule, AnEnglishDesktopSpeaksEnglish) {
     SetUserDefaultLangIdOverride(c_langBuiltin);
     SetLanguageModuleFolder("");
     ResetResourceSelection();
+}
+
+TEST(EnglishModule, TheCheckNamesEveryKindOfFault) {
+    test::TempDir dir;
+    std::ofstream(dir.File("0407.rll")) << "100\t1.0\n2119\tCOM%d: %s\n2000\t%s %s\n2001\t100%% %s %s\n7\tx\n";
+    std::unique_ptr<CResourceModule> module = CResourceModule::LoadFile(dir.File("0407.rll"));
+    ASSERT_TRUE(module);
+    std::vector<std::string> problems = CheckLanguageModule(*module);
+    auto has = [&](const std::string& s) { return std::find(problems.begin(), problems.end(), s) != problems.end(); };
+    EXPECT_TRUE(has("100: the version text must be \"1.1.28.15\""));
+    EXPECT_TRUE(has("2119: conversions %d %s where the program has %s %d"));
+    EXPECT_TRUE(has("2002: missing"));
+    EXPECT_TRUE(has("7: not a text of the program"));
+    EXPECT_FALSE(has("2000: missing"));
+    EXPECT_EQ(std::count_if(problems.begin(), problems.end(), [](const std::string& s) { return s.rfind("2001", 0) == 0; }), 0);
+    EXPECT_EQ(PrintfConversions(u"%-5.2lf%%x%c%"), (std::vector<std::u16string>{u"%-5.2lf", u"%c", u"%"}));
 }
 
 TEST(StringTable, RejectsDamagedTextsWhole) {
