@@ -110,12 +110,19 @@ Selection& Selected() {
     return sel;
 }
 
-int LoadWithFallback(UINT uId, char16_t* pBuffer, int cchBuffer) {
-    Selection& sel = Selected();
-    if (cchBuffer <= 0 || !pBuffer) return 0;
+// The primary module, then the fallback module when it is another one; 0
+// when neither has the text.
+int LoadSelected(const Selection& sel, UINT uId, char16_t* pBuffer, int cchBuffer) {
     int n = LoadFrom(*sel.pPrimary, uId, pBuffer, cchBuffer);
     if (n == 0 && sel.pFallback != sel.pPrimary)
         n = LoadFrom(*sel.pFallback, uId, pBuffer, cchBuffer);
+    return n;
+}
+
+int LoadWithFallback(UINT uId, char16_t* pBuffer, int cchBuffer) {
+    Selection& sel = Selected();
+    if (cchBuffer <= 0 || !pBuffer) return 0;
+    int n = LoadSelected(sel, uId, pBuffer, cchBuffer);
     if (n == 0) {
         CopyToBuffer(pBuffer, static_cast<std::size_t>(cchBuffer),
                      FormatW(u"<??%d>", static_cast<int>(uId)));
@@ -312,12 +319,8 @@ std::u16string MainCaption() {
 }
 
 void LoadMainCaption() {
-    Selection& sel = Selected();
     char16_t sz[c_cchCaption];
-    int n = LoadFrom(*sel.pPrimary, 2111, sz, static_cast<int>(c_cchCaption));
-    if (n == 0 && sel.pFallback != sel.pPrimary)
-        n = LoadFrom(*sel.pFallback, 2111, sz, static_cast<int>(c_cchCaption));
-    if (n > 0) SetMainCaption(sz);
+    if (LoadSelected(Selected(), 2111, sz, static_cast<int>(c_cchCaption)) > 0) SetMainCaption(sz);
 }
 
 void SetMainCaption(const std::u16string& strCaption) {
