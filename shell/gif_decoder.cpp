@@ -228,8 +228,8 @@ std::optional<CDecodedImage> DecodeGif(std::span<const BYTE> data) {
     return std::nullopt;
 }
 
-std::optional<CDecodedImage> LoadImageStripImage(UINT uId) {
-    const std::vector<BYTE>* pData = LoadImageStrip(uId);
+std::optional<CDecodedImage> LoadImageStripImage(WORD wId) {
+    const std::vector<BYTE>* pData = LoadImageStrip(wId);
     if (!pData) return std::nullopt;
     return DecodeGif(*pData);
 }

@@ -28,6 +28,6 @@ constexpr std::size_t c_cMaxGifPixels = 4u << 20;
 std::optional<CDecodedImage> DecodeGif(std::span<const BYTE> data);
 
 // An image strip of the modules (resources.h LoadImageStrip), decoded.
-std::optional<CDecodedImage> LoadImageStripImage(UINT uId);
+std::optional<CDecodedImage> LoadImageStripImage(WORD wId);
 
 } // namespace velka

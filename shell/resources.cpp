@@ -233,14 +233,14 @@ const std::vector<BYTE>* LoadIcon(UINT uId) {
     return PrimaryOrProgram(c_rtIcon, uId);
 }
 
-const std::vector<BYTE>* LoadBitmap(UINT uId) {
-    VELKA_ASSERT(uId != 0);
-    return PrimaryOrProgram(c_rtBitmap, uId);
+const std::vector<BYTE>* LoadBitmap(WORD _wID) {
+    VELKA_ASSERT(_wID != 0);
+    return PrimaryOrProgram(c_rtBitmap, _wID);
 }
 
-const std::vector<BYTE>* LoadImageStrip(UINT uId) {
-    VELKA_ASSERT(uId != 0);
-    return PrimaryOrProgram(c_rtGif, uId);
+const std::vector<BYTE>* LoadImageStrip(WORD _wID) {
+    VELKA_ASSERT(_wID != 0);
+    return PrimaryOrProgram(c_rtGif, _wID);
 }
 
 int ShowErrorText(const char16_t* szFormat, ...) {

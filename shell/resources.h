@@ -33,12 +33,12 @@ const CResourceModule& MenuModule(UINT uId);
 // Menu template id from the primary module, else from the fallback module.
 std::optional<CMenuTemplate> LoadMenu(UINT uId);
 // Icon and bitmap bytes from the primary module, else from the program's own
-// module; null when neither has it.
+// module; null when neither has it. Identifier 0 is a caller's error.
 const std::vector<BYTE>* LoadIcon(UINT uId);
-const std::vector<BYTE>* LoadBitmap(UINT uId);
+const std::vector<BYTE>* LoadBitmap(WORD _wID);
 // An image strip (a GIF picture 16 pixels high of 16x16 icons side by
 // side), looked up like a bitmap; null when neither module has it.
-const std::vector<BYTE>* LoadImageStrip(UINT uId);
+const std::vector<BYTE>* LoadImageStrip(WORD _wID);
 
 // The selected modules (selecting them if not done yet).
 const CResourceModule& PrimaryModule();

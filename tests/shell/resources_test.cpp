@@ -1,3 +1,4 @@
+#include "platform/debug.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
@@ -273,6 +274,9 @@ TEST_F(Resources, MenusDialogsAndImagesFollowTheirFallbacks) {
     EXPECT_EQ(pBitmap->size(), 2u);
     EXPECT_EQ(LoadImageStrip(162), nullptr);
     EXPECT_EQ(LoadIcon(10), nullptr);
+    unsigned cAssertions = AssertionCount();
+    EXPECT_EQ(LoadImageStrip(0), nullptr); // a caller's error, reported
+    EXPECT_EQ(AssertionCount(), cAssertions + 1);
 }
 
 TEST(MenuTemplate, RejectsMalformedTemplates) {
