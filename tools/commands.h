@@ -28,5 +28,7 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
 int RunStrings(const Args& args);
+int RunGeo(const Args& args);
+int RunSun(const Args& args);
 
 } // namespace velka::tool
