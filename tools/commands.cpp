@@ -8,6 +8,10 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"geo", "distance and course between two points, geoid height",
+         "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
+        {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
+         "sun rise|set YYYY-MM-DD LON LAT", RunSun},
     };
     return commands;
 }

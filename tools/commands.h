@@ -27,5 +27,7 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunGeo(const Args& args);
+int RunSun(const Args& args);
 
 } // namespace velka::tool
