@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/qt_app_platform.h"
+#include "geometry/self_check.h"
 #include "platform/clock.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
@@ -27,6 +28,7 @@ void PrintUsage() {
 // they come.
 void AssignHooks() {
     velka::CSubsystemHooks& h = velka::SubsystemHooks();
+    h.vecSelfChecks.push_back(&velka::RunGeometrySelfChecks);
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
