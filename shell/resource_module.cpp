@@ -138,7 +138,7 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
     constexpr std::size_t c_cMaxDepth = 8, c_cMaxElements = 4096;
     std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
     CMenuTemplate menu;
-    std::vector<std::vector<CMenuItem>*> stack{&menu.items};
+    std::vector<std::vector<CMenuTemplateItem>*> stack{&menu.items};
     std::size_t cElements = 0;
 
     auto number = [](std::string_view& rest, UINT& value) {
@@ -176,22 +176,22 @@ std::optional<CMenuTemplate> ParseMenuTemplate(const std::vector<BYTE>& data) {
             continue;
         }
         if (++cElements > c_cMaxElements) return std::nullopt;
-        CMenuItem item;
+        CMenuTemplateItem item;
         if (word == "item") {
             if (!number(rest, item.uCommand)) return std::nullopt;
             item.uTextId = item.uCommand + 100000;
             if (!blank(rest) && !number(rest, item.uTextId)) return std::nullopt;
         } else if (word == "separator") {
-            item.kind = CMenuItem::mkSeparator;
+            item.kind = CMenuTemplateItem::mkSeparator;
         } else if (word == "popup") {
-            item.kind = CMenuItem::mkPopup;
+            item.kind = CMenuTemplateItem::mkPopup;
             if (!number(rest, item.uTextId) || stack.size() > c_cMaxDepth) return std::nullopt;
         } else {
             return std::nullopt;
         }
         if (!blank(rest)) return std::nullopt;
         stack.back()->push_back(std::move(item));
-        if (stack.back()->back().kind == CMenuItem::mkPopup)
+        if (stack.back()->back().kind == CMenuTemplateItem::mkPopup)
             stack.push_back(&stack.back()->back().children);
     }
     if (stack.size() != 1) return std::nullopt;

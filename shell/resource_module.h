@@ -57,15 +57,15 @@ void RegisterBuiltinResource(UINT uType, UINT uId, std::vector<BYTE> data);
 //   separator
 //   end
 // Empty lines and lines starting with '#' are skipped.
-struct CMenuItem {
+struct CMenuTemplateItem {
     enum Kind { mkItem, mkSeparator, mkPopup } kind = mkItem;
     UINT uCommand = 0;
     UINT uTextId = 0;
-    std::vector<CMenuItem> children; // of a pop-up
+    std::vector<CMenuTemplateItem> children; // of a pop-up
 };
 
 struct CMenuTemplate {
-    std::vector<CMenuItem> items;
+    std::vector<CMenuTemplateItem> items;
 };
 
 // Null on any malformed line, an unclosed pop-up, nesting deeper than 8 or

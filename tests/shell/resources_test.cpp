@@ -251,11 +251,11 @@ TEST_F(Resources, MenusDialogsAndImagesFollowTheirFallbacks) {
     std::optional<CMenuTemplate> menu = LoadMenu(100);
     ASSERT_TRUE(menu);
     ASSERT_EQ(menu->items.size(), 2u);
-    EXPECT_EQ(menu->items[0].kind, CMenuItem::mkPopup);
+    EXPECT_EQ(menu->items[0].kind, CMenuTemplateItem::mkPopup);
     EXPECT_EQ(menu->items[0].uTextId, IDS_POPUP_FILE);
     ASSERT_EQ(menu->items[0].children.size(), 3u);
     EXPECT_EQ(menu->items[0].children[0].uTextId, IDS_MENU_EXIT);
-    EXPECT_EQ(menu->items[0].children[1].kind, CMenuItem::mkSeparator);
+    EXPECT_EQ(menu->items[0].children[1].kind, CMenuTemplateItem::mkSeparator);
     EXPECT_EQ(menu->items[0].children[2].uCommand, 57601u);
     EXPECT_EQ(menu->items[1].uTextId, IDS_MENU_ZOOM_IN);
     EXPECT_EQ(MenuModule(100).FileName(), "0407.rll");
