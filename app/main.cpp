@@ -16,7 +16,10 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/startup.h"
+#include "shell/screen.h"
 #include "shell/subsystem_hooks.h"
+#include "tracks/track_recorder.h"
+#include "tracks/visual_track.h"
 
 namespace {
 
@@ -29,6 +32,17 @@ void PrintUsage() {
 void AssignHooks() {
     velka::CSubsystemHooks& h = velka::SubsystemHooks();
     h.vecSelfChecks.push_back(&velka::RunGeometrySelfChecks);
+    h.fnStartTrackRecording = &velka::StartTrackRecording;
+    h.fnStopTrackRecording = &velka::StopTrackRecording;
+    h.pfnCrashStopTrackRecording = &velka::CloseTrackFile;
+    h.fnStartOnScreenTrack = [] { velka::OpenOnScreenTrack(velka::ScreenFactorX()); };
+    h.fnCloseOnScreenTrack = &velka::CloseOnScreenTrack;
+    h.fnTrackRecordingChanged = [](bool fRecording) {
+        if (fRecording)
+            velka::EnableVisualTrack();
+        else
+            velka::DisableVisualTrack();
+    };
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
