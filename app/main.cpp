@@ -11,12 +11,16 @@
 
 #include "app/qt_app_platform.h"
 #include "mapview/map_page.h"
+#include "geometry/self_check.h"
 #include "platform/clock.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/startup.h"
+#include "shell/screen.h"
 #include "shell/subsystem_hooks.h"
+#include "tracks/track_recorder.h"
+#include "tracks/visual_track.h"
 
 namespace {
 
@@ -31,6 +35,18 @@ void AssignHooks() {
     velka::InstallMapPageHooks(h);
     // Long map frames keep the window responsive through the event loop.
     velka::MapLayers().fnPumpMessages = [] { QCoreApplication::processEvents(); };
+    h.vecSelfChecks.push_back(&velka::RunGeometrySelfChecks);
+    h.fnStartTrackRecording = &velka::StartTrackRecording;
+    h.fnStopTrackRecording = &velka::StopTrackRecording;
+    h.pfnCrashStopTrackRecording = &velka::CloseTrackFile;
+    h.fnStartOnScreenTrack = [] { velka::OpenOnScreenTrack(velka::ScreenFactorX()); };
+    h.fnCloseOnScreenTrack = &velka::CloseOnScreenTrack;
+    h.fnTrackRecordingChanged = [](bool fRecording) {
+        if (fRecording)
+            velka::EnableVisualTrack();
+        else
+            velka::DisableVisualTrack();
+    };
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);

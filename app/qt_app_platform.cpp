@@ -59,8 +59,13 @@ CQtAppPlatform::CQtAppPlatform(CQtUiHost& host) : m_host(host), m_fHeadless(host
     int fd = InstallTerminationPipe();
     if (fd >= 0) {
         m_pTermNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(m_pTermNotifier.get(), &QSocketNotifier::activated, [] {
-            if (DrainTerminationPipe()) RequestExit(false);
+        QObject::connect(m_pTermNotifier.get(), &QSocketNotifier::activated, [this] {
+            if (!DrainTerminationPipe()) return;
+            // A signal during start-up, before the window exists, waits for it.
+            if (m_pWindow)
+                RequestExit(false);
+            else
+                m_fExitBeforeWindow = true;
         });
     }
 }
@@ -162,6 +167,7 @@ std::unique_ptr<IWindowPort> CQtAppPlatform::CreateMainWindow(CMainWindow& wnd, 
             pRaw->Send(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
         });
     m_instance.UnlockStartup();
+    if (m_fExitBeforeWindow) RequestExit(false);
     return pWindow;
 }
 

@@ -45,6 +45,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_pTermNotifier;
     QString m_strScreenshot;
     int m_msScreenshot = 0;
+    bool m_fExitBeforeWindow = false;
 };
 
 } // namespace velka

@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QIcon>
+#include <QPixmap>
 #include <QProcess>
 #include <QScreen>
 #include <QGuiApplication>
@@ -175,12 +177,29 @@ void CQtMainWindow::CheckMenuRadioItem(UINT uFirst, UINT uLast, UINT uId) {
 
 void CQtMainWindow::SetMenuItemImage(UINT uId, int nImage) {
     m_mapImages[uId] = nImage;
-    // Until the menu images exist, the night-mode item shows its state as
-    // a check mark for modes other than day.
-    if (QAction* p = MenuAction(uId)) {
-        p->setCheckable(nImage >= 0);
-        p->setChecked(nImage >= 0);
+    QAction* pAction = MenuAction(uId);
+    if (!pAction) return;
+    // The night-mode images, drawn here until the menu's image strip is
+    // loaded: 34 day (a sun), 25 night (a dark disc), 35 automatic (half and half).
+    if (nImage < 0) {
+        pAction->setIcon(QIcon());
+        return;
     }
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(2.5, 2.5, 11, 11);
+    const QColor day(250, 200, 40), night(40, 50, 120);
+    painter.setPen(QPen(Qt::darkGray, 1));
+    painter.setBrush(nImage == 25 ? night : day);
+    painter.drawEllipse(disc);
+    if (nImage == 35) {
+        painter.setBrush(night);
+        painter.drawPie(disc, 90 * 16, 180 * 16);
+    }
+    painter.end();
+    pAction->setIcon(QIcon(pixmap));
 }
 
 void CQtMainWindow::DrawMenuBar() {

@@ -78,24 +78,15 @@ void CMainWindow::SelectPage(UINT uIndex) {
     RedrawNow();
 }
 
-void CMainWindow::NextPage() {
+void CMainWindow::NextPage() { StepPage(1); }
+void CMainWindow::PreviousPage() { StepPage(c_cPages - 1); }
+
+void CMainWindow::StepPage(UINT uStep) {
     CurrentPage().Deactivate();
     // At most one round: when no other page can be shown the current stays.
     UINT u = m_uCurrentPage;
     for (UINT k = 0; k < c_cPages; ++k) {
-        u = (u + 1) % c_cPages;
-        if (m_apPages[u]->CanShow()) break;
-    }
-    m_uCurrentPage = u;
-    PageSwitchSteps();
-    RedrawNow();
-}
-
-void CMainWindow::PreviousPage() {
-    CurrentPage().Deactivate();
-    UINT u = m_uCurrentPage;
-    for (UINT k = 0; k < c_cPages; ++k) {
-        u = (u + c_cPages - 1) % c_cPages;
+        u = (u + uStep) % c_cPages;
         if (m_apPages[u]->CanShow()) break;
     }
     m_uCurrentPage = u;

@@ -96,6 +96,8 @@ public:
 
 private:
     void PageSwitchSteps();
+    // Steps the page index by uStep (mod 4) until a page can be shown.
+    void StepPage(UINT uStep);
     void OnSize(int cx, int cy);
     void OnCommand(UINT uId);
     void OnTimer(UINT uId);

@@ -27,6 +27,7 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunStrings(const Args& args);
 int RunGeo(const Args& args);
 int RunSun(const Args& args);
 int RunMapc(const Args& args);
@@ -36,5 +37,6 @@ int RunDump(const Args& args);
 #ifdef VELKA_HAVE_RENDER
 int RunRender(const Args& args);
 #endif
+int RunTrack(const Args& args);
 
 } // namespace velka::tool

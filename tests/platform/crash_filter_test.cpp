@@ -38,20 +38,22 @@ void Install(const std::string& strLog) {
 
 volatile std::uintptr_t g_uAddress = 0x10;
 volatile std::uintptr_t g_uNull = 0;
-[[gnu::noinline]] void WriteNull() {
+// The faults are the point: the sanitizers must not report them first.
+#define VELKA_FAULT [[gnu::noinline, gnu::no_sanitize("address", "undefined")]]
+VELKA_FAULT void WriteNull() {
     volatile int* p = reinterpret_cast<volatile int*>(g_uNull);
     *p = 1;
 }
 volatile int g_nZero = 0;
 volatile int g_nDepthLimit = 1 << 30;
-[[gnu::noinline]] int ReadAt() {
+VELKA_FAULT int ReadAt() {
     volatile int* p = reinterpret_cast<volatile int*>(g_uAddress);
     return *p;
 }
 volatile int g_nResult = 0;
 volatile int g_nHundred = 100;
-[[gnu::noinline]] void Divide() { g_nResult = g_nHundred / g_nZero; }
-[[gnu::noinline]] int Recurse(int n) {
+VELKA_FAULT void Divide() { g_nResult = g_nHundred / g_nZero; }
+VELKA_FAULT int Recurse(int n) {
     volatile char pad[256];
     pad[0] = static_cast<char>(n);
     if (n > g_nDepthLimit) return 0;

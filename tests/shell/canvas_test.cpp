@@ -221,3 +221,8 @@ TEST(RecordingCanvas, RecordsCallsWithTheSelectedState) {
 
 } // namespace
 } // namespace velka
+
+// fontconfig keeps a few bytes of its configuration for the life of the
+// process; the leak checker of the sanitizer build is told so.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -39,7 +39,18 @@ public:
     void OnSize(int, int) override { ++m_cOnSize; }
     void ZoomIn() override { ++m_cZoomIn; }
     void ZoomOut() override { ++m_cZoomOut; }
-    void OnVScroll(int nCode, int) override { m_vecScroll.push_back(nCode); }
+    void OnVScroll(int nCode, int nPos) override {
+        m_vecScroll.push_back(nCode);
+        m_nScrollPos = nPos;
+    }
+    void OnDown(int x, int y) override { m_vecPointer.push_back("down " + Xy(x, y)); }
+    void OnMove(int x, int y) override { m_vecPointer.push_back("move " + Xy(x, y)); }
+    void OnUp(int x, int y) override { m_vecPointer.push_back("up " + Xy(x, y)); }
+    void OnDblClick(int x, int y) override { m_vecPointer.push_back("dbl " + Xy(x, y)); }
+    void OnRButtonUp(int x, int y) override { m_vecPointer.push_back("rup " + Xy(x, y)); }
+    static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+    std::vector<std::string> m_vecPointer;
+    int m_nScrollPos = 0;
     void OnGpsFix() override { ++m_cGpsFix; }
     void OnGpsStatus() override { ++m_cGpsStatus; }
     void OnPeriodic() override { ++m_cPeriodic; }
@@ -176,6 +187,27 @@ TEST_F(MainWindowTest, UpAndDownZoomOrScrollAndRedrawRearmsThePeriodicTimer) {
     m_pQt->Send(WM_TIMER, c_uTimerSelection);
     EXPECT_EQ(cClear, 1);
     EXPECT_FALSE(m_pQt->TimerActive(c_uTimerSelection));
+}
+
+TEST_F(MainWindowTest, PointerAndScrollReachTheCurrentPage) {
+    Create();
+    QWidget* pClient = m_pQt->Client();
+    auto Mouse = [&](QEvent::Type type, Qt::MouseButton button, QPointF pt) {
+        QMouseEvent ev(type, pt, pClient->mapToGlobal(pt), button,
+                       type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+        QCoreApplication::sendEvent(pClient, &ev);
+    };
+    Mouse(QEvent::MouseButtonPress, Qt::LeftButton, {10, 20});
+    Mouse(QEvent::MouseMove, Qt::NoButton, {11, 22});
+    Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {12, 23});
+    Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, {12, 23});
+    Mouse(QEvent::MouseButtonRelease, Qt::RightButton, {5, 6});
+    Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {-3, -4}); // dragged out of the window
+    EXPECT_EQ(m_apPages[0]->m_vecPointer, (std::vector<std::string>{"down 10,20", "move 11,22", "up 12,23",
+                                                                       "dbl 12,23", "rup 5,6", "up -3,-4"}));
+    m_pQt->Send(WM_VSCROLL, MakeWParam(SB_THUMBPOSITION, 42));
+    EXPECT_EQ(m_apPages[0]->m_vecScroll, std::vector<int>{SB_THUMBPOSITION});
+    EXPECT_EQ(m_apPages[0]->m_nScrollPos, 42);
 }
 
 TEST_F(MainWindowTest, ResizeToTheSameSizeKeepsTheBitmap) {

@@ -35,7 +35,8 @@ public:
         std::vector<std::string> env;
         for (char** p = environ; *p; ++p) {
             std::string s = *p;
-            if (s.rfind("XDG_", 0) == 0 || s.rfind("QT_QPA_PLATFORM=", 0) == 0 || s.rfind("VELKA_", 0) == 0)
+            if (s.rfind("XDG_", 0) == 0 || s.rfind("QT_QPA_PLATFORM=", 0) == 0 || s.rfind("VELKA_", 0) == 0 ||
+                s.rfind("LANG", 0) == 0 || s.rfind("LC_", 0) == 0)
                 continue;
             env.push_back(s);
         }
@@ -44,6 +45,8 @@ public:
         env.push_back("XDG_STATE_HOME=" + m_dir.File("state"));
         env.push_back("XDG_DATA_HOME=" + m_dir.File("data"));
         env.push_back("QT_QPA_PLATFORM=offscreen");
+        // The checks read the built-in texts: a Russian desktop selects them.
+        env.push_back("LANG=ru_RU.UTF-8");
         return env;
     }
     std::string File(const std::string& s) const { return m_dir.File(s); }
