@@ -8,6 +8,12 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"geo", "distance and course between two points, geoid height",
+         "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
+        {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
+         "sun rise|set YYYY-MM-DD LON LAT", RunSun},
+        {"track", "record fixes into a track file; show track files and the on-screen track",
+         "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
         {"mapc", "compile OpenStreetMap data into a native map",
          "mapc INPUT.osm.pbf|.osm [MORE...] -o OUT.zem [--name NAME] [--style FILE] [--lcid N] [--quiet]",
          RunMapc},
