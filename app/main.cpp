@@ -35,6 +35,13 @@ void AssignHooks() {
     velka::InstallMapPageHooks(h);
     // Long map frames keep the window responsive through the event loop.
     velka::MapLayers().fnPumpMessages = [] { QCoreApplication::processEvents(); };
+    velka::MapLayers().fnDrawTrack = [](velka::CPaintContext& pc) {
+        auto mapToScreen = [&pc](const velka::CMapPoint& pt) { return pc.MapToScreen(pt); };
+        auto isInterrupted = [&pc] { return pc.PumpMessages(); };
+        velka::ICanvas& dc = pc.Canvas();
+        velka::DrawVisualTrack(dc, mapToScreen, isInterrupted, dc.Width(), dc.Height());
+        return pc.IsInterrupted();
+    };
     h.vecSelfChecks.push_back(&velka::RunGeometrySelfChecks);
     h.fnStartTrackRecording = &velka::StartTrackRecording;
     h.fnStopTrackRecording = &velka::StopTrackRecording;

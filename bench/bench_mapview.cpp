@@ -1,0 +1,99 @@
+// Frame time of the map page (map layer, labels and the copy to the
+// finished-frame buffer) at 1280 x 800 over Vaduz, the densest part of the
+// medium OpenStreetMap extract compiled by mapc, at scale indexes 5, 10, 15
+// and 20, antialiased and not.
+#include <QGuiApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "mapview/map_page.h"
+#include "platform/paths.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "shell/settings.h"
+#include "tools/mapc/demotown.h"
+#include "tools/mapc/mapc_osm.h"
+#include "tools/mapc/zem_writer.h"
+
+namespace {
+
+using namespace velka;
+
+const std::string& MapPath() {
+    static const std::string s_path = [] {
+        std::string input = std::string(VELKA_CORPUS_DIR) + "/osm/liechtenstein-20150727.osm.pbf";
+        const std::string tmp = std::filesystem::temp_directory_path();
+        if (!std::filesystem::exists(input)) {
+            const std::string osm = mapc::DemoTownOsm();
+            input = tmp + "/velka-bench-view.osm";
+            WriteFileAtomic(input, osm.data(), osm.size());
+        }
+        mapc::CStyle style;
+        std::string err;
+        style.Load(std::string(VELKA_SOURCE_DIR) + "/data/runtime/osm.style", err);
+        mapc::CMapcOptions options;
+        options.inputs = {input};
+        mapc::CMapcMap map;
+        std::vector<BYTE> bytes;
+        if (mapc::CompileOsm(options, style, map, err)) mapc::EncodeZem(map, bytes, err);
+        const std::string out = tmp + "/velka-bench-view.zem";
+        WriteFileAtomic(out, bytes.data(), bytes.size());
+        return out;
+    }();
+    return s_path;
+}
+
+void BM_MapFrame(benchmark::State& state) {
+    const unsigned uScale = static_cast<unsigned>(state.range(0));
+    const bool fAntialias = state.range(1) != 0;
+    {
+        CMapPage page;
+        page.SetBitmapFactory([](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); });
+        page.SetClientSize(1280, 800);
+        page.Init();
+        page.SetAntialias(fAntialias);
+        if (!page.LoadMap(FromUtf8(MapPath()), false)) {
+            state.SkipWithError("no map");
+            return;
+        }
+        page.Position().SetPersistent(false);
+        page.Position().SetScale(uScale);
+        page.Position().SetCenter(DegreesToUnits(9.5215), DegreesToUnits(47.1410));
+        page.RefreshMap(true); // bitmaps, fonts and icons made once
+        unsigned cObjects = 0;
+        for (auto _ : state) {
+            page.RefreshMap(true);
+            cObjects = g_FrameStats.cPolygons + g_FrameStats.cPolylines + g_FrameStats.cPoints;
+        }
+        state.counters["objects"] = cObjects;
+        page.Done();
+    }
+}
+BENCHMARK(BM_MapFrame)
+    ->ArgsProduct({{5, 10, 15, 20}, {1, 0}})
+    ->ArgNames({"scale", "aa"})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int qargc = 1;
+    char szName[] = "bench_mapview";
+    char* qargv[] = {szName, nullptr};
+    QGuiApplication app(qargc, qargv);
+    // A private settings store: the user's view is left alone.
+    RegSetDatabasePath(":memory:");
+    SettingsOpen();
+    WriteSettingBool(u"ShowMapGauges", false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
