@@ -64,12 +64,14 @@ CQtCanvas::CQtCanvas(int cx, int cy)
     : m_image(std::max(cx, 1), std::max(cy, 1), QImage::Format_ARGB32_Premultiplied) {
     m_image.fill(Qt::white);
     m_font = MakeQFont(m_fontDesc);
+    m_metrics = QFontMetrics(m_font);
 }
 
 CQtCanvas::CQtCanvas(QImage image) : m_image(std::move(image)) {
     if (m_image.format() != QImage::Format_ARGB32_Premultiplied)
         m_image = m_image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     m_font = MakeQFont(m_fontDesc);
+    m_metrics = QFontMetrics(m_font);
 }
 
 CQtCanvas::~CQtCanvas() {
@@ -96,7 +98,18 @@ void CQtCanvas::SelectBrush(const CBrushDesc& brush) { m_brush = brush; }
 void CQtCanvas::SelectFont(const CFontDesc& font) {
     if (font == m_fontDesc) return;
     m_fontDesc = font;
+    CFontDesc key = font;
+    key.nEscapement = 0;
+    for (const CFontCacheEntry& e : m_fontCache)
+        if (e.desc == key) {
+            m_font = e.font;
+            m_metrics = e.metrics;
+            return;
+        }
     m_font = MakeQFont(font);
+    m_metrics = QFontMetrics(m_font);
+    if (m_fontCache.size() >= 32) m_fontCache.erase(m_fontCache.begin());
+    m_fontCache.push_back({key, m_font, m_metrics});
 }
 
 void CQtCanvas::SetClipRect(const RECT& rc) {
@@ -159,7 +172,16 @@ QBrush CQtCanvas::MakeBrush(const CBrushDesc& brush) const {
 }
 
 void CQtCanvas::ApplyBrush(const CBrushDesc& brush) {
-    m_pPainter->setBrush(MakeBrush(brush));
+    // Hatch brushes depend on the background mode and colour as well.
+    if (!m_fLastBrush || !(brush == m_lastBrushDesc) || m_nLastBrushBkMode != m_nBkMode ||
+        m_crLastBrushBack != m_crBack) {
+        m_lastBrush = MakeBrush(brush);
+        m_lastBrushDesc = brush;
+        m_nLastBrushBkMode = m_nBkMode;
+        m_crLastBrushBack = m_crBack;
+        m_fLastBrush = true;
+    }
+    m_pPainter->setBrush(m_lastBrush);
     m_pPainter->setBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
 }
 
@@ -226,7 +248,7 @@ void CQtCanvas::SetPixel(int x, int y, COLORREF cr) {
 void CQtCanvas::TextOut(int x, int y, std::u16string_view text) {
     if (text.empty() || !Begin()) return;
     const QString s = ToQString(text);
-    QFontMetrics fm(m_font);
+    const QFontMetrics& fm = m_metrics;
     m_pPainter->save();
     m_pPainter->setFont(m_font);
     m_pPainter->translate(x, y);
@@ -239,14 +261,14 @@ void CQtCanvas::TextOut(int x, int y, std::u16string_view text) {
 }
 
 SIZE CQtCanvas::GetTextExtent(std::u16string_view text) {
-    QFontMetrics fm(m_font);
+    const QFontMetrics& fm = m_metrics;
     return {fm.horizontalAdvance(ToQString(text)), fm.height()};
 }
 
 int CQtCanvas::DrawText(std::u16string_view text, RECT* pRect, UINT uFormat) {
     if (!pRect) return 0;
     QString s = ToQString(text);
-    QFontMetrics fm(m_font);
+    const QFontMetrics& fm = m_metrics;
     const bool fSingle = (uFormat & DT_SINGLELINE) != 0;
     int nFlags = 0;
     if (uFormat & DT_CENTER)

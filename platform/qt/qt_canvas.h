@@ -6,6 +6,8 @@
 // copy pixels (SRCCOPY) or leave one colour out.
 #pragma once
 #include <QFont>
+#include <QFontMetrics>
+#include <vector>
 #include <QImage>
 #include <QPainter>
 #include <memory>
@@ -66,6 +68,20 @@ private:
     CBrushDesc m_brush;
     CFontDesc m_fontDesc;
     QFont m_font;
+    QFontMetrics m_metrics{QFont()};
+    // Fonts made before (the rotation does not make a new font), and the
+    // last brush: labels and fills switch between a few of each.
+    struct CFontCacheEntry {
+        CFontDesc desc;
+        QFont font;
+        QFontMetrics metrics;
+    };
+    std::vector<CFontCacheEntry> m_fontCache;
+    CBrushDesc m_lastBrushDesc;
+    QBrush m_lastBrush;
+    int m_nLastBrushBkMode = 0;
+    COLORREF m_crLastBrushBack = 0;
+    bool m_fLastBrush = false;
     COLORREF m_crText = 0;
     COLORREF m_crBack = 0xFFFFFF;
     int m_nBkMode = OPAQUE;

@@ -209,6 +209,102 @@ TEST_F(MapPageTest, MessagesDrawIntoTheRunningFrame) {
     EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
 }
 
+// ---------------------------------------------------------------- overlays
+
+class OverlayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApp();
+        SetScreenMetrics({});
+        m_pos.SetScale(10);
+        m_pos.SetScreen(200, 200, {0, 0, 200, 200}, false);
+    }
+    void TearDown() override { SetScreenMetrics({}); }
+    static int Span(const CQtCanvas& dc, int y, COLORREF cr) {
+        int first = -1, last = -1;
+        for (int x = 0; x < dc.Width(); ++x)
+            if (dc.GetPixel(x, y) == cr) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        return first < 0 ? 0 : last - first + 1;
+    }
+    CMapPosition m_pos;
+};
+
+TEST_F(OverlayTest, ScaleBarIsFortyPixelsTimesTheFactor) {
+    CQtCanvas dc(200, 100);
+    DrawScaleBar(dc, 10, 80, m_pos, 0);
+    EXPECT_EQ(Span(dc, 80, RGB(0, 0, 0)), 41);
+    SetScreenMetrics({0, 0, 192, 192});
+    CQtCanvas big(200, 100);
+    DrawScaleBar(big, 10, 80, m_pos, 0);
+    EXPECT_GE(Span(big, 80, RGB(0, 0, 0)), 81);
+    EXPECT_LE(Span(big, 80, RGB(0, 0, 0)), 82);
+}
+
+TEST_F(OverlayTest, CompassNeedlePointsToMapNorth) {
+    CQtCanvas dc(100, 100);
+    DrawCompass(dc, 50, 50, 15, 5, 0);
+    EXPECT_EQ(dc.GetPixel(50, 40), RGB(0, 0, 255));
+    EXPECT_EQ(dc.GetPixel(50, 60), RGB(255, 0, 0));
+    // The map turned by 90 degrees: the needle turns against it.
+    CQtCanvas turned(100, 100);
+    DrawCompass(turned, 50, 50, 15, 5, -90);
+    EXPECT_EQ(turned.GetPixel(40, 50), RGB(0, 0, 255));
+    EXPECT_EQ(turned.GetPixel(60, 50), RGB(255, 0, 0));
+}
+
+TEST_F(OverlayTest, PositionCursor) {
+    CCursorPosition p;
+    p.fAvailable = true;
+    p.dLatitude = UnitsToDegrees(m_pos.CenterY());
+    p.dLongitude = UnitsToDegrees(m_pos.CenterX());
+    p.fHeadingValid = true;
+    p.fHeading = 90;
+    p.fSpeed = 30;
+    CQtCanvas right(200, 200);
+    DrawPositionCursor(right, m_pos, p, false);
+    EXPECT_EQ(right.GetPixel(100 + 7, 100), RGB(0, 0, 0)); // tip to the east
+    EXPECT_NE(right.GetPixel(100, 100 - 7), RGB(0, 0, 0));
+    CQtCanvas up(200, 200);
+    DrawPositionCursor(up, m_pos, p, true); // the map turns instead
+    EXPECT_EQ(up.GetPixel(100, 100 - 7), RGB(0, 0, 0));
+    // Too slow for a direction: a circle.
+    p.fSpeed = 1.5f;
+    CQtCanvas slow(200, 200);
+    DrawPositionCursor(slow, m_pos, p, false);
+    EXPECT_EQ(slow.GetPixel(100 - 4, 100), RGB(0, 0, 0));
+    EXPECT_EQ(slow.GetPixel(100 + 4, 100), RGB(0, 0, 0));
+    EXPECT_EQ(slow.GetPixel(100, 100), RGB(255, 255, 255));
+}
+
+TEST_F(OverlayTest, SelectionBalloonButtons) {
+    CObjectSelection sel;
+    sel.Fill({{m_pos.Center(), piFuel, u"Fuel", 0, nullptr}, {m_pos.Center(), piBank, u"Bank", 0, nullptr}});
+    CQtCanvas dc(200, 200);
+    sel.Draw(dc, m_pos, {0, 0, 200, 200});
+    // Find the next button by scanning the balloon.
+    int xNext = -1, yNext = -1;
+    for (int y = 0; y < 200 && xNext < 0; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (sel.HitTest(x, y) == CObjectSelection::btNext) {
+                xNext = x + 2;
+                yNext = y + 2;
+                break;
+            }
+    ASSERT_GE(xNext, 0);
+    EXPECT_FALSE(sel.ShowPrevious());
+    EXPECT_TRUE(sel.ShowNext());
+    EXPECT_EQ(sel.Shown()->strText, u"Bank");
+    EXPECT_FALSE(sel.ShowNext()); // not beyond the end
+    // An item scrolled out of the map area is not drawn but stays listed.
+    m_pos.PanByPixels(500, 0);
+    sel.Draw(dc, m_pos, {0, 0, 200, 200});
+    EXPECT_EQ(sel.HitTest(xNext, yNext), CObjectSelection::btNone);
+    EXPECT_EQ(sel.Count(), 2u);
+}
+
 // ---------------------------------------------------------------- real maps
 
 std::filesystem::path Tool() { return std::filesystem::path(VELKA_BINARY_DIR) / "bin" / "velkatool"; }
