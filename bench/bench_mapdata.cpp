@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_medium_map.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
 #include "mapview/recording_paint.h"
@@ -20,27 +21,7 @@ namespace {
 
 using namespace velka;
 
-const std::vector<BYTE>& MapBytes() {
-    static const std::vector<BYTE> s_bytes = [] {
-        std::string input = std::string(VELKA_CORPUS_DIR) + "/osm/liechtenstein-20150727.osm.pbf";
-        const std::string demo = std::filesystem::temp_directory_path() / "velka-bench-demo.osm";
-        if (!std::filesystem::exists(input)) {
-            const std::string osm = mapc::DemoTownOsm();
-            WriteFileAtomic(demo, osm.data(), osm.size());
-            input = demo;
-        }
-        mapc::CStyle style;
-        std::string err;
-        style.Load(std::string(VELKA_SOURCE_DIR) + "/data/runtime/osm.style", err);
-        mapc::CMapcOptions options;
-        options.inputs = {input};
-        mapc::CMapcMap map;
-        std::vector<BYTE> bytes;
-        if (mapc::CompileOsm(options, style, map, err)) mapc::EncodeZem(map, bytes, err);
-        return bytes;
-    }();
-    return s_bytes;
-}
+const std::vector<BYTE>& MapBytes() { return bench::MediumMapBytes(); }
 
 void BM_DecodeLevelWalk(benchmark::State& state) {
     const auto& bytes = MapBytes();

@@ -11,15 +11,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_medium_map.h"
 #include "mapview/map_page.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "shell/settings.h"
-#include "tools/mapc/demotown.h"
-#include "tools/mapc/mapc_osm.h"
-#include "tools/mapc/zem_writer.h"
 
 namespace {
 
@@ -27,22 +25,8 @@ using namespace velka;
 
 const std::string& MapPath() {
     static const std::string s_path = [] {
-        std::string input = std::string(VELKA_CORPUS_DIR) + "/osm/liechtenstein-20150727.osm.pbf";
-        const std::string tmp = std::filesystem::temp_directory_path();
-        if (!std::filesystem::exists(input)) {
-            const std::string osm = mapc::DemoTownOsm();
-            input = tmp + "/velka-bench-view.osm";
-            WriteFileAtomic(input, osm.data(), osm.size());
-        }
-        mapc::CStyle style;
-        std::string err;
-        style.Load(std::string(VELKA_SOURCE_DIR) + "/data/runtime/osm.style", err);
-        mapc::CMapcOptions options;
-        options.inputs = {input};
-        mapc::CMapcMap map;
-        std::vector<BYTE> bytes;
-        if (mapc::CompileOsm(options, style, map, err)) mapc::EncodeZem(map, bytes, err);
-        const std::string out = tmp + "/velka-bench-view.zem";
+        const std::vector<BYTE>& bytes = bench::MediumMapBytes();
+        const std::string out = std::filesystem::temp_directory_path() / "velka-bench-view.zem";
         WriteFileAtomic(out, bytes.data(), bytes.size());
         return out;
     }();

@@ -13,6 +13,20 @@ namespace velka {
 
 namespace {
 constexpr std::size_t c_cReserve = 1024;
+
+// A record of a parser's label: where its text comes from and what it is.
+CLabelRecord MakeRecord(const CLabelSource& source, int nKind, WORD wType, const CLabelStyle* pStyle) {
+    CLabelRecord rec;
+    rec.pParser = source.pParser;
+    rec.dwLabelOffset = source.dwLabelOffset;
+    rec.nKind = nKind;
+    rec.wType = wType;
+    if (pStyle) {
+        rec.font = pStyle->font;
+        rec.crText = pStyle->crColor;
+    }
+    return rec;
+}
 constexpr UINT DT_NOPREFIX_ = 0x800;
 } // namespace
 
@@ -83,19 +97,11 @@ void CMapLabelStore::AddPointLabel(const CLabelSource& source, WORD wType, std::
         }
         slot = nIndex;
     }
-    CLabelRecord rec;
-    rec.pParser = source.pParser;
-    rec.dwLabelOffset = source.dwLabelOffset;
-    rec.nKind = lkPoint;
-    rec.wType = wType;
+    CLabelRecord rec = MakeRecord(source, lkPoint, wType, _pLD);
     rec.wPriority = wPriority;
     rec.uIcon = uIcon;
     rec.x = pt.x;
     rec.y = pt.y;
-    if (_pLD) {
-        rec.font = _pLD->font;
-        rec.crText = _pLD->crColor;
-    }
     rec.fText = false;
     if (!text.empty()) {
         const SIZE size = Measure(text, rec.font);
@@ -130,16 +136,10 @@ void CMapLabelStore::AddPolygonLabel(const CLabelSource& source, WORD wType, std
     int x = static_cast<int>(sx / cPoints), y = static_cast<int>(sy / cPoints);
     const int nIndex = static_cast<int>(m_labels.size());
     if (!PlaceText(nIndex, size, x, y, 0xFFFF, c_uCenterX)) return;
-    CLabelRecord rec;
-    rec.pParser = source.pParser;
-    rec.dwLabelOffset = source.dwLabelOffset;
-    rec.nKind = lkPolygon;
-    rec.wType = wType;
+    CLabelRecord rec = MakeRecord(source, lkPolygon, wType, pStyle);
     rec.strText = text;
     rec.x = x;
     rec.y = y;
-    rec.font = pStyle->font;
-    rec.crText = pStyle->crColor;
     m_labels.push_back(std::move(rec));
 }
 
@@ -178,13 +178,8 @@ void CMapLabelStore::AddPolylineLabel(const CLabelSource& source, WORD wType, st
     const POINT& a = pPoints[iBest];
     const POINT& b = pPoints[iBest + 1];
     int x = (a.x + b.x) / 2, y = (a.y + b.y) / 2;
-    CLabelRecord rec;
-    rec.pParser = source.pParser;
-    rec.dwLabelOffset = source.dwLabelOffset;
-    rec.nKind = lkPolyline;
-    rec.wType = wType;
+    CLabelRecord rec = MakeRecord(source, lkPolyline, wType, pStyle);
     rec.strText = text;
-    rec.crText = pStyle->crColor;
     rec.fShield = fShield;
     const float w = static_cast<float>(size.cx), h = static_cast<float>(size.cy);
     if (fShield) {

@@ -180,3 +180,27 @@ TEST(TypeNames, FromTheStringTable) {
 
 } // namespace
 } // namespace velka
+
+namespace velka {
+namespace {
+
+TEST(SkinParser, DamagedSkinsNeverReadOutsideTheirBytes) {
+    const std::string base = test::ReadFile(test::SourcePath("data/runtime/day.skin"));
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    int cAccepted = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string s = base.substr(0, next() % (base.size() + 1));
+        for (int k = next() % 8; k > 0 && !s.empty(); --k) s[next() % s.size()] = static_cast<char>(next() >> 13);
+        // A copy exactly as long as the text, so reading past it is caught by the tools.
+        std::vector<char> bytes(s.begin(), s.end());
+        CSkin skin;
+        if (ParseSkin(bytes.data(), bytes.size(), skin)) ++cAccepted;
+        EXPECT_LE(skin.polygons.size(), 256u);
+        EXPECT_LE(skin.polylines.size(), 255u);
+    }
+    EXPECT_GT(cAccepted, 0);
+}
+
+} // namespace
+} // namespace velka
