@@ -97,7 +97,11 @@ void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints
     CPenDesc nullPen{PS_NULL, 0, 0};
     m_dc.SelectPen(nullPen);
     m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
+    // Areas are filled without antialiasing: neighbouring areas then meet
+    // without a seam, and large fills cost much less.
+    m_dc.SetAntialias(false);
     m_dc.Polygon(pPoints, cPoints);
+    m_dc.SetAntialias(m_page.m_fAntialias);
     m_page.CountObject(rkPolygon);
 }
 
