@@ -101,15 +101,16 @@ void SetComPortDeviceList(std::vector<std::string> devices) {
 }
 
 std::string ComPortDevicePath(int nIndex) {
-    std::u16string setting =
-        ReadSettingString(FormatW(u"Device_COM%d", nIndex).c_str(), 260, u"");
-    if (!setting.empty()) return ToUtf8(setting);
-    std::vector<std::string> devices;
     {
         std::lock_guard<std::mutex> lock(g_devicesMutex);
-        devices = g_overrideDevices;
+        if (!g_overrideDevices.empty())
+            return nIndex >= 0 && static_cast<std::size_t>(nIndex) < g_overrideDevices.size()
+                       ? g_overrideDevices[static_cast<std::size_t>(nIndex)]
+                       : std::string();
     }
-    if (devices.empty()) devices = FindSerialDevices();
+    std::u16string setting = ReadSettingString(FormatW(u"Device_COM%d", nIndex).c_str(), 260, u"");
+    if (!setting.empty()) return ToUtf8(setting);
+    std::vector<std::string> devices = FindSerialDevices();
     if (nIndex >= 0 && static_cast<std::size_t>(nIndex) < devices.size())
         return devices[static_cast<std::size_t>(nIndex)];
     return "";

@@ -44,8 +44,8 @@ struct COMMTIMEOUTS {
 std::vector<std::string> FindSerialDevices();
 // The device path of a port index ("" when none).
 std::string ComPortDevicePath(int nIndex);
-// Replaces the default device list for this process (velkatool listen);
-// an empty list restores the search.
+// Replaces the whole mapping (settings and search) for this process
+// (velkatool listen): index n is entry n; an empty list restores it.
 void SetComPortDeviceList(std::vector<std::string> devices);
 
 class CComPort {

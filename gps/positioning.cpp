@@ -89,6 +89,7 @@ WorkerSlot g_simulation;
 std::mutex g_demoMutex;
 std::string g_strDemoPath;
 std::atomic<DWORD> g_dwSimulationInterval{1000};
+std::atomic<bool> g_fDemoEnabled{true};
 
 void ResetSpeedRingLocked() {
     std::fill(std::begin(g_state.afSpeeds), std::end(g_state.afSpeeds), 0.0f);
@@ -255,6 +256,7 @@ void SetDemoTrackPath(const std::string& strPath) {
 }
 
 void SetSimulationInterval(DWORD dwMs) { g_dwSimulationInterval = dwMs; }
+void EnableDemoTrack(bool fEnable) { g_fDemoEnabled = fEnable; }
 
 // --- Lifecycle --------------------------------------------------------------
 
@@ -284,7 +286,7 @@ void StartPositioning() {
     g_pFoundEvent->Reset();
     g_fStopping = false;
 
-    if (::access(DemoTrackPath().c_str(), F_OK) == 0) {
+    if (g_fDemoEnabled && ::access(DemoTrackPath().c_str(), F_OK) == 0) {
         g_simulation.pDone = std::make_shared<CEvent>(true, false);
         g_simulation.thread = std::thread(SimulationThread, g_simulation.pDone);
         return;
@@ -460,9 +462,11 @@ double BuildDate() {
     return s_dDate;
 }
 
+double EpochPivot() { return BuildDate() - c_dEpochDays / 2; }
+
 double FixupGPSEpoch(double dTime) {
     if (!ReadSettingBool(u"FixupGPSEpoch", true)) return dTime;
-    return FixupGPSEpochWith(dTime, true, ReadSettingInt(u"GPSEpoch", -1), BuildDate());
+    return FixupGPSEpochWith(dTime, true, ReadSettingInt(u"GPSEpoch", -1), EpochPivot());
 }
 
 double FixupClock(double dTime) {

@@ -70,6 +70,11 @@ void CountChecksumError();
 double FixupGPSEpochWith(double dTime, bool fEnabled, int nEpoch, double dNotBefore);
 // The program's build date (OLE date, UTC midnight).
 double BuildDate();
+// The earliest time the automatic rule accepts: half of 1024 weeks before
+// the build date, so that the accepted 1024 weeks are centred on it. A
+// receiver that lost a week rollover reports a time 1024 weeks early,
+// which lies before it.
+double EpochPivot();
 
 // Getters (any thread; each copies under the positioning lock).
 GpsFix GetCurrentFix();

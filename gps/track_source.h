@@ -30,6 +30,8 @@ extern PfnOpenGpsTrack g_pfnOpenDemoTrack;
 // "Demo.gdb" in the program's folder unless set otherwise.
 std::string DemoTrackPath();
 void SetDemoTrackPath(const std::string& strPath);
+// Whether a demo track beside the program replaces the ports (true).
+void EnableDemoTrack(bool fEnable);
 
 // Time between simulated fixes (1000 ms).
 void SetSimulationInterval(DWORD dwMs);

@@ -27,5 +27,7 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunDecode(const Args& args);
+int RunListen(const Args& args);
 
 } // namespace velka::tool
