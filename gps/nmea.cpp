@@ -25,6 +25,8 @@ int HexDigit(BYTE b) {
 }
 
 bool Is(const BYTE* p, const char* sz) { return std::memcmp(p, sz, 6) == 0; }
+// The sentence name after a two-letter talker.
+bool Is3(const BYTE* p, const char* sz) { return std::memcmp(p + 2, sz, 4) == 0; }
 
 } // namespace
 
@@ -208,13 +210,21 @@ void CNmea0183Protocol::ParseSentence(const BYTE* pName, const BYTE* pEnd) {
         p = q + 1;
     }
 
+    // The fix sentences and the depth and temperature sentences are taken
+    // from any talker (a multi-constellation receiver reports its solution
+    // as "GN", an instrument bus as "IN"); the satellite sentences only
+    // from the GPS talker, since other constellations number their
+    // satellites differently.
     BYTE abName[6];
     std::memcpy(abName, pName, 6);
-    // The combined multi-constellation talker "GN" reports the same
-    // solution as "GP".
-    if (abName[0] == 'G' && abName[1] == 'N' &&
-        (Is(abName, "GNRMC,") || Is(abName, "GNGGA,") || Is(abName, "GNGLL,") || Is(abName, "GNVTG,")))
+    if (abName[0] != 'P' && (Is3(abName, "RMC,") || Is3(abName, "GGA,") || Is3(abName, "GLL,") ||
+                             Is3(abName, "VTG,"))) {
+        abName[0] = 'G';
         abName[1] = 'P';
+    } else if (abName[0] != 'P' && (Is3(abName, "DPT,") || Is3(abName, "DBT,") || Is3(abName, "MTW,"))) {
+        abName[0] = 'S';
+        abName[1] = 'D';
+    }
 
     auto Real = [&](int i) { return NmeaReadReal(C(f[i].p), C(f[i].e)); };
     if (Is(abName, "GPRMC,")) {
