@@ -7,6 +7,8 @@
 
 #include "gps/com_port.h"
 #include "gps/gps_log.h"
+#include "gps/gps_options.h"
+#include "gps/positioning.h"
 #include "gps/gps_protocol.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -119,6 +121,60 @@ TEST(ComPortTest, DeviceMappingAndOpenErrors) {
     EXPECT_EQ(ComPortDevicePath(7), "");
     SetComPortDeviceList({});
     EXPECT_EQ(ComPortDevicePath(7), "/nonexistent/ttyX");
+}
+
+} // namespace
+} // namespace velka
+
+namespace velka {
+namespace {
+
+TEST(GpsOptions, ClockPageThreshold) {
+    test::ScopedSettings settings;
+    ClockOptions o = ReadClockOptions();
+    EXPECT_EQ(o.strThreshold, u"1500");
+    EXPECT_TRUE(o.fFixupClock);
+    o.strThreshold = u"120";
+    o.fFixupTimezone = true;
+    ApplyClockOptions(o);
+    EXPECT_EQ(ReadSettingInt(u"FixupClockThreshold", 0), 500) << "no value below 500";
+    EXPECT_TRUE(ReadSettingBool(u"FixupTimezone", false));
+    o.strThreshold = u" 2500 ";
+    ApplyClockOptions(o);
+    EXPECT_EQ(ReadSettingInt(u"FixupClockThreshold", 0), 2500);
+    for (const char16_t* sz : {u"abc", u"12x", u"", u"99999999999999"}) {
+        o.strThreshold = sz;
+        ApplyClockOptions(o);
+        EXPECT_EQ(ReadSettingInt(u"FixupClockThreshold", 0), 2500) << ToUtf8(sz);
+    }
+    NoteOptionsPageOpened(c_nOptionsPageClock);
+    EXPECT_EQ(ReadSettingInt(u"OptionsPage", 0), 5);
+}
+
+TEST(GpsOptions, PortAndProtocolRows) {
+    test::ScopedSettings settings;
+    test::TempDir dir;
+    std::string plain = dir.File("plain");
+    std::FILE* f = std::fopen(plain.c_str(), "wb");
+    std::fclose(f);
+    // The pseudo-terminal multiplexer is a terminal that opens; a missing device and a file that is
+    // no terminal are left out.
+    SetComPortDeviceList({"/dev/ptmx", "/nonexistent", plain});
+    std::vector<GpsPortRow> ports = ListGpsPorts();
+    SetComPortDeviceList({});
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].strName, u"COM0:");
+    EXPECT_EQ(ports[0].strStatus, LoadStr(2022));
+    EXPECT_TRUE(ports[0].fEnabled);
+    std::vector<GpsProtocolRow> protocols = ListGpsProtocols();
+    ASSERT_EQ(protocols.size(), 2u);
+    EXPECT_EQ(protocols[0].strId, u"nmea");
+    EXPECT_EQ(protocols[1].strId, u"nmea9600");
+    ports[0].fEnabled = false;
+    protocols[0].fEnabled = false;
+    ApplyGpsPage(ports, protocols);
+    EXPECT_FALSE(IsPortEnabled(0));
+    EXPECT_FALSE(ReadSettingBool(u"Enable_Protocol_nmea", true));
 }
 
 } // namespace
