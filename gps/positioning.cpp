@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "geometry/geodesy.h"
 #include "gps/gps_log.h"
 #include "gps/track_source.h"
 #include "platform/debug.h"
@@ -103,9 +104,6 @@ void PushSpeedLocked(float fSpeed) {
     g_state.cSpeedNext = (g_state.cSpeedNext + 1) % c_cSpeedBufSize;
     g_state.cSpeedFill = std::min(g_state.cSpeedFill + 1, c_cSpeedBufSize);
 }
-
-// Geoid height of a position (metres), or NaN while no geoid model is linked.
-float GeoidHeightAt(float /*fLat*/, float /*fLon*/) { return std::nanf(""); }
 
 void CallOrSkip(void (*pfn)()) {
     if (pfn) pfn();
@@ -363,10 +361,8 @@ void OnFix(const GpsFix& fixNew) {
         }
         g_state.fix = fixNew;
         GpsFix& cur = g_state.fix;
-        if (!cur.Has(gfGeoidHeight) && cur.Has(gfPosition)) {
-            float fGeoid = GeoidHeightAt(cur.fLatitude, cur.fLongitude);
-            if (!std::isnan(fGeoid)) cur.SetGeoidHeight(fGeoid);
-        }
+        if (!cur.Has(gfGeoidHeight) && cur.Has(gfPosition))
+            cur.SetGeoidHeight(GeoidHeight(cur.fLatitude, cur.fLongitude));
         if (fOverEllipsoid && cur.Has(gfAltitude) && cur.Has(gfGeoidHeight)) cur.fAltitude -= cur.fGeoidHeight;
         if (cur.Has(gfSpeed) && cur.fSpeed >= 2.0f) PushSpeedLocked(cur.fSpeed);
         cSatellites = fixNew.Has(gfSatellites) ? fixNew.nSatellites : 0;

@@ -11,6 +11,10 @@ const std::vector<Command>& Commands() {
         {"decode", "decode a GPS capture into JSON lines of fixes", "decode nmea [FILE|-]", RunDecode},
         {"listen", "find the GPS protocol on a serial device and print its fixes",
          "listen DEVICE [--seconds N] [--set-clock]", RunListen},
+        {"geo", "distance and course between two points, geoid height",
+         "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
+        {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
+         "sun rise|set YYYY-MM-DD LON LAT", RunSun},
     };
     return commands;
 }

@@ -154,6 +154,23 @@ TEST_F(PositioningTest, LosingAndRegainingThePosition) {
     SetGpsLogPath("");
 }
 
+TEST_F(PositioningTest, GeoidHeightOfTheLocation) {
+    GpsFix f = At(37, 55);
+    f.SetAltitude(150);
+    OnFix(f);
+    GpsFix cur = GetCurrentFix();
+    ASSERT_TRUE(cur.Has(gfGeoidHeight));
+    EXPECT_NEAR(cur.fGeoidHeight, 16, 1) << "the grid gives 16 m at 55 N, 37 E";
+    EXPECT_FLOAT_EQ(cur.fAltitude, 150);
+    WriteSettingBool(u"GPSElevationIsOverEllipsoid", true);
+    OnFix(f);
+    EXPECT_NEAR(GetCurrentFix().fAltitude, 134, 1);
+    GpsFix none;
+    none.Empty();
+    OnFix(none);
+    EXPECT_FALSE(GetCurrentFix().Has(gfGeoidHeight)) << "no place, no geoid";
+}
+
 TEST_F(PositioningTest, AltitudeOverTheEllipsoid) {
     GpsFix f = At(37, 55);
     f.SetAltitude(150);
