@@ -14,9 +14,11 @@
 #include <string>
 
 #include "gps/com_port.h"
+#include "gps/garmin.h"
 #include "gps/nmea.h"
 #include "gps/nmea_text.h"
 #include "gps/positioning.h"
+#include "gps/sirf.h"
 #include "gps/track_source.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -261,12 +263,61 @@ int Listen(const Args& args) {
     return c_nExitOk;
 }
 
+// A binary capture: the comment lines that head a recorded log are
+// skipped (only those: '#' bytes occur inside binary frames), the rest is
+// fed in reads of up to 4096 bytes as a port delivers them.
+int DecodeBinary(const std::string& strKind, const std::string& strInput) {
+    std::FILE* pIn = strInput == "-" ? stdin : std::fopen(strInput.c_str(), "rb");
+    if (!pIn) {
+        std::fprintf(stderr, "velkatool decode: cannot open %s: %s\n", strInput.c_str(), std::strerror(errno));
+        return c_nExitFailed;
+    }
+    CDecodeSink sink(stdout);
+    CGarminProtocol garmin;
+    CSiRFProtocol sirf;
+    CGpsProtocol* pDecoder = strKind == "garmin" ? static_cast<CGpsProtocol*>(&garmin) : &sirf;
+    pDecoder->m_pSink = &sink;
+    static BYTE buffer[4096];
+    bool fHeader = true, fLineStart = true, fError = false;
+    for (;;) {
+        std::size_t cb = std::fread(buffer, 1, sizeof buffer, pIn);
+        std::size_t i = 0;
+        while (fHeader && i < cb) {
+            if (fLineStart && buffer[i] != '#') {
+                fHeader = false;
+                break;
+            }
+            fLineStart = buffer[i] == '\n';
+            ++i;
+        }
+        if (cb > i) pDecoder->OnData(buffer + i, static_cast<DWORD>(cb - i));
+        if (cb < sizeof buffer) {
+            fError = std::ferror(pIn) != 0;
+            break;
+        }
+    }
+    if (pIn != stdin) std::fclose(pIn);
+    sink.Flush();
+    if (strKind == "garmin")
+        std::printf("{\"summary\":{\"packets\":%u,\"checksum_errors\":%u,\"fixes\":%u}}\n", garmin.PacketCount(),
+                    garmin.ChecksumErrorCount(), sink.FixCount());
+    else
+        std::printf("{\"summary\":{\"messages\":%u,\"fixes\":%u}}\n", sirf.MessageCount(), sink.FixCount());
+    if (fError) {
+        std::fprintf(stderr, "velkatool decode: read error on %s\n", strInput.c_str());
+        return c_nExitFailed;
+    }
+    return c_nExitOk;
+}
+
 } // namespace
 
 int RunDecode(const Args& args) {
-    if (args.empty() || args[0] != "nmea") return UsageError("decode", "only 'nmea' can be decoded");
+    if (args.empty() || (args[0] != "nmea" && args[0] != "garmin" && args[0] != "sirf"))
+        return UsageError("decode", "decode nmea, garmin or sirf");
     if (args.size() > 2) return UsageError("decode", "too many arguments");
-    return DecodeNmea(args.size() == 2 ? args[1] : "-");
+    std::string strInput = args.size() == 2 ? args[1] : "-";
+    return args[0] == "nmea" ? DecodeNmea(strInput) : DecodeBinary(args[0], strInput);
 }
 
 int RunListen(const Args& args) { return Listen(args); }

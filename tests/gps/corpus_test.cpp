@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "gps/garmin.h"
 #include "gps/nmea.h"
 #include "gps/nmea_text.h"
+#include "gps/sirf.h"
 #include "tests/gps/gps_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -37,7 +39,16 @@ long long IsoToUnixMs(const std::string& s) {
 }
 
 struct OracleTpv {
-    double lat = NAN, lon = NAN, speed = NAN, track = NAN, alt = NAN;
+    double lat = NAN, lon = NAN, speed = NAN, track = NAN, alt = NAN, altHAE = NAN, climb = NAN;
+};
+
+// How our fixes are compared with the oracle's.
+struct CompareRules {
+    // Speed and course are compared (see bundg_zeus_9).
+    bool fMotion = true;
+    // Binary receivers: our speed includes the vertical speed, and the
+    // altitude is compared over the ellipsoid (our geoid grid is coarser).
+    bool fBinary = false;
 };
 
 struct CaptureResult {
@@ -47,8 +58,9 @@ struct CaptureResult {
     std::vector<std::string> mismatches;
 };
 
-CaptureResult CompareCapture(const std::filesystem::path& log, const std::filesystem::path& oracle,
-                             bool fCompareMotion) {
+CaptureResult CompareFixes(const std::vector<GpsFix>& fixes, const std::filesystem::path& oracle,
+                           const CompareRules& rules) {
+    bool fCompareMotion = rules.fMotion;
     CaptureResult r;
     // The oracle's fixes by time within the period (several per second:
     // any of them may be the one gathered from the same sentences).
@@ -65,18 +77,12 @@ CaptureResult CompareCapture(const std::filesystem::path& log, const std::filesy
         if (j.contains("speed")) t.speed = j["speed"].get<double>();
         if (j.contains("track")) t.track = j["track"].get<double>();
         if (j.contains("altMSL")) t.alt = j["altMSL"].get<double>();
+        if (j.contains("altHAE")) t.altHAE = j["altHAE"].get<double>();
+        if (j.contains("climb")) t.climb = j["climb"].get<double>();
         tpvs.emplace(PeriodMs(IsoToUnixMs(j["time"].get<std::string>())), t);
     }
 
-    test::CRecordingSink sink;
-    CNmea0183Protocol decoder(4800, true);
-    decoder.m_pSink = &sink;
-    decoder.Start();
-    CNmeaTextFeeder feeder(&decoder);
-    feeder.Feed(test::ReadFile(log));
-    feeder.Finish();
-
-    for (const GpsFix& fix : sink.fixes) {
+    for (const GpsFix& fix : fixes) {
         if (!fix.Has(gfTime | gfPosition)) continue;
         ++r.cWithTimeAndPosition;
         long long key = PeriodMs(OleToUnixMs(fix.dTime));
@@ -99,13 +105,17 @@ CaptureResult CompareCapture(const std::filesystem::path& log, const std::filesy
             fPos |= std::fabs(fix.fLatitude - t.lat) < 1.5e-5 && std::fabs(fix.fLongitude - t.lon) < 1.5e-5;
             if (!std::isnan(t.speed)) {
                 fOracleSpeed = true;
-                fSpeed |= std::fabs(fix.fSpeed / 3.6 - t.speed) < 0.002;
+                double dSpeed = rules.fBinary && !std::isnan(t.climb) ? std::hypot(t.speed, t.climb) : t.speed;
+                fSpeed |= std::fabs(fix.fSpeed / 3.6 - dSpeed) < 0.002;
             }
             if (!std::isnan(t.track)) {
                 fOracleTrack = true;
                 fTrack |= std::fabs(fix.fCourse - t.track) < 0.01;
             }
-            if (!std::isnan(t.alt)) {
+            if (rules.fBinary && !std::isnan(t.altHAE)) {
+                fOracleAlt = true;
+                fAlt |= !fix.Has(gfGeoidHeight) || std::fabs(fix.fAltitude + fix.fGeoidHeight - t.altHAE) < 0.01;
+            } else if (!rules.fBinary && !std::isnan(t.alt)) {
                 fOracleAlt = true;
                 // Garmin's PGRMZ gives whole feet where GGA gives decimetres.
                 fAlt |= std::fabs(fix.fAltitude - t.alt) < 0.35;
@@ -138,8 +148,16 @@ TEST_P(NmeaCaptureTest, AgreesWithGpsdecode) {
     VELKA_REQUIRE_CORPUS(oracle);
     // The chart plotter's VTG disagrees with its own RMC; the oracle reports
     // VTG's speed and course, we take RMC's (VTG carries nothing we take).
-    bool fCompareMotion = name != "bundg_zeus_9";
-    CaptureResult r = CompareCapture(log, oracle, fCompareMotion);
+    CompareRules rules;
+    rules.fMotion = name != "bundg_zeus_9";
+    test::CRecordingSink sink;
+    CNmea0183Protocol decoder(4800, true);
+    decoder.m_pSink = &sink;
+    decoder.Start();
+    CNmeaTextFeeder feeder(&decoder);
+    feeder.Feed(test::ReadFile(log));
+    feeder.Finish();
+    CaptureResult r = CompareFixes(sink.fixes, oracle, rules);
     for (const std::string& m : r.mismatches) ADD_FAILURE() << name << ": " << m;
     RecordProperty("matched", r.cMatched);
     std::printf("%s: %d fixes with time and position, %d at the %d seconds of the oracle\n", name.c_str(),
@@ -157,6 +175,58 @@ INSTANTIATE_TEST_SUITE_P(Captures, NmeaCaptureTest,
                                            "foretrex-201", "garmin15x", "garmin48",
                                            "gp-320fw-2019-04-06-overflow", "gp-320fw-2019-04-07-coldboot",
                                            "haicom-305N", "humminbird-M37", "tn200", "ublox-neo-m9n-nmea"),
+                         [](const ::testing::TestParamInfo<const char*>& p) {
+                             std::string s = p.param;
+                             for (char& c : s)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return s;
+                         });
+
+// Binary captures: the heading comment lines are skipped, the frames fed
+// in reads of up to 4096 bytes.
+std::vector<GpsFix> DecodeBinary(CGpsProtocol& decoder, const std::filesystem::path& log) {
+    test::CRecordingSink sink;
+    decoder.m_pSink = &sink;
+    std::string bytes = test::ReadFile(log);
+    std::size_t i = 0;
+    while (i < bytes.size() && bytes[i] == '#') {
+        std::size_t nl = bytes.find('\n', i);
+        i = nl == std::string::npos ? bytes.size() : nl + 1;
+    }
+    for (; i < bytes.size(); i += 4096) {
+        std::size_t n = std::min<std::size_t>(4096, bytes.size() - i);
+        decoder.OnData(reinterpret_cast<const BYTE*>(bytes.data() + i), static_cast<DWORD>(n));
+    }
+    return sink.fixes;
+}
+
+class BinaryCaptureTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BinaryCaptureTest, AgreesWithGpsdecode) {
+    std::string name = GetParam();
+    auto log = test::CorpusPath("gps/" + name + ".log");
+    auto oracle = test::CorpusPath("gps/" + name + ".gpsdecode.json");
+    VELKA_REQUIRE_CORPUS(log);
+    VELKA_REQUIRE_CORPUS(oracle);
+    CGarminProtocol garmin;
+    CSiRFProtocol sirf;
+    bool fGarmin = name.find("garmin") != std::string::npos;
+    std::vector<GpsFix> fixes = DecodeBinary(fGarmin ? static_cast<CGpsProtocol&>(garmin) : sirf, log);
+    CompareRules rules;
+    rules.fBinary = true;
+    CaptureResult r = CompareFixes(fixes, oracle, rules);
+    for (const std::string& m : r.mismatches) ADD_FAILURE() << name << ": " << m;
+    std::printf("%s: %d fixes with time and position, %d at the %d seconds of the oracle\n", name.c_str(),
+                r.cWithTimeAndPosition, r.cMatched, r.cOracleTimes);
+    EXPECT_GE(r.cMatched * 10, r.cWithTimeAndPosition * 7) << name;
+    if (r.cOracleTimes > 0) {
+        EXPECT_GT(r.cMatched, 0) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, BinaryCaptureTest,
+                         ::testing::Values("garmin-binary/garmin18x-bin", "sirf/bu303-climbing", "sirf/bu303-moving",
+                                           "sirf/bu303-nofix", "sirf/bu303-stillfix", "sirf/bu303b-nofix", "sirf/sirf2"),
                          [](const ::testing::TestParamInfo<const char*>& p) {
                              std::string s = p.param;
                              for (char& c : s)
