@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <poll.h>
 #include <mutex>
 #include <spawn.h>
 #include <string>
@@ -67,6 +68,7 @@ public:
         return m_pid > 0 && std::filesystem::exists(m_strWriter) && std::filesystem::exists(m_strReader);
     }
     const std::string& Reader() const { return m_strReader; }
+    const std::string& Writer() const { return m_strWriter; }
 
     // Writes the bytes at 480 bytes a second (4800 baud, 8N1) in 48-byte
     // pieces, over and over until stopped.
@@ -273,6 +275,158 @@ TEST_F(SerialTest, ClosedFarEndGivesNoDataAndProbingResumes) {
     EXPECT_TRUE(IsPortInUse(0));
     StopPositioning();
     SetTickSourceForTest({});
+}
+
+// A Garmin receiver on the far end of a pair: it answers each PVT request
+// as told, then sends the recorded capture at 9600 baud.
+class CScriptedGarmin {
+public:
+    enum Mode { Answer, Echo, Reject, Silent };
+    CScriptedGarmin(const std::string& strPath, Mode mode, std::string capture)
+        : m_mode(mode), m_capture(std::move(capture)) {
+        m_fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~CScriptedGarmin() {
+        m_fStop = true;
+        m_thread.join();
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CScriptedGarmin(const CScriptedGarmin&) = delete;
+    CScriptedGarmin& operator=(const CScriptedGarmin&) = delete;
+    int Requests() const { return m_cRequests; }
+    int Acks() const { return m_cAcks; }
+
+private:
+    static std::size_t Count(const std::string& s, const std::string& what) {
+        std::size_t c = 0;
+        for (std::size_t i = s.find(what); i != std::string::npos; i = s.find(what, i + 1)) ++c;
+        return c;
+    }
+    void Write(const std::string& bytes) {
+        if (::write(m_fd, bytes.data(), bytes.size()) < 0) return;
+    }
+    void Run() {
+        const std::string request("\x10\x0A\x02\x31\x00\xC3\x10\x03", 8);
+        const std::string ack("\x10\x06\x02\x33\x00\xC5\x10\x03", 8);
+        const std::string ackRequest("\x10\x06\x02\x0A\x00\xEE\x10\x03", 8);
+        const std::string nakRequest("\x10\x15\x02\x0A\x00\xDF\x10\x03", 8);
+        std::string received;
+        std::size_t iCapture = 0;
+        bool fStreaming = false;
+        while (!m_fStop && m_fd >= 0) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                char buf[256];
+                ssize_t n = ::read(m_fd, buf, sizeof buf);
+                if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+            }
+            int cRequests = static_cast<int>(Count(received, request));
+            m_cAcks = static_cast<int>(Count(received, ack));
+            while (m_cRequests < cRequests) {
+                ++m_cRequests;
+                if (m_mode == Echo) {
+                    Write(request);
+                    std::this_thread::sleep_for(100ms);
+                }
+                if (m_mode == Answer || m_mode == Echo) {
+                    Write(ackRequest);
+                    fStreaming = true;
+                } else if (m_mode == Reject) {
+                    Write(nakRequest);
+                }
+            }
+            if (fStreaming && !m_capture.empty()) {
+                // 9600 baud: 960 bytes a second, 48 every 50 ms.
+                std::size_t n = std::min<std::size_t>(48, m_capture.size() - iCapture);
+                Write(m_capture.substr(iCapture, n));
+                iCapture = (iCapture + n) % m_capture.size();
+            }
+        }
+    }
+
+    Mode m_mode;
+    std::string m_capture;
+    int m_fd = -1;
+    std::atomic<bool> m_fStop{false};
+    std::atomic<int> m_cRequests{0}, m_cAcks{0};
+    std::thread m_thread;
+};
+
+std::string BinaryCapture(const std::string& name) {
+    std::string all = test::ReadFile(test::CorpusPath("gps/" + name));
+    std::size_t i = 0;
+    while (i < all.size() && all[i] == '#') {
+        std::size_t nl = all.find('\n', i);
+        i = nl == std::string::npos ? all.size() : nl + 1;
+    }
+    return all.substr(i);
+}
+
+class GarminSerialTest : public SerialTest, public ::testing::WithParamInterface<CScriptedGarmin::Mode> {};
+
+TEST_P(GarminSerialTest, HandshakeThroughTheReader) {
+    auto log = test::CorpusPath("gps/garmin-binary/garmin18x-bin.log");
+    VELKA_REQUIRE_CORPUS(log);
+    CPtyPair pair(dir, "g");
+    ASSERT_TRUE(pair.Ready());
+    UsePort(0, pair);
+    WriteSettingBool(u"Enable_Protocol_nmea", false);
+    CUiStandIn ui;
+    // The decoders' clock runs four times as fast (the 3 s wait for an answer).
+    auto t0 = std::chrono::steady_clock::now();
+    SetTickSourceForTest([t0] {
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+        return static_cast<DWORD>(1000000 + 4 * ms.count());
+    });
+    CScriptedGarmin::Mode mode = GetParam();
+    CScriptedGarmin receiver(pair.Writer(), mode, BinaryCapture("garmin-binary/garmin18x-bin.log"));
+    StartPositioning();
+    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2240).c_str(), 0);
+    if (mode == CScriptedGarmin::Answer || mode == CScriptedGarmin::Echo) {
+        EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
+        EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 2; }, 6s)) << "fixes reach the window";
+        EXPECT_GE(receiver.Acks(), 1) << "each record is acknowledged";
+        if (ui.FixCount() > 0) {
+            EXPECT_NEAR(ui.LastFix().fLatitude, 29.4456, 1e-3);
+            EXPECT_NEAR(ui.LastFix().fLongitude, -98.6066, 1e-3);
+        }
+    } else if (mode == CScriptedGarmin::Reject) {
+        // The rejection is a Garmin packet: the port is recognised, then the
+        // time check ends the attempt (no data) and the port is probed again.
+        EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(LoadStr(2117)); }, 5s));
+        EXPECT_TRUE(ui.SawStatus(found));
+        EXPECT_TRUE(WaitFor([&] { return receiver.Requests() >= 2; }, 5s));
+    } else {
+        // Unanswered: the attempt ends unrecognised and the port is probed
+        // again with a new request.
+        EXPECT_TRUE(WaitFor([&] { return receiver.Requests() >= 2; }, 5s));
+        EXPECT_FALSE(ui.SawStatus(found));
+        EXPECT_FALSE(ui.SawStatus(LoadStr(2118)));
+    }
+    StopPositioning();
+    SetTickSourceForTest({});
+}
+
+INSTANTIATE_TEST_SUITE_P(Receivers, GarminSerialTest,
+                         ::testing::Values(CScriptedGarmin::Answer, CScriptedGarmin::Echo, CScriptedGarmin::Reject,
+                                           CScriptedGarmin::Silent));
+
+TEST_F(SerialTest, SirfPortIsFoundByThePortSearch) {
+    auto log = test::CorpusPath("sirf/bu303-moving.log");
+    VELKA_REQUIRE_CORPUS(test::CorpusPath("gps/sirf/bu303-moving.log"));
+    CPtyPair silent(dir, "s"), pair(dir, "f");
+    ASSERT_TRUE(pair.Ready() && silent.Ready());
+    UsePort(0, silent);
+    UsePort(2, pair);
+    WriteSettingBool(u"Enable_Protocol_sirf100", true);
+    CUiStandIn ui;
+    pair.StartWriting(BinaryCapture("sirf/bu303-moving.log"));
+    StartPositioning();
+    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2244).c_str(), 2);
+    EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s)) << ToUtf8(found);
+    EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 6s));
+    EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 1s));
 }
 
 TEST_F(SerialTest, NoPortOpensGivesItsStatus) {
