@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the Garmin binary decoder.
-#include "fuzz/fuzz_gps_binary.h"
+#include "fuzz/gps_fuzz_support.h"
 #include "gps/garmin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {

@@ -3,26 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gps/gps_protocol.h"
+#include "fuzz/gps_fuzz_support.h"
 #include "gps/nmea.h"
 
-namespace {
-class CNullSink : public velka::IGpsSink {
-public:
-    void OnFix(const velka::GpsFix&) override {}
-    void UpdateLastPosition(float, float, float, bool, float, bool) override {}
-    void ResetSatellites(int) override {}
-    void AddSatellite(const velka::GpsSatellite&) override {}
-    void SatellitesCompleted() override {}
-    double FixupGPSEpoch(double d) override { return d; }
-    double FixupClock(double d) override { return d; }
-    void ReportNoPosition() override {}
-    void CountChecksumError() override {}
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {
-    CNullSink sink;
+    velka::fuzz::CNullSink sink;
     velka::CNmea0183Protocol decoder(4800, true);
     decoder.m_pSink = &sink;
     decoder.Start();

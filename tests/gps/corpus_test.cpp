@@ -138,6 +138,18 @@ CaptureResult CompareFixes(const std::vector<GpsFix>& fixes, const std::filesyst
     return r;
 }
 
+// No value disagrees; our fixes are the oracle's seconds; a capture with
+// positioned seconds gives fixes.
+void ExpectAgreement(const std::string& name, const CaptureResult& r) {
+    for (const std::string& m : r.mismatches) ADD_FAILURE() << name << ": " << m;
+    std::printf("%s: %d fixes with time and position, %d at the %d seconds of the oracle\n", name.c_str(),
+                r.cWithTimeAndPosition, r.cMatched, r.cOracleTimes);
+    EXPECT_GE(r.cMatched * 10, r.cWithTimeAndPosition * 7) << name;
+    if (r.cOracleTimes > 0) {
+        EXPECT_GT(r.cMatched, 0) << name;
+    }
+}
+
 class NmeaCaptureTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(NmeaCaptureTest, AgreesWithGpsdecode) {
@@ -157,17 +169,7 @@ TEST_P(NmeaCaptureTest, AgreesWithGpsdecode) {
     CNmeaTextFeeder feeder(&decoder);
     feeder.Feed(test::ReadFile(log));
     feeder.Finish();
-    CaptureResult r = CompareFixes(sink.fixes, oracle, rules);
-    for (const std::string& m : r.mismatches) ADD_FAILURE() << name << ": " << m;
-    RecordProperty("matched", r.cMatched);
-    std::printf("%s: %d fixes with time and position, %d at the %d seconds of the oracle\n", name.c_str(),
-                r.cWithTimeAndPosition, r.cMatched, r.cOracleTimes);
-    // Our fixes are the oracle's seconds; a capture with positioned seconds
-    // gives fixes.
-    EXPECT_GE(r.cMatched * 10, r.cWithTimeAndPosition * 7) << name;
-    if (r.cOracleTimes > 0) {
-        EXPECT_GT(r.cMatched, 0) << name;
-    }
+    ExpectAgreement(name, CompareFixes(sink.fixes, oracle, rules));
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, NmeaCaptureTest,
@@ -214,14 +216,7 @@ TEST_P(BinaryCaptureTest, AgreesWithGpsdecode) {
     std::vector<GpsFix> fixes = DecodeBinary(fGarmin ? static_cast<CGpsProtocol&>(garmin) : sirf, log);
     CompareRules rules;
     rules.fBinary = true;
-    CaptureResult r = CompareFixes(fixes, oracle, rules);
-    for (const std::string& m : r.mismatches) ADD_FAILURE() << name << ": " << m;
-    std::printf("%s: %d fixes with time and position, %d at the %d seconds of the oracle\n", name.c_str(),
-                r.cWithTimeAndPosition, r.cMatched, r.cOracleTimes);
-    EXPECT_GE(r.cMatched * 10, r.cWithTimeAndPosition * 7) << name;
-    if (r.cOracleTimes > 0) {
-        EXPECT_GT(r.cMatched, 0) << name;
-    }
+    ExpectAgreement(name, CompareFixes(fixes, oracle, rules));
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, BinaryCaptureTest,

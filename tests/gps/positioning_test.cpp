@@ -377,6 +377,14 @@ TEST_F(PositioningTest, PortSettings) {
     EXPECT_TRUE(IsPortEnabled(6));
 }
 
+// An (empty) demo file in the folder, made the one positioning looks for.
+std::string PlaceDemoFile(const test::TempDir& dir) {
+    std::string path = dir.File("Demo.gdb");
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) std::fclose(f);
+    SetDemoTrackPath(path);
+    return path;
+}
+
 // A replayed track of three points.
 class CTrackDouble : public IGpsTrackSource {
 public:
@@ -401,11 +409,7 @@ std::atomic<int> CTrackDouble::s_cRewinds{0};
 
 TEST_F(PositioningTest, SimulationReplaysTheDemoTrack) {
     test::TempDir dir;
-    std::string path = dir.File("Demo.gdb");
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fclose(f);
-    SetDemoTrackPath(path);
+    std::string path = PlaceDemoFile(dir);
     static std::string s_strOpened;
     g_pfnOpenDemoTrack = [](const std::string& p) -> std::unique_ptr<IGpsTrackSource> {
         s_strOpened = p;
@@ -440,11 +444,7 @@ TEST_F(PositioningTest, SimulationReplaysTheDemoTrack) {
 
 TEST_F(PositioningTest, SimulationWithoutAReadableTrackEndsAtOnce) {
     test::TempDir dir;
-    std::string path = dir.File("Demo.gdb");
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fclose(f);
-    SetDemoTrackPath(path);
+    std::string path = PlaceDemoFile(dir);
     g_pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> { return nullptr; };
     StartPositioning();
     for (int i = 0; i < 100 && GetGpsStatusText() != LoadStr(2043); ++i)

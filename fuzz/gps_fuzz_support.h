@@ -1,5 +1,6 @@
-// Shared by the binary GPS decoder fuzzers: a sink that takes everything
-// and a driver that feeds reads of the size the first byte chooses.
+// Shared by the GPS decoder fuzzers: a sink that takes everything, and for
+// the binary decoders a driver that feeds reads of the size the first byte
+// chooses.
 #pragma once
 #include <cstddef>
 #include <cstdint>
