@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "gps/gps_protocol.h"
+#include "platform/registry.h"
 
 namespace velka::fuzz {
 
@@ -37,3 +38,10 @@ inline void FeedInReads(CGpsProtocol& decoder, const std::uint8_t* pData, std::s
 }
 
 } // namespace velka::fuzz
+
+// The decoders read the log switch from the settings: an in-memory store
+// keeps the user's settings out of it (and the runs fast).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    velka::RegSetDatabasePath(":memory:");
+    return 0;
+}
