@@ -29,7 +29,9 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 int RunSettings(const Args& args);
 int RunDecode(const Args& args);
 int RunListen(const Args& args);
+int RunStrings(const Args& args);
 int RunGeo(const Args& args);
 int RunSun(const Args& args);
+int RunTrack(const Args& args);
 
 } // namespace velka::tool
