@@ -12,6 +12,7 @@
 #include "app/qt_app_platform.h"
 #include "mapview/map_page.h"
 #include "geometry/self_check.h"
+#include "gps/positioning.h"
 #include "platform/clock.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
@@ -54,6 +55,19 @@ void AssignHooks() {
         else
             velka::DisableVisualTrack();
     };
+    // Positioning hands moved fixes to the track file and the on-screen track.
+    velka::g_pfnTrackAddFix = &velka::AddTrackPoint;
+    velka::g_pfnTrackStartNew = &velka::StartNewTrack;
+    velka::g_pfnScreenTrackAddPoint = &velka::AddVisualPoint;
+    velka::g_pfnScreenTrackBreak = &velka::BreakVisualTrack;
+    h.fnStartPositioning = [](bool fStartThread) {
+        if (fStartThread)
+            velka::StartPositioning();
+        else
+            velka::InitPositioning();
+    };
+    h.fnStopPositioning = &velka::StopPositioning;
+    h.fnIsPositioningRunning = &velka::IsPositioningRunning;
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
