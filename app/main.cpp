@@ -36,6 +36,24 @@ void AssignHooks() {
     velka::InstallMapPageHooks(h);
     // Long map frames keep the window responsive through the event loop.
     velka::MapLayers().fnPumpMessages = [] { QCoreApplication::processEvents(); };
+    // The GPS position for the cursor and for following, and the fix the
+    // automatic night mode looks at.
+    velka::MapLayers().fnCurrentPosition = [](velka::CCursorPosition& p) {
+        float fLon = 0, fLat = 0, fCourse = 0, fSpeed = 0;
+        bool fCourseValid = false, fSpeedValid = false;
+        if (!velka::GetLastPosition(&fLon, &fLat, &fCourse, &fSpeed, &fCourseValid, &fSpeedValid)) return false;
+        p.fAvailable = true;
+        p.dLongitude = fLon;
+        p.dLatitude = fLat;
+        p.fHeading = fCourse;
+        p.fSpeed = fSpeedValid ? fSpeed : 0.0f;
+        p.fHeadingValid = fCourseValid;
+        return true;
+    };
+    velka::MapStyles().m_fnLatestFix = [](velka::GpsFix& fix) {
+        fix = velka::GetCurrentFix();
+        return true;
+    };
     velka::MapLayers().fnDrawTrack = [](velka::CPaintContext& pc) {
         auto mapToScreen = [&pc](const velka::CMapPoint& pt) { return pc.MapToScreen(pt); };
         auto isInterrupted = [&pc] { return pc.PumpMessages(); };
