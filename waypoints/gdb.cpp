@@ -78,9 +78,9 @@ std::unique_ptr<Waypoint> CGdbReader::ReadWaypoint(CByteReader r) const {
     const WORD wIcon = static_cast<WORD>(lIcon & 0xFFFF);
     w->wType = wIcon < 0x4000 ? wIcon : c_wDefaultWaypointType;
 
-    // The fields after the icon. In version 109 files a waypoint with a
-    // street address (BaseCamp writes them) carries it as a text after the
-    // proximity; without it the value that follows is the zero word.
+    // The fields after the icon. In version 109 files the zero word after
+    // the proximity is a text (the street address, which BaseCamp fills)
+    // and a byte.
     WaypointTail tail;
     if (!ReadTail(r, false, tail) && (m_wVersion < c_wVersion3 || !ReadTail(r, true, tail))) {
         if (m_wVersion < c_wVersion3) return nullptr;
@@ -103,8 +103,10 @@ bool CGdbReader::ReadTail(CByteReader r, bool fStreet, WaypointTail& t) const {
     WORD wUnknown = 0;
     BYTE fTime = 0;
     bool fOk = ReadText(r, nullptr) && ReadText(r, nullptr) && ReadText(r, nullptr) && r.Skip(1) &&
-               ReadOptionalDouble(r, t.fProx, t.dProx) && (!fStreet || ReadText(r, nullptr)) &&
-               r.Read(wUnknown) && wUnknown == 0 && r.Skip(4) && ReadText(r, nullptr);
+               ReadOptionalDouble(r, t.fProx, t.dProx);
+    if (fStreet) fOk = fOk && ReadText(r, nullptr) && r.Skip(1);
+    else fOk = fOk && r.Read(wUnknown) && wUnknown == 0;
+    fOk = fOk && r.Skip(4) && ReadText(r, nullptr);
     if (fOk && m_wVersion >= c_wVersion3) {
         // A counted list of link texts takes the place of the single one.
         DWORD cLinks = 0;
