@@ -1,0 +1,139 @@
+// Identifiers of texts beyond the numbered message, title and label
+// strings: menu item texts (100000 + command) and further texts in blocks
+// of 1000 per subsystem (shell 200000, units 201000, map data 202000, map
+// view 203000, GPS 204000, tracks 205000, routing 206000, search 207000,
+// waypoints 208000, gauges 209000). The texts themselves are in
+// data/strings/builtin-1049.txt (and translated in the language modules).
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace velka {
+
+// Menu item text of command C is string 100000 + C.
+constexpr UINT c_idsMenuBase = 100000;
+
+// Menu item texts.
+constexpr UINT IDS_MENU_ZOOM_IN = 140001;
+constexpr UINT IDS_MENU_ZOOM_OUT = 140002;
+constexpr UINT IDS_MENU_ABOUT = 140003;
+constexpr UINT IDS_MENU_EXIT = 140009;
+constexpr UINT IDS_MENU_OPTIONS = 140010;
+constexpr UINT IDS_MENU_SAVE_WAYPOINT = 140011;
+constexpr UINT IDS_MENU_GO_TO_POINT = 140014;
+constexpr UINT IDS_MENU_CHOOSE_GAUGE = 140016;
+constexpr UINT IDS_MENU_DEFAULT_GAUGES = 140017;
+constexpr UINT IDS_MENU_SAVE_POINT = 140019;
+constexpr UINT IDS_MENU_WAYPOINTS = 140020;
+constexpr UINT IDS_MENU_RESET_ALL_GAUGES = 140021;
+constexpr UINT IDS_MENU_OPEN_ATLAS = 140022;
+constexpr UINT IDS_MENU_SHOW_MAP_GAUGES = 140023;
+constexpr UINT IDS_MENU_STOP_GUIDANCE = 140024;
+constexpr UINT IDS_MENU_RESET_GAUGE = 140025;
+constexpr UINT IDS_MENU_SAVE_GAUGES = 140026;
+constexpr UINT IDS_MENU_MAP_INFO = 140037;
+constexpr UINT IDS_MENU_FULL_SCREEN = 140051;
+constexpr UINT IDS_MENU_CONNECT_GPS = 140052;
+constexpr UINT IDS_MENU_RECORD_TRACK = 140062;
+constexpr UINT IDS_MENU_HELP = 140073;
+constexpr UINT IDS_MENU_FIND_CITY_PLACES = 140075;
+constexpr UINT IDS_MENU_FIND_BY_ADDRESS = 140076;
+constexpr UINT IDS_MENU_FIND_SHOW_ON_MAP = 140080;
+constexpr UINT IDS_MENU_FIND_GO_TO = 140082;
+constexpr UINT IDS_MENU_FIND_NEAREST = 140090;
+constexpr UINT IDS_MENU_FIND_CITY = 140091;
+constexpr UINT IDS_MENU_FIND_AUTO_TYPE = 140092;
+constexpr UINT IDS_MENU_PROPERTIES = 140121;
+constexpr UINT IDS_MENU_DELETE_WAYPOINT = 140122;
+constexpr UINT IDS_MENU_NIGHT_MODE = 140127;
+constexpr UINT IDS_MENU_FOLLOW_ROUTE = 140130;
+constexpr UINT IDS_MENU_ROUTES = 140133;
+constexpr UINT IDS_MENU_REVERSE_ROUTE = 140139;
+constexpr UINT IDS_MENU_DELETE_ROUTE = 140141;
+constexpr UINT IDS_MENU_ADD_TO_ROUTE = 140143;
+constexpr UINT IDS_MENU_REMOVE_FROM_ROUTE = 140144;
+constexpr UINT IDS_MENU_END_ROUTE_EDIT = 140145;
+constexpr UINT IDS_MENU_START_ROUTE = 140146;
+constexpr UINT IDS_MENU_CONTINUE_ROUTE = 140147;
+constexpr UINT IDS_MENU_MOVE_WAYPOINT = 140148;
+constexpr UINT IDS_MENU_CANCEL_MOVE = 140149;
+constexpr UINT IDS_MENU_MOVE_WAYPOINT_HERE = 140150;
+constexpr UINT IDS_MENU_INSERT_INTO_ROUTE = 140151;
+constexpr UINT IDS_MENU_AUTO_SCROLL = 140152;
+constexpr UINT IDS_MENU_RECALCULATE_ROUTE = 140159;
+constexpr UINT IDS_MENU_OPEN_MAP = 157601;
+
+// Shell: crash dialog, main menu pop-up titles.
+constexpr UINT IDS_CRASH_DIALOG_TEXT = 200000;
+constexpr UINT IDS_CRASH_CONTINUE = 200001;
+constexpr UINT IDS_CRASH_RESET_SETTINGS = 200002;
+constexpr UINT IDS_POPUP_FILE = 200010;
+constexpr UINT IDS_POPUP_VIEW = 200011;
+constexpr UINT IDS_POPUP_FIND = 200012;
+constexpr UINT IDS_POPUP_NAVIGATION = 200013;
+constexpr UINT IDS_POPUP_TOOLS = 200014;
+
+// Units and value formatting.
+constexpr UINT IDS_UNIT_CELSIUS = 201000;
+
+// Map view: context menu variants.
+constexpr UINT IDS_MENU_WAYPOINT_PROPERTIES = 203000;
+constexpr UINT IDS_MENU_ROUTE_PROPERTIES = 203001;
+
+// GPS: fix quality names (index = quality code).
+constexpr UINT IDS_FIX_QUALITY_INVALID = 204000;
+constexpr UINT IDS_FIX_QUALITY_UNKNOWN = 204001;
+constexpr UINT IDS_FIX_QUALITY_2D = 204002;
+constexpr UINT IDS_FIX_QUALITY_3D = 204003;
+constexpr UINT IDS_FIX_QUALITY_2D_DIFF = 204004;
+constexpr UINT IDS_FIX_QUALITY_3D_DIFF = 204005;
+constexpr UINT IDS_FIX_QUALITY_PPS = 204006;
+constexpr UINT IDS_FIX_QUALITY_RTK = 204007;
+constexpr UINT IDS_FIX_QUALITY_FLOAT_RTK = 204008;
+constexpr UINT IDS_FIX_QUALITY_ESTIMATED = 204009;
+constexpr UINT IDS_FIX_QUALITY_MANUAL = 204010;
+constexpr UINT IDS_FIX_QUALITY_SIMULATION = 204011;
+
+// Routing: off-route options, guidance states.
+constexpr UINT IDS_OFFROUTE_AUTOMATIC = 206000;
+constexpr UINT IDS_OFFROUTE_ASK = 206001;
+constexpr UINT IDS_OFFROUTE_STOP = 206002;
+constexpr UINT IDS_GUIDANCE_OFF_ROUTE = 206010;
+constexpr UINT IDS_GUIDANCE_FINISHED = 206011;
+
+// Search dialogs: titles and control labels.
+constexpr UINT IDS_FIND_CITY_TITLE = 207000;
+constexpr UINT IDS_FIND_CITY_PLACES_TITLE = 207001;
+constexpr UINT IDS_FIND_BY_ADDRESS_TITLE = 207002;
+constexpr UINT IDS_FIND_NEAREST_TITLE = 207003;
+constexpr UINT IDS_FIND_LABEL_CITY = 207010;
+constexpr UINT IDS_FIND_LABEL_NAME = 207011;
+constexpr UINT IDS_FIND_TYPE_BUTTON = 207012;
+constexpr UINT IDS_FIND_LABEL_TYPE = 207013;
+constexpr UINT IDS_FIND_LABEL_STREET = 207014;
+constexpr UINT IDS_FIND_LABEL_NUMBER = 207015;
+constexpr UINT IDS_FIND_LABEL_ZIP = 207016;
+constexpr UINT IDS_FIND_LABEL_DISTANCE = 207017;
+constexpr UINT IDS_FIND_SEARCH_BUTTON = 207018;
+
+// Waypoints: proposed export file names.
+constexpr UINT IDS_EXPORTED_WAYPOINTS = 208000;
+constexpr UINT IDS_EXPORTED_ROUTES = 208001;
+
+// Gauges: group titles, in catalogue order.
+constexpr UINT IDS_GAUGE_GROUP_TRIP1 = 209000;
+constexpr UINT IDS_GAUGE_GROUP_TRIP2 = 209001;
+constexpr UINT IDS_GAUGE_GROUP_MAX = 209002;
+constexpr UINT IDS_GAUGE_GROUP_NAVIGATION = 209003;
+constexpr UINT IDS_GAUGE_GROUP_GPSDATA = 209004;
+constexpr UINT IDS_GAUGE_GROUP_ALTITUDE = 209005;
+constexpr UINT IDS_GAUGE_GROUP_PRECISION = 209006;
+constexpr UINT IDS_GAUGE_GROUP_DGPS = 209007;
+constexpr UINT IDS_GAUGE_GROUP_AREA = 209008;
+constexpr UINT IDS_GAUGE_GROUP_SONAR = 209009;
+constexpr UINT IDS_GAUGE_GROUP_MAP = 209010;
+constexpr UINT IDS_GAUGE_GROUP_SYSTEM = 209011;
+constexpr UINT c_cFixQualityNames = 12;
+constexpr UINT c_cGaugeGroupTitles = 12;
+
+} // namespace velka
