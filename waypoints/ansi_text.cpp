@@ -46,4 +46,11 @@ std::string Utf16ToAnsi(std::u16string_view text) {
     return out;
 }
 
+std::string ExportAnsiText(std::u16string_view text) {
+    std::string a = Utf16ToAnsi(text);
+    for (char& c : a)
+        if (c == '\0') c = ' ';
+    return a;
+}
+
 } // namespace velka

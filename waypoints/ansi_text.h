@@ -10,5 +10,7 @@ namespace velka {
 std::u16string AnsiToUtf16(std::string_view text);
 // Characters outside the code page become '?'.
 std::string Utf16ToAnsi(std::u16string_view text);
+// A text for the NUL-terminated fields: as above, NUL becoming a blank.
+std::string ExportAnsiText(std::u16string_view text);
 
 } // namespace velka

@@ -1,12 +1,17 @@
 // MapSource GPS database (GDB) import and export.
 #include <cstring>
+#include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "platform/debug.h"
 
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "waypoints/ansi_text.h"
+#include "waypoints/export_file.h"
 #include "waypoints/mapsource_records.h"
 
 namespace velka {
@@ -254,6 +259,194 @@ bool ImportGdb(std::span<const BYTE> data, ImportTarget& target) {
     if (target.m_pTracks)
         for (Track& t : tracks) target.m_pTracks->push_back(std::move(t));
     return true;
+}
+
+} // namespace velka
+
+namespace velka {
+namespace {
+
+void WriteCString(CFileWriter& fw, const std::string& s) {
+    fw.WriteText(s.data(), s.size());
+    fw.WriteByte(0);
+}
+
+void WriteSubclass(CFileWriter& fw) {
+    fw.WriteFill(4, 0);
+    fw.WriteFill(12, 0xFF);
+    fw.WriteFill(2, 0);
+    fw.WriteFill(4, 0xFF);
+}
+
+void WritePoint(CFileWriter& fw, LONG lLat, LONG lLon) {
+    fw.WriteDWord(static_cast<DWORD>(lLat));
+    fw.WriteDWord(static_cast<DWORD>(lLon));
+    fw.WriteByte(0);
+}
+
+void WriteWaypointRecord(CFileWriter& fw, const Waypoint& w, const std::string& strName) {
+    const std::string strComment = ExportAnsiText(w.strComment);
+    const std::string strText3 = ExportAnsiText(w.strText3);
+    const bool fAlt = w.HasAltitude();
+    const bool fDepth = w.fDepth != 0;
+    const bool fProx = (w.dwFlags & wfProximity) != 0;
+    const bool fTemp = (w.dwFlags & wfTemperature) != 0;
+    const DWORD dwSeconds = w.dTime != 0 ? OleToUnixSeconds(w.dTime) : 0;
+    const bool fTime = dwSeconds != 0;
+    const DWORD dwLen = static_cast<DWORD>(strName.size() + 1 + 4 + 1 + 22 + 8 + 1 + (fAlt ? 8 : 0) +
+                                           strComment.size() + 1 + 1 + (fDepth ? 8 : 0) + 12 + 3 +
+                                           1 + 1 + (fProx ? 8 : 0) + 2 + 4 + 1 + strText3.size() +
+                                           1 + 2 + 1 + (fTemp ? 8 : 0) + 1 + (fTime ? 4 : 0));
+    fw.WriteDWord(dwLen);
+    fw.WriteByte('W');
+    const DWORD cPos = fw.GetPosition();
+    WriteCString(fw, strName);
+    fw.WriteDWord((w.dwFlags & wfRouteOwned) ? 12 : 0);
+    fw.WriteByte(0); // country
+    WriteSubclass(fw);
+    fw.WriteDWord(static_cast<DWORD>(w.lY));
+    fw.WriteDWord(static_cast<DWORD>(w.lX));
+    fw.WriteByte(fAlt);
+    if (fAlt) WriteRawDouble(fw, w.fAltitude);
+    WriteCString(fw, strComment);
+    fw.WriteByte(fDepth);
+    if (fDepth) WriteRawDouble(fw, w.fDepth);
+    fw.WriteDWord(w.btShow);
+    fw.WriteDWord(0); // colour
+    fw.WriteDWord(w.wType);
+    fw.WriteFill(3, 0); // city, state, facility
+    fw.WriteByte(0);
+    fw.WriteByte(fProx);
+    if (fProx) WriteRawDouble(fw, w.fProximity);
+    fw.WriteWord(0);
+    fw.WriteDWord(0);
+    fw.WriteByte(0);
+    WriteCString(fw, strText3);
+    fw.WriteWord(0);
+    fw.WriteByte(fTemp);
+    if (fTemp) WriteRawDouble(fw, w.fTemperature);
+    fw.WriteByte(fTime);
+    if (fTime) fw.WriteDWord(dwSeconds);
+    VELKA_ASSERT(fw.GetPosition() - cPos == dwLen);
+}
+
+void WriteRouteRecord(CFileWriter& fw, const Route& route, const std::string& strName,
+                      const std::unordered_map<const Waypoint*, const std::string*>& exportNames) {
+    std::vector<const RoutePoint*> links;
+    for (const RoutePoint& pt : route.points)
+        if (pt.pWaypoint && exportNames.count(pt.pWaypoint)) links.push_back(&pt);
+    const DWORD cStart = fw.GetPosition();
+    fw.WriteDWord(0); // length, patched below
+    fw.WriteByte('R');
+    const DWORD cPos = fw.GetPosition();
+    WriteCString(fw, strName);
+    fw.WriteByte(0); // auto-named
+    fw.WriteByte(0); // corners follow
+    const CMapRect rc = route.Bounds();
+    WritePoint(fw, rc.bottom, rc.right);
+    WritePoint(fw, rc.top, rc.left);
+    fw.WriteDWord(static_cast<DWORD>(links.size()));
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const RoutePoint& pt = *links[i];
+        const bool fLast = i + 1 == links.size();
+        WriteCString(fw, *exportNames.at(pt.pWaypoint));
+        BYTE head[27] = {};
+        BYTE block[23] = {};
+        const LONG lMinus1 = -1, l3 = 3;
+        const LONG lCount = fLast ? 0 : 2;
+        for (std::size_t off : {9u, 13u, 17u, 23u}) std::memcpy(head + off, &lMinus1, 4);
+        std::memcpy(block + 1, &l3, 4);
+        std::memcpy(block + 5, &lMinus1, 4);
+        std::memcpy(block + 19, &lCount, 4);
+        fw.WriteBytes(head, sizeof head);
+        fw.WriteBytes(block, sizeof block);
+        if (fLast) {
+            fw.WriteByte(1);
+            break;
+        }
+        const RoutePoint& next = *links[i + 1];
+        WritePoint(fw, pt.Y(), pt.X());
+        WritePoint(fw, next.Y(), next.X());
+        fw.WriteByte(0);
+        WritePoint(fw, std::max(pt.Y(), next.Y()), std::max(pt.X(), next.X()));
+        WritePoint(fw, std::min(pt.Y(), next.Y()), std::min(pt.X(), next.X()));
+    }
+    WriteCString(fw, ExportAnsiText(route.strText3));
+    const DWORD cEnd = fw.GetPosition();
+    fw.Seek(cStart);
+    fw.WriteDWord(cEnd - cPos);
+    fw.Seek(cEnd);
+}
+
+} // namespace
+
+std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16string*>& names) {
+    std::unordered_map<std::u16string, int> earlier;
+    std::unordered_set<std::u16string> used;
+    for (const std::u16string* p : names) used.insert(*p);
+    std::vector<std::u16string> out;
+    out.reserve(names.size());
+    for (const std::u16string* p : names) {
+        int& n = earlier[*p];
+        if (n == 0) {
+            out.push_back(*p);
+        } else {
+            // A generated name must not meet another entry's own name.
+            std::u16string s;
+            for (int k = n;; ++k) {
+                s = FormatW(u"%s (%d)", p->c_str(), k);
+                if (!used.count(s)) break;
+            }
+            used.insert(s);
+            out.push_back(std::move(s));
+        }
+        ++n;
+    }
+    return out;
+}
+
+bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>*) {
+    CExportFile file;
+    if (!file.Create(strPath)) return false;
+    CFileWriter& fw = file.Writer();
+    static const BYTE c_abHead[54] = {
+        'M', 's', 'R', 'c', 'f', 0, 2, 0, 0, 0, 'D', 'k', 0, 26, 0, 0, 0, 'A',
+        0x58, 0x02, 'K', 'G', 0, 'M', 'a', 'r', ' ', ' ', '5', ' ', '2', '0', '0', '6', 0,
+        '2', '0', ':', '0', '1', ':', '3', '6', 0, 'M', 'a', 'p', 'S', 'o', 'u', 'r', 'c', 'e', 0};
+    fw.WriteBytes(c_abHead, sizeof c_abHead);
+
+    std::vector<const Waypoint*> waypoints;
+    std::vector<const std::u16string*> names;
+    for (const auto& p : store.Waypoints())
+        if (!p->IsDeleted() && !p->strName.empty()) {
+            waypoints.push_back(p.get());
+            names.push_back(&p->strName);
+        }
+    const std::vector<std::u16string> exportNames = UniqueExportNames(names);
+    std::vector<std::string> ansiNames(exportNames.size());
+    std::unordered_map<const Waypoint*, const std::string*> byWaypoint;
+    byWaypoint.reserve(waypoints.size());
+    for (std::size_t i = 0; i < waypoints.size(); ++i) {
+        ansiNames[i] = ExportAnsiText(exportNames[i]);
+        byWaypoint.emplace(waypoints[i], &ansiNames[i]);
+        WriteWaypointRecord(fw, *waypoints[i], ansiNames[i]);
+    }
+    if (fRoutes) {
+        std::vector<const Route*> routes;
+        std::vector<const std::u16string*> routeNames;
+        for (const auto& p : store.Routes())
+            if (!p->IsDeleted() && !p->strName.empty() && !p->points.empty()) {
+                routes.push_back(p.get());
+                routeNames.push_back(&p->strName);
+            }
+        const std::vector<std::u16string> exportRouteNames = UniqueExportNames(routeNames);
+        for (std::size_t i = 0; i < routes.size(); ++i)
+            WriteRouteRecord(fw, *routes[i], ExportAnsiText(exportRouteNames[i]), byWaypoint);
+    }
+    static const BYTE c_abTail[7] = {2, 0, 0, 0, 'V', 0, 1};
+    fw.WriteBytes(c_abTail, sizeof c_abTail);
+    return file.Commit();
 }
 
 } // namespace velka

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "tracks/file_writer.h"
 #include "waypoints/byte_reader.h"
 #include "waypoints/exchange.h"
 
@@ -32,6 +33,9 @@ bool ParseGdbTrack(CByteReader body, Track& track);
 // A document track: the same head and 31-byte points; the record ends with
 // the last point.
 bool ParseMpsTrack(CByteReader body, Track& track);
+
+// An IEEE double as its 8 little-endian bytes.
+inline void WriteRawDouble(CFileWriter& fw, double d) { fw.WriteBytes(&d, sizeof d); }
 
 // Reads a "flag byte, double when the flag is set" field.
 bool ReadOptionalDouble(CByteReader& r, bool& fPresent, double& d);

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "tracks/file_utils.h"
 #include "waypoints/byte_reader.h"
 
 namespace velka {
@@ -442,7 +443,7 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
 }
 
 std::string CWaypointStore::DefaultPath() {
-    return DocumentsDir() + "/GPS Tracks and Waypoints/Waypoints.bin";
+    return TracksFolder() + "/Waypoints.bin";
 }
 
 bool CWaypointStore::Load(const std::string& strPath) {
