@@ -8,6 +8,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
+         "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };
     return commands;
 }

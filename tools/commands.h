@@ -27,5 +27,6 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunConvert(const Args& args);
 
 } // namespace velka::tool

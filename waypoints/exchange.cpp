@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 
 #include "platform/mapped_file.h"
@@ -112,6 +113,12 @@ bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iForm
     if (iFormat < 0 || iFormat >= static_cast<int>(registry.size())) return false;
     WriteSettingInt(kind == ekWaypoints ? u"WptExportFormat" : u"RteExportFormat", iFormat);
     return registry[static_cast<std::size_t>(iFormat)].pfnExport(strPath, store, registry[static_cast<std::size_t>(iFormat)].fRoutes, nullptr);
+}
+
+std::string FormatFixed(double d, int nDecimals) {
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, nDecimals);
+    return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string("0");
 }
 
 const ExchangeFormat* FormatForExtension(const std::vector<ExchangeFormat>& registry,

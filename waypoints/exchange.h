@@ -77,6 +77,9 @@ const std::vector<ExchangeFormat>& RouteExporters();
 DWORD OleToUnixSeconds(double dTime);
 double UnixSecondsToOle(DWORD dwSeconds);
 
+// A real number with a fixed count of decimals, independent of the locale.
+std::string FormatFixed(double d, int nDecimals);
+
 // The formats, one function set each.
 bool ProbeGdb(std::span<const BYTE> data);
 bool ImportGdb(std::span<const BYTE> data, ImportTarget& target);

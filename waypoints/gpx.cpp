@@ -66,12 +66,6 @@ void ReadCommon(const pugi::xml_node& n, Waypoint& w) {
         w.dTime = dSeconds / 86400.0 + 25569.0;
 }
 
-std::string Fixed(double d, int nDecimals) {
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, nDecimals);
-    return std::string(buf, res.ptr);
-}
-
 void WriteEscaped(CFileWriter& fw, const std::u16string& s) {
     std::string out;
     out.reserve(s.size());
@@ -107,13 +101,13 @@ void WriteTime(CFileWriter& fw, const char* szIndent, double dSecondsSince1970) 
 }
 
 void WritePointOpen(CFileWriter& fw, const char* szIndent, const char* szTag, LONG lLat, LONG lLon) {
-    const std::string a = Fixed(lLat * (180.0 / 2147483648.0), 9);
-    const std::string b = Fixed(lLon * (180.0 / 2147483648.0), 9);
+    const std::string a = FormatFixed(lLat * (180.0 / 2147483648.0), 9);
+    const std::string b = FormatFixed(lLon * (180.0 / 2147483648.0), 9);
     fw.Printf("%s<%s lat=\"%s\" lon=\"%s\">\n", szIndent, szTag, a.c_str(), b.c_str());
 }
 
 void WriteWaypointBody(CFileWriter& fw, const char* szIndent, const Waypoint& w) {
-    if (w.HasAltitude()) fw.Printf("%s<ele>%s</ele>\n", szIndent, Fixed(w.fAltitude, 3).c_str());
+    if (w.HasAltitude()) fw.Printf("%s<ele>%s</ele>\n", szIndent, FormatFixed(w.fAltitude, 3).c_str());
     if (w.dTime != 0) WriteTime(fw, szIndent, (w.dTime - 25569.0) * 86400.0);
     WriteElement(fw, szIndent, "name", w.strName);
     WriteElement(fw, szIndent, "cmt", w.strComment);
@@ -231,7 +225,7 @@ bool ExportGpx(const std::string& strPath, const CWaypointStore& store, bool fRo
             fw.WriteString("    <trkseg>\n");
             for (const TrackPoint& pt : t.points) {
                 WritePointOpen(fw, "      ", "trkpt", pt.lLat, pt.lLon);
-                if (pt.fAltitude) fw.Printf("        <ele>%s</ele>\n", Fixed(pt.dAltitude, 3).c_str());
+                if (pt.fAltitude) fw.Printf("        <ele>%s</ele>\n", FormatFixed(pt.dAltitude, 3).c_str());
                 if (pt.fTime) WriteTime(fw, "        ", pt.dwTime);
                 fw.WriteString("      </trkpt>\n");
             }

@@ -128,7 +128,10 @@ std::string OziText(const std::u16string& s, std::size_t cbMax = std::string::np
 
 void WriteText(CFileWriter& fw, const std::string& s) { fw.WriteText(s.data(), s.size()); }
 
-void WriteDegrees(CFileWriter& fw, LONG l) { fw.WriteDouble(l * (180.0 / 2147483648.0)); }
+// Coordinates with six decimals and dates with seven, as OziExplorer writes
+// them: five would move points by up to a metre and times by a second.
+void WriteDegrees(CFileWriter& fw, LONG l) { WriteText(fw, FormatFixed(l * (180.0 / 2147483648.0), 6)); }
+void WriteDays(CFileWriter& fw, double d) { WriteText(fw, FormatFixed(d, 7)); }
 
 void WriteHeader(CFileWriter& fw, const char* szFirst, const char* szThird, const char* szFourth) {
     fw.Printf("%s\r\nWGS 84\r\n%s\r\n%s\r\n", szFirst, szThird, szFourth);
@@ -188,7 +191,7 @@ bool ExportWpt(const std::string& strPath, const CWaypointStore& store, bool,
         fw.WriteChar(',');
         WriteDegrees(fw, w.lX);
         fw.WriteString(", ");
-        if (w.dTime != 0) fw.WriteDouble(w.dTime);
+        if (w.dTime != 0) WriteDays(fw, w.dTime);
         fw.WriteString(", 0, 1, 3,         0,     65535,");
         WriteText(fw, OziText(w.strComment, c_cchMaxComment));
         fw.WriteString(", 0, 0, ");
@@ -294,7 +297,7 @@ bool ExportRte(const std::string& strPath, const CWaypointStore& store, bool,
             fw.WriteChar(',');
             WriteDegrees(fw, pt.X());
             fw.WriteChar(',');
-            if (pw && pw->dTime != 0) fw.WriteDouble(pw->dTime);
+            if (pw && pw->dTime != 0) WriteDays(fw, pw->dTime);
             else fw.WriteChar(' ');
             fw.WriteString(",0,1,3,0,65535,");
             if (pw) WriteText(fw, OziText(pw->strComment, c_cchMaxComment));
