@@ -8,6 +8,7 @@
 #include "shell/resources.h"
 #include "tools/commands.h"
 #include "waypoints/exchange_commands.h"
+#include "waypoints/mapsource_records.h"
 
 namespace velka::tool {
 namespace {
@@ -72,7 +73,11 @@ int RunConvert(const Args& args) {
     target.m_fWaypointsOnly = what == wtWaypoints;
     target.m_pTracks = what == wtAll || what == wtTracks ? &tracks : nullptr;
     target.m_newer = nvAccept;
-    if (!pIn->pfnImport(file.Bytes(), target)) return c_nExitFailed;
+    // Tracks of the MapSource files are read whatever their version.
+    if (what == wtTracks && ReadMapSourceTracks(file.Bytes(), tracks)) {
+    } else if (!pIn->pfnImport(file.Bytes(), target)) {
+        return c_nExitFailed;
+    }
     file.Close();
     if (what == wtTracks) store.Clear();
     const bool fRoutes = fRoutesOut && pOut->fRoutes;

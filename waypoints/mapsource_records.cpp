@@ -92,6 +92,21 @@ bool ParseMpsTrack(CByteReader r, Track& track) {
     return true;
 }
 
+bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks) {
+    const MapSourceFlavour flavour = MapSourceSignature(data);
+    if (flavour == msfNone) return false;
+    CRecordWalker walker(data);
+    char chType = 0;
+    CByteReader body;
+    while (walker.Next(chType, body)) {
+        if (chType != 'T') continue;
+        Track track;
+        if (flavour == msfDatabase ? ParseGdbTrack(body, track) : ParseMpsTrack(body, track))
+            tracks.push_back(std::move(track));
+    }
+    return true;
+}
+
 DWORD OleToUnixSeconds(double dTime) {
     const double d = std::round((dTime - 25569.0) * 86400.0);
     if (!(d >= 0)) return 0;

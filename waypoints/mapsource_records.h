@@ -34,6 +34,10 @@ bool ParseGdbTrack(CByteReader body, Track& track);
 // the last point.
 bool ParseMpsTrack(CByteReader body, Track& track);
 
+// Every track of a GDB or MPS file, whatever its version; false when the
+// data is neither.
+bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks);
+
 // An IEEE double as its 8 little-endian bytes.
 inline void WriteRawDouble(CFileWriter& fw, double d) { fw.WriteBytes(&d, sizeof d); }
 

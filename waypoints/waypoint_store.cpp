@@ -396,6 +396,7 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
                    rec.Read(route->dwColor);
         std::u16string* texts[3] = {&route->strName, &route->strText2, &route->strText3};
         for (BYTE t = 0; t < cRouteTexts && fOk; ++t) fOk = ReadText(r, t < 3 ? texts[t] : nullptr);
+        route->dwFlags &= ~DWORD(rfDeleted); // only live routes are written
         fOk = fOk && r.Read(cPoints) && cPoints <= r.Left();
         for (DWORD k = 0; fOk && k < cPoints; ++k) {
             RoutePoint pt;
