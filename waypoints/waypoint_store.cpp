@@ -207,7 +207,7 @@ Route* CWaypointStore::CopyRoute(const Route& route) {
     p->strName = strName;
     p->dwFlags &= ~DWORD(rfActive | rfDeleted);
     for (RoutePoint& pt : p->points)
-        if (pt.pWaypoint) ++pt.pWaypoint->cRefs;
+        if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
     return AddRoute(std::move(p));
 }
 
@@ -234,7 +234,6 @@ void CWaypointStore::DeleteAllRoutes() {
 
 void CWaypointStore::AppendPoint(Route& route, RoutePoint point) {
     if (point.pWaypoint) {
-        VELKA_ASSERT(point.pWaypoint->cRefs < 255);
         if (point.pWaypoint->cRefs < 255) ++point.pWaypoint->cRefs;
         point.lX = point.pWaypoint->lX;
         point.lY = point.pWaypoint->lY;
@@ -426,7 +425,6 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
             if (fOk && (pt.btKind & rkRoundaboutEntry)) fOk = r.Read(pt.btExtra);
             if (!fOk) break;
             if (pt.pWaypoint) {
-                if (pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
                 pt.lX = pt.pWaypoint->lX;
                 pt.lY = pt.pWaypoint->lY;
             }
@@ -438,6 +436,10 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
         }
         routes.push_back(std::move(route));
     }
+    // References count once their route was read whole.
+    for (const auto& rt : routes)
+        for (const RoutePoint& pt : rt->points)
+            if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
     for (auto& w : waypoints) m_waypoints.push_back(std::move(w));
     for (auto& rt : routes) m_routes.push_back(std::move(rt));
     return fComplete;

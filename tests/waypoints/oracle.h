@@ -43,6 +43,24 @@ double SemiToDeg(LONG l);
 std::vector<const Waypoint*> LiveWaypoints(const CWaypointStore& store);
 std::vector<const Route*> LiveRoutes(const CWaypointStore& store);
 
+// Route points for building test routes.
+inline RoutePoint RefPoint(Waypoint* pWaypoint) {
+    RoutePoint pt;
+    pt.pWaypoint = pWaypoint;
+    return pt;
+}
+inline RoutePoint PlainPoint(LONG lX, LONG lY, BYTE btKind = rkVia, DWORD dwValue = 0,
+                             std::u16string strName = {}, BYTE btExtra = 0) {
+    RoutePoint pt;
+    pt.lX = lX;
+    pt.lY = lY;
+    pt.btKind = btKind;
+    pt.dwValue = dwValue;
+    pt.strName = std::move(strName);
+    pt.btExtra = btExtra;
+    return pt;
+}
+
 // Compares waypoints one by one: names, coordinates to 1e-6 degree,
 // altitude, time (seconds), and records every difference as a failure.
 void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,

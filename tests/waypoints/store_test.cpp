@@ -6,6 +6,7 @@
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "tests/support/test_support.h"
+#include "tests/waypoints/oracle.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
@@ -51,9 +52,9 @@ TEST_F(StoreTest, DeletingWaypointsAndRoutesKeepsReferencesRight) {
     b->dwFlags |= wfRouteOwned;
     Route* r1 = m_store.CreateRoute(nullptr, 1);
     Route* r2 = m_store.CreateRoute(nullptr, 1);
-    m_store.AppendPoint(*r1, RoutePoint{.pWaypoint = a});
-    m_store.AppendPoint(*r1, RoutePoint{.pWaypoint = b});
-    m_store.AppendPoint(*r2, RoutePoint{.pWaypoint = b});
+    m_store.AppendPoint(*r1, test::RefPoint(a));
+    m_store.AppendPoint(*r1, test::RefPoint(b));
+    m_store.AppendPoint(*r2, test::RefPoint(b));
     EXPECT_EQ(a->cRefs, 1);
     EXPECT_EQ(b->cRefs, 2);
 
@@ -117,7 +118,8 @@ TEST_F(StoreTest, WaypointsOnlyStoreIsWrittenAsWrAndReadBackIdentically) {
     CWaypointStore back;
     ASSERT_TRUE(back.Parse(data));
     ASSERT_EQ(back.Waypoints().size(), 2u);
-    const Waypoint& b = *back.Waypoints()[0];
+    EXPECT_FALSE(back.Waypoints()[0]->HasAltitude());
+    const Waypoint& b = *back.Waypoints()[1];
     EXPECT_EQ(b.lX, -5);
     EXPECT_EQ(b.lY, 7);
     EXPECT_EQ(b.dTime, 45000.5);
@@ -134,11 +136,11 @@ TEST_F(StoreTest, RoutePointsAreStoredWithTheirFlags) {
     Waypoint* kept = m_store.CreateWaypoint(1, 1, 0, std::nullopt, nullptr);
     Waypoint* gone = m_store.CreateWaypoint(50, 60, 0, std::nullopt, nullptr);
     Route* r = m_store.CreateRoute(nullptr, 2);
-    m_store.AppendPoint(*r, RoutePoint{.pWaypoint = kept});
-    m_store.AppendPoint(*r, RoutePoint{.pWaypoint = gone});
-    m_store.AppendPoint(*r, RoutePoint{.lX = 7, .lY = 8, .btKind = rkRouting | rkManoeuvre, .dwValue = 300});
-    m_store.AppendPoint(*r, RoutePoint{.lX = 9, .lY = 10, .strName = U("Main St"), .dwValue = 200});
-    m_store.AppendPoint(*r, RoutePoint{.lX = 11, .lY = 12, .btKind = rkRoundaboutEntry, .btExtra = 3});
+    m_store.AppendPoint(*r, test::RefPoint(kept));
+    m_store.AppendPoint(*r, test::RefPoint(gone));
+    m_store.AppendPoint(*r, test::PlainPoint(7, 8, rkRouting | rkManoeuvre, 300));
+    m_store.AppendPoint(*r, test::PlainPoint(9, 10, rkVia, 200, U("Main St")));
+    m_store.AppendPoint(*r, test::PlainPoint(11, 12, rkRoundaboutEntry, 0, {}, 3));
     // A point whose waypoint is gone is written with that waypoint's position.
     gone->dwFlags |= wfDeleted;
 
@@ -186,7 +188,7 @@ TEST_F(StoreTest, SaveAndLoadGoThroughTheFile) {
     const std::string strPath = m_dir.File("sub/Waypoints.bin");
     m_store.CreateWaypoint(1, 2, 0, std::nullopt, nullptr);
     Route* r = m_store.CreateRoute(nullptr, 3);
-    m_store.AppendPoint(*r, RoutePoint{.pWaypoint = m_store.Waypoints()[0].get()});
+    m_store.AppendPoint(*r, test::RefPoint(m_store.Waypoints()[0].get()));
     m_store.SetActiveRoute(r);
     ASSERT_TRUE(m_store.Save(strPath));
     CWaypointStore back;
