@@ -115,6 +115,31 @@ bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iForm
     return registry[static_cast<std::size_t>(iFormat)].pfnExport(strPath, store, registry[static_cast<std::size_t>(iFormat)].fRoutes, nullptr);
 }
 
+void ImportTarget::Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,
+                          std::vector<std::unique_ptr<Route>> routes, std::vector<Track> tracks) {
+    for (const auto& route : routes)
+        for (const RoutePoint& pt : route->points)
+            if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
+    m_cWaypoints += static_cast<int>(waypoints.size());
+    m_cRoutes += static_cast<int>(routes.size());
+    m_store.AddWaypointsInOrder(std::move(waypoints));
+    m_store.AddRoutesInOrder(std::move(routes));
+    if (m_pTracks) {
+        m_cTracks += static_cast<int>(tracks.size());
+        for (Track& t : tracks) m_pTracks->push_back(std::move(t));
+    }
+}
+
+void AppendWaypointPoint(Route& route, std::unique_ptr<Waypoint> pWaypoint,
+                         std::vector<std::unique_ptr<Waypoint>>& waypoints) {
+    RoutePoint pt;
+    pt.pWaypoint = pWaypoint.get();
+    pt.lX = pWaypoint->lX;
+    pt.lY = pWaypoint->lY;
+    route.points.push_back(std::move(pt));
+    waypoints.push_back(std::move(pWaypoint));
+}
+
 std::string FormatFixed(double d, int nDecimals) {
     char buf[400];
     const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, nDecimals);

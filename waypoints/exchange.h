@@ -43,6 +43,10 @@ struct ImportTarget {
     bool m_fWaypointsOnly = false;          // read waypoint records only
     std::vector<Track>* m_pTracks = nullptr; // collect tracks when given
     NewerVersionPolicy m_newer = nvAsk;
+    // Puts what a file gave into the store (its order on top), counts the
+    // route points' references and the totals, and hands over the tracks.
+    void Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,
+                std::vector<std::unique_ptr<Route>> routes, std::vector<Track> tracks = {});
     // Out: what the import added.
     int m_cWaypoints = 0;
     int m_cRoutes = 0;
@@ -76,6 +80,11 @@ const std::vector<ExchangeFormat>& RouteExporters();
 // Time conversions of the MapSource files: seconds since 1970 and OLE dates.
 DWORD OleToUnixSeconds(double dTime);
 double UnixSecondsToOle(DWORD dwSeconds);
+
+// Appends a point standing for a waypoint of the file and keeps the
+// waypoint with the file's others (route files make one per point).
+void AppendWaypointPoint(Route& route, std::unique_ptr<Waypoint> pWaypoint,
+                         std::vector<std::unique_ptr<Waypoint>>& waypoints);
 
 // A real number with a fixed count of decimals, independent of the locale.
 std::string FormatFixed(double d, int nDecimals);

@@ -247,17 +247,7 @@ bool ImportGdb(std::span<const BYTE> data, ImportTarget& target) {
             break;
         }
     }
-    // Point references are counted once the route sits in the store.
-    for (auto& route : routes)
-        for (RoutePoint& pt : route->points)
-            if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
-    target.m_cWaypoints += static_cast<int>(waypoints.size());
-    target.m_cRoutes += static_cast<int>(routes.size());
-    target.m_cTracks += static_cast<int>(tracks.size());
-    target.m_store.AddWaypointsInOrder(std::move(waypoints));
-    target.m_store.AddRoutesInOrder(std::move(routes));
-    if (target.m_pTracks)
-        for (Track& t : tracks) target.m_pTracks->push_back(std::move(t));
+    target.Commit(std::move(waypoints), std::move(routes), std::move(tracks));
     return true;
 }
 

@@ -148,13 +148,7 @@ bool ImportGpx(std::span<const BYTE> data, ImportTarget& target) {
                 if (!ReadPosition(n, w->lY, w->lX)) continue;
                 ReadCommon(n, *w);
                 w->dwFlags |= wfRouteOwned;
-                w->cRefs = 1;
-                RoutePoint pt;
-                pt.pWaypoint = w.get();
-                pt.lX = w->lX;
-                pt.lY = w->lY;
-                route->points.push_back(std::move(pt));
-                waypoints.push_back(std::move(w));
+                AppendWaypointPoint(*route, std::move(w), waypoints);
             }
             if (!route->points.empty()) routes.push_back(std::move(route));
         }
@@ -180,13 +174,7 @@ bool ImportGpx(std::span<const BYTE> data, ImportTarget& target) {
             }
         }
     }
-    target.m_cWaypoints += static_cast<int>(waypoints.size());
-    target.m_cRoutes += static_cast<int>(routes.size());
-    target.m_cTracks += static_cast<int>(tracks.size());
-    target.m_store.AddWaypointsInOrder(std::move(waypoints));
-    target.m_store.AddRoutesInOrder(std::move(routes));
-    if (target.m_pTracks)
-        for (Track& t : tracks) target.m_pTracks->push_back(std::move(t));
+    target.Commit(std::move(waypoints), std::move(routes), std::move(tracks));
     return true;
 }
 

@@ -133,11 +133,7 @@ bool ImportMps(std::span<const BYTE> data, ImportTarget& target) {
             break;
         }
     }
-    target.m_cWaypoints += static_cast<int>(waypoints.size());
-    target.m_cTracks += static_cast<int>(tracks.size());
-    target.m_store.AddWaypointsInOrder(std::move(waypoints));
-    if (target.m_pTracks)
-        for (Track& t : tracks) target.m_pTracks->push_back(std::move(t));
+    target.Commit(std::move(waypoints), {}, std::move(tracks));
     return true;
 }
 

@@ -139,17 +139,24 @@ void WriteHeader(CFileWriter& fw, const char* szFirst, const char* szThird, cons
 
 } // namespace
 
+// Past the four header lines of a file its probe accepted and whose datum
+// is WGS 84; false (after reporting another datum) otherwise.
+static bool OpenOziFile(std::span<const BYTE> data, ProbeFn pfnProbe, CLineReader& lines) {
+    if (!pfnProbe(data) || !CheckDatum(lines)) return false;
+    std::string_view line;
+    lines.Next(line);
+    lines.Next(line);
+    return true;
+}
+
 bool ProbeWpt(std::span<const BYTE> data) {
     return ProbeHeader(data, "OziExplorer Waypoint File", "OziExplorer CE Waypoint File");
 }
 
 bool ImportWpt(std::span<const BYTE> data, ImportTarget& target) {
-    if (!ProbeWpt(data)) return false;
     CLineReader lines(data);
-    if (!CheckDatum(lines)) return false;
+    if (!OpenOziFile(data, ProbeWpt, lines)) return false;
     std::string_view line;
-    lines.Next(line);
-    lines.Next(line);
     std::vector<std::unique_ptr<Waypoint>> waypoints;
     while (lines.Next(line)) {
         if (line.empty()) continue;
@@ -165,8 +172,7 @@ bool ImportWpt(std::span<const BYTE> data, ImportTarget& target) {
         else w->dwFlags |= wfNoAltitude;
         waypoints.push_back(std::move(w));
     }
-    target.m_cWaypoints += static_cast<int>(waypoints.size());
-    target.m_store.AddWaypointsInOrder(std::move(waypoints));
+    target.Commit(std::move(waypoints), {});
     return true;
 }
 
@@ -209,12 +215,9 @@ bool ProbeRte(std::span<const BYTE> data) {
 }
 
 bool ImportRte(std::span<const BYTE> data, ImportTarget& target) {
-    if (!ProbeRte(data)) return false;
     CLineReader lines(data);
-    if (!CheckDatum(lines)) return false;
+    if (!OpenOziFile(data, ProbeRte, lines)) return false;
     std::string_view line;
-    lines.Next(line);
-    lines.Next(line);
     std::vector<std::unique_ptr<Waypoint>> waypoints;
     std::vector<std::unique_ptr<Route>> routes;
     std::unique_ptr<Route> route;
@@ -242,20 +245,11 @@ bool ImportRte(std::span<const BYTE> data, ImportTarget& target) {
             double d = 0;
             if (ParseReal(Field(fields, 8), d) && d != 0) w->dTime = d;
             if (HasField(fields, 14)) w->strComment = FieldText(Field(fields, 14));
-            RoutePoint pt;
-            pt.pWaypoint = w.get();
-            pt.lX = w->lX;
-            pt.lY = w->lY;
-            w->cRefs = 1;
-            route->points.push_back(std::move(pt));
-            waypoints.push_back(std::move(w));
+            AppendWaypointPoint(*route, std::move(w), waypoints);
         }
     }
     close();
-    target.m_cWaypoints += static_cast<int>(waypoints.size());
-    target.m_cRoutes += static_cast<int>(routes.size());
-    target.m_store.AddWaypointsInOrder(std::move(waypoints));
-    target.m_store.AddRoutesInOrder(std::move(routes));
+    target.Commit(std::move(waypoints), std::move(routes));
     return true;
 }
 
