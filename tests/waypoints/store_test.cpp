@@ -7,6 +7,7 @@
 #include "shell/resources.h"
 #include "tests/support/test_support.h"
 #include "tests/waypoints/oracle.h"
+#include "waypoints/waypoint_commands.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
@@ -242,6 +243,43 @@ TEST_F(StoreTest, SaveReportsAFileThatCannotBeWritten) {
     EXPECT_FALSE(m_store.Save(strFile + "/Waypoints.bin"));
     EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
     EXPECT_EQ(m_store.LiveWaypointCount(), 1u);
+}
+
+TEST_F(StoreTest, WaypointCommandsAskSaveAndMove) {
+    const std::string strPath = m_dir.File("Waypoints.bin");
+    m_store.Load(strPath);
+    GpsFix fix;
+    fix.SetAltitude(321.0f);
+    Waypoint* w = BeginNewWaypoint(m_store, CMapPoint{1000, -2000}, &fix);
+    EXPECT_EQ(w->lX, 2000);
+    EXPECT_EQ(w->lY, -4000);
+    EXPECT_EQ(w->fAltitude, 321.0f);
+    EXPECT_GT(w->dTime, 40000.0);
+    Waypoint* cancelled = BeginNewWaypoint(m_store, CMapPoint{0, 0}, nullptr);
+    EXPECT_FALSE(cancelled->HasAltitude());
+    CancelNewWaypoint(m_store, cancelled);
+    EXPECT_TRUE(cancelled->IsDeleted());
+    ConfirmNewWaypoint(m_store, w);
+    EXPECT_TRUE(std::filesystem::exists(strPath));
+
+    CWaypointMover mover;
+    mover.Begin(w);
+    EXPECT_TRUE(mover.DropAt(m_store, CMapPoint{5, 6}));
+    EXPECT_EQ(w->lX, 10);
+    EXPECT_FALSE(mover.IsMoving());
+
+    HeadlessUiHost().ScriptAnswers({IDNO, IDYES});
+    EXPECT_FALSE(DeleteWaypointAsked(m_store, w));
+    EXPECT_FALSE(w->IsDeleted());
+    EXPECT_TRUE(DeleteWaypointAsked(m_store, w));
+    EXPECT_TRUE(w->IsDeleted());
+    const auto boxes = HeadlessUiHost().Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].strText, FormatMessageId(2139, w->strName.c_str()));
+    HeadlessUiHost().ScriptAnswers({});
+    CWaypointStore back;
+    back.Load(strPath);
+    EXPECT_EQ(back.LiveWaypointCount(), 0u);
 }
 
 } // namespace
