@@ -3,6 +3,7 @@
 // inclusive on all four sides.
 #pragma once
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace velka {
@@ -21,6 +22,11 @@ struct CMapRect {
 
     friend bool operator==(const CMapRect&, const CMapRect&) = default;
 
+    static constexpr std::int32_t Span(std::int32_t a, std::int32_t b) {
+        const std::int64_t d = static_cast<std::int64_t>(b) - a;
+        return d > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(d);
+    }
+
     // The starting value of an accumulation: the first point added becomes
     // the whole rectangle.
     static constexpr CMapRect MakeEmpty() {
@@ -28,8 +34,9 @@ struct CMapRect {
     }
     void SetEmpty() { *this = MakeEmpty(); }
 
-    std::int32_t Width() const { return left < right ? right - left : 0; }
-    std::int32_t Height() const { return top < bottom ? bottom - top : 0; }
+    // Spans wider than 2^31 - 1 (only possible across the whole range) saturate.
+    std::int32_t Width() const { return left < right ? Span(left, right) : 0; }
+    std::int32_t Height() const { return top < bottom ? Span(top, bottom) : 0; }
     std::int32_t CenterX() const {
         return static_cast<std::int32_t>((static_cast<std::int64_t>(left) + right) / 2);
     }

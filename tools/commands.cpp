@@ -8,6 +8,14 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"strings", "show texts in the chosen language, check language modules",
+         "strings get ID... | list | check MODULE.rll", RunStrings},
+        {"geo", "distance and course between two points, geoid height",
+         "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
+        {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
+         "sun rise|set YYYY-MM-DD LON LAT", RunSun},
+        {"track", "record fixes into a track file; show track files and the on-screen track",
+         "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
         {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };

@@ -27,6 +27,10 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunStrings(const Args& args);
+int RunGeo(const Args& args);
+int RunSun(const Args& args);
+int RunTrack(const Args& args);
 int RunConvert(const Args& args);
 
 } // namespace velka::tool
