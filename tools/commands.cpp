@@ -34,6 +34,8 @@ const std::vector<Command>& Commands() {
 #endif
         {"track", "record fixes into a track file; show track files and the on-screen track",
          "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
+        {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
+         "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };
     return commands;
 }

@@ -40,5 +40,6 @@ int RunDump(const Args& args);
 int RunRender(const Args& args);
 #endif
 int RunTrack(const Args& args);
+int RunConvert(const Args& args);
 
 } // namespace velka::tool

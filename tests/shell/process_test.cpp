@@ -204,7 +204,7 @@ TEST(VelkaProcess, ResetAfterACrashLeavesOnlyTheValuesWrittenSince) {
     }
     SettingsClose();
     RegSetDatabasePath(home.File("config") + "/velka/settings.db");
-    WriteSettingInt(u"MapZoom", 9);
+    WriteSettingInt(u"ResetProbe", 9); // a value nothing writes again
     SettingsClose();
     RegShutdown();
     RegSetDatabasePath("");
@@ -218,7 +218,7 @@ TEST(VelkaProcess, ResetAfterACrashLeavesOnlyTheValuesWrittenSince) {
     }
     SettingsClose();
     RegSetDatabasePath(home.File("config") + "/velka/settings.db");
-    EXPECT_EQ(ReadSettingInt(u"MapZoom", -1), -1);
+    EXPECT_EQ(ReadSettingInt(u"ResetProbe", -1), -1);
     EXPECT_TRUE(ReadSettingBool(u"SafeExit", false));
     SettingsClose();
     RegShutdown();

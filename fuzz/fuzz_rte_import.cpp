@@ -1,0 +1,6 @@
+// Feeds arbitrary bytes to the rte importer.
+#include "fuzz/fuzz_exchange_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {
+    return FuzzImport(velka::ImportRte, velka::ProbeRte, pData, cb);
+}

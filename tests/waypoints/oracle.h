@@ -1,0 +1,69 @@
+// Reading GPSBabel's GPX output as an oracle, and comparing what an import
+// put into the store with it.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "waypoints/exchange.h"
+
+namespace velka::test {
+
+struct OraclePoint {
+    std::string strName;
+    double dLat = 0;
+    double dLon = 0;
+    std::optional<double> ele;
+    std::optional<long long> time; // seconds since 1970
+    std::string strCmt;
+};
+
+struct OracleRoute {
+    std::string strName;
+    std::vector<OraclePoint> points;
+};
+
+struct OracleTrack {
+    std::string strName;
+    std::vector<OraclePoint> points;
+};
+
+struct Oracle {
+    std::vector<OraclePoint> waypoints;
+    std::vector<OracleRoute> routes;
+    std::vector<OracleTrack> tracks;
+};
+
+Oracle LoadOracle(const std::string& strPath);
+// Seconds since 1970 of an ISO 8601 UTC time ("2005-04-26T14:27:21Z").
+std::optional<long long> ParseIsoTime(const std::string& s);
+
+double SemiToDeg(LONG l);
+// Live waypoints in list order, live routes in list order.
+std::vector<const Waypoint*> LiveWaypoints(const CWaypointStore& store);
+std::vector<const Route*> LiveRoutes(const CWaypointStore& store);
+
+// Route points for building test routes.
+inline RoutePoint RefPoint(Waypoint* pWaypoint) {
+    RoutePoint pt;
+    pt.pWaypoint = pWaypoint;
+    return pt;
+}
+inline RoutePoint PlainPoint(LONG lX, LONG lY, BYTE btKind = rkVia, DWORD dwValue = 0,
+                             std::u16string strName = {}, BYTE btExtra = 0) {
+    RoutePoint pt;
+    pt.lX = lX;
+    pt.lY = lY;
+    pt.btKind = btKind;
+    pt.dwValue = dwValue;
+    pt.strName = std::move(strName);
+    pt.btExtra = btExtra;
+    return pt;
+}
+
+// Compares waypoints one by one: names, coordinates to 1e-6 degree,
+// altitude, time (seconds), and records every difference as a failure.
+void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
+                          const std::vector<OraclePoint>& oracle, bool fTimes = true);
+
+} // namespace velka::test

@@ -1,0 +1,93 @@
+// velkatool convert: waypoints, routes and tracks from one exchange file
+// into another, the formats chosen by the file extensions.
+#include <cstdio>
+#include <string>
+
+#include "platform/mapped_file.h"
+#include "platform/text.h"
+#include "shell/resources.h"
+#include "tools/commands.h"
+#include "waypoints/exchange_commands.h"
+#include "waypoints/mapsource_records.h"
+
+namespace velka::tool {
+namespace {
+
+enum What { wtAll, wtWaypoints, wtRoutes, wtTracks };
+
+// The importer for a file: by extension, else the first whose probe accepts it.
+const ExchangeFormat* InputFormat(const std::string& strPath, std::span<const BYTE> data) {
+    for (const auto* pRegistry : {&RouteImporters(), &WaypointImporters()}) {
+        const ExchangeFormat* p = FormatForExtension(*pRegistry, strPath);
+        if (p && p->pfnProbe(data)) return p;
+    }
+    for (const auto* pRegistry : {&RouteImporters(), &WaypointImporters()})
+        for (const ExchangeFormat& f : *pRegistry)
+            if (f.pfnProbe(data)) return &f;
+    return nullptr;
+}
+
+} // namespace
+
+int RunConvert(const Args& args) {
+    std::vector<std::string> files;
+    What what = wtAll;
+    for (const std::string& a : args) {
+        if (a == "--waypoints") what = wtWaypoints;
+        else if (a == "--routes") what = wtRoutes;
+        else if (a == "--tracks") what = wtTracks;
+        else if (!a.empty() && a[0] == '-') return UsageError("convert", "unknown option '" + a + "'");
+        else files.push_back(a);
+    }
+    if (files.size() != 2) return UsageError("convert", "give an input and an output file");
+    const std::string& strIn = files[0];
+    const std::string& strOut = files[1];
+
+    CMappedFile file;
+    if (!file.Open(strIn)) {
+        ShowOpenFileError(FromUtf8(strIn), file.LastError());
+        return c_nExitFailed;
+    }
+    const ExchangeFormat* pIn = InputFormat(strIn, file.Bytes());
+    if (!pIn) {
+        ShowError(2129, FromUtf8(strIn).c_str());
+        return c_nExitFailed;
+    }
+    const bool fRoutesOut = what == wtAll || what == wtRoutes;
+    const ExchangeFormat* pOut = nullptr;
+    if (what == wtTracks) {
+        pOut = FormatForExtension(WaypointExporters(), strOut);
+        if (pOut && pOut->pfnExport != ExportGpx && pOut->pfnExport != ExportMps) pOut = nullptr;
+        if (!pOut) return UsageError("convert", "tracks are written to .gpx or .mps files");
+    } else {
+        if (fRoutesOut) pOut = FormatForExtension(RouteExporters(), strOut);
+        if (!pOut) pOut = FormatForExtension(WaypointExporters(), strOut);
+        if (!pOut) return UsageError("convert", "unknown output format: " + strOut);
+        if (what == wtRoutes && !pOut->fRoutes)
+            return UsageError("convert", "routes are written to .gdb, .rte or .gpx files");
+    }
+
+    CWaypointStore store;
+    std::vector<Track> tracks;
+    ImportTarget target(store);
+    target.m_fWaypointsOnly = what == wtWaypoints;
+    target.m_pTracks = what == wtAll || what == wtTracks ? &tracks : nullptr;
+    target.m_newer = nvAccept;
+    // Tracks of the MapSource files are read whatever their version.
+    if (what == wtTracks && ReadMapSourceTracks(file.Bytes(), tracks)) {
+    } else if (!pIn->pfnImport(file.Bytes(), target)) {
+        return c_nExitFailed;
+    }
+    file.Close();
+    if (what == wtTracks) store.Clear();
+    const bool fRoutes = fRoutesOut && pOut->fRoutes;
+    const bool fTracks = what == wtAll || what == wtTracks;
+    if (!pOut->pfnExport(strOut, store, fRoutes, fTracks ? &tracks : nullptr)) return c_nExitFailed;
+    const bool fTrackFormat = pOut->pfnExport == ExportGpx || pOut->pfnExport == ExportMps;
+    std::printf("%zu waypoints, %zu routes, %zu tracks written to %s\n",
+                what == wtTracks ? 0 : store.LiveWaypointCount(), fRoutes ? store.LiveRouteCount() : 0,
+                fTracks && fTrackFormat ? tracks.size() : 0, strOut.c_str());
+    return c_nExitOk;
+}
+
+} // namespace velka::tool

@@ -1,0 +1,157 @@
+#include "waypoints/exchange_commands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+
+#include "platform/mapped_file.h"
+#include "platform/text.h"
+#include "shell/resources.h"
+#include "shell/settings.h"
+#include "shell/string_ids.h"
+
+namespace velka {
+
+const std::vector<ExchangeFormat>& WaypointImporters() {
+    static const std::vector<ExchangeFormat> registry = {
+        {2271, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, false},
+        {2270, u"*.mps", u"mps", ProbeMps, ImportMps, nullptr, false},
+        {2277, u"*.wpt", u"wpt", ProbeWpt, ImportWpt, nullptr, false},
+        {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, ImportGpx, nullptr, false},
+    };
+    return registry;
+}
+
+const std::vector<ExchangeFormat>& WaypointExporters() {
+    static const std::vector<ExchangeFormat> registry = {
+        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
+        {2270, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
+        {2277, u"*.wpt", u"wpt", ProbeWpt, nullptr, ExportWpt, false},
+        {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, false},
+    };
+    return registry;
+}
+
+const std::vector<ExchangeFormat>& RouteImporters() {
+    static const std::vector<ExchangeFormat> registry = {
+        {2271, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, true},
+        {2279, u"*.rte", u"rte", ProbeRte, ImportRte, nullptr, true},
+        {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, ImportGpx, nullptr, true},
+    };
+    return registry;
+}
+
+const std::vector<ExchangeFormat>& RouteExporters() {
+    static const std::vector<ExchangeFormat> registry = {
+        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, true},
+        {2279, u"*.rte", u"rte", ProbeRte, nullptr, ExportRte, true},
+        {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, true},
+    };
+    return registry;
+}
+
+namespace {
+
+const std::vector<ExchangeFormat>& Registry(ExchangeKind kind, bool fImport) {
+    if (kind == ekWaypoints) return fImport ? WaypointImporters() : WaypointExporters();
+    return fImport ? RouteImporters() : RouteExporters();
+}
+
+} // namespace
+
+std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeKind kind, bool fImport) {
+    const auto& registry = Registry(kind, fImport);
+    std::vector<std::pair<std::u16string, std::u16string>> filters;
+    std::u16string strAll;
+    for (const ExchangeFormat& f : registry) {
+        if (!strAll.empty()) strAll += u';';
+        strAll += f.szPattern;
+    }
+    filters.emplace_back(LoadStr(2276), strAll);
+    for (const ExchangeFormat& f : registry) filters.emplace_back(LoadStr(f.uFilterText), f.szPattern);
+    return filters;
+}
+
+bool ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
+                        NewerVersionPolicy newer) {
+    const std::u16string strName = FromUtf8(strPath);
+    CMappedFile file;
+    if (!file.Open(strPath)) {
+        ShowOpenFileError(strName, file.LastError());
+        return false;
+    }
+    const auto& registry = Registry(kind, true);
+    const auto it = std::find_if(registry.begin(), registry.end(),
+                                 [&](const ExchangeFormat& f) { return f.pfnProbe(file.Bytes()); });
+    if (it == registry.end()) {
+        ShowError(2129, strName.c_str());
+        return false;
+    }
+    ImportTarget target(store);
+    target.m_fWaypointsOnly = kind == ekWaypoints;
+    target.m_newer = newer;
+    if (!it->pfnImport(file.Bytes(), target)) return false;
+    if (kind == ekRoutes) ShowInformation(2190, target.m_cRoutes, target.m_cWaypoints);
+    if (target.m_cWaypoints || target.m_cRoutes) store.Save();
+    return target.m_cWaypoints || target.m_cRoutes;
+}
+
+std::u16string ProposedExportName(ExchangeKind kind) {
+    return LoadStr(kind == ekWaypoints ? IDS_EXPORTED_WAYPOINTS : IDS_EXPORTED_ROUTES);
+}
+
+int LastExportFormat(ExchangeKind kind) {
+    const int n = ReadSettingInt(kind == ekWaypoints ? u"WptExportFormat" : u"RteExportFormat", 0);
+    const int c = static_cast<int>(Registry(kind, false).size());
+    return n >= 0 && n < c ? n : 0;
+}
+
+bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
+                        const CWaypointStore& store) {
+    const auto& registry = Registry(kind, false);
+    if (iFormat < 0 || iFormat >= static_cast<int>(registry.size())) return false;
+    WriteSettingInt(kind == ekWaypoints ? u"WptExportFormat" : u"RteExportFormat", iFormat);
+    return registry[static_cast<std::size_t>(iFormat)].pfnExport(strPath, store, registry[static_cast<std::size_t>(iFormat)].fRoutes, nullptr);
+}
+
+void ImportTarget::Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,
+                          std::vector<std::unique_ptr<Route>> routes, std::vector<Track> tracks) {
+    for (const auto& route : routes)
+        for (const RoutePoint& pt : route->points)
+            if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
+    m_cWaypoints += static_cast<int>(waypoints.size());
+    m_cRoutes += static_cast<int>(routes.size());
+    m_store.AddWaypointsInOrder(std::move(waypoints));
+    m_store.AddRoutesInOrder(std::move(routes));
+    if (m_pTracks) {
+        m_cTracks += static_cast<int>(tracks.size());
+        for (Track& t : tracks) m_pTracks->push_back(std::move(t));
+    }
+}
+
+void AppendWaypointPoint(Route& route, std::unique_ptr<Waypoint> pWaypoint,
+                         std::vector<std::unique_ptr<Waypoint>>& waypoints) {
+    RoutePoint pt;
+    pt.pWaypoint = pWaypoint.get();
+    pt.lX = pWaypoint->lX;
+    pt.lY = pWaypoint->lY;
+    route.points.push_back(std::move(pt));
+    waypoints.push_back(std::move(pWaypoint));
+}
+
+std::string FormatFixed(double d, int nDecimals) {
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, nDecimals);
+    return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string("0");
+}
+
+const ExchangeFormat* FormatForExtension(const std::vector<ExchangeFormat>& registry,
+                                         const std::string& strPath) {
+    const std::u16string strExt = FromUtf8(std::filesystem::path(strPath).extension().string());
+    for (const ExchangeFormat& f : registry)
+        if (strExt.size() > 1 && EqualNoCaseAscii(strExt.substr(1), f.szExtension)) return &f;
+    return nullptr;
+}
+
+} // namespace velka

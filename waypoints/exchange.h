@@ -1,0 +1,122 @@
+// Exchange formats: the records they share (tracks for the command line
+// and the track reader), what an import is asked to do and what it
+// reports, and the four registries of waypoint and route importers and
+// exporters that the file dialogs list.
+#pragma once
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+#include "waypoints/waypoint_store.h"
+
+namespace velka {
+
+struct TrackPoint {
+    LONG lLat = 0; // semicircles
+    LONG lLon = 0;
+    bool fAltitude = false;
+    bool fTime = false;
+    bool fDepth = false;
+    bool fTemperature = false;
+    double dAltitude = 0;
+    DWORD dwTime = 0; // seconds since 1970-01-01 UTC
+    double dDepth = 0;
+    double dTemperature = 0;
+};
+
+struct Track {
+    std::u16string strName;
+    std::vector<TrackPoint> points;
+};
+
+// How a newer database version than the tested ones is handled.
+enum NewerVersionPolicy {
+    nvAsk,    // message 2168 as a yes/no question (the dialogs)
+    nvAccept, // message 2168 shown as a warning, import goes on (command line)
+    nvRefuse, // message 2168, nothing imported
+};
+
+struct ImportTarget {
+    explicit ImportTarget(CWaypointStore& store) : m_store(store) {}
+    CWaypointStore& m_store;
+    bool m_fWaypointsOnly = false;          // read waypoint records only
+    std::vector<Track>* m_pTracks = nullptr; // collect tracks when given
+    NewerVersionPolicy m_newer = nvAsk;
+    // Puts what a file gave into the store (its order on top), counts the
+    // route points' references and the totals, and hands over the tracks.
+    void Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,
+                std::vector<std::unique_ptr<Route>> routes, std::vector<Track> tracks = {});
+    // Out: what the import added.
+    int m_cWaypoints = 0;
+    int m_cRoutes = 0;
+    int m_cTracks = 0;
+};
+
+// Importers add to the store only when the whole file was accepted; they
+// return false after showing why a file was refused (version, datum).
+using ProbeFn = bool (*)(std::span<const BYTE> data);
+using ImportFn = bool (*)(std::span<const BYTE> data, ImportTarget& target);
+// Exporters write the live waypoints (and routes when fRoutes, tracks when
+// given) and report a file that cannot be written with its name.
+using ExportFn = bool (*)(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+                          const std::vector<Track>* pTracks);
+
+struct ExchangeFormat {
+    UINT uFilterText;          // string id of the filter text
+    const char16_t* szPattern; // "*.gdb"
+    const char16_t* szExtension; // "gdb"
+    ProbeFn pfnProbe;
+    ImportFn pfnImport;        // importers
+    ExportFn pfnExport;        // exporters
+    bool fRoutes;              // true in the route registries
+};
+
+const std::vector<ExchangeFormat>& WaypointImporters();
+const std::vector<ExchangeFormat>& WaypointExporters();
+const std::vector<ExchangeFormat>& RouteImporters();
+const std::vector<ExchangeFormat>& RouteExporters();
+
+// Time conversions of the MapSource files: seconds since 1970 and OLE dates.
+DWORD OleToUnixSeconds(double dTime);
+double UnixSecondsToOle(DWORD dwSeconds);
+
+// Appends a point standing for a waypoint of the file and keeps the
+// waypoint with the file's others (route files make one per point).
+void AppendWaypointPoint(Route& route, std::unique_ptr<Waypoint> pWaypoint,
+                         std::vector<std::unique_ptr<Waypoint>>& waypoints);
+
+// A real number with a fixed count of decimals, independent of the locale.
+std::string FormatFixed(double d, int nDecimals);
+
+// The formats, one function set each.
+bool ProbeGdb(std::span<const BYTE> data);
+bool ImportGdb(std::span<const BYTE> data, ImportTarget& target);
+bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>* pTracks);
+
+bool ProbeMps(std::span<const BYTE> data);
+bool ImportMps(std::span<const BYTE> data, ImportTarget& target);
+bool ExportMps(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>* pTracks);
+
+bool ProbeWpt(std::span<const BYTE> data);
+bool ImportWpt(std::span<const BYTE> data, ImportTarget& target);
+bool ExportWpt(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>* pTracks);
+
+bool ProbeRte(std::span<const BYTE> data);
+bool ImportRte(std::span<const BYTE> data, ImportTarget& target);
+bool ExportRte(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>* pTracks);
+
+bool ProbeGpx(std::span<const BYTE> data);
+bool ImportGpx(std::span<const BYTE> data, ImportTarget& target);
+bool ExportGpx(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
+               const std::vector<Track>* pTracks);
+
+// Export names: a name equal to an earlier one in list order gets " (N)"
+// appended, N being the number of earlier ones with that name.
+std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16string*>& names);
+
+} // namespace velka

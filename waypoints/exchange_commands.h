@@ -1,0 +1,43 @@
+// The import and export commands behind the waypoint and route menus: the
+// dialogs' filter lists, probing a chosen file against the registered
+// importers, running the chosen exporter, and their messages. The dialogs
+// themselves belong to the user interface.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "waypoints/exchange.h"
+
+namespace velka {
+
+// Filter text id of the GPX entries.
+constexpr UINT IDS_GPX_FILTER = 208002;
+
+enum ExchangeKind { ekWaypoints, ekRoutes };
+
+// The dialog's filter list: "All formats" (2276) with every pattern joined
+// by ';', then one entry per registered format, each as (text, patterns).
+std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeKind kind, bool fImport);
+
+// Maps the file, gives it to the first importer whose probe accepts it and
+// saves the store. A file no probe accepts gives message 2129 with its
+// name. A route import reports the counts with message 2190. True when
+// something was imported.
+bool ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
+                        NewerVersionPolicy newer = nvAsk);
+
+// The proposed name of the save dialog ("Exported Waypoints" or
+// "Exported Routes") and the format position kept from the last export
+// (setting WptExportFormat or RteExportFormat).
+std::u16string ProposedExportName(ExchangeKind kind);
+int LastExportFormat(ExchangeKind kind);
+// Remembers the chosen position and runs that format's writer.
+bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
+                        const CWaypointStore& store);
+
+// The format registered for a file name's extension (case ignored), or null.
+const ExchangeFormat* FormatForExtension(const std::vector<ExchangeFormat>& registry,
+                                         const std::string& strPath);
+
+} // namespace velka
