@@ -12,6 +12,15 @@ const std::vector<Command>& Commands() {
          "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
         {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
          "sun rise|set YYYY-MM-DD LON LAT", RunSun},
+        {"mapc", "compile OpenStreetMap data into a native map",
+         "mapc INPUT.osm.pbf|.osm [MORE...] -o OUT.zem [--name NAME] [--style FILE] [--lcid N] [--quiet]",
+         RunMapc},
+        {"demotown", "write the demo town (OSM XML) and its drive (CSV)",
+         "demotown -o demo.osm [--drive demo_drive.csv]", RunDemotown},
+        {"info", "print a map's header facts, levels and object counts as JSON", "info MAP",
+         RunInfo},
+        {"dump", "print a map's objects as JSON lines",
+         "dump MAP [--level N] [--bbox W,S,E,N]", RunDump},
     };
     return commands;
 }

@@ -29,5 +29,9 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 int RunSettings(const Args& args);
 int RunGeo(const Args& args);
 int RunSun(const Args& args);
+int RunMapc(const Args& args);
+int RunDemotown(const Args& args);
+int RunInfo(const Args& args);
+int RunDump(const Args& args);
 
 } // namespace velka::tool

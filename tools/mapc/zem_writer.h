@@ -1,0 +1,119 @@
+// Writing native map files: the model of a map as levels of objects in map
+// units, and its encoding (quantisation per level, blocks, Huffman tables
+// built from the data's own statistics, shared labels, routing data).
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "geometry/map_types.h"
+#include "platform/win_types.h"
+
+namespace velka::mapc {
+
+struct CMapcObject {
+    int nKind = rkPoint;
+    WORD wType = 0;
+    std::u16string strLabel;
+    bool fOneWay = false; // draw direction arrows
+    std::vector<CMapPoint> points; // map units
+    // Routing data, used at the finest level only: per point the node
+    // number or -1 (empty when the line is no road), the road flags and the
+    // road's identity for turn restrictions.
+    std::vector<LONG> nodes;
+    WORD wRoadFlags = 0;
+    int nRoadId = -1;
+};
+
+struct CMapcLevel {
+    int nBits = 24;
+    std::vector<CMapcObject> objects;
+};
+
+// A forbidden turn: from road nFromRoad through node lNode into nToRoad.
+// lFromNode and lToNode are the neighbouring nodes along the two roads.
+struct CMapcRestriction {
+    LONG lFromNode = 0;
+    LONG lNode = 0;
+    LONG lToNode = 0;
+    int nFromRoad = -1;
+    int nToRoad = -1;
+};
+
+struct CMapcMap {
+    std::u16string strName;
+    std::u16string strNotes; // "|" separates lines
+    WORD wYear = 0;
+    BYTE btMonth = 0;
+    BYTE btDay = 0;
+    std::string strSource = "OSM";
+    DWORD dwLocale = 0;
+    DWORD dwMapId = 0;
+    bool fMetres = true;
+    std::vector<CMapcLevel> levels; // coarsest first
+    DWORD cNodes = 0;
+    std::vector<CMapcRestriction> restrictions;
+    CMapRect rcBounds = CMapRect::MakeEmpty(); // empty: computed from the objects
+};
+
+struct CMapcStats {
+    std::size_t cObjects[3] = {};  // finest level, by kind
+    std::size_t cBlocks = 0;
+    std::size_t cbLabels = 0;
+    std::size_t cbTables = 0;
+    std::size_t cbObjects = 0;
+};
+
+// Encodes the map; false with a message when it cannot be written (too
+// much block data for the 24-bit offsets, too many blocks in a level).
+bool EncodeZem(const CMapcMap& map, std::vector<BYTE>& out, std::string& strError,
+               CMapcStats* pStats = nullptr);
+
+// Little-endian bit writer: the first bit written is bit 0 of the first byte.
+class CBitWriter {
+public:
+    void WriteBits(std::uint32_t v, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) {
+            if (m_nBit == 0) m_bytes.push_back(0);
+            if ((v >> i) & 1) m_bytes.back() = static_cast<BYTE>(m_bytes.back() | (1u << m_nBit));
+            m_nBit = (m_nBit + 1) & 7;
+        }
+    }
+    // Pads to the next byte boundary (records start on whole bytes).
+    void Align() { m_nBit = 0; }
+    std::size_t BitCount() const {
+        return m_nBit ? (m_bytes.size() - 1) * 8 + m_nBit : m_bytes.size() * 8;
+    }
+    std::size_t Size() const { return m_bytes.size(); }
+    std::vector<BYTE>& Bytes() { return m_bytes; }
+
+private:
+    std::vector<BYTE> m_bytes;
+    unsigned m_nBit = 0;
+};
+
+// A Huffman code built from symbol counts: per symbol its length and its
+// bits in stream order (first code bit lowest).
+class CHuffmanCode {
+public:
+    void Count(std::uint32_t dwSymbol, std::uint64_t n = 1) { m_counts[dwSymbol] += n; }
+    // Builds codes no longer than cMaxBits; a single symbol gets length 0.
+    void Build(unsigned cMaxBits = 24);
+    void Write(CBitWriter& bw, std::uint32_t dwSymbol) const;
+    // The table as stored in the file.
+    void Serialise(std::vector<BYTE>& out) const;
+    bool Has(std::uint32_t dwSymbol) const { return m_codes.count(dwSymbol) != 0; }
+    bool Empty() const { return m_counts.empty(); }
+    std::uint32_t Maximum() const;
+
+private:
+    struct Code {
+        unsigned cBits = 0;
+        std::uint32_t dwBits = 0; // stream order
+    };
+    std::map<std::uint32_t, std::uint64_t> m_counts;
+    std::map<std::uint32_t, Code> m_codes;
+};
+
+} // namespace velka::mapc
