@@ -18,7 +18,6 @@ PFNIMGTYPEFILTER g_pfnImgTypeFilter = nullptr;
 
 namespace {
 
-constexpr DWORD c_dwNone = CImgParser::c_dwNone;
 
 std::unique_ptr<CMapParser> CreateImg(CMapCreateInfo&& info) {
     return std::make_unique<CImgParser>(std::move(info));
@@ -428,6 +427,8 @@ DWORD CImgParser::LabelIdentity(const CImgTile& t, DWORD dwField, bool fNet, boo
         if (!t.poi.Has(n, 3)) return c_dwNone;
         dwOffset = t.poi.U24(n) & 0x3FFFFF;
     }
+    // Offset 0 is the empty label (in six-bit data not even an end code).
+    if (dwOffset == 0) return c_dwNone;
     const std::uint64_t nPos = std::uint64_t{dwOffset} << t.nLabelShift;
     if (!t.labelData.cb || nPos >= t.labelData.cb) return c_dwNone;
     return t.dwLabelBase + static_cast<DWORD>(t.labelData.p - t.lbl.p) + static_cast<DWORD>(nPos);
