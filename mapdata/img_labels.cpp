@@ -38,8 +38,10 @@ std::size_t DecodeSixBitLabel(const BYTE* p, std::size_t cb, char16_t* pRaw, std
         }
         if (state == stSmall) {
             state = stNormal;
-            if (c >= 1 && c <= 26) put(static_cast<char16_t>(u'a' + c - 1));
-            else if (c >= 0x20 && c <= 0x29) put(static_cast<char16_t>(u'0' + c - 0x20));
+            if (c >= 1 && c <= 26) {
+                put(static_cast<char16_t>(u'a' + c - 1));
+                fCapital = false;
+            } else if (c >= 0x20 && c <= 0x29) put(static_cast<char16_t>(u'0' + c - 0x20));
             else if (c == 0x2B) put(0x1B);
             else if (c == 0x2C) put(0x1C);
             else put(u'?');
