@@ -148,7 +148,9 @@ std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fSho
     info.pFile = std::move(pFile);
     bool fProbed = false;
     std::unique_ptr<CMapParser> pParser = CreateAndOpen(std::move(info), dwFlags, &fProbed);
-    if (!fProbed && fShowErrors) ShowError(2129, strPath.c_str());
+    // A file the probe accepted but whose contents are unsound is reported
+    // the same way as one no format recognises.
+    if (!pParser && fShowErrors) ShowError(2129, strPath.c_str());
     return pParser;
 }
 

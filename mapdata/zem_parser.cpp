@@ -207,6 +207,7 @@ bool CZemParser::NextBlock(std::size_t nLevel, std::size_t nIndex, CZemBlock& bl
 }
 
 bool CZemParser::Spend(std::size_t n) {
+    if (!m_fDrawing) return true;
     if (m_cWorkLeft < n) {
         m_cWorkLeft = 0;
         return false;
@@ -238,12 +239,8 @@ int CZemParser::ReadLabelAt(DWORD dwOffset, char16_t* pRaw, std::size_t cchRaw) 
     CBitReader br(m_pData + dwOffset, m_pEnd);
     const unsigned nEncoding = br.ReadBits(2);
     std::size_t cKept = 0;
-    // Labels read outside a draw get their own small work allowance.
-    const std::size_t cSaved = m_cWorkLeft;
-    m_cWorkLeft = std::size_t{1} << 20;
     const bool fOk = DecodeLabel(br, nEncoding == c_nLabelInline1 ? c_nLabelInline1 : c_nLabelInline3,
                                  pRaw, cchRaw, cKept);
-    m_cWorkLeft = cSaved;
     return fOk ? static_cast<int>(cKept) : -1;
 }
 
@@ -350,7 +347,14 @@ bool CZemParser::Draw(CPaintContext& pc, CLabelStore& labels) {
     std::vector<char16_t> raw(cchRaw);
     char16_t szDisplay[c_cDisplayLabelMax];
 
+    // A draw may decode at most this many symbols: far more than any sound
+    // map holds, but a damaged one cannot make a frame endless.
     m_cWorkLeft = std::size_t{m_cFileSize} * 16 + (std::size_t{1} << 20);
+    m_fDrawing = true;
+    struct Done {
+        bool& f;
+        ~Done() { f = false; }
+    } done{m_fDrawing};
     unsigned cObjects = 0;
     static constexpr int c_aOrder[3] = {rkPolygon, rkPolyline, rkPoint};
     for (int nKind : c_aOrder) {

@@ -140,6 +140,7 @@ private:
     std::vector<CMapPoint> m_vecPoints;
     std::vector<POINT> m_vecScreen;
     std::size_t m_cWorkLeft = 0;
+    bool m_fDrawing = false;
 };
 
 // The native format's registration record.

@@ -29,6 +29,7 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 int RunSettings(const Args& args);
 int RunGeo(const Args& args);
 int RunSun(const Args& args);
+int RunTrack(const Args& args);
 int RunMapc(const Args& args);
 int RunDemotown(const Args& args);
 int RunInfo(const Args& args);

@@ -1,5 +1,6 @@
 #include "tracks/file_writer.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -12,6 +13,11 @@
 #include "platform/text.h"
 
 namespace velka {
+namespace {
+std::atomic<PhysicalWriteObserver> g_pfnWriteObserver{nullptr};
+} // namespace
+
+void SetPhysicalWriteObserverForTest(PhysicalWriteObserver pfn) { g_pfnWriteObserver = pfn; }
 
 CFileWriter::CFileWriter(int fd) : m_fd(fd), m_pBuffer(std::make_unique<BYTE[]>(c_cBufferSize)) {}
 
@@ -22,13 +28,18 @@ CFileWriter::~CFileWriter() = default;
 void CFileWriter::WriteDirect(const void* pData, std::size_t cLen) {
     const BYTE* p = static_cast<const BYTE*>(pData);
     std::size_t cDone = 0;
+    m_nError = 0;
     while (cDone < cLen) {
         ssize_t n = ::write(m_fd, p + cDone, cLen - cDone);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n <= 0) {
+            m_nError = n < 0 ? errno : ENOSPC;
+            break;
+        }
         cDone += static_cast<std::size_t>(n);
     }
     m_fFailed = cDone < cLen;
+    if (PhysicalWriteObserver pfn = g_pfnWriteObserver.load(std::memory_order_relaxed)) pfn(m_fd);
 }
 
 void CFileWriter::Flush() {

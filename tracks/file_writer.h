@@ -15,6 +15,11 @@
 
 namespace velka {
 
+// Tests watch every physical write (given the descriptor written to); null
+// removes the observer.
+using PhysicalWriteObserver = void (*)(int fd);
+void SetPhysicalWriteObserverForTest(PhysicalWriteObserver pfn);
+
 class CFileWriter {
 public:
     static constexpr std::size_t c_cBufferSize = 4096;
@@ -36,6 +41,8 @@ public:
     DWORD GetPosition() const { return m_dwPosition; }
     // True when the last physical write stored fewer bytes than asked.
     bool Failed() const { return m_fFailed; }
+    // errno of the last short physical write (0 after a complete one).
+    int LastError() const { return m_nError; }
     // Line feeds written through the text operations, plus one.
     DWORD GetLineNumber() const { return m_dwLine; }
     // Bytes waiting in the buffer.
@@ -89,6 +96,7 @@ private:
     DWORD m_dwPosition = 0;
     DWORD m_dwLine = 1;
     bool m_fFailed = false;
+    int m_nError = 0;
     unsigned m_cDecimals = 0;
     float m_fScale = 1.0f;
 };

@@ -40,14 +40,30 @@ std::string Formatted(void (*fn)(CFileWriter&)) {
     return file.OnDisk();
 }
 
+// Counts the physical writes while alive.
+class CWriteCounter {
+public:
+    CWriteCounter() {
+        s_cWrites = 0;
+        SetPhysicalWriteObserverForTest([](int) { ++s_cWrites; });
+    }
+    ~CWriteCounter() { SetPhysicalWriteObserverForTest(nullptr); }
+    unsigned Count() const { return s_cWrites; }
+
+private:
+    static inline unsigned s_cWrites = 0;
+};
+
 TEST(FileWriter, BufferFillsBeforeThePhysicalWrite) {
     WriterFile file;
+    CWriteCounter writes;
     CFileWriter w(file.Fd());
     std::string block(4096, 'a');
     w.WriteBytes(block.data(), block.size());
-    EXPECT_EQ(file.OnDisk().size(), 0u); // exactly a full buffer, nothing written yet
+    EXPECT_EQ(writes.Count(), 0u); // exactly a full buffer, nothing written yet
     EXPECT_EQ(w.BufferedBytes(), 4096u);
     w.WriteByte('b');
+    EXPECT_EQ(writes.Count(), 1u);
     EXPECT_EQ(file.OnDisk(), block); // the 4096 went out first
     EXPECT_EQ(w.BufferedBytes(), 1u);
     EXPECT_EQ(w.GetPosition(), 4097u);
@@ -58,15 +74,20 @@ TEST(FileWriter, BufferFillsBeforeThePhysicalWrite) {
 
 TEST(FileWriter, LargeWritesGoDirectAfterTheBuffered) {
     WriterFile file;
+    CWriteCounter writes;
     CFileWriter w(file.Fd());
     w.WriteFill(10, 'x');
     std::string big(5000, 'y');
     w.WriteBytes(big.data(), big.size());
+    EXPECT_EQ(writes.Count(), 2u); // the 10, then the 5000 in one call
     EXPECT_EQ(w.BufferedBytes(), 0u);
     EXPECT_EQ(w.GetPosition(), 5010u);
     EXPECT_EQ(file.OnDisk(), std::string(10, 'x') + big);
     w.WriteFill(5000, 'z'); // a fill above the buffer size is one direct write too
+    EXPECT_EQ(writes.Count(), 3u);
     EXPECT_EQ(file.OnDisk().size(), 10010u);
+    w.Flush(); // nothing buffered: no write
+    EXPECT_EQ(writes.Count(), 3u);
 }
 
 TEST(FileWriter, SeekPatchesAndReturns) {

@@ -1,0 +1,100 @@
+// Native map decoding speed: a whole-level walk through the object
+// decoder, and a full draw of the finest level into a recording context.
+// The map is the medium OpenStreetMap extract compiled by mapc (the demo
+// town when the extract is absent).
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "mapdata/map_parser.h"
+#include "mapdata/zem_parser.h"
+#include "mapview/recording_paint.h"
+#include "platform/paths.h"
+#include "tools/mapc/demotown.h"
+#include "tools/mapc/mapc_osm.h"
+#include "tools/mapc/zem_writer.h"
+
+namespace {
+
+using namespace velka;
+
+const std::vector<BYTE>& MapBytes() {
+    static const std::vector<BYTE> s_bytes = [] {
+        std::string input = std::string(VELKA_CORPUS_DIR) + "/osm/liechtenstein-20150727.osm.pbf";
+        const std::string demo = std::filesystem::temp_directory_path() / "velka-bench-demo.osm";
+        if (!std::filesystem::exists(input)) {
+            const std::string osm = mapc::DemoTownOsm();
+            WriteFileAtomic(demo, osm.data(), osm.size());
+            input = demo;
+        }
+        mapc::CStyle style;
+        std::string err;
+        style.Load(std::string(VELKA_SOURCE_DIR) + "/data/runtime/osm.style", err);
+        mapc::CMapcOptions options;
+        options.inputs = {input};
+        mapc::CMapcMap map;
+        std::vector<BYTE> bytes;
+        if (mapc::CompileOsm(options, style, map, err)) mapc::EncodeZem(map, bytes, err);
+        return bytes;
+    }();
+    return s_bytes;
+}
+
+void BM_DecodeLevelWalk(benchmark::State& state) {
+    const auto& bytes = MapBytes();
+    auto parser = OpenMapMemory(u"bench", bytes.data(), bytes.size(), c_dwOpenAll);
+    auto* zem = dynamic_cast<CZemParser*>(parser.get());
+    if (!zem) {
+        state.SkipWithError("no map");
+        return;
+    }
+    const std::size_t nLevel = zem->LevelCount() - 1;
+    char16_t raw[256];
+    std::size_t cObjects = 0, cBytes = 0;
+    for (auto _ : state) {
+        CZemBlock b;
+        std::size_t i = 0;
+        for (bool ok = zem->FirstBlock(nLevel, b); ok; ok = zem->NextBlock(nLevel, i++, b)) {
+            for (int k = 0; k < rkMax; ++k) {
+                const BYTE* p = b.apSection[k];
+                cBytes += static_cast<std::size_t>(b.apSectionEnd[k] - p);
+                while (p < b.apSectionEnd[k]) {
+                    CBitReader br(p, b.apSectionEnd[k]);
+                    CZemObject obj;
+                    if (!zem->DecodeObject(br, k, b, nLevel, obj, raw, 256)) break;
+                    benchmark::DoNotOptimize(zem->PointBuffer()[obj.cPoints - 1]);
+                    p = obj.pNext;
+                    ++cObjects;
+                }
+            }
+        }
+    }
+    state.counters["objects/s"] = benchmark::Counter(static_cast<double>(cObjects), benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(cBytes) / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DecodeLevelWalk)->Unit(benchmark::kMillisecond);
+
+void BM_DrawFinestLevel(benchmark::State& state) {
+    const auto& bytes = MapBytes();
+    auto parser = OpenMapMemory(u"bench", bytes.data(), bytes.size(), c_dwOpenAll);
+    if (!parser) {
+        state.SkipWithError("no map");
+        return;
+    }
+    std::size_t cObjects = 0;
+    for (auto _ : state) {
+        CRecordingPaintContext pc(parser->Bounds(), 1024, 768, 0, 24);
+        CRecordingLabelStore labels;
+        parser->Draw(pc, labels);
+        cObjects += pc.m_polygons.size() + pc.m_polylines.size() + labels.m_labels.size();
+    }
+    state.counters["objects/s"] = benchmark::Counter(static_cast<double>(cObjects), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DrawFinestLevel)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,41 @@
+// Native maps from arbitrary bytes: open, draw every zoom level into a
+// recording context, and read back every label handed to the store. The
+// size field is set to the input's size so inputs get past the probe.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mapdata/map_parser.h"
+#include "mapdata/zem_parser.h"
+#include "mapview/recording_paint.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
+    using namespace velka;
+    std::vector<std::uint8_t> bytes(pData, pData + cbData);
+    if (bytes.size() >= 12) {
+        const auto n = static_cast<std::uint32_t>(bytes.size());
+        for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<std::uint8_t>(n >> (8 * i));
+    }
+    auto parser = OpenMapMemory(u"fuzz.zem", bytes.data(), bytes.size(), c_dwOpenAll);
+    if (!parser) return 0;
+    auto* zem = dynamic_cast<CZemParser*>(parser.get());
+    std::vector<int> codes{0, 31};
+    if (zem)
+        for (std::size_t i = 0; i < zem->LevelCount() && i < 8; ++i) codes.push_back(zem->Level(i).wBits);
+    CMapRect rcView = parser->Bounds();
+    if (rcView.IsInverted()) rcView = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    for (int nCode : codes) {
+        CRecordingPaintContext pc(rcView, 64, 64, nCode > 20 ? 0u : 20u, nCode);
+        CRecordingLabelStore labels;
+        parser->Draw(pc, labels);
+        char16_t text[64];
+        int nShield = 0;
+        for (const auto& l : labels.m_labels)
+            parser->GetLabel(pc.ScaleIndex(), l.nKind, l.wType, l.source.dwLabelOffset, text, &nShield);
+    }
+    WORD wYear = 0;
+    BYTE btMonth = 0, btDay = 0;
+    char16_t szName[40], szNotes[80];
+    parser->GetInfo(&wYear, &btMonth, &btDay, szName, 40, szNotes, 80);
+    return 0;
+}
