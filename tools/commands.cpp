@@ -12,11 +12,8 @@ const std::vector<Command>& Commands() {
          "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
         {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
          "sun rise|set YYYY-MM-DD LON LAT", RunSun},
-<<<<<<< HEAD
-=======
         {"track", "record fixes into a track file; show track files and the on-screen track",
          "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
->>>>>>> refs/heads/mapdata
         {"mapc", "compile OpenStreetMap data into a native map",
          "mapc INPUT.osm.pbf|.osm [MORE...] -o OUT.zem [--name NAME] [--style FILE] [--lcid N] [--quiet]",
          RunMapc},
