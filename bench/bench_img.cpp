@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,7 +20,12 @@ const std::vector<BYTE>& MapBytes(const std::string& strName) {
     auto& v = s_files[strName];
     if (v.empty()) {
         std::ifstream f(std::string(VELKA_CORPUS_DIR) + "/img/" + strName, std::ios::binary);
-        v.assign(std::istreambuf_iterator<char>(f), {});
+        f.seekg(0, std::ios::end);
+        const std::streamoff cb = f.tellg();
+        if (cb <= 0) return v;
+        v.resize(static_cast<std::size_t>(cb));
+        f.seekg(0);
+        f.read(reinterpret_cast<char*>(v.data()), cb);
     }
     return v;
 }
