@@ -459,8 +459,8 @@ bool CImgParser::DecodeElement(const CImgTile& t, const CImgSubdivision& s, int 
     const DWORD dwLabel = sec.U24(nPos + 1);
     const LONG dx = static_cast<short>(sec.U16(nPos + 4));
     const LONG dy = static_cast<short>(sec.U16(nPos + 6));
-    const LONG x0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterX + (dx * (LONG{1} << s.nShift))));
-    const LONG y0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterY + (dy * (LONG{1} << s.nShift))));
+    const LONG x0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterX + (std::int64_t{dx} << s.nShift)));
+    const LONG y0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterY + (std::int64_t{dy} << s.nShift)));
     if (nSection == isPoints || nSection == isIndexedPoints) {
         const bool fSubtype = (dwLabel & 0x800000) != 0;
         const DWORD cb = fSubtype ? 9 : 8;
