@@ -53,23 +53,16 @@ void BM_DecodeLevelWalk(benchmark::State& state) {
     const std::size_t nLevel = zem->LevelCount() - 1;
     char16_t raw[256];
     std::size_t cObjects = 0, cBytes = 0;
+    std::size_t cbLevel = 0;
+    zem->ForEachObject(nLevel, raw, 256, [&](int, const CZemBlock&, const CZemObject& obj) {
+        cbLevel += static_cast<std::size_t>(obj.pNext - obj.pRecord);
+    });
     for (auto _ : state) {
-        CZemBlock b;
-        std::size_t i = 0;
-        for (bool ok = zem->FirstBlock(nLevel, b); ok; ok = zem->NextBlock(nLevel, i++, b)) {
-            for (int k = 0; k < rkMax; ++k) {
-                const BYTE* p = b.apSection[k];
-                cBytes += static_cast<std::size_t>(b.apSectionEnd[k] - p);
-                while (p < b.apSectionEnd[k]) {
-                    CBitReader br(p, b.apSectionEnd[k]);
-                    CZemObject obj;
-                    if (!zem->DecodeObject(br, k, b, nLevel, obj, raw, 256)) break;
-                    benchmark::DoNotOptimize(zem->PointBuffer()[obj.cPoints - 1]);
-                    p = obj.pNext;
-                    ++cObjects;
-                }
-            }
-        }
+        zem->ForEachObject(nLevel, raw, 256, [&](int, const CZemBlock&, const CZemObject& obj) {
+            benchmark::DoNotOptimize(zem->PointBuffer()[obj.cPoints - 1]);
+            ++cObjects;
+        });
+        cBytes += cbLevel;
     }
     state.counters["objects/s"] = benchmark::Counter(static_cast<double>(cObjects), benchmark::Counter::kIsRate);
     state.counters["MB/s"] =

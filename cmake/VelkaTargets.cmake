@@ -32,6 +32,7 @@ endfunction()
 function(velka_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/builtin_language.cpp)
   target_compile_options(${name} PRIVATE ${VELKA_WARNINGS})
   target_compile_definitions(${name} PRIVATE
       VELKA_CORPUS_DIR="${VELKA_CORPUS_DIR}"

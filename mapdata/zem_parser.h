@@ -85,6 +85,27 @@ public:
                       CZemObject& obj, char16_t* pRaw, std::size_t cchRaw,
                       std::vector<LONG>* pNodes = nullptr);
     const CMapPoint* PointBuffer() const { return m_vecPoints.data(); }
+
+    // Decodes every record of a level in file order, kind by kind within a
+    // block, calling fn(kind, block, object) with the points in
+    // PointBuffer(). A malformed record ends its section.
+    template <class Fn>
+    void ForEachObject(std::size_t nLevel, char16_t* pRaw, std::size_t cchRaw, Fn&& fn) {
+        CZemBlock block;
+        std::size_t nBlock = 0;
+        for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block)) {
+            for (int nKind = 0; nKind < rkMax; ++nKind) {
+                const BYTE* p = block.apSection[nKind];
+                while (p < block.apSectionEnd[nKind]) {
+                    CBitReader br(p, block.apSectionEnd[nKind]);
+                    CZemObject obj;
+                    if (!DecodeObject(br, nKind, block, nLevel, obj, pRaw, cchRaw)) break;
+                    p = obj.pNext;
+                    fn(nKind, block, obj);
+                }
+            }
+        }
+    }
     std::size_t PointCapacity() const { return m_vecPoints.size(); }
 
     // Header facts.

@@ -8,6 +8,11 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"settings", "read and write the navigator's settings",
          "settings dump | get NAME | set NAME (int N | str TEXT) | delete NAME", RunSettings},
+        {"decode", "decode a GPS capture into JSON lines of fixes", "decode nmea|garmin|sirf [FILE|-]", RunDecode},
+        {"listen", "find the GPS protocol on a serial device and print its fixes",
+         "listen DEVICE [--seconds N] [--set-clock]", RunListen},
+        {"strings", "show texts in the chosen language, check language modules",
+         "strings get ID... | list | check MODULE.rll", RunStrings},
         {"geo", "distance and course between two points, geoid height",
          "geo distance LON1 LAT1 LON2 LAT2 | course LON1 LAT1 LON2 LAT2 | geoid LAT LON", RunGeo},
         {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",

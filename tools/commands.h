@@ -27,6 +27,9 @@ constexpr int c_nExitUsage = 2;
 int UsageError(const char* szCommand, const std::string& strMessage);
 
 int RunSettings(const Args& args);
+int RunDecode(const Args& args);
+int RunListen(const Args& args);
+int RunStrings(const Args& args);
 int RunGeo(const Args& args);
 int RunSun(const Args& args);
 int RunTrack(const Args& args);

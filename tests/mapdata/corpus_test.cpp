@@ -73,7 +73,7 @@ private:
     const CStyle& m_style;
 };
 
-void CompileFile(const std::string& input, std::vector<BYTE>& bytes) {
+void CompileFile(const std::string& input, std::vector<BYTE>& bytes, std::size_t* pcFinest = nullptr) {
     CStyle style;
     std::string err;
     ASSERT_TRUE(style.Load(test::SourcePath("data/runtime/osm.style").string(), err)) << err;
@@ -81,7 +81,9 @@ void CompileFile(const std::string& input, std::vector<BYTE>& bytes) {
     options.inputs = {input};
     CMapcMap map;
     ASSERT_TRUE(CompileOsm(options, style, map, err)) << err;
-    ASSERT_TRUE(EncodeZem(map, bytes, err)) << err;
+    CMapcStats stats;
+    ASSERT_TRUE(EncodeZem(map, bytes, err, &stats)) << err;
+    if (pcFinest) *pcFinest = stats.cObjects[0] + stats.cObjects[1] + stats.cObjects[2];
 }
 
 class CorpusRoundTrip : public testing::TestWithParam<const char*> {};
@@ -90,7 +92,8 @@ TEST_P(CorpusRoundTrip, NamedObjectsKeepNameAndPlace) {
     const auto path = test::CorpusPath(std::string("osm/") + GetParam());
     VELKA_REQUIRE_CORPUS(path);
     std::vector<BYTE> bytes;
-    CompileFile(path.string(), bytes);
+    std::size_t cWritten = 0;
+    CompileFile(path.string(), bytes, &cWritten);
     auto parser = OpenMapMemory(u"x", bytes.data(), bytes.size(), c_dwOpenAll);
     auto* zem = dynamic_cast<CZemParser*>(parser.get());
     ASSERT_TRUE(zem);
@@ -99,24 +102,16 @@ TEST_P(CorpusRoundTrip, NamedObjectsKeepNameAndPlace) {
     std::map<std::pair<int, std::u16string>, std::vector<CMapPoint>> decoded;
     const std::size_t nFinest = zem->LevelCount() - 1;
     char16_t raw[256], shown[64];
-    CZemBlock b;
-    std::size_t i = 0;
-    for (bool ok = zem->FirstBlock(nFinest, b); ok; ok = zem->NextBlock(nFinest, i++, b)) {
-        for (int k = 0; k < rkMax; ++k) {
-            const BYTE* p = b.apSection[k];
-            while (p < b.apSectionEnd[k]) {
-                CBitReader br(p, b.apSectionEnd[k]);
-                CZemObject obj;
-                ASSERT_TRUE(zem->DecodeObject(br, k, b, nFinest, obj, raw, 256));
-                p = obj.pNext;
-                if (!obj.nLabelEncoding) continue;
-                int nShield = 0;
-                const int n = LabelInterpret(k, obj.wType, true, true, raw, obj.cRawLabel, shown, &nShield);
-                auto& v = decoded[{k, std::u16string(shown, static_cast<std::size_t>(n))}];
-                v.insert(v.end(), zem->PointBuffer(), zem->PointBuffer() + obj.cPoints);
-            }
-        }
-    }
+    std::size_t cDecoded = 0;
+    zem->ForEachObject(nFinest, raw, 256, [&](int k, const CZemBlock&, const CZemObject& obj) {
+        ++cDecoded;
+        if (!obj.nLabelEncoding) return;
+        int nShield = 0;
+        const int n = LabelInterpret(k, obj.wType, true, true, raw, obj.cRawLabel, shown, &nShield);
+        auto& v = decoded[{k, std::u16string(shown, static_cast<std::size_t>(n))}];
+        v.insert(v.end(), zem->PointBuffer(), zem->PointBuffer() + obj.cPoints);
+    });
+    EXPECT_EQ(cDecoded, cWritten); // every record decodes
 
     osmium::io::File file{path.string()};
     CStyle style;

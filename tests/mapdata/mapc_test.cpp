@@ -114,22 +114,10 @@ TEST(MapcEncoder, ObjectsComeBackAtTheirPlaceWithTheirLabels) {
     // Exact places through the decoder.
     std::vector<std::pair<std::u16string, CMapPoint>> found;
     char16_t raw[128];
-    for (std::size_t nLevel : {std::size_t{1}}) {
-        CZemBlock b;
-        std::size_t i = 0;
-        for (bool ok = zem->FirstBlock(nLevel, b); ok; ok = zem->NextBlock(nLevel, i++, b)) {
-            for (int k = 0; k < rkMax; ++k) {
-                const BYTE* p = b.apSection[k];
-                while (p < b.apSectionEnd[k]) {
-                    CBitReader br(p, b.apSectionEnd[k]);
-                    CZemObject obj;
-                    ASSERT_TRUE(zem->DecodeObject(br, k, b, nLevel, obj, raw, 128));
-                    found.push_back({std::u16string(raw, obj.cRawLabel), zem->PointBuffer()[0]});
-                    p = obj.pNext;
-                }
-            }
-        }
-    }
+    zem->ForEachObject(1, raw, 128, [&](int, const CZemBlock&, const CZemObject& obj) {
+        found.push_back({std::u16string(raw, obj.cRawLabel), zem->PointBuffer()[0]});
+    });
+    EXPECT_EQ(found.size(), stats.cObjects[0] + stats.cObjects[1] + stats.cObjects[2]);
     auto has = [&](const std::u16string& s, CMapPoint pt) {
         for (const auto& [t, q] : found)
             if (t == s && q == pt) return true;

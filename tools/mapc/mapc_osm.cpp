@@ -307,7 +307,7 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
 
     for (const std::string& strInput : options.inputs) {
         std::error_code ec;
-        const auto cbInput = std::filesystem::file_size(strInput, ec);
+        (void)std::filesystem::file_size(strInput, ec); // unreadable input fails here, clearly
         if (ec) {
             strError = "cannot read '" + strInput + "': " + ec.message();
             return false;
@@ -332,20 +332,24 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
                 rcHeader.Add(DegreesToMapUnits(box.top_right().lon()),
                              DegreesToMapUnits(box.top_right().lat()));
             }
-            int nLastPercent = -1;
+            // The reader decodes ahead on its own threads, so progress is
+            // told by what has been handled, every two seconds.
+            auto tLast = std::chrono::steady_clock::now();
+            std::size_t cBuffers = 0;
             while (osmium::memory::Buffer buffer = reader.read()) {
                 osmium::apply(buffer, locations, collector,
                               mp.handler([&collector](osmium::memory::Buffer&& areas) {
                                   osmium::apply(areas, collector);
                               }));
-                const int nPercent =
-                    cbInput ? static_cast<int>(reader.offset() * 100 / cbInput) : 100;
-                if (nPercent / 10 != nLastPercent / 10) {
-                    nLastPercent = nPercent;
-                    say("mapc: " + strInput + ": " + std::to_string(nPercent) + "%, " +
-                        std::to_string(features.size()) + " objects");
+                ++cBuffers;
+                const auto tNow = std::chrono::steady_clock::now();
+                if (tNow - tLast > std::chrono::seconds(2)) {
+                    tLast = tNow;
+                    say("mapc: " + strInput + ": " + std::to_string(cBuffers) + " blocks read, " +
+                        std::to_string(features.size()) + " objects so far");
                 }
             }
+            say("mapc: " + strInput + ": done, " + std::to_string(features.size()) + " objects");
             reader.close();
             tNewest = std::max(tNewest, collector.Newest());
         } catch (const std::exception& e) {

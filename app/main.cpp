@@ -1,0 +1,102 @@
+// velka, the navigator. Its own options come first and begin with "--";
+// everything after them is the program's command line ("/Start", a map
+// file, or "-D" with an atlas index), joined into one string.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/qt_app_platform.h"
+#include "geometry/self_check.h"
+#include "platform/clock.h"
+#include "platform/qt/qt_ui_host.h"
+#include "platform/text.h"
+#include "shell/resources.h"
+#include "shell/startup.h"
+#include "shell/screen.h"
+#include "shell/subsystem_hooks.h"
+#include "tracks/track_recorder.h"
+#include "tracks/visual_track.h"
+
+namespace {
+
+void PrintUsage() {
+    std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
+}
+
+// The hooks the navigator fills itself; the subsystems add theirs here as
+// they come.
+void AssignHooks() {
+    velka::CSubsystemHooks& h = velka::SubsystemHooks();
+    h.vecSelfChecks.push_back(&velka::RunGeometrySelfChecks);
+    h.fnStartTrackRecording = &velka::StartTrackRecording;
+    h.fnStopTrackRecording = &velka::StopTrackRecording;
+    h.pfnCrashStopTrackRecording = &velka::CloseTrackFile;
+    h.fnStartOnScreenTrack = [] { velka::OpenOnScreenTrack(velka::ScreenFactorX()); };
+    h.fnCloseOnScreenTrack = &velka::CloseOnScreenTrack;
+    h.fnTrackRecordingChanged = [](bool fRecording) {
+        if (fRecording)
+            velka::EnableVisualTrack();
+        else
+            velka::DisableVisualTrack();
+    };
+    h.fnAbout = [] {
+        const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
+        velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    velka::GetTickCount(); // the start tick counts from here
+    std::vector<std::string> args(argv + 1, argv + argc);
+
+    // A fault report box, shown by a crashed instance through a new process.
+    if (args.size() == 3 && args[0] == "--crash-report") {
+        QApplication app(argc, argv);
+        QMessageBox::critical(nullptr, QString::fromStdString(args[1]), QString::fromStdString(args[2]));
+        return 0;
+    }
+
+    std::string strScreenshot;
+    std::size_t i = 0;
+    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+        if (args[i] == "--screenshot" && i + 1 < args.size()) {
+            strScreenshot = args[++i];
+        } else if (args[i] == "--help") {
+            PrintUsage();
+            return 0;
+        } else if (args[i] == "--version") {
+            std::printf("velka %s\n", velka::ToUtf8(velka::c_szVersion).c_str());
+            return 0;
+        } else {
+            std::fprintf(stderr, "velka: unknown option %s\n", args[i].c_str());
+            PrintUsage();
+            return 2;
+        }
+    }
+    std::string strCmdLine;
+    for (std::size_t k = i; k < args.size(); ++k) {
+        // "-D" and the atlas path as two arguments are one "-D<path>".
+        if (k > i && args[k - 1] != "-D") strCmdLine += ' ';
+        strCmdLine += args[k];
+    }
+
+    QGuiApplication::setDesktopFileName(QStringLiteral("velka"));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    velka::CQtUiHost host(velka::IsHeadlessEnvironment());
+    velka::SetUiHost(&host);
+    velka::CQtAppPlatform platform(host);
+    if (!strScreenshot.empty()) platform.ScheduleScreenshot(QString::fromStdString(strScreenshot), 700);
+    AssignHooks();
+
+    int rc = velka::VelkaMain(velka::FromUtf8(strCmdLine), velka::SW_SHOWDEFAULT, platform);
+    velka::SetUiHost(nullptr);
+    return rc;
+}

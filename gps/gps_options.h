@@ -1,0 +1,62 @@
+// What the GPS and clock pages of the options dialog show and store: the
+// port list with its states, the protocol list, the log switches and the
+// clock correction settings. The pages themselves are drawn by the user
+// interface; these give them their rows and apply their changes.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace velka {
+
+// "OptionsPage" values of the two pages.
+constexpr int c_nOptionsPageGps = 2;
+constexpr int c_nOptionsPageClock = 5;
+// Stores the index of the page just opened.
+void NoteOptionsPageOpened(int nPage);
+
+struct GpsPortRow {
+    int nIndex = 0;
+    std::u16string strName;   // "COM%d:"
+    std::u16string strStatus; // 2022 "Свободен" or 2023 "Не доступен"
+    std::u16string strDevice; // the device's name, or "-"
+    bool fEnabled = false;    // "Enable_COM%d"
+};
+
+struct GpsProtocolRow {
+    std::u16string strId;
+    std::u16string strName;
+    bool fEnabled = false; // "Enable_Protocol_%s"
+};
+
+// One row per port index that names a device: a port a reader holds counts
+// as free; another is opened to see; a missing device or an invalid name
+// leaves it out.
+std::vector<GpsPortRow> ListGpsPorts();
+// One row per registered protocol, sorted by id.
+std::vector<GpsProtocolRow> ListGpsProtocols();
+// Writes every row's check box back to its setting.
+void ApplyGpsPage(const std::vector<GpsPortRow>& ports, const std::vector<GpsProtocolRow>& protocols);
+
+// The device column: the name the system gives the device (a USB adapter's
+// product name), or "-".
+std::u16string SerialDeviceName(const std::string& strPath);
+
+struct GpsLogOptions {
+    bool fLogComPorts = false;            // "LogCOMPorts"
+    bool fElevationOverEllipsoid = false; // "GPSElevationIsOverEllipsoid"
+};
+GpsLogOptions ReadGpsLogOptions();
+void ApplyGpsLogOptions(const GpsLogOptions& options);
+
+struct ClockOptions {
+    bool fFixupClock = true;      // "FixupClock"
+    bool fFixupGPSEpoch = true;   // "FixupGPSEpoch"
+    bool fFixupTimezone = false;  // "FixupTimezone" (stored only)
+    std::u16string strThreshold;  // "FixupClockThreshold", ms, as typed
+};
+ClockOptions ReadClockOptions();
+// A threshold below 500 is stored as 500; text that is not a number
+// leaves the setting as it was.
+void ApplyClockOptions(const ClockOptions& options);
+
+} // namespace velka

@@ -1,0 +1,107 @@
+// Positioning: the GPS connection and the current position. Reader threads
+// (one per enabled port) try the enabled protocols until one recognises its
+// data; the decoders deliver fixes here, under the positioning lock; the
+// user interface is told through notifications and reads back through the
+// getters. With a demo track beside the program a simulation thread
+// replays it instead.
+#pragma once
+#include <cstddef>
+
+#include "gps/com_port.h"
+#include "gps/gps_fix.h"
+#include "gps/gps_protocol.h"
+#include "platform/clock.h"
+
+namespace velka {
+
+constexpr int c_cSpeedBufSize = 100;
+
+// Hooks to the subsystems positioning feeds; each is null until its owner
+// installs it, and is called on a reader (or the simulation) thread
+// without the positioning lock held.
+// Track recording: a moved fix, as delivered.
+extern void (*g_pfnTrackAddFix)(const GpsFix& fix);
+// Track recording: the next point opens a new track.
+extern void (*g_pfnTrackStartNew)();
+// On-screen track: a moved position, and a break in the line.
+extern void (*g_pfnScreenTrackAddPoint)(float fLon, float fLat);
+extern void (*g_pfnScreenTrackBreak)();
+// Gauges: the receiver gives no data (their no-data operation).
+extern void (*g_pfnGaugesNoData)();
+// Sounds: queue GPS prompt n (1 "GPSMissing", 3 "GPSConnected").
+extern void (*g_pfnQueueGpsPrompt)(int nPrompt);
+// The four pages, in index order: positioning starts or stops (main thread).
+extern void (*g_pfnPagesPositioningStarted)();
+extern void (*g_pfnPagesPositioningStopped)();
+// Sets the system clock (UTC); SetSystemTime by default. Tests and tools
+// put a stand-in here.
+extern bool (*g_pfnSetSystemClock)(const SYSTEMTIME& st);
+
+// Lifecycle (main thread).
+void InitPositioning();
+void StartPositioning();
+void StopPositioning();
+bool IsPositioningRunning();
+void ShutdownPositioning();
+// The menu command: toggles "ScanCOMPorts" and starts or stops.
+void ToggleScanComPorts();
+
+// Entries for the decoders and the simulation (any thread).
+void OnFix(const GpsFix& fix);
+void UpdateLastPosition(float fLon, float fLat, float fCourse, bool fCourseValid, float fSpeed,
+                        bool fSpeedValid);
+void ResetSatelliteTable(int cCapacity);
+void AddSatellite(const GpsSatellite& sat);
+void SatelliteTableCompleted();
+double FixupClock(double dTime);
+double FixupGPSEpoch(double dTime);
+// Logs the loss, tells the gauges, starts a new track and breaks the
+// on-screen track.
+void ReportNoPosition();
+// Status text from string id, formatted with the arguments.
+void SetGpsStatus(UINT uId, ...);
+// -1 no GPS, 0 connected, n > 0 satellites used.
+void SetGpsIndicator(int nValue);
+void CountChecksumError();
+
+// The epoch rule: with nEpoch >= 0 the time moves into that 1024-week
+// epoch; with nEpoch < 0 (the default, "GPSEpoch" absent) it moves forward
+// by whole 1024-week periods until it is not earlier than dNotBefore.
+double FixupGPSEpochWith(double dTime, bool fEnabled, int nEpoch, double dNotBefore);
+// The program's build date (OLE date, UTC midnight).
+double BuildDate();
+// The earliest time the automatic rule accepts: half of 1024 weeks before
+// the build date, so that the accepted 1024 weeks are centred on it. A
+// receiver that lost a week rollover reports a time 1024 weeks early,
+// which lies before it.
+double EpochPivot();
+
+// Getters (any thread; each copies under the positioning lock).
+GpsFix GetCurrentFix();
+bool GetLastPosition(float* pfLon, float* pfLat, float* pfCourse);
+bool GetLastPosition(float* pfLon, float* pfLat, float* pfCourse, float* pfSpeed,
+                     bool* pfCourseValid, bool* pfSpeedValid);
+// The last position in map units (degrees × 2^30 / 180), when "KeepVisible".
+void GetLastPositionMapUnits(int* plX, int* plY);
+float GetLongAverageSpeed();
+float GetShortAverageSpeed();
+int GetSatelliteCount();
+GpsSatellite GetSatellite(int i);
+void GetGpsStatusText(char16_t* pBuffer, std::size_t cchBuffer);
+std::u16string GetGpsStatusText();
+int GetGpsIndicator();
+long long GetClockOffset();
+unsigned GetClockCorrectionCount();
+unsigned GetChecksumErrorCount();
+void ResetClockCorrectionCount();
+void ResetChecksumErrorCount();
+bool IsPortInUse(int nIndex);
+
+// Port settings ("Enable_COM%d"; a missing value is written as 1).
+bool IsPortEnabled(int nIndex);
+void SetPortEnabled(int nIndex, bool fEnabled);
+
+// Resets the process-wide state to that of program start (tests).
+void ResetPositioningForTest();
+
+} // namespace velka

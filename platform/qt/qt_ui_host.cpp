@@ -1,0 +1,51 @@
+#include "platform/qt/qt_ui_host.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QString>
+
+namespace velka {
+namespace {
+
+QString ToQString(const std::u16string& s) {
+    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+QEvent::Type CPostedMessageEvent::EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+int CQtUiHost::MessageBox(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) {
+    if (m_fHeadless) return HeadlessUiHost().MessageBox(strText, strCaption, uStyle);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (uStyle & 0xF0) {
+    case MB_ICONERROR: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    const bool fYesNo = (uStyle & 0xF) == MB_YESNO;
+    QMessageBox box(icon, ToQString(strCaption), ToQString(strText),
+                    fYesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, m_pOwner.data());
+    int n = box.exec();
+    if (fYesNo) return n == QMessageBox::Yes ? IDYES : IDNO;
+    return IDOK;
+}
+
+bool CQtUiHost::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    QObject* pTarget = m_pTarget.load();
+    if (!pTarget) return false;
+    QCoreApplication::postEvent(pTarget, new CPostedMessageEvent(uMsg, wParam, lParam));
+    return true;
+}
+
+void CQtUiHost::SetMainWindow(QWidget* pWindow) {
+    m_pTarget.store(pWindow);
+    m_pOwner = pWindow;
+}
+
+} // namespace velka

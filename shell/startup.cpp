@@ -1,0 +1,184 @@
+#include "shell/startup.h"
+
+#include <optional>
+
+#include "platform/clock.h"
+#include "platform/crash_filter.h"
+#include "platform/debug.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "shell/at_exit.h"
+#include "shell/file_types.h"
+#include "shell/resources.h"
+#include "shell/settings.h"
+#include "shell/subsystem_hooks.h"
+
+namespace velka {
+namespace {
+
+DWORD g_dwStartupDuration = 0;
+
+// "The settings store cannot be opened ... runs on defaults".
+constexpr UINT c_idsSettingsUnavailable = 200022;
+
+// Page titles of the pages that only draw their title so far.
+constexpr UINT c_auPageTitles[c_cPages] = {2200, 2204, 2201, 2203};
+
+std::array<std::unique_ptr<CPage>, c_cPages> CreatePages() {
+    std::array<std::unique_ptr<CPage>, c_cPages> pages;
+    for (UINT i = 0; i < c_cPages; ++i) {
+        const auto& fn = SubsystemHooks().afnCreatePage[i];
+        if (fn) pages[i] = fn();
+        if (!pages[i]) pages[i] = std::make_unique<CTitlePage>(c_auPageTitles[i]);
+    }
+    return pages;
+}
+
+// The map at start-up: the stored map on a restart or an empty command
+// line, otherwise the file the command line names ("-D" + an atlas index).
+void OpenStartupMap(const std::u16string& strCmdLine, bool fRestart) {
+    const CSubsystemHooks& h = SubsystemHooks();
+    if (fRestart || strCmdLine.empty()) {
+        std::u16string strMap = ReadSettingString(u"MapFileName", 260, u"");
+        if (!strMap.empty()) {
+            bool fAtlas = ReadSettingBool(u"MapIsAtlas", false);
+            CWaitCursor wait;
+            CallHook(h.fnOpenMap, strMap, fAtlas);
+        }
+    } else if (strCmdLine.size() >= 2 && strCmdLine[0] == u'-' && strCmdLine[1] == u'D') {
+        CWaitCursor wait;
+        CallHook(h.fnOpenMap, strCmdLine.substr(2), true);
+    } else {
+        CWaitCursor wait;
+        CallHook(h.fnOpenMap, strCmdLine, false);
+    }
+}
+
+void CrashCleanup() {
+    // The value is false from start-up on; written again as the fault
+    // report's last word, then the track file is closed.
+    WriteSettingBool(u"SafeExit", false);
+    if (auto pfn = SubsystemHooks().pfnCrashStopTrackRecording) pfn();
+}
+
+} // namespace
+
+bool IsRestartCommandLine(const std::u16string& strCmdLine) { return strCmdLine == u"/Start"; }
+
+DWORD StartupDuration() { return g_dwStartupDuration; }
+
+int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& platform) {
+    CCrashContextScope crashContext(ccMain);
+    const CSubsystemHooks& h = SubsystemHooks();
+    CCrashFilterConfig crashConfig;
+    if (EnsureDirectory(VelkaStateDir())) crashConfig.strLogPath = VelkaStateDir() + "/velka_error_log.txt";
+    crashConfig.strCaption = MainCaption();
+    crashConfig.strReporter = platform.CrashReporterProgram();
+    InstallCrashFilter(crashConfig);
+
+    // 1. Self-checks (assertions only).
+    RunSelfChecks();
+    // 2.
+    const DWORD dwStart = GetTickCount();
+    // 3, 4. A restart never gives way to a running instance.
+    const bool fRestart = IsRestartCommandLine(strCmdLine);
+    if (!fRestart && platform.HandOverToRunningInstance(strCmdLine)) return 0;
+    // 5.
+    SetScreenMetrics(platform.ReadScreenMetrics());
+    // 6. The first lookup selects the language module.
+    {
+        std::u16string strCaption = LoadStr(2111);
+        if (!strCaption.empty() && strCaption != FormatW(u"<??%d>", 2111)) SetMainCaption(strCaption);
+        crashConfig.strCaption = MainCaption();
+        crashConfig.strDefaultText = LoadStr(2008);
+        crashConfig.strWndProcText = LoadStr(2010);
+        InstallCrashFilter(crashConfig);
+    }
+    // 7. The common controls need no set-up here.
+    // 8.
+    SettingsOpen();
+    CAtExit guardSettings([] { SettingsClose(); });
+    if (SettingsUnavailable()) {
+        // The damaged or unreadable store stays as it is; the run goes on
+        // with defaults, and says so this once.
+        ShowError(c_idsSettingsUnavailable, FromUtf8(RegDatabasePath()).c_str(),
+                  FromUtf8(RegLastOpenError()).c_str());
+    }
+
+    // 9. Crash detection.
+    if (!ReadSettingBool(u"SafeExit", true)) {
+        platform.ShowCrashWarning([] {
+            if (AskYesNo(2126) == IDYES) DeleteAllSettings();
+        });
+    }
+    // 10. From here on the stored value says the program is running.
+    WriteSettingBool(u"SafeExit", false);
+    SetCrashCleanup(&CrashCleanup);
+
+    // 11.
+    CallHook(h.fnCreateSharedUiObjects);
+    CAtExit guardSharedUi([&h] { CallHook(h.fnDeleteSharedUiObjects); });
+    // 12.
+    RegisterFileTypes();
+    // 13. The owner-drawn menu keeps no highlight state between runs.
+
+    // 14, 15.
+    CMainWindow wnd(CreatePages());
+    std::unique_ptr<IWindowPort> pPort = platform.CreateMainWindow(wnd, MainCaption(), 248, 330);
+    if (!pPort || g_hWnd != &wnd) return 1;
+    // 16.
+    pPort->SetForeground();
+
+    // 17.
+    wnd.InitPages();
+    CAtExit guardPages([&wnd] { wnd.DonePages(); });
+    // 18.
+    CallHook(h.fnReadUnitOptions);
+    CallHook(h.fnCreateGaugeFonts);
+    CAtExit guardGaugeFonts([&h] { CallHook(h.fnDeleteGaugeFonts); });
+    // 19.
+    CallHook(h.fnLoadSharedImages);
+    CAtExit guardImages([&h] { CallHook(h.fnDestroySharedImages); });
+    // 20.
+    platform.ShowMainWindow(nShowCmd);
+    CAtExit guardBitmap([&wnd] { wnd.DeleteBitmap(); });
+    // 21.
+    CallHook(h.fnLoadSearchIcons);
+    CAtExit guardSearchIcons([&h] { CallHook(h.fnDestroySearchIcons); });
+    // 22.
+    OpenStartupMap(strCmdLine, fRestart);
+    // 23.
+    if (ReadSettingBool(u"SafetyWarning", true) && platform.ShowSafetyWarning())
+        WriteSettingBool(u"SafetyWarning", false);
+    CAtExit guardSound([&h] { CallHook(h.fnStopSound); });
+    // 24.
+    if (ReadSettingBool(u"RecordTrack", false)) CallHook(h.fnStartTrackRecording);
+    CAtExit guardTrack([&h] { CallHook(h.fnStopTrackRecording); });
+    // 25.
+    CallHook(h.fnStartOnScreenTrack);
+    CAtExit guardOnScreenTrack([&h] { CallHook(h.fnCloseOnScreenTrack); });
+    // 26.
+    CallHook(h.fnStartNavigation);
+    CAtExit guardNavigation([&h] { CallHook(h.fnStopNavigation); });
+    // 27.
+    CallHook(h.fnStartPositioning, ReadSettingBool(u"ScanCOMPorts", true));
+    CAtExit guardPositioning([&h] { CallHook(h.fnStopPositioning); });
+    // 28.
+    wnd.UpdateMenu();
+    // 29.
+    g_dwStartupDuration = GetTickCount() - dwStart;
+    // 30.
+    {
+        CWaitCursor wait;
+        wnd.RefreshAllPages(true);
+    }
+    // 31.
+    platform.RunMessageLoop();
+    // 32.
+    DebugOutput("END of message loop\n");
+    // 33. The guards run in reverse order as they go out of scope.
+    return 0;
+}
+
+} // namespace velka
