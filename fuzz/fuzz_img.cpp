@@ -1,0 +1,38 @@
+// Feeds arbitrary bytes to the Garmin IMG reader: open, draw at a coarse and
+// a detailed scale, read back labels, info, types and a nearest search.
+#include <cstddef>
+#include <cstdint>
+
+#include "mapdata/img_parser.h"
+#include "mapview/recording_paint.h"
+#include "platform/ui_host.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {
+    using namespace velka;
+    if (cb < 22 || cb > 0xFFFFFFFFu) return 0;
+    CMapCreateInfo info;
+    info.strFileName = u"fuzz.img";
+    info.pData = pData;
+    info.cbSize = static_cast<DWORD>(cb);
+    CImgParser parser(std::move(info));
+    const bool fOpen = parser.Open(c_dwOpenAll);
+    HeadlessUiHost().ClearBoxes();
+    if (!fOpen) return 0;
+    for (int nCode : {24, 18}) {
+        CRecordingPaintContext pc(parser.Bounds(), 256, 256, nCode == 24 ? 7u : 16u, nCode);
+        CRecordingLabelStore labels;
+        parser.Draw(pc, labels);
+        char16_t sz[64];
+        int nShield = 0;
+        for (const auto& l : labels.m_labels)
+            parser.GetLabel(7, l.nKind, l.wType, l.source.dwLabelOffset, sz, &nShield);
+    }
+    WORD wYear = 0;
+    BYTE btMonth = 0, btDay = 0;
+    char16_t szName[64], szNotes[256];
+    parser.GetInfo(&wYear, &btMonth, &btDay, szName, 64, szNotes, 256);
+    parser.GetTypes();
+    const CMapRect& rc = parser.Bounds();
+    parser.FindNearest(24, false, rc.CenterX(), rc.CenterY(), 5000, nullptr, u"", nullptr);
+    return 0;
+}
