@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "mapview/map_page.h"
 #include "geometry/self_check.h"
 #include "gps/positioning.h"
+#include "gps/track_source.h"
 #include "platform/clock.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
@@ -22,8 +24,26 @@
 #include "shell/subsystem_hooks.h"
 #include "tracks/track_recorder.h"
 #include "tracks/visual_track.h"
+#include "waypoints/track_reader.h"
 
 namespace {
+
+// The simulation replays a MapSource track through the track reader.
+class CDemoTrack : public velka::IGpsTrackSource {
+public:
+    bool Open(const std::string& strPath) { return m_reader.Open(strPath); }
+    bool NextPoint(velka::GpsFix& fix) override { return m_reader.NextPoint(fix); }
+    void Rewind() override { m_reader.Rewind(); }
+
+private:
+    velka::CTrackReader m_reader;
+};
+
+std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath) {
+    auto pTrack = std::make_unique<CDemoTrack>();
+    if (!pTrack->Open(strPath)) return nullptr;
+    return pTrack;
+}
 
 void PrintUsage() {
     std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
@@ -74,6 +94,7 @@ void AssignHooks() {
             velka::DisableVisualTrack();
     };
     // Positioning hands moved fixes to the track file and the on-screen track.
+    velka::g_pfnOpenDemoTrack = &OpenDemoTrack;
     velka::g_pfnTrackAddFix = &velka::AddTrackPoint;
     velka::g_pfnTrackStartNew = &velka::StartNewTrack;
     velka::g_pfnScreenTrackAddPoint = &velka::AddVisualPoint;

@@ -245,7 +245,11 @@ IGpsSink& PositioningSink() {
 std::string DemoTrackPath() {
     std::lock_guard<std::mutex> lock(g_demoMutex);
     if (!g_strDemoPath.empty()) return g_strDemoPath;
-    return ProgramDir() + "/Demo.gdb";
+    // A MapSource track file serves as well when there is no database.
+    const std::string strGdb = ProgramDir() + "/Demo.gdb";
+    const std::string strMps = ProgramDir() + "/Demo.mps";
+    if (::access(strGdb.c_str(), F_OK) != 0 && ::access(strMps.c_str(), F_OK) == 0) return strMps;
+    return strGdb;
 }
 
 void SetDemoTrackPath(const std::string& strPath) {

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
 # Builds Velka and starts the navigator on the bundled demo map, with the
-# simulated drive. Extra arguments go to the navigator.
+# simulated drive. Extra arguments go to the navigator instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
+cmake --build --preset release -j "$(nproc)" --target velka velkatool velka_demo_map velka_runtime_data
 bin=build/release/bin
-demo_map="$bin/demo/demo.zem"
-if [ $# -eq 0 ] && [ -f "$demo_map" ]; then
-  exec "$bin/velka" "$(realpath "$demo_map")"
+if [ $# -gt 0 ]; then
+  exec "$bin/velka" "$@"
 fi
-exec "$bin/velka" "$@"
+
+# The demo runs from a folder of its own: the simulated drive lies beside
+# the program there, so the navigator replays it instead of probing ports.
+app=build/release/demo-app
+mkdir -p "$app"
+cp -f "$bin/velka" "$bin"/*.rll "$bin"/*.skin "$app/"
+cp -rf "$bin/demo" "$app/"
+if [ ! -f "$app/Demo.mps" ] || [ "$bin/demo/demo_drive.csv" -nt "$app/Demo.mps" ]; then
+  tmp=$(mktemp -d)
+  # demo_drive.csv holds "seconds,lon,lat" lines; recorded as a track file.
+  awk -F, '{ printf "%s %s 0 %d\n", $3, $2, 1765000000 + $1 }' "$bin/demo/demo_drive.csv" |
+    "$bin/velkatool" --settings-db "$tmp/settings.db" track record --dir "$tmp" >/dev/null
+  mv "$(ls "$tmp"/*.mps | head -n 1)" "$app/Demo.mps"
+  rm -rf "$tmp"
+fi
+exec "$app/velka" "$(realpath "$app/demo/demo.zem")"
