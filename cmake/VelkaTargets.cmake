@@ -50,6 +50,7 @@ function(velka_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  set_property(GLOBAL APPEND PROPERTY VELKA_FUZZERS ${name})
 endfunction()
 
 # velka_bench(NAME SOURCES... [DEPS libs...])

@@ -316,6 +316,7 @@ bool CImgParser::Open(DWORD dwFlags) {
         // A locked map or one in an unknown text coding is refused with its reason.
         if (fEnciphered) ShowError(2131);
         else if (nBadCoding >= 0) ShowError(2132, nBadCoding);
+        m_fReportedOpenError = fEnciphered || nBadCoding >= 0;
         return false;
     }
 

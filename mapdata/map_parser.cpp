@@ -115,13 +115,16 @@ bool ProbeZidx(const BYTE* pData, std::size_t cbSize) {
 
 namespace {
 
-std::unique_ptr<CMapParser> CreateAndOpen(CMapCreateInfo&& info, DWORD dwFlags, bool* pfProbed) {
+std::unique_ptr<CMapParser> CreateAndOpen(CMapCreateInfo&& info, DWORD dwFlags, bool* pfProbed,
+                                          bool* pfReported) {
     *pfProbed = false;
+    *pfReported = false;
     for (CMapFormat* p = MapFormats(); p; p = p->pNext) {
         if (!p->pfnProbe(info.pData, info.cbSize)) continue;
         *pfProbed = true;
         std::unique_ptr<CMapParser> pParser = p->pfnCreate(std::move(info));
         if (pParser && pParser->Open(dwFlags)) return pParser;
+        *pfReported = pParser && pParser->ReportedOpenError();
         return nullptr;
     }
     return nullptr;
@@ -146,11 +149,12 @@ std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fSho
     info.cbSize = static_cast<DWORD>(pFile->Size());
     info.pData = pData;
     info.pFile = std::move(pFile);
-    bool fProbed = false;
-    std::unique_ptr<CMapParser> pParser = CreateAndOpen(std::move(info), dwFlags, &fProbed);
+    bool fProbed = false, fReported = false;
+    std::unique_ptr<CMapParser> pParser = CreateAndOpen(std::move(info), dwFlags, &fProbed, &fReported);
     // A file the probe accepted but whose contents are unsound is reported
-    // the same way as one no format recognises.
-    if (!pParser && fShowErrors) ShowError(2129, strPath.c_str());
+    // the same way as one no format recognises, unless its parser already
+    // gave the reason.
+    if (!pParser && fShowErrors && !fReported) ShowError(2129, strPath.c_str());
     return pParser;
 }
 
@@ -161,8 +165,8 @@ std::unique_ptr<CMapParser> OpenMapMemory(const std::u16string& strName, const B
     info.strFileName = strName;
     info.pData = pData;
     info.cbSize = static_cast<DWORD>(cbSize);
-    bool fProbed = false;
-    return CreateAndOpen(std::move(info), dwFlags, &fProbed);
+    bool fProbed = false, fReported = false;
+    return CreateAndOpen(std::move(info), dwFlags, &fProbed, &fReported);
 }
 
 std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, bool fShowErrors,

@@ -99,8 +99,11 @@ public:
     DWORD FileSize() const { return m_cFileSize; }
     const BYTE* Data() const { return m_pData; }
     const char16_t* FileName() const { return m_szFileName; }
+    // True when a failed Open already told the user why.
+    bool ReportedOpenError() const { return m_fReportedOpenError; }
 
 protected:
+    bool m_fReportedOpenError = false;
     std::unique_ptr<CMapFile> m_pFile;
     const BYTE* m_pData = nullptr;
     DWORD m_cFileSize = 0;

@@ -7,7 +7,7 @@ seconds="${1:-20}"
 shift || true
 bash scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)"
+cmake --build --preset fuzz -j "$(nproc)" --target velka_fuzzers
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < <(find build/fuzz/bin -maxdepth 1 -type f -name 'fuzz_*' -executable -printf '%f\n' | sort)
