@@ -134,11 +134,11 @@ std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
             out += u'%';
             continue;
         }
-        std::string spec = "%";
+        std::string strSpec = "%";
         bool fLeft = false;
         while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
             if (*p == u'-') fLeft = true;
-            spec += static_cast<char>(*p++);
+            strSpec += static_cast<char>(*p++);
         }
         int nWidth = -1;
         if (*p == u'*') {
@@ -147,31 +147,31 @@ std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
                 fLeft = true;
                 nWidth = -nWidth;
             }
-            spec += std::to_string(nWidth);
+            strSpec += std::to_string(nWidth);
             ++p;
         } else {
             int w = 0;
             bool fAny = false;
             while (*p >= u'0' && *p <= u'9') {
                 w = w * 10 + (*p - u'0');
-                spec += static_cast<char>(*p++);
+                strSpec += static_cast<char>(*p++);
                 fAny = true;
             }
             if (fAny) nWidth = w;
         }
         int nPrecision = -1;
         if (*p == u'.') {
-            spec += '.';
+            strSpec += '.';
             ++p;
             if (*p == u'*') {
                 nPrecision = va_arg(args, int);
-                spec += std::to_string(nPrecision < 0 ? 0 : nPrecision);
+                strSpec += std::to_string(nPrecision < 0 ? 0 : nPrecision);
                 ++p;
             } else {
                 int pr = 0;
                 while (*p >= u'0' && *p <= u'9') {
                     pr = pr * 10 + (*p - u'0');
-                    spec += static_cast<char>(*p++);
+                    strSpec += static_cast<char>(*p++);
                 }
                 nPrecision = pr;
             }
@@ -194,20 +194,20 @@ std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
         case u'X':
         case u'o': {
             bool fSigned = conv == u'd' || conv == u'i';
-            spec += "ll";
-            spec += static_cast<char>(conv);
+            strSpec += "ll";
+            strSpec += static_cast<char>(conv);
             if (fSigned) {
                 long long v = cLong >= 2 ? va_arg(args, long long)
                               : cLong == 1 ? va_arg(args, long)
                                            : va_arg(args, int);
                 if (fHalf) v = static_cast<short>(v);
-                std::snprintf(buf, sizeof buf, spec.c_str(), v);
+                std::snprintf(buf, sizeof buf, strSpec.c_str(), v);
             } else {
                 unsigned long long v = cLong >= 2 ? va_arg(args, unsigned long long)
                                        : cLong == 1 ? va_arg(args, unsigned long)
                                                     : va_arg(args, unsigned int);
                 if (fHalf) v = static_cast<unsigned short>(v);
-                std::snprintf(buf, sizeof buf, spec.c_str(), v);
+                std::snprintf(buf, sizeof buf, strSpec.c_str(), v);
             }
             out += FromUtf8(buf);
             break;
@@ -218,9 +218,9 @@ std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
         case u'E':
         case u'g':
         case u'G': {
-            spec += static_cast<char>(conv);
+            strSpec += static_cast<char>(conv);
             double v = va_arg(args, double);
-            std::snprintf(buf, sizeof buf, spec.c_str(), v);
+            std::snprintf(buf, sizeof buf, strSpec.c_str(), v);
             out += FromUtf8(buf);
             break;
         }
