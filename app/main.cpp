@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/qt_app_platform.h"
+#include "app/qt_waypoint_list_dialog.h"
 #include "mapview/map_page.h"
 #include "geometry/self_check.h"
 #include "gps/positioning.h"
@@ -107,6 +108,10 @@ void AssignHooks() {
     };
     h.fnStopPositioning = &velka::StopPositioning;
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
+    // Waypoint dialogs: the edit dialog (called by the map's waypoint
+    // commands), the list dialog and its menu command 40020.
+    velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());
+
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
