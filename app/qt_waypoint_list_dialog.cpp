@@ -49,7 +49,7 @@ QString PatternExtension(const std::u16string& strPattern) {
 }
 
 // Default column widths before a state is kept.
-constexpr int c_anDefaultWidths[c_cWaypointColumns] = {80, 100, 150, 60, 100, 120};
+constexpr int c_anDefaultWidths[c_cWaypointColumns] = {100, 90, 150, 60, 100, 120};
 
 } // namespace
 
@@ -200,7 +200,8 @@ CWaypointListDialog::CWaypointListDialog(CWaypointStore& store, QWidget* pParent
     pHeader->setSortIndicator(sort.iColumn, sort.fDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     m_pView->setSortingEnabled(true);
 
-    // Commands in the menu bar; the frequent ones as buttons too.
+    // Commands in the menu bar and on a row's pop-up menu (a double click
+    // opens the properties); show on the map as a button too.
     auto* pMenuBar = new QMenuBar(this);
     QMenu* pWaypoint = pMenuBar->addMenu(Str(IDS_WPT_MENU_WAYPOINT));
     QAction* pProperties = pWaypoint->addAction(Str(IDS_WPT_MENU_PROPERTIES), this, [this] { Properties(); });
@@ -220,15 +221,11 @@ CWaypointListDialog::CWaypointListDialog(CWaypointStore& store, QWidget* pParent
 
     auto* pButtons = new QDialogButtonBox;
     QPushButton* pShowButton = pButtons->addButton(Str(IDS_WPT_SHOW_SHORT), QDialogButtonBox::ActionRole);
-    QPushButton* pPropButton = pButtons->addButton(Str(IDS_WPT_MENU_PROPERTIES), QDialogButtonBox::ActionRole);
     QPushButton* pClose = pButtons->addButton(Str(IDS_WPT_CLOSE), QDialogButtonBox::RejectRole);
-    for (QPushButton* p : {pShowButton, pPropButton, pClose}) p->setAutoDefault(false);
+    for (QPushButton* p : {pShowButton, pClose}) p->setAutoDefault(false);
     connect(pShowButton, &QPushButton::clicked, this, [this] { ShowOnMap(); });
-    connect(pPropButton, &QPushButton::clicked, this, [this] { Properties(); });
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(pShow, &QAction::changed, pShowButton, [pShow, pShowButton] { pShowButton->setEnabled(pShow->isEnabled()); });
-    connect(pProperties, &QAction::changed, pPropButton,
-            [pProperties, pPropButton] { pPropButton->setEnabled(pProperties->isEnabled()); });
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(2, 0, 2, 4);
