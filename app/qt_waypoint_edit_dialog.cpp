@@ -250,9 +250,13 @@ void CWaypointEditDialog::accept() {
 }
 
 void FitDialogToOwner(QDialog& dlg, QWidget* pParent) {
+    // The outermost window: a dialog opened from a dialog still fits the
+    // main window.
+    QWidget* pOwner = pParent ? pParent->window() : nullptr;
+    while (pOwner && pOwner->parentWidget()) pOwner = pOwner->parentWidget()->window();
     QSize limit;
-    if (pParent && pParent->window()->isVisible()) {
-        limit = pParent->window()->size();
+    if (pOwner && pOwner->isVisible()) {
+        limit = pOwner->size();
     } else if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
         limit = pScreen->availableSize();
     }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -555,6 +556,44 @@ TEST_F(WaypointDialogs_, RouteImportReportsItsCounts) {
                                          static_cast<int>(m_store.LiveWaypointCount())));
     EXPECT_EQ(dlg.Model()->rowCount(), static_cast<int>(m_store.LiveWaypointCount()));
     EXPECT_EQ(m_cChanged, 1);
+}
+
+// The file dialog itself: filters, the proposed name and the last format.
+TEST_F(WaypointDialogs_, FileDialogProposesTheLastExportFormat) {
+    WriteSettingInt(u"RteExportFormat", 1);
+    const std::string strPath = m_dir.File("routes.rte");
+    QStringList filters;
+    QString strSelected, strProposed;
+    QTimer::singleShot(0, [&] {
+        auto* pDlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(pDlg);
+        filters = pDlg->nameFilters();
+        strSelected = pDlg->selectedNameFilter();
+        strProposed = pDlg->selectedFiles().value(0);
+        pDlg->grab().save(QString::fromUtf8(VELKA_BINARY_DIR "/test-output/waypoint_export_file.png"));
+        pDlg->selectFile(QString::fromStdString(strPath));
+        static_cast<QDialog*>(pDlg)->accept();
+    });
+    const auto choice = ChooseExchangeFileWithDialog(nullptr, ekRoutes, false);
+    ASSERT_TRUE(choice);
+    EXPECT_EQ(choice->strPath, strPath);
+    EXPECT_EQ(choice->iFormat, 1);
+    const auto expected = ExchangeFilters(ekRoutes, false);
+    ASSERT_EQ(filters.size(), static_cast<qsizetype>(expected.size() - 1)); // no "all formats" to save in
+    EXPECT_EQ(filters[1], QtText(expected[2].first) + QStringLiteral(" (*.rte)"));
+    EXPECT_EQ(strSelected, filters[1]);
+    EXPECT_TRUE(strProposed.endsWith(QtText(ProposedExportName(ekRoutes)) + QStringLiteral(".rte"))) << strProposed.toStdString();
+
+    // The open dialog lists every pattern first.
+    QTimer::singleShot(0, [&] {
+        auto* pDlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(pDlg);
+        filters = pDlg->nameFilters();
+        pDlg->reject();
+    });
+    EXPECT_FALSE(ChooseExchangeFileWithDialog(nullptr, ekWaypoints, true));
+    ASSERT_FALSE(filters.isEmpty());
+    EXPECT_EQ(filters[0], QtText(LoadStr(2276)) + QStringLiteral(" (*.gdb *.mps *.wpt *.gpx)"));
 }
 
 TEST_F(WaypointDialogs_, HeadlessListRunsItsScript) {
