@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "app/qt_waypoint_list_dialog.h"
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "tracks/semicircles.h"
@@ -82,8 +84,14 @@ CWaypointEditDialog::CWaypointEditDialog(Waypoint& wp, bool fNew, QWidget* pPare
     m_pComment = NewTextEdit(wp.strComment, c_cchWaypointComment);
 
     m_pSymbol = new QComboBox;
-    for (int t = 0; t < c_cWaypointCount; ++t)
-        m_pSymbol->addItem(QtText(WaypointTypeName(static_cast<WORD>(t))), t);
+    const auto& fnPixmap = WaypointSymbolPixmap();
+    for (int t = 0; t < c_cWaypointCount; ++t) {
+        const QString strName = QtText(WaypointTypeName(static_cast<WORD>(t)));
+        if (fnPixmap)
+            m_pSymbol->addItem(QIcon(fnPixmap(static_cast<WORD>(t))), strName, t);
+        else
+            m_pSymbol->addItem(strName, t);
+    }
     // An imported symbol number beyond the known set is kept as it is.
     if (wp.wType >= c_cWaypointCount) m_pSymbol->addItem(QString::number(wp.wType), wp.wType);
     SelectData(m_pSymbol, wp.wType);
@@ -156,34 +164,30 @@ CWaypointEditDialog::CWaypointEditDialog(Waypoint& wp, bool fNew, QWidget* pPare
 }
 
 bool CWaypointEditDialog::Apply() {
-    const std::u16string strName = CoreText(m_pName->text().trimmed());
-    if (strName.empty()) {
+    // Texts left as shown stay exactly as stored.
+    const std::u16string strName =
+        m_pName->text() == QtText(m_wp.strName) ? m_wp.strName : CoreText(m_pName->text().trimmed());
+    if (strName.empty() || strName.find_first_not_of(u' ') == std::u16string::npos) {
         ShowError(IDS_WPT_NAME_EMPTY);
         m_pName->setFocus();
         return false;
     }
     // Position: a field left as shown keeps the stored semicircles.
+    auto fnCoordinate = [](QLineEdit* pEdit, const QString& strShown, bool fLatitude, LONG& l) {
+        if (pEdit->text() == strShown) return true;
+        const std::u16string s = CoreText(pEdit->text());
+        const auto d = ParseCoordinate(s, fLatitude);
+        if (!d) {
+            ShowError(fLatitude ? IDS_WPT_BAD_LATITUDE : IDS_WPT_BAD_LONGITUDE, s.c_str());
+            pEdit->setFocus();
+            return false;
+        }
+        l = DegreesToSemicircles(*d);
+        return true;
+    };
     LONG lX = m_wp.lX, lY = m_wp.lY;
-    if (m_pLatitude->text() != m_strLatitude) {
-        const std::u16string s = CoreText(m_pLatitude->text());
-        const auto d = ParseCoordinate(s, true);
-        if (!d) {
-            ShowError(IDS_WPT_BAD_LATITUDE, s.c_str());
-            m_pLatitude->setFocus();
-            return false;
-        }
-        lY = DegreesToSemicircles(*d);
-    }
-    if (m_pLongitude->text() != m_strLongitude) {
-        const std::u16string s = CoreText(m_pLongitude->text());
-        const auto d = ParseCoordinate(s, false);
-        if (!d) {
-            ShowError(IDS_WPT_BAD_LONGITUDE, s.c_str());
-            m_pLongitude->setFocus();
-            return false;
-        }
-        lX = DegreesToSemicircles(*d);
-    }
+    if (!fnCoordinate(m_pLatitude, m_strLatitude, true, lY) || !fnCoordinate(m_pLongitude, m_strLongitude, false, lX))
+        return false;
     // Values: empty = none; unchanged = the stored value.
     struct Value {
         QLineEdit* pEdit;
@@ -249,7 +253,7 @@ void CWaypointEditDialog::accept() {
     if (Apply()) QDialog::accept();
 }
 
-void FitDialogToOwner(QDialog& dlg, QWidget* pParent) {
+void FitDialogToOwner(QDialog& dlg, QWidget* pParent, QSize preferred) {
     // The outermost window: a dialog opened from a dialog still fits the
     // main window.
     QWidget* pOwner = pParent ? pParent->window() : nullptr;
@@ -260,7 +264,7 @@ void FitDialogToOwner(QDialog& dlg, QWidget* pParent) {
     } else if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
         limit = pScreen->availableSize();
     }
-    QSize size = dlg.sizeHint();
+    QSize size = dlg.sizeHint().expandedTo(preferred);
     if (limit.isValid()) size = size.boundedTo(limit);
     dlg.resize(size);
 }

@@ -53,7 +53,8 @@ bool HeadlessWaypointEdit(Waypoint& wp, bool fNew);
 
 // Limits a dialog to the size of the window it opens over (or the
 // screen), so that it fits a small handheld screen; its content scrolls.
-void FitDialogToOwner(QDialog& dlg, QWidget* pParent);
+// It opens at its size hint, or the preferred size when that is larger.
+void FitDialogToOwner(QDialog& dlg, QWidget* pParent, QSize preferred = QSize());
 
 // Texts between the core's UTF-16 strings and Qt.
 QString QtText(const std::u16string& s);

@@ -193,7 +193,8 @@ CWaypointListDialog::CWaypointListDialog(CWaypointStore& store, QWidget* pParent
     connect(pHeader, &QHeaderView::customContextMenuRequested, this, [this](const QPoint& pt) { HeaderMenu(pt); });
     m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) { RowMenu(pt); });
-    connect(m_pView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) { Properties(i.row()); });
+    // A double click or Enter (or a single click where the platform says so).
+    connect(m_pView, &QAbstractItemView::activated, this, [this](const QModelIndex& i) { Properties(i.row()); });
     RestoreColumnState();
     // The kept sort (none: list order), then clicking a header sorts.
     const WaypointListSort sort = m_pModel->Sort();
@@ -364,7 +365,7 @@ void CWaypointListDialog::done(int nResult) {
 
 void RunWaypointListDialog(QWidget* pParent) {
     CWaypointListDialog dlg(TheWaypointStore(), pParent);
-    FitDialogToOwner(dlg, pParent);
+    FitDialogToOwner(dlg, pParent, QSize(640, 420)); // room for every column where there is
     dlg.exec();
 }
 

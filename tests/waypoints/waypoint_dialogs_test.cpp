@@ -157,7 +157,8 @@ TEST_F(WaypointDialogs_, EditWritesEveryFieldIntoTheRecord) {
 
 TEST_F(WaypointDialogs_, OkWithoutEditsKeepsTheStoredValuesExactly) {
     Waypoint wp;
-    wp.strName = U("A");
+    wp.strName = U(" A  "); // imported texts are kept as they are
+    wp.strComment = U("two\nlines");
     wp.lX = 123456789; // finer than any position format shows
     wp.lY = -98765433;
     wp.fAltitude = 123.456f;
