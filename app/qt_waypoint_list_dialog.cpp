@@ -147,7 +147,19 @@ void CWaypointListModel::sort(int nColumn, Qt::SortOrder order) {
     m_sort.iColumn = nColumn >= 0 && nColumn < c_cWaypointColumns ? nColumn : -1;
     m_sort.fDescending = order == Qt::DescendingOrder;
     WriteWaypointListSort(m_sort);
-    Reload();
+    // A layout change, not a reset: the current row and the selection
+    // follow their waypoints.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<Waypoint*> waypoints;
+    for (const QModelIndex& i : before) waypoints.push_back(At(i.row()));
+    m_rows = LiveWaypoints(m_store);
+    SortWaypoints(m_rows, m_sort.iColumn, m_sort.fDescending);
+    for (qsizetype k = 0; k < before.size(); ++k) {
+        const int nRow = RowOf(waypoints[static_cast<std::size_t>(k)]);
+        changePersistentIndex(before[k], nRow >= 0 ? index(nRow, before[k].column()) : QModelIndex());
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void CWaypointListModel::Reload() {

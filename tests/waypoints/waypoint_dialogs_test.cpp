@@ -338,8 +338,10 @@ TEST_F(WaypointDialogs_, HeaderClickSortsAndTheSortIsRestored) {
             QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(x, pHeader->height() / 2));
         };
         EXPECT_EQ(RowNames(dlg), (std::vector<std::u16string>{u"a", u"C", u"b"})); // list order
+        dlg.View()->setCurrentIndex(dlg.Model()->index(1, 0));
         click(wcName);
         EXPECT_EQ(RowNames(dlg), (std::vector<std::u16string>{u"a", u"b", u"C"}));
+        EXPECT_EQ(dlg.View()->currentIndex().row(), 2); // "C" stays current
         EXPECT_EQ(ReadSettingInt(u"Waypoints_SortCol", -5), wcName);
         click(wcName);
         EXPECT_EQ(RowNames(dlg), (std::vector<std::u16string>{u"C", u"b", u"a"}));
