@@ -1,5 +1,6 @@
 #include "app/qt_options_dialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "app/qt_app_platform.h"
 #include "gauges/units.h"
@@ -56,6 +58,13 @@ bool CSettingCheckBox::Apply() {
     return fBefore != isChecked();
 }
 
+QComboBox* MakeCompactComboBox() {
+    auto* p = new QComboBox;
+    p->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    p->setMinimumContentsLength(6);
+    return p;
+}
+
 COptionsDialog::COptionsDialog(QWidget* pParent, int nFirstPage) : QDialog(pParent) {
     setWindowTitle(OptionsText(IDS_OPTIONS_TITLE));
     auto* pLayout = new QVBoxLayout(this);
@@ -78,6 +87,15 @@ COptionsDialog::COptionsDialog(QWidget* pParent, int nFirstPage) : QDialog(pPare
 
     auto* pButtons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    const std::pair<QDialogButtonBox::StandardButton, UINT> aButtons[] = {
+        {QDialogButtonBox::Ok, IDS_OPT_OK}, {QDialogButtonBox::Cancel, IDS_OPT_CANCEL}, {QDialogButtonBox::Apply, IDS_OPT_APPLY}};
+    for (const auto& [button, uText] : aButtons) {
+        // The three share the narrow window: they may be narrower than the style's default.
+        QPushButton* p = pButtons->button(button);
+        p->setText(OptionsText(uText));
+        p->setSizePolicy(QSizePolicy::Preferred, p->sizePolicy().verticalPolicy());
+        p->setMinimumWidth(p->fontMetrics().horizontalAdvance(p->text()) + 12);
+    }
     pLayout->addWidget(pButtons);
     connect(pButtons, &QDialogButtonBox::accepted, this, [this] {
         ApplyAll();

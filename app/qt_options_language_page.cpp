@@ -15,7 +15,7 @@ class CLanguageOptionsPage : public COptionsPage {
 public:
     CLanguageOptionsPage() : COptionsPage(c_nOptionsPageLanguage, IDS_OPTIONS_PAGE_LANGUAGE) {
         m_vecChoices = ListLanguages();
-        m_pCombo = new QComboBox;
+        m_pCombo = MakeCompactComboBox();
         m_langPending = EffectiveLanguage();
         for (std::size_t i = 0; i < m_vecChoices.size(); ++i) {
             m_pCombo->addItem(ToOptionsQString(m_vecChoices[i].strName));

@@ -37,12 +37,12 @@ public:
         }
         auto* pForm = new QFormLayout;
         pForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
-        m_pNight = new QComboBox;
+        m_pNight = MakeCompactComboBox();
         for (int k = 0; k < c_cNightModes; ++k)
             m_pNight->addItem(OptionsText(IDS_OPT_NIGHT_MODE + 1 + static_cast<UINT>(k)));
         m_pNight->setCurrentIndex(ReadSettingInt(u"NightMode", 3) - c_nFirstNightMode);
         pForm->addRow(OptionsText(IDS_OPT_NIGHT_MODE), m_pNight);
-        m_pDetail = new QComboBox;
+        m_pDetail = MakeCompactComboBox();
         for (int k = c_nMinDetail; k <= c_nMaxDetail; ++k)
             m_pDetail->addItem(OptionsText(IDS_OPT_MAP_DETAIL + 1 + static_cast<UINT>(k - c_nMinDetail)));
         m_pDetail->setCurrentIndex(ReadSettingInt(u"MapDetail", 0) - c_nMinDetail);

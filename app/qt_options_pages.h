@@ -11,6 +11,7 @@
 
 #include "platform/win_types.h"
 
+class QComboBox;
 class QVBoxLayout;
 
 namespace velka {
@@ -68,6 +69,10 @@ constexpr UINT IDS_OPT_FIXUP_EPOCH = 204111;
 constexpr UINT IDS_OPT_FIXUP_TIMEZONE = 204112;
 constexpr UINT IDS_OPT_CLOCK_THRESHOLD = 204113;
 
+constexpr UINT IDS_OPT_OK = 200154;
+constexpr UINT IDS_OPT_CANCEL = 200155;
+constexpr UINT IDS_OPT_APPLY = 200156;
+
 QString OptionsText(UINT uId);
 QString ToOptionsQString(const std::u16string& s);
 std::u16string FromQString(const QString& s);
@@ -111,6 +116,10 @@ private:
     const char16_t* m_szName;
     bool m_fDefault;
 };
+
+// A drop-down list narrow enough for the handheld's window: it does not
+// widen to its longest choice.
+QComboBox* MakeCompactComboBox();
 
 std::unique_ptr<COptionsPage> CreateUnitsOptionsPage();
 std::unique_ptr<COptionsPage> CreateMapOptionsPage();

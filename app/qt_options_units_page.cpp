@@ -46,14 +46,14 @@ public:
         pForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
         pForm->setContentsMargins(4, 4, 4, 4);
         for (std::size_t i = 0; i < std::size(c_aChoices); ++i) {
-            auto* pCombo = new QComboBox;
+            auto* pCombo = MakeCompactComboBox();
             for (int k = 0; k < c_aChoices[i].cChoices; ++k)
                 pCombo->addItem(OptionsText(c_aChoices[i].uFirstChoice + static_cast<UINT>(k)));
             pCombo->setCurrentIndex(anValues[i]);
             m_apCombos[i] = pCombo;
             pForm->addRow(OptionsText(c_aChoices[i].uLabel), pCombo);
         }
-        m_pPosition = new QComboBox;
+        m_pPosition = MakeCompactComboBox();
         for (int k = 0; k < c_cPositionFormats; ++k) m_pPosition->addItem(PositionSample(k));
         m_pPosition->setCurrentIndex(o.nPositionFormat);
         pForm->addRow(OptionsText(IDS_OPT_POSITION), m_pPosition);
@@ -62,7 +62,7 @@ public:
         auto* pAddress = new QGroupBox(OptionsText(IDS_OPT_ADDRESS_GROUP));
         auto* pBox = new QVBoxLayout(pAddress);
         pBox->setContentsMargins(4, 4, 4, 4);
-        m_pStreetFormat = new QComboBox;
+        m_pStreetFormat = MakeCompactComboBox();
         m_pStreetFormat->addItem(OptionsText(IDS_OPT_ADDRESS + 1));
         m_pStreetFormat->addItem(OptionsText(IDS_OPT_ADDRESS + 2));
         m_pStreetFormat->setCurrentIndex(o.nStreetAddressFormat);

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <chrono>
@@ -29,6 +31,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/language.h"
+#include "shell/main_window.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/subsystem_hooks.h"
@@ -76,6 +79,40 @@ public:
 private:
     std::string m_strLink;
     pid_t m_pid = -1;
+};
+
+// A screen page that counts what it is told.
+class CCountingPage : public CTitlePage {
+public:
+    CCountingPage() : CTitlePage(2200) {}
+    void OnUnitsChanged() override { ++m_cUnits; }
+    void OnSettingsChanged() override { ++m_cSettings; }
+    int m_cUnits = 0, m_cSettings = 0;
+};
+
+// The main window's logic without a window: the pages the dialog tells.
+class CPagesWindow {
+public:
+    CPagesWindow() {
+        std::array<std::unique_ptr<CPage>, c_cPages> pages;
+        for (std::size_t i = 0; i < c_cPages; ++i) {
+            auto p = std::make_unique<CCountingPage>();
+            m_apPages[i] = p.get();
+            pages[i] = std::move(p);
+        }
+        m_pWnd = std::make_unique<CMainWindow>(std::move(pages));
+        g_hWnd = m_pWnd.get();
+    }
+    ~CPagesWindow() { g_hWnd = nullptr; }
+    CPagesWindow(const CPagesWindow&) = delete;
+    CPagesWindow& operator=(const CPagesWindow&) = delete;
+    // Counts of page i.
+    int Units(std::size_t i) const { return m_apPages[i]->m_cUnits; }
+    int Settings(std::size_t i) const { return m_apPages[i]->m_cSettings; }
+
+private:
+    std::unique_ptr<CMainWindow> m_pWnd;
+    std::array<CCountingPage*, c_cPages> m_apPages{};
 };
 
 class OptionsDialogTest : public ::testing::Test {
@@ -254,6 +291,30 @@ TEST_F(OptionsDialogTest, GpsPageProtocolsSortedAndWritten) {
     EXPECT_FALSE(fRestarted) << "positioning that does not run is not started";
 }
 
+TEST_F(OptionsDialogTest, GpsPageAdvancedDialog) {
+    COptionsDialog dlg(nullptr, c_nOptionsPageGps);
+    auto* pButton = dlg.PageAt(c_nOptionsPageGps)->findChild<QPushButton*>(QStringLiteral("advanced"));
+    ASSERT_NE(pButton, nullptr);
+    int cBoxes = 0;
+    // The small dialog is modal: it is answered from inside its own loop.
+    QTimer::singleShot(0, [&cBoxes] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        ASSERT_NE(pModal, nullptr);
+        for (QCheckBox* p : pModal->findChildren<QCheckBox*>()) {
+            p->setChecked(true);
+            ++cBoxes;
+        }
+        static_cast<QDialog*>(pModal)->accept();
+    });
+    dlg.show();
+    pButton->click();
+    EXPECT_EQ(cBoxes, 2);
+    EXPECT_FALSE(ReadSettingBool(u"LogCOMPorts", false)) << "written when the options are applied";
+    dlg.ApplyAll();
+    EXPECT_TRUE(ReadSettingBool(u"LogCOMPorts", false));
+    EXPECT_TRUE(ReadSettingBool(u"GPSElevationIsOverEllipsoid", false));
+}
+
 TEST_F(OptionsDialogTest, UnitsChangeTheFormattingAfterApply) {
     ReadUnitOptions();
     std::u16string strValue, strUnit;
@@ -269,7 +330,14 @@ TEST_F(OptionsDialogTest, UnitsChangeTheFormattingAfterApply) {
     combos[4]->setCurrentIndex(pfSignedDegrees);
     FormatDistance(1609.3f, strValue, strUnit);
     EXPECT_EQ(strUnit, LoadStr(2402)) << "nothing changes before Apply";
+    CPagesWindow wnd;
     dlg.ApplyAll();
+    for (std::size_t i = 0; i < c_cPages; ++i) {
+        EXPECT_EQ(wnd.Units(i), 1) << i;
+        EXPECT_EQ(wnd.Settings(i), 0) << i;
+    }
+    dlg.ApplyAll();
+    EXPECT_EQ(wnd.Units(0), 1) << "applying again changes nothing";
     EXPECT_EQ(ReadSettingInt(u"OptionDistanceUnit", -1), duStatute);
     FormatDistance(1609.3f, strValue, strUnit);
     EXPECT_EQ(strValue, u"1.00");
@@ -295,7 +363,11 @@ TEST_F(OptionsDialogTest, MapAndTrackPages) {
     combos[1]->setCurrentIndex(4);
     for (QCheckBox* p : dlg.PageAt(c_nOptionsPageTracks)->findChildren<QCheckBox*>())
         if (p->text() == Text(IDS_MENU_RECORD_TRACK)) p->setChecked(true);
+    CPagesWindow wnd;
     dlg.ApplyAll();
+    EXPECT_EQ(wnd.Settings(0), 1);
+    EXPECT_EQ(wnd.Settings(3), 1);
+    EXPECT_EQ(wnd.Units(0), 0);
     EXPECT_TRUE(ReadSettingBool(u"RotateMap", false));
     EXPECT_EQ(ReadSettingInt(u"NightMode", 0), 2);
     EXPECT_EQ(ReadSettingInt(u"MapDetail", 0), 2);
