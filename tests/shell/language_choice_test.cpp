@@ -16,7 +16,7 @@ namespace velka {
 namespace {
 
 void WriteModule(const std::string& strPath, const std::string& strName) {
-    std::ofstream(strPath) << "100\t1.1.28.15\n200142\t" << strName << "\n";
+    std::ofstream(strPath) << "100\t1.1.28.15\n200342\t" << strName << "\n";
 }
 
 TEST(LanguageChoice, ModulesBesideTheProgramAndInTheDataFolder) {
