@@ -94,7 +94,8 @@ COptionsDialog::COptionsDialog(QWidget* pParent, int nFirstPage) : QDialog(pPare
         QPushButton* p = pButtons->button(button);
         p->setText(OptionsText(uText));
         p->setSizePolicy(QSizePolicy::Preferred, p->sizePolicy().verticalPolicy());
-        p->setMinimumWidth(p->fontMetrics().horizontalAdvance(p->text()) + 12);
+        const int cxIcon = p->icon().isNull() ? 0 : p->iconSize().width() + 4;
+        p->setMinimumWidth(p->fontMetrics().horizontalAdvance(p->text()) + cxIcon + 12);
     }
     pLayout->addWidget(pButtons);
     connect(pButtons, &QDialogButtonBox::accepted, this, [this] {
