@@ -316,7 +316,7 @@ ListColumnState CWaypointListDialog::ColumnState() const {
     ListColumnState state;
     for (int v = 0; v < c_cWaypointColumns; ++v) state.order.push_back(pHeader->logicalIndex(v));
     for (int l = 0; l < c_cWaypointColumns; ++l)
-        state.widths.push_back(pHeader->isSectionHidden(l) ? 0 : pHeader->sectionSize(l));
+        state.widths.push_back(pHeader->isSectionHidden(l) ? 0 : std::clamp(pHeader->sectionSize(l), 1, c_nMaxListColumnWidth));
     return state;
 }
 

@@ -18,7 +18,6 @@ namespace {
 constexpr const char16_t* c_szSortCol = u"Waypoints_SortCol";
 constexpr const char16_t* c_szSortOrder = u"Waypoints_SortOrder";
 constexpr const char16_t* c_szHeaders = u"Waypoints_Headers";
-constexpr int c_nMaxColumnWidth = 10000;
 
 // Lower case of Latin and Cyrillic capitals; ё sorts with е.
 char16_t FoldCase(char16_t c) {
@@ -246,7 +245,7 @@ std::optional<ListColumnState> ParseListState(std::u16string_view text, int cCol
         seen[static_cast<std::size_t>(n)] = true;
     }
     for (int w : state.widths)
-        if (w < 0 || w > c_nMaxColumnWidth) return std::nullopt;
+        if (w < 0 || w > c_nMaxListColumnWidth) return std::nullopt;
     return state;
 }
 

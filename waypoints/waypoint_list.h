@@ -89,6 +89,7 @@ struct ListColumnState {
     std::vector<int> widths;
 };
 constexpr std::size_t c_cchListState = 256;
+constexpr int c_nMaxListColumnWidth = 10000;
 std::u16string FormatListState(const ListColumnState& state);
 // Null unless the text holds a state of cColumns columns whose order is a
 // permutation and whose widths are between 0 and 10000.
