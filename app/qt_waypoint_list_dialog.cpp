@@ -247,9 +247,11 @@ CWaypointListDialog::CWaypointListDialog(CWaypointStore& store, QWidget* pParent
     pLayout->addWidget(m_pView, 1);
     pLayout->addWidget(pButtons);
 
-    auto fnUpdate = [this] {
+    // Row commands need a current row; show on the map also a map that
+    // takes it.
+    auto fnUpdate = [this, pShow] {
         const bool fRow = m_pModel->At(m_pView->currentIndex().row()) != nullptr;
-        for (QAction* p : m_vecRowActions) p->setEnabled(fRow);
+        for (QAction* p : m_vecRowActions) p->setEnabled(fRow && (p != pShow || WaypointDialogs().fnShowOnMap));
     };
     connect(m_pView->selectionModel(), &QItemSelectionModel::currentChanged, this, fnUpdate);
     connect(m_pModel, &QAbstractItemModel::modelReset, this, fnUpdate);
@@ -291,9 +293,10 @@ void CWaypointListDialog::DeleteAll() {
 
 void CWaypointListDialog::ShowOnMap(int nRow) {
     const Waypoint* p = m_pModel->At(RowOrCurrent(nRow));
-    if (!p) return;
+    const auto& fnShow = WaypointDialogs().fnShowOnMap;
+    if (!p || !fnShow) return;
     // Map units are half the stored semicircles.
-    CallHook(WaypointDialogs().fnShowOnMap, CMapPoint{p->lX / 2, p->lY / 2});
+    fnShow(CMapPoint{p->lX / 2, p->lY / 2});
     accept();
 }
 

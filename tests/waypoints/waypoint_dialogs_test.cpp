@@ -421,9 +421,17 @@ TEST_F(WaypointDialogs_, DeleteAsksAndSaves) {
 TEST_F(WaypointDialogs_, ShowOnMapPassesMapUnitsAndCloses) {
     Waypoint* p = Add("here", 55.75, 37.62, std::nullopt);
     p->lX = -12345; // odd: map units are half, truncated
+    {
+        // Without a map side to take it the command is off.
+        CWaypointListDialog dlg(m_store);
+        dlg.ShowOnMap(0);
+        EXPECT_NE(dlg.result(), QDialog::Accepted);
+        EXPECT_FALSE(dlg.findChild<QPushButton*>(QString(), Qt::FindChildrenRecursively)->isEnabled());
+    }
     std::optional<CMapPoint> shown;
     WaypointDialogs().fnShowOnMap = [&](CMapPoint pt) { shown = pt; };
     CWaypointListDialog dlg(m_store);
+    EXPECT_TRUE(dlg.findChild<QPushButton*>()->isEnabled());
     dlg.ShowOnMap(0);
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->lX, -6172);
