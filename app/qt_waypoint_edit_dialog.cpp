@@ -188,31 +188,26 @@ bool CWaypointEditDialog::Apply() {
     LONG lX = m_wp.lX, lY = m_wp.lY;
     if (!fnCoordinate(m_pLatitude, m_strLatitude, true, lY) || !fnCoordinate(m_pLongitude, m_strLongitude, false, lX))
         return false;
-    // Values: empty = none; unchanged = the stored value.
+    // Values: empty = none; a field left as shown is not written.
     struct Value {
         QLineEdit* pEdit;
         const QString& strShown;
         WaypointValueKind kind;
         UINT uLabel;
+        bool fChanged;
         std::optional<float> value;
     };
     Value values[] = {
-        {m_pAltitude, m_strAltitude, wvAltitude, IDS_WPT_ALTITUDE,
-         m_wp.HasAltitude() ? std::optional<float>(m_wp.fAltitude) : std::nullopt},
-        {m_pDepth, m_strDepth, wvDepth, IDS_WPT_DEPTH,
-         m_wp.fDepth != 0 ? std::optional<float>(m_wp.fDepth) : std::nullopt},
-        {m_pProximity, m_strProximity, wvProximity, IDS_WPT_PROXIMITY,
-         (m_wp.dwFlags & wfProximity) ? std::optional<float>(m_wp.fProximity) : std::nullopt},
-        {m_pTemperature, m_strTemperature, wvTemperature, IDS_WPT_TEMPERATURE,
-         (m_wp.dwFlags & wfTemperature) ? std::optional<float>(m_wp.fTemperature) : std::nullopt},
+        {m_pAltitude, m_strAltitude, wvAltitude, IDS_WPT_ALTITUDE, false, {}},
+        {m_pDepth, m_strDepth, wvDepth, IDS_WPT_DEPTH, false, {}},
+        {m_pProximity, m_strProximity, wvProximity, IDS_WPT_PROXIMITY, false, {}},
+        {m_pTemperature, m_strTemperature, wvTemperature, IDS_WPT_TEMPERATURE, false, {}},
     };
     for (Value& v : values) {
         if (v.pEdit->text() == v.strShown) continue;
+        v.fChanged = true;
         const QString strText = v.pEdit->text().trimmed();
-        if (strText.isEmpty()) {
-            v.value.reset();
-            continue;
-        }
+        if (strText.isEmpty()) continue;
         const std::u16string s = CoreText(strText);
         v.value = ParseWaypointValue(v.kind, s);
         if (!v.value) {
@@ -228,24 +223,19 @@ bool CWaypointEditDialog::Apply() {
     m_wp.btShow = static_cast<BYTE>(m_pShow->currentData().toInt());
     m_wp.lX = lX;
     m_wp.lY = lY;
-    if (const auto& altitude = values[0].value) {
-        m_wp.fAltitude = *altitude;
-        m_wp.dwFlags &= ~static_cast<DWORD>(wfNoAltitude);
-    } else {
-        m_wp.fAltitude = 0;
-        m_wp.dwFlags |= wfNoAltitude;
-    }
-    m_wp.fDepth = values[1].value.value_or(0.0f);
-    m_wp.fProximity = values[2].value.value_or(0.0f);
-    if (values[2].value)
-        m_wp.dwFlags |= wfProximity;
-    else
-        m_wp.dwFlags &= ~static_cast<DWORD>(wfProximity);
-    m_wp.fTemperature = values[3].value.value_or(0.0f);
-    if (values[3].value)
-        m_wp.dwFlags |= wfTemperature;
-    else
-        m_wp.dwFlags &= ~static_cast<DWORD>(wfTemperature);
+    // A value with its flag: set when given, cleared with the value when not.
+    auto fnFlagged = [this](const Value& v, float& fField, DWORD dwFlag, bool fFlagMeansNone) {
+        if (!v.fChanged) return;
+        fField = v.value.value_or(0.0f);
+        if (v.value.has_value() != fFlagMeansNone)
+            m_wp.dwFlags |= dwFlag;
+        else
+            m_wp.dwFlags &= ~dwFlag;
+    };
+    fnFlagged(values[0], m_wp.fAltitude, wfNoAltitude, true);
+    if (values[1].fChanged) m_wp.fDepth = values[1].value.value_or(0.0f);
+    fnFlagged(values[2], m_wp.fProximity, wfProximity, false);
+    fnFlagged(values[3], m_wp.fTemperature, wfTemperature, false);
     return true;
 }
 

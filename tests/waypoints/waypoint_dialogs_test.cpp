@@ -176,6 +176,18 @@ TEST_F(WaypointDialogs_, OkWithoutEditsKeepsTheStoredValuesExactly) {
         ASSERT_TRUE(dlg.Apply());
         ExpectSame(wp, before);
     }
+    // Values hidden behind a clear flag stay too.
+    Waypoint hidden;
+    hidden.strName = U("B");
+    hidden.dwFlags = wfNoAltitude;
+    hidden.fAltitude = 3;
+    hidden.fProximity = 7;
+    hidden.fTemperature = 9;
+    const Waypoint hiddenBefore = hidden;
+    CWaypointEditDialog dlg(hidden, false);
+    EXPECT_TRUE(dlg.m_pProximity->text().isEmpty());
+    ASSERT_TRUE(dlg.Apply());
+    ExpectSame(hidden, hiddenBefore);
 }
 
 TEST_F(WaypointDialogs_, EmptyFieldsClearTheirFlags) {
