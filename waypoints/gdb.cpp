@@ -368,6 +368,62 @@ void WriteRouteRecord(CFileWriter& fw, const Route& route, const std::string& st
     fw.Seek(cEnd);
 }
 
+// The bytes of one track point: position, then altitude, time, depth and
+// temperature, each a flag byte followed by the value when it is present.
+std::size_t TrackPointSize(const TrackPoint& p) {
+    return 8 + 1 + (p.fAltitude ? 8 : 0) + 1 + (p.fTime ? 4 : 0) + 1 + (p.fDepth ? 8 : 0) + 1 +
+           (p.fTemperature ? 8 : 0);
+}
+
+// A 'T' record: name, display flag (1, shown), colour (0, the default),
+// point count, the points, and the track's link text (empty), which ends
+// the record in version 107 and 108 databases.
+void WriteTrackRecord(CFileWriter& fw, const Track& track, const std::string& strName) {
+    std::size_t cb = strName.size() + 1 + 1 + 4 + 4 + 1;
+    for (const TrackPoint& p : track.points) cb += TrackPointSize(p);
+    const DWORD dwLen = static_cast<DWORD>(cb);
+    fw.WriteDWord(dwLen);
+    fw.WriteByte('T');
+    const DWORD cPos = fw.GetPosition();
+    WriteCString(fw, strName);
+    fw.WriteByte(1);
+    fw.WriteDWord(0);
+    fw.WriteDWord(static_cast<DWORD>(track.points.size()));
+    for (const TrackPoint& p : track.points) {
+        fw.WriteDWord(static_cast<DWORD>(p.lLat));
+        fw.WriteDWord(static_cast<DWORD>(p.lLon));
+        fw.WriteByte(p.fAltitude);
+        if (p.fAltitude) WriteRawDouble(fw, p.dAltitude);
+        fw.WriteByte(p.fTime);
+        if (p.fTime) fw.WriteDWord(p.dwTime);
+        fw.WriteByte(p.fDepth);
+        if (p.fDepth) WriteRawDouble(fw, p.dDepth);
+        fw.WriteByte(p.fTemperature);
+        if (p.fTemperature) WriteRawDouble(fw, p.dTemperature);
+    }
+    fw.WriteByte(0); // link text
+    VELKA_ASSERT(fw.GetPosition() - cPos == dwLen);
+}
+
+// Every track with points, under names unique in the file; a track
+// without a name is called as the recorder calls its tracks.
+void WriteTrackRecords(CFileWriter& fw, const std::vector<Track>& tracks) {
+    std::vector<const Track*> written;
+    std::vector<std::u16string> givenNames;
+    for (const Track& t : tracks) {
+        if (t.points.empty()) continue;
+        written.push_back(&t);
+        givenNames.push_back(t.strName.empty()
+                                 ? FormatW(u"Track %03d", static_cast<int>(written.size() - 1))
+                                 : t.strName);
+    }
+    std::vector<const std::u16string*> names;
+    for (const std::u16string& s : givenNames) names.push_back(&s);
+    const std::vector<std::u16string> exportNames = UniqueExportNames(names);
+    for (std::size_t i = 0; i < written.size(); ++i)
+        WriteTrackRecord(fw, *written[i], ExportAnsiText(exportNames[i]));
+}
+
 } // namespace
 
 std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16string*>& names) {
@@ -396,7 +452,7 @@ std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16st
 }
 
 bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>*) {
+               const std::vector<Track>* pTracks) {
     CExportFile file;
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
@@ -434,6 +490,7 @@ bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRo
         for (std::size_t i = 0; i < routes.size(); ++i)
             WriteRouteRecord(fw, *routes[i], ExportAnsiText(exportRouteNames[i]), byWaypoint);
     }
+    if (pTracks) WriteTrackRecords(fw, *pTracks);
     static const BYTE c_abTail[7] = {2, 0, 0, 0, 'V', 0, 1};
     fw.WriteBytes(c_abTail, sizeof c_abTail);
     return file.Commit();
