@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -56,6 +57,15 @@ Oracle LoadOracle(const std::string& strPath) {
         o.tracks.push_back(std::move(track));
     }
     return o;
+}
+
+bool HaveGpsBabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
+
+Oracle ReadWithGpsBabel(const char* szFormat, const std::string& strIn, const std::string& strGpx) {
+    const std::string cmd = std::string("gpsbabel -i ") + szFormat + " -f '" + strIn + "' -o gpx -F '" +
+                            strGpx + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return LoadOracle(strGpx);
 }
 
 double SemiToDeg(LONG l) { return l * (180.0 / 2147483648.0); }

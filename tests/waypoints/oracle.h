@@ -35,6 +35,10 @@ struct Oracle {
 };
 
 Oracle LoadOracle(const std::string& strPath);
+bool HaveGpsBabel();
+// Converts with GPSBabel into GPX and reads that as an oracle; a failing
+// conversion is a test failure.
+Oracle ReadWithGpsBabel(const char* szFormat, const std::string& strIn, const std::string& strGpx);
 // Seconds since 1970 of an ISO 8601 UTC time ("2005-04-26T14:27:21Z").
 std::optional<long long> ParseIsoTime(const std::string& s);
 
