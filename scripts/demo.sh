@@ -15,7 +15,7 @@ fi
 # the program there, so the navigator replays it instead of probing ports.
 app=build/release/demo-app
 mkdir -p "$app"
-cp -f "$bin/velka" "$bin"/*.rll "$bin"/*.skin "$app/"
+cp -f "$bin/velka" "$bin"/*.rll "$bin"/*.skin "$bin/velka.svg" "$app/"
 cp -rf "$bin/demo" "$app/"
 if [ ! -f "$app/Demo.gdb" ] || [ "$bin/demo/demo_drive.csv" -nt "$app/Demo.gdb" ]; then
   tmp=$(mktemp -d)
