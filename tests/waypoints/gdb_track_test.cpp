@@ -2,7 +2,9 @@
 // track reader, byte layout of points with and without their values, and
 // GPSBabel reading the same points from our files.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -292,6 +294,51 @@ TEST_F(GdbTrackTest, SampleTracksSurviveARewriteForGpsBabel) {
         }
     }
     EXPECT_EQ(rewritten.waypoints.size(), original.waypoints.size());
+}
+
+// The command line: a recording written by OUT's extension, and tracks
+// converted from GPX into a database.
+TEST_F(GdbTrackTest, VelkaToolWritesTracksIntoDatabases) {
+    const std::string tool = std::string(VELKA_BINARY_DIR) + "/bin/velkatool --settings-db '" +
+                             m_dir.File("settings.db") + "' ";
+    std::ofstream(m_dir.File("fixes.txt")) << "59.93 30.31 12.5 1765000000\n59.9301 30.3102 13 1765000004\n"
+                                              "break\n59.9302 30.3104 - -\n";
+    const std::string strOut = m_dir.File("rec.gdb");
+    ASSERT_EQ(std::system((tool + "track record '" + strOut + "' < '" + m_dir.File("fixes.txt") +
+                           "' > /dev/null").c_str()),
+              0);
+    CWaypointStore store;
+    std::vector<Track> read = ImportTracks(strOut, store);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].strName, u"Track 000");
+    ASSERT_EQ(read[0].points.size(), 2u);
+    EXPECT_EQ(read[0].points[1].lLat, Semi(59.9301f));
+    EXPECT_TRUE(read[0].points[1].fAltitude);
+    EXPECT_EQ(read[0].points[1].dwTime, 1765000004u);
+    ASSERT_EQ(read[1].points.size(), 1u);
+    EXPECT_FALSE(read[1].points[0].fAltitude || read[1].points[0].fTime);
+    // The recording's scratch folder beside OUT is gone.
+    for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
+        EXPECT_FALSE(e.is_directory()) << e.path();
+    // An extension without a track format is refused.
+    EXPECT_NE(std::system((tool + "track record '" + m_dir.File("rec.txt") + "' < /dev/null 2> /dev/null").c_str()), 0);
+
+    const std::vector<Track> tracks = {Drive(), Bare()};
+    const std::string strGpx = m_dir.File("in.gpx");
+    ASSERT_TRUE(ExportGpx(strGpx, CWaypointStore(), false, &tracks));
+    const std::string strGdb = m_dir.File("from-gpx.gdb");
+    ASSERT_EQ(std::system((tool + "convert '" + strGpx + "' '" + strGdb + "' --tracks > /dev/null").c_str()), 0);
+    CWaypointStore back;
+    read = ImportTracks(strGdb, back);
+    ASSERT_EQ(read.size(), 2u);
+    for (std::size_t t = 0; t < 2; ++t) {
+        ASSERT_EQ(read[t].points.size(), tracks[t].points.size());
+        for (std::size_t i = 0; i < read[t].points.size(); ++i) {
+            EXPECT_NEAR(test::SemiToDeg(read[t].points[i].lLat), test::SemiToDeg(tracks[t].points[i].lLat), 1e-6);
+            EXPECT_EQ(read[t].points[i].fTime, tracks[t].points[i].fTime);
+            EXPECT_EQ(read[t].points[i].dwTime, tracks[t].points[i].dwTime);
+        }
+    }
 }
 
 } // namespace
