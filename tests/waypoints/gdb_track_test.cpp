@@ -239,33 +239,13 @@ TEST_F(GdbTrackTest, NoTracksGiveTheHeadAndTailAlone) {
     EXPECT_TRUE(o.waypoints.empty());
 }
 
-void ExpectOracleTracks(const std::vector<Track>& ours, const test::Oracle& o) {
-    ASSERT_EQ(o.tracks.size(), ours.size());
-    for (std::size_t t = 0; t < ours.size(); ++t) {
-        SCOPED_TRACE("track " + std::to_string(t));
-        EXPECT_EQ(o.tracks[t].strName, ToUtf8(ours[t].strName));
-        ASSERT_EQ(o.tracks[t].points.size(), ours[t].points.size());
-        for (std::size_t i = 0; i < ours[t].points.size(); ++i) {
-            SCOPED_TRACE("point " + std::to_string(i));
-            const TrackPoint& p = ours[t].points[i];
-            const test::OraclePoint& q = o.tracks[t].points[i];
-            EXPECT_NEAR(q.dLat, test::SemiToDeg(p.lLat), 1e-6);
-            EXPECT_NEAR(q.dLon, test::SemiToDeg(p.lLon), 1e-6);
-            ASSERT_EQ(q.ele.has_value(), p.fAltitude);
-            if (p.fAltitude) { EXPECT_NEAR(*q.ele, p.dAltitude, 1e-3); }
-            ASSERT_EQ(q.time.has_value(), p.fTime);
-            if (p.fTime) { EXPECT_EQ(*q.time, p.dwTime); }
-        }
-    }
-}
-
 TEST_F(GdbTrackTest, GpsBabelReadsTheSamePoints) {
     if (!test::HaveGpsBabel()) GTEST_SKIP() << "gpsbabel not installed";
     // GPSBabel reads the names of these versions as Latin-1.
     const std::vector<Track> tracks = {Drive(), Bare()};
     const std::string strPath = m_dir.File("ours.gdb");
     ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), false, &tracks));
-    ExpectOracleTracks(tracks, test::ReadWithGpsBabel("gdb", strPath, strPath + ".gpx"));
+    test::ExpectTracksMatch(tracks, test::ReadWithGpsBabel("gdb", strPath, strPath + ".gpx").tracks);
 }
 
 TEST_F(GdbTrackTest, SampleTracksSurviveARewriteForGpsBabel) {
@@ -280,19 +260,8 @@ TEST_F(GdbTrackTest, SampleTracksSurviveARewriteForGpsBabel) {
     // GPSBabel's reading of the original is the oracle for our rewrite.
     const test::Oracle original = test::LoadOracle(sample.string() + ".gpx");
     const test::Oracle rewritten = test::ReadWithGpsBabel("gdb", strPath, strPath + ".gpx");
-    ASSERT_EQ(rewritten.tracks.size(), original.tracks.size());
-    for (std::size_t t = 0; t < original.tracks.size(); ++t) {
-        EXPECT_EQ(rewritten.tracks[t].strName, original.tracks[t].strName);
-        ASSERT_EQ(rewritten.tracks[t].points.size(), original.tracks[t].points.size());
-        for (std::size_t i = 0; i < original.tracks[t].points.size(); ++i) {
-            const test::OraclePoint& p = original.tracks[t].points[i];
-            const test::OraclePoint& q = rewritten.tracks[t].points[i];
-            EXPECT_NEAR(q.dLat, p.dLat, 1e-6);
-            EXPECT_NEAR(q.dLon, p.dLon, 1e-6);
-            EXPECT_EQ(q.ele, p.ele);
-            EXPECT_EQ(q.time, p.time);
-        }
-    }
+    test::ExpectTracksMatch(tracks, original.tracks);
+    test::ExpectTracksMatch(tracks, rewritten.tracks);
     EXPECT_EQ(rewritten.waypoints.size(), original.waypoints.size());
 }
 

@@ -104,4 +104,22 @@ void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
     }
 }
 
+void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<OracleTrack>& oracle) {
+    ASSERT_EQ(ours.size(), oracle.size());
+    for (std::size_t t = 0; t < ours.size(); ++t) {
+        EXPECT_EQ(ToUtf8(ours[t].strName), oracle[t].strName);
+        ASSERT_EQ(ours[t].points.size(), oracle[t].points.size());
+        for (std::size_t i = 0; i < ours[t].points.size(); ++i) {
+            const TrackPoint& p = ours[t].points[i];
+            const OraclePoint& o = oracle[t].points[i];
+            EXPECT_NEAR(SemiToDeg(p.lLat), o.dLat, 1e-6);
+            EXPECT_NEAR(SemiToDeg(p.lLon), o.dLon, 1e-6);
+            EXPECT_EQ(p.fAltitude, o.ele.has_value());
+            if (p.fAltitude && o.ele) { EXPECT_NEAR(p.dAltitude, *o.ele, 0.01); }
+            EXPECT_EQ(p.fTime, o.time.has_value());
+            if (p.fTime && o.time) { EXPECT_EQ(p.dwTime, *o.time); }
+        }
+    }
+}
+
 } // namespace velka::test

@@ -70,4 +70,8 @@ inline RoutePoint PlainPoint(LONG lX, LONG lY, BYTE btKind = rkVia, DWORD dwValu
 void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
                           const std::vector<OraclePoint>& oracle, bool fTimes = true);
 
+// Compares tracks one by one: names, point counts, coordinates to 1e-6
+// degree, altitudes and times.
+void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<OracleTrack>& oracle);
+
 } // namespace velka::test
