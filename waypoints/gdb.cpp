@@ -385,10 +385,7 @@ void WriteTrackRecord(CFileWriter& fw, const Track& track, const std::string& st
     fw.WriteDWord(dwLen);
     fw.WriteByte('T');
     const DWORD cPos = fw.GetPosition();
-    WriteCString(fw, strName);
-    fw.WriteByte(1);
-    fw.WriteDWord(0);
-    fw.WriteDWord(static_cast<DWORD>(track.points.size()));
+    WriteTrackHead(fw, strName, 1, track.points.size());
     for (const TrackPoint& p : track.points) {
         fw.WriteDWord(static_cast<DWORD>(p.lLat));
         fw.WriteDWord(static_cast<DWORD>(p.lLon));

@@ -139,11 +139,7 @@ TEST_F(GdbTrackTest, ImportAndTrackReaderGetBackWhatWasWritten) {
     EXPECT_FLOAT_EQ(fix.fAltitude, 100.25f);
     EXPECT_NEAR(fix.dTime, 1114525641.0 / 86400 + 25569, 1e-9);
     ASSERT_TRUE(reader.NextPoint(fix));
-    const double dx = 0.001 / 360 * 4e7 * std::cos(60.001 * M_PI / 180), dy = 0.001 / 360 * 4e7;
-    ASSERT_TRUE(fix.Has(gfSpeed | gfCourse | gfVertSpeed));
-    EXPECT_NEAR(fix.fSpeed, std::sqrt(dx * dx + dy * dy) * 3.6 / 10, 0.01);
-    EXPECT_NEAR(fix.fCourse, 90 - std::atan2(dy, dx) * 180 / M_PI, 0.01);
-    EXPECT_NEAR(fix.fVertSpeed, 0.5, 1e-6);
+    test::ExpectStepFix(fix, 60.001, 0.001, 10, 0.5);
     ASSERT_TRUE(reader.NextPoint(fix));
     EXPECT_TRUE(fix.Has(gfDepth));
     EXPECT_FLOAT_EQ(fix.fDepth, 7.5f);

@@ -104,6 +104,14 @@ void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
     }
 }
 
+void ExpectStepFix(const GpsFix& fix, double dLat, double dStep, double dSeconds, double dVertSpeed) {
+    const double dx = dStep / 360 * 4e7 * std::cos(dLat * M_PI / 180), dy = dStep / 360 * 4e7;
+    ASSERT_TRUE(fix.Has(gfSpeed | gfCourse | gfVertSpeed));
+    EXPECT_NEAR(fix.fSpeed, std::sqrt(dx * dx + dy * dy) * 3.6 / dSeconds, 0.01);
+    EXPECT_NEAR(fix.fCourse, 90 - std::atan2(dy, dx) * 180 / M_PI, 0.01);
+    EXPECT_NEAR(fix.fVertSpeed, dVertSpeed, 1e-6);
+}
+
 void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<OracleTrack>& oracle) {
     ASSERT_EQ(ours.size(), oracle.size());
     for (std::size_t t = 0; t < ours.size(); ++t) {

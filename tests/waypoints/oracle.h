@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gps/gps_fix.h"
 #include "waypoints/exchange.h"
 
 namespace velka::test {
@@ -69,6 +70,11 @@ inline RoutePoint PlainPoint(LONG lX, LONG lY, BYTE btKind = rkVia, DWORD dwValu
 // altitude, time (seconds), and records every difference as a failure.
 void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
                           const std::vector<OraclePoint>& oracle, bool fTimes = true);
+
+// A replayed fix after a step of dStep degrees north and east to dLat,
+// dSeconds after the previous one and dVertSpeed m/s upwards: the speed,
+// course and vertical speed the track reader derives.
+void ExpectStepFix(const GpsFix& fix, double dLat, double dStep, double dSeconds, double dVertSpeed);
 
 // Compares tracks one by one: names, point counts, coordinates to 1e-6
 // degree, altitudes and times.
