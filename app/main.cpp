@@ -12,6 +12,8 @@
 
 #include "app/qt_app_platform.h"
 #include "mapview/map_page.h"
+#include "mapview/map_position.h"
+#include "mapview/waypoint_layer.h"
 #include "geometry/self_check.h"
 #include "gps/positioning.h"
 #include "gps/track_source.h"
@@ -19,12 +21,14 @@
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/screen.h"
 #include "shell/subsystem_hooks.h"
 #include "tracks/track_recorder.h"
 #include "tracks/visual_track.h"
 #include "waypoints/track_reader.h"
+#include "waypoints/waypoint_ui.h"
 
 namespace {
 
@@ -48,6 +52,38 @@ std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath
 void PrintUsage() {
     std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
 }
+
+// ---- Waypoints on the map: the store is loaded at start-up and saved at
+// shutdown; the map draws and hit-tests them; 40011 saves the position.
+void AssignWaypointHooks(velka::CSubsystemHooks& h) {
+    velka::InstallWaypointLayer();
+    // A file that could not be read is not replaced by an empty store at
+    // shutdown: nothing the user made would be saved, and the file is lost.
+    static bool s_fLoadFailed = false;
+    h.fnStartNavigation = [] {
+        s_fLoadFailed = !velka::TheWaypointStore().Load(velka::CWaypointStore::DefaultPath());
+    };
+    h.fnStopNavigation = [] {
+        velka::CWaypointStore& store = velka::TheWaypointStore();
+        if (s_fLoadFailed && store.LiveWaypointCount() == 0 && store.LiveRouteCount() == 0) return;
+        store.Save();
+    };
+    h.fnSaveWaypoint = [] {
+        // The latest fix: its elevation when valid; the position the view
+        // published last, or the GPS position while the view follows it.
+        const velka::GpsFix fix = velka::GetCurrentFix();
+        velka::CMapPoint pt = velka::g_ptReference;
+        float fLon = 0, fLat = 0, fCourse = 0;
+        if (velka::IsPositioningRunning() && velka::ReadSettingBool(u"KeepVisible", true) &&
+            velka::GetLastPosition(&fLon, &fLat, &fCourse)) {
+            int lX = 0, lY = 0;
+            velka::GetLastPositionMapUnits(&lX, &lY);
+            pt = {lX, lY};
+        }
+        return velka::SaveNewWaypoint(velka::TheWaypointStore(), pt, &fix);
+    };
+}
+// ---- end of waypoints on the map
 
 // The hooks the navigator fills itself; the subsystems add theirs here as
 // they come.
@@ -107,6 +143,7 @@ void AssignHooks() {
     };
     h.fnStopPositioning = &velka::StopPositioning;
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
+    AssignWaypointHooks(h);
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);

@@ -543,6 +543,9 @@ void CMapPage::OnDown(int x, int y) {
 }
 
 void CMapPage::OnMove(int x, int y) {
+    m_ptPointer = {x, y};
+    // A waypoint being moved follows the pointer.
+    if (m_mover.IsMoving() && !m_fDown) RedrawNow();
     if (!m_fDown) return;
     const int dx = x - m_ptLast.x, dy = y - m_ptLast.y;
     m_ptLast = {x, y};
@@ -589,11 +592,11 @@ void CMapPage::OnTap(int x, int y) {
         RedrawNow();
         return;
     case CObjectSelection::btOpen:
-    case CObjectSelection::btBody: return; // the properties dialogs come with waypoints and routes
+    case CObjectSelection::btBody: OpenSelectionItem(); return;
     default: break;
     }
     std::vector<CSelectionItem> items;
-    if (MapLayers().fnFindItems) items = MapLayers().fnFindItems(m_pos.ScreenToMap(x, y), m_pos.MetresPerPixel());
+    if (MapLayers().fnFindItems) items = MapLayers().fnFindItems(m_pos.ScreenToMap(x, y), HitRadius());
     if (!items.empty()) {
         m_selection.Fill(std::move(items));
         if (pPort) pPort->SetTimer(c_uTimerSelection, c_msSelection);
@@ -665,7 +668,7 @@ void CMapPage::OnCommand(UINT uId) {
             RedrawNow();
         }
         break;
-    default: break;
+    default: OnWaypointCommand(uId); break;
     }
 }
 
