@@ -48,6 +48,12 @@ bool DrawWaypoints(CPaintContext& pc, CMapLabelStore& labels, const CWaypointSto
         const bool fProgram = IsProgramWaypointIcon(wp.wType);
         const int x = sp.x + (fProgram ? 5 : 7) * s;
         const int y = sp.y - (fProgram ? 4 : 9) * fy;
+        // A text that would cover an earlier waypoint's text is left out
+        // (the icon stays): the grid of the label store decides.
+        dc.SelectFont(font);
+        const SIZE size = dc.GetTextExtent(strText);
+        int xText = x + 3 * s, yText = y + 2 * fy;
+        if (!labels.PlaceText(static_cast<int>(labels.Records().size()), size, xText, yText, 0xFFFF, 0)) continue;
         labels.AddFreeText(x, y, strText, font, c_crWaypointLabel, DT_SINGLELINE);
     }
     return pc.IsInterrupted();

@@ -186,7 +186,7 @@ protected:
 
 TEST_F(WaypointLayerTest, LabelFollowsTheShowMode) {
     // Newest first: 004 (mode 3), 003 (2), 002 (1), 001 (0).
-    for (BYTE b = 0; b < 4; ++b) AddAt(m_store, 10000 + 5000 * b, 15000, 15, b);
+    for (BYTE b = 0; b < 4; ++b) AddAt(m_store, 10000, 5000 + 5000 * b, 15, b);
     EXPECT_FALSE(DrawWaypoints(m_pc, m_labels, m_store));
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"comment 004", u"comment 003", u"002"}));
     // An empty comment gives no label.
@@ -194,6 +194,13 @@ TEST_F(WaypointLayerTest, LabelFollowsTheShowMode) {
     m_labels.Clear(400, 300);
     DrawWaypoints(m_pc, m_labels, m_store);
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"comment 003", u"002"}));
+    // A text over an earlier one is left out; its icon is still drawn.
+    AddAt(m_store, 10000, 15000, 176, wsIconAndName);
+    m_labels.Clear(400, 300);
+    const int cBefore = m_pc.m_extent.m_cShapes;
+    DrawWaypoints(m_pc, m_labels, m_store);
+    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"005", u"002"}));
+    EXPECT_GT(m_pc.m_extent.m_cShapes - cBefore, cBefore / 2); // two frames of four icons before
 }
 
 TEST_F(WaypointLayerTest, IconsSitAtTheWaypointsScreenPosition) {
