@@ -57,17 +57,8 @@ void PrintUsage() {
 // shutdown; the map draws and hit-tests them; 40011 saves the position.
 void AssignWaypointHooks(velka::CSubsystemHooks& h) {
     velka::InstallWaypointLayer();
-    // A file that could not be read is not replaced by an empty store at
-    // shutdown: nothing the user made would be saved, and the file is lost.
-    static bool s_fLoadFailed = false;
-    h.fnStartNavigation = [] {
-        s_fLoadFailed = !velka::TheWaypointStore().Load(velka::CWaypointStore::DefaultPath());
-    };
-    h.fnStopNavigation = [] {
-        velka::CWaypointStore& store = velka::TheWaypointStore();
-        if (s_fLoadFailed && store.LiveWaypointCount() == 0 && store.LiveRouteCount() == 0) return;
-        store.Save();
-    };
+    h.fnStartNavigation = [] { velka::StartWaypoints(velka::CWaypointStore::DefaultPath()); };
+    h.fnStopNavigation = &velka::StopWaypoints;
     h.fnSaveWaypoint = [] {
         // The latest fix: its elevation when valid; the position the view
         // published last, or the GPS position while the view follows it.

@@ -496,6 +496,20 @@ void DrawTree(CGrid& g, COLORREF cr) {
     g.Poly({g.P(9, 0.5), g.P(15, 8), g.P(12, 8), g.P(16, 13), g.P(2, 13), g.P(6, 8), g.P(3, 8)});
 }
 
+void DrawTown(CGrid& g, bool fRound, double dOuter, COLORREF crOuter, double dInner, COLORREF crInner) {
+    g.Pen(c_crBlack);
+    g.Brush(crOuter);
+    if (fRound)
+        g.Ellipse(9 - dOuter, 9 - dOuter, 9 + dOuter, 9 + dOuter);
+    else
+        g.Rect(9 - dOuter, 9 - dOuter, 9 + dOuter, 9 + dOuter);
+    g.Brush(crInner);
+    if (fRound)
+        g.Ellipse(9 - dInner, 9 - dInner, 9 + dInner, 9 + dInner);
+    else
+        g.Rect(9 - dInner, 9 - dInner, 9 + dInner, 9 + dInner);
+}
+
 void DrawPicture(CGrid& g, WORD wType) {
     switch (wType) {
     case 0: DrawAnchor(g, c_crMarine); break;
@@ -678,27 +692,11 @@ void DrawPicture(CGrid& g, WORD wType) {
         g.Line({g.P(4.5, 4.5), g.P(13.5, 13.5)});
         g.Line({g.P(13.5, 4.5), g.P(4.5, 13.5)});
         break;
-    case 69: // cities: growing squares, a star for the capital
-        g.Pen(c_crBlack);
-        g.Brush(c_crWhite);
-        g.Ellipse(5, 5, 13, 13);
-        g.Brush(c_crBlack);
-        g.Ellipse(7, 7, 11, 11);
-        break;
-    case 70:
-        g.Pen(c_crBlack);
-        g.Brush(c_crWhite);
-        g.Rect(3, 3, 15, 15);
-        g.Brush(c_crBlack);
-        g.Rect(6, 6, 12, 12);
-        break;
-    case 71:
-        g.Pen(c_crBlack);
-        g.Brush(c_crBlack);
-        g.Rect(1, 1, 17, 17);
-        g.Brush(c_crWhite);
-        g.Rect(6, 6, 12, 12);
-        break;
+    // Settlements: a white dot, a square with a core, a black square, and
+    // a star for the capital.
+    case 69: DrawTown(g, true, 4, c_crWhite, 2, c_crBlack); break;
+    case 70: DrawTown(g, false, 6, c_crWhite, 3, c_crBlack); break;
+    case 71: DrawTown(g, false, 8, c_crBlack, 3, c_crWhite); break;
     case 72: {
         g.Pen(RGB(120, 0, 0));
         g.Brush(c_crRed);

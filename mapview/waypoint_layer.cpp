@@ -117,6 +117,18 @@ bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* p
     return true;
 }
 
+namespace {
+bool g_fWaypointLoadFailed = false;
+} // namespace
+
+void StartWaypoints(const std::string& strPath) { g_fWaypointLoadFailed = !TheWaypointStore().Load(strPath); }
+
+void StopWaypoints() {
+    CWaypointStore& store = TheWaypointStore();
+    if (g_fWaypointLoadFailed && store.LiveWaypointCount() == 0 && store.LiveRouteCount() == 0) return;
+    store.Save();
+}
+
 void InstallWaypointLayer() {
     CMapLayers& layers = MapLayers();
     layers.fnDrawWaypoints = [](CPaintContext& pc, CMapLabelStore& labels) {

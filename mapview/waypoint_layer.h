@@ -3,6 +3,7 @@
 // first, then the map's objects), saving a new waypoint at a position, and
 // the hooks that connect these to the map page and the waypoint dialogs.
 #pragma once
+#include <string>
 #include <vector>
 
 #include "geometry/map_types.h"
@@ -44,6 +45,12 @@ Waypoint* LiveWaypoint(const CWaypointStore& store, const void* p);
 // A new waypoint at a map point with the fix's elevation: the edit dialog
 // decides; true when it was saved.
 bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* pFix);
+
+// Start-up: loads TheWaypointStore() from its file. Shutdown: saves it,
+// except when the file could not be read and the store is still empty (an
+// empty store would replace a file the user may still recover).
+void StartWaypoints(const std::string& strPath);
+void StopWaypoints();
 
 // The waypoint layer, the waypoint being moved and the hit test of the
 // map page, and the waypoint dialogs' "show on map" and "changed" hooks,

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -18,20 +19,14 @@
 #include "shell/main_window.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "tests/mapview/qt_test_app.h"
 #include "tests/support/test_support.h"
 #include "waypoints/waypoint_ui.h"
 
 namespace velka {
 namespace {
 
-void EnsureApp() {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char szName[] = "mapview_ui_tests";
-    static char* argv[] = {szName, nullptr};
-    static QGuiApplication* pApp = new QGuiApplication(argc, argv);
-    (void)pApp;
-}
+void EnsureApp() { test::EnsureQtApp(); }
 
 constexpr COLORREF c_crGround = RGB(250, 250, 250);
 
@@ -447,6 +442,21 @@ TEST_F(MapWaypointTest, TapListsTheWaypointAndTheFrameDrawsIt) {
     const auto* pFrame = dynamic_cast<const CQtCanvas*>(m_pPage->FinishedFrame());
     ASSERT_NE(pFrame, nullptr);
     EXPECT_EQ(pFrame->GetPixel(200, 150), RGB(20, 150, 40));
+    // A tap on the balloon's body opens the waypoint's properties; a
+    // change clears the selection.
+    int cEdits = 0;
+    WaypointDialogs().fnEdit = [&](Waypoint& wp, bool fNew) {
+        ++cEdits;
+        EXPECT_FALSE(fNew);
+        EXPECT_EQ(&wp, p);
+        return false;
+    };
+    CQtCanvas out(400, 300);
+    m_pPage->OnPaint(out);
+    m_pPage->OnDown(200, 100);
+    m_pPage->OnUp(200, 100);
+    EXPECT_EQ(cEdits, 1);
+    EXPECT_FALSE(m_pPage->Selection().Empty()); // unchanged: the balloon stays
     // A waypoint's change elsewhere clears the selection.
     WaypointDialogs().fnChanged();
     EXPECT_TRUE(m_pPage->Selection().Empty());
@@ -459,6 +469,28 @@ TEST_F(MapWaypointTest, ShowOnMapCentresAndTurnsWaypointsOn) {
     EXPECT_EQ(m_pPage->Position().CenterY(), -654321);
     EXPECT_TRUE(ReadSettingBool(u"ShowWaypoints", false));
     EXPECT_GE(m_pPage->FinishedFrames(), 1u);
+}
+
+TEST_F(MapWaypointTest, ShutdownSavesButNeverReplacesAnUnreadableFileWithNothing) {
+    // Loaded, changed in memory only, saved at shutdown.
+    StartWaypoints(m_strFile);
+    TheWaypointStore().CreateWaypoint(2, 4, 0, std::nullopt, nullptr);
+    StopWaypoints();
+    EXPECT_EQ(Saved().LiveWaypointCount(), 1u);
+    // A path that cannot be read: reported once at start-up, and shutdown
+    // neither writes nor reports again.
+    const std::string strBlocked = m_dir.File("plain") + "/Waypoints.bin";
+    { std::ofstream(m_dir.File("plain")) << "x"; }
+    HeadlessUiHost().ClearBoxes();
+    StartWaypoints(strBlocked);
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
+    EXPECT_EQ(TheWaypointStore().LiveWaypointCount(), 0u);
+    StopWaypoints();
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
+    // Once the user adds a waypoint it is saved (here the save fails and says so).
+    TheWaypointStore().CreateWaypoint(2, 4, 0, std::nullopt, nullptr);
+    StopWaypoints();
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 2u);
 }
 
 TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
