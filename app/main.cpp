@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/qt_app_platform.h"
+#include "app/qt_options_dialog.h"
+#include "gauges/units.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
 #include "mapview/waypoint_layer.h"
@@ -139,6 +141,12 @@ void AssignHooks() {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
         velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
     };
+
+    // Options dialog (40010) and the unit options it edits, read at start-up
+    // and again after the dialog changed them.
+    h.fnOptions = &velka::ShowOptionsDialog;
+    h.fnReadUnitOptions = &velka::ReadUnitOptions;
+    // End of the options block.
 }
 
 } // namespace

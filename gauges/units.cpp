@@ -108,8 +108,8 @@ int DefaultStreetAddressFormat() {
     return fRussian ? sfStreetFirst : sfHouseNumberFirst;
 }
 
-void ReadUnitOptions() {
-    UnitOptions& o = g_UnitOptions;
+UnitOptions StoredUnitOptions() {
+    UnitOptions o;
     o.nElevationUnit = ReadSettingInt(u"OptionElevationUnit", unMeters);
     o.nDistanceUnit = ReadSettingInt(u"OptionDistanceUnit", duMetric);
     o.nAreaUnit = ReadSettingInt(u"OptionAreaUnit", auMetric);
@@ -119,6 +119,22 @@ void ReadUnitOptions() {
         ReadSettingInt(u"OptionPA_StreetAddressFormat", DefaultStreetAddressFormat());
     o.fShowZipCode = ReadSettingBool(u"OptionPA_ShowZipCode", false);
     o.fShowCity = ReadSettingBool(u"OptionPA_ShowCity", true);
+    return o;
+}
+
+void WriteUnitOptions(const UnitOptions& o) {
+    WriteSettingInt(u"OptionElevationUnit", o.nElevationUnit);
+    WriteSettingInt(u"OptionDistanceUnit", o.nDistanceUnit);
+    WriteSettingInt(u"OptionAreaUnit", o.nAreaUnit);
+    WriteSettingInt(u"OptionAzimuthFormat", o.nAzimuthFormat);
+    WriteSettingInt(u"OptionPositionFormat", o.nPositionFormat);
+    WriteSettingInt(u"OptionPA_StreetAddressFormat", o.nStreetAddressFormat);
+    WriteSettingBool(u"OptionPA_ShowZipCode", o.fShowZipCode);
+    WriteSettingBool(u"OptionPA_ShowCity", o.fShowCity);
+}
+
+void ReadUnitOptions() {
+    g_UnitOptions = StoredUnitOptions();
     LoadUnitLabels();
 }
 

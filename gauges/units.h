@@ -31,12 +31,17 @@ struct UnitOptions {
     int nStreetAddressFormat = sfHouseNumberFirst;
     bool fShowZipCode = false;
     bool fShowCity = true;
+
+    bool operator==(const UnitOptions&) const = default;
 };
 extern UnitOptions g_UnitOptions;
 
 // Reads the options from the settings store and loads the unit labels from
 // the string table (once during start-up; again after the options change).
 void ReadUnitOptions();
+// The options as stored now, and writing them (the options dialog).
+UnitOptions StoredUnitOptions();
+void WriteUnitOptions(const UnitOptions& options);
 // Loads the unit labels and compass points of the current language.
 void LoadUnitLabels();
 // The default of OptionPA_StreetAddressFormat: street first when the user's

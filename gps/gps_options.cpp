@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "gps/com_port.h"
 #include "gps/gps_protocol.h"
@@ -16,17 +19,82 @@ namespace velka {
 
 void NoteOptionsPageOpened(int nPage) { WriteSettingInt(u"OptionsPage", nPage); }
 
+namespace {
+
+// The first line of a small text file (sysfs attributes), at most 256 bytes.
+std::string FirstLine(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    char c = 0;
+    while (line.size() < 256 && in.get(c) && c != '\n') line += c;
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+std::filesystem::path Canonical(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return ec ? path : real;
+}
+
+// Maker and product of the USB device above a tty: the serial port's own
+// device, its interface and the USB device are walked upwards; the first
+// with a product name gives it, else the interface's name.
+std::string UsbDeviceName(const std::filesystem::path& device, const std::filesystem::path& sysDevices) {
+    std::error_code ec;
+    if (!std::filesystem::exists(device, ec)) return {};
+    std::string strInterface;
+    std::filesystem::path dir = Canonical(device);
+    for (int i = 0; i < 4 && !dir.empty() && dir != sysDevices && dir != dir.root_path(); ++i) {
+        std::string product = FirstLine(dir / "product");
+        if (!product.empty()) {
+            std::string maker = FirstLine(dir / "manufacturer");
+            if (maker.empty() || product.compare(0, maker.size(), maker) == 0) return product;
+            return maker + " " + product;
+        }
+        if (strInterface.empty()) strInterface = FirstLine(dir / "interface");
+        dir = dir.parent_path();
+    }
+    return strInterface;
+}
+
+// "usb-u-blox_AG_GPS_receiver-if00" -> "u-blox AG GPS receiver".
+std::string ReadableById(std::string name) {
+    for (const char* szBus : {"usb-", "pci-", "platform-"}) {
+        const std::size_t n = std::strlen(szBus);
+        if (name.compare(0, n, szBus) == 0) {
+            name.erase(0, n);
+            break;
+        }
+    }
+    const std::size_t if_ = name.rfind("-if");
+    if (if_ != std::string::npos && if_ > 0) name.erase(if_);
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return name;
+}
+
+} // namespace
+
 std::u16string SerialDeviceName(const std::string& strPath) {
-    char szReal[4096];
-    std::string real = ::realpath(strPath.c_str(), szReal) ? std::string(szReal) : strPath;
-    std::string base = real.substr(real.rfind('/') + 1);
-    std::string sys = "/sys/class/tty/" + base + "/device";
-    // A USB adapter names its product on the USB device, one or two levels
-    // above the tty's interface.
-    for (const char* szRel : {"/../product", "/../../product", "/product", "/interface"}) {
-        std::ifstream in(sys + szRel);
-        std::string line;
-        if (std::getline(in, line) && !line.empty()) return FromUtf8(line);
+    return SerialDeviceName(strPath, "/sys", "/dev/serial/by-id");
+}
+
+std::u16string SerialDeviceName(const std::string& strPath, const std::string& strSysRoot,
+                                const std::string& strByIdDir) {
+    namespace fs = std::filesystem;
+    const fs::path real = Canonical(strPath);
+    const std::string base = real.filename().string();
+    if (!base.empty()) {
+        const fs::path sys(strSysRoot);
+        std::string name = UsbDeviceName(sys / "class" / "tty" / base / "device", Canonical(sys / "devices"));
+        if (!name.empty()) return FromUtf8(name);
+    }
+    std::error_code ec;
+    for (fs::directory_iterator it(strByIdDir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (Canonical(it->path()) == real) {
+            std::string name = ReadableById(it->path().filename().string());
+            if (!name.empty()) return FromUtf8(name);
+        }
     }
     return u"-";
 }

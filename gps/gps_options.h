@@ -37,9 +37,13 @@ std::vector<GpsProtocolRow> ListGpsProtocols();
 // Writes every row's check box back to its setting.
 void ApplyGpsPage(const std::vector<GpsPortRow>& ports, const std::vector<GpsProtocolRow>& protocols);
 
-// The device column: the name the system gives the device (a USB adapter's
-// product name), or "-".
+// The device column: for a USB adapter the maker and product its USB
+// device reports (sysfs), else the name in /dev/serial/by-id that links to
+// the device, else "-".
 std::u16string SerialDeviceName(const std::string& strPath);
+// The same with another sysfs root and by-id folder.
+std::u16string SerialDeviceName(const std::string& strPath, const std::string& strSysRoot,
+                                const std::string& strByIdDir);
 
 struct GpsLogOptions {
     bool fLogComPorts = false;            // "LogCOMPorts"
