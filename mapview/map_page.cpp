@@ -537,6 +537,7 @@ void CMapPage::ZoomOut() {
 }
 
 void CMapPage::OnDown(int x, int y) {
+    m_ptPointer = {x, y};
     m_fDown = true;
     m_ptPress = m_ptLast = {x, y};
     m_dwPressTime = GetTickCount();

@@ -96,6 +96,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
 }
 
 void CMapPage::OnRButtonUp(int x, int y) {
+    m_ptPointer = {x, y};
     IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
     const CMenuPopup menu = ContextMenuAt(x, y);
     if (!pPort) return;
