@@ -32,14 +32,6 @@ constexpr UINT c_idsAskDefaultGauges = 2143;
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
 
-// Map page commands.
-constexpr UINT ID_MAP_REFRESH = 40004;
-constexpr UINT ID_MAP_PAN_LEFT = 40005;
-constexpr UINT ID_MAP_PAN_RIGHT = 40006;
-constexpr UINT ID_MAP_PAN_UP = 40007;
-constexpr UINT ID_MAP_PAN_DOWN = 40008;
-constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
-constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
 
 // Default map gauges for portrait and landscape windows.
 constexpr const char16_t* c_aszPortraitGauges[8] = {u"speed", u"pointer", u"eta", u"tripodometer",

@@ -25,6 +25,21 @@ namespace velka {
 class CMapParser;
 struct CSubsystemHooks;
 
+// The map page's own commands (its keys and context menus).
+constexpr UINT ID_MAP_REFRESH = 40004;
+constexpr UINT ID_MAP_PAN_LEFT = 40005;
+constexpr UINT ID_MAP_PAN_RIGHT = 40006;
+constexpr UINT ID_MAP_PAN_UP = 40007;
+constexpr UINT ID_MAP_PAN_DOWN = 40008;
+constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
+constexpr UINT ID_MAP_NEW_WAYPOINT = 40019;
+constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
+constexpr UINT ID_MAP_PROPERTIES = 40121;
+constexpr UINT ID_MAP_DELETE_WAYPOINT = 40122;
+constexpr UINT ID_MAP_MOVE_WAYPOINT = 40148;
+constexpr UINT ID_MAP_MOVE_CANCEL = 40149;
+constexpr UINT ID_MAP_MOVE_HERE = 40150;
+
 // The open map (null when none); owned by the map page.
 extern CMapParser* g_pMapParser;
 

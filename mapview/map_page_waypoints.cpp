@@ -20,15 +20,6 @@ constexpr UINT IDM_GAUGE = 103;
 constexpr UINT IDM_WAYPOINT = 207;
 constexpr UINT IDM_MOVING = 209;
 
-constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
-constexpr UINT ID_MAP_NEW_WAYPOINT = 40019;
-constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
-constexpr UINT ID_MAP_PROPERTIES = 40121;
-constexpr UINT ID_MAP_DELETE_WAYPOINT = 40122;
-constexpr UINT ID_MAP_MOVE_WAYPOINT = 40148;
-constexpr UINT ID_MAP_MOVE_CANCEL = 40149;
-constexpr UINT ID_MAP_MOVE_HERE = 40150;
-
 // "Свойства точки..." for the waypoint's properties.
 constexpr UINT c_idsWaypointProperties = 203000;
 // A click hits what lies within half a symbol icon.
