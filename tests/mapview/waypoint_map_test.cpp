@@ -10,11 +10,14 @@
 #include <memory>
 #include <vector>
 
+#include "mapdata/img_parser.h"
+#include "mapdata/map_parser.h"
 #include "mapview/map_page.h"
 #include "mapview/recording_paint.h"
 #include "mapview/waypoint_icons.h"
 #include "mapview/waypoint_layer.h"
 #include "platform/qt/qt_canvas.h"
+#include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/main_window.h"
 #include "shell/screen.h"
@@ -491,6 +494,52 @@ TEST_F(MapWaypointTest, ShutdownSavesButNeverReplacesAnUnreadableFileWithNothing
     TheWaypointStore().CreateWaypoint(2, 4, 0, std::nullopt, nullptr);
     StopWaypoints();
     EXPECT_EQ(HeadlessUiHost().Boxes().size(), 2u);
+}
+
+TEST_F(MapWaypointTest, SelectionListsTheWaypointFirstThenMapPointsByDistance) {
+    const auto img = test::CorpusPath("img/monaco-latin1-plain.img");
+    VELKA_REQUIRE_CORPUS(img);
+    ASSERT_TRUE(m_pPage->LoadMap(FromUtf8(img.string()), false));
+    const CMapPoint centre{g_pMapParser->Bounds().CenterX(), g_pMapParser->Bounds().CenterY()};
+    m_pPage->Position().SetScale(3);
+    m_pPage->Position().SetCenter(centre.lX, centre.lY);
+    // Some point of the map near its centre, and a waypoint beside it.
+    auto pList = g_pMapParser->FindNearest(m_pPage->Position().LevelForDrawing(), true, centre.lX, centre.lY, 2000,
+                                           nullptr, u"", nullptr);
+    auto* pFound = dynamic_cast<CImgFindList*>(pList.get());
+    ASSERT_NE(pFound, nullptr);
+    ASSERT_FALSE(pFound->m_items.empty());
+    const CMapPoint pt = pFound->m_items.front().pt;
+    // A right click on it offers its properties, disabled while no one
+    // shows map objects' properties.
+    m_pPage->Position().SetCenter(pt.lX, pt.lY);
+    const POINT sp = m_pPage->Position().MapToScreen(pt);
+    m_pPage->OnRButtonUp(sp.x, sp.y);
+    ASSERT_EQ(m_port.m_menus.size(), 1u);
+    EXPECT_EQ(m_port.m_menus[0].uTitleId, 101u);
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40019, 40121}));
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
+    Waypoint* pWp = TheWaypointStore().CreateWaypoint((pt.lX + 3) * 2, pt.lY * 2, 0, std::nullopt, nullptr);
+    const auto items = FindItemsNear(TheWaypointStore(), pt, 300.0f, m_pPage->Position());
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[0].nRefersTo, 1);
+    EXPECT_EQ(items[0].pRef, pWp);
+    bool fNamed = false;
+    double dLast = -1;
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].nRefersTo, 0);
+        const double dx = double(items[i].pt.lX) - pt.lX, dy = double(items[i].pt.lY) - pt.lY;
+        const double d = dx * dx * 0.5 + dy * dy; // cos(43.7 degrees)^2 is about 0.52
+        EXPECT_GE(d, dLast * 0.9) << i;
+        dLast = d;
+        fNamed = fNamed || !items[i].strText.empty();
+    }
+    EXPECT_TRUE(fNamed);
+    // With waypoints hidden only the map's points are listed.
+    WriteSettingBool(u"ShowWaypoints", false);
+    const auto mapOnly = FindItemsNear(TheWaypointStore(), pt, 300.0f, m_pPage->Position());
+    EXPECT_EQ(mapOnly.size(), items.size() - 1);
+    m_pPage->CloseMap();
 }
 
 TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
