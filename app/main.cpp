@@ -3,6 +3,7 @@
 // file, or "-D" with an atlas index), joined into one string.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstring>
@@ -20,8 +21,10 @@
 #include "gps/positioning.h"
 #include "gps/track_source.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
+#include "shell/file_types.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -189,6 +192,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("velka"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(velka::FindDataFile(velka::c_szIconFile))));
 
     velka::CQtUiHost host(velka::IsHeadlessEnvironment());
     velka::SetUiHost(&host);

@@ -15,14 +15,16 @@ fi
 # the program there, so the navigator replays it instead of probing ports.
 app=build/release/demo-app
 mkdir -p "$app"
-cp -f "$bin/velka" "$bin"/*.rll "$bin"/*.skin "$app/"
+cp -f "$bin/velka" "$bin"/*.rll "$bin"/*.skin "$bin/velka.svg" "$app/"
 cp -rf "$bin/demo" "$app/"
-if [ ! -f "$app/Demo.mps" ] || [ "$bin/demo/demo_drive.csv" -nt "$app/Demo.mps" ]; then
+if [ ! -f "$app/Demo.gdb" ] || [ "$bin/demo/demo_drive.csv" -nt "$app/Demo.gdb" ]; then
   tmp=$(mktemp -d)
-  # demo_drive.csv holds "seconds,lon,lat" lines; recorded as a track file.
+  # demo_drive.csv holds "seconds,lon,lat" lines; recorded as the navigator
+  # records a track, written as a MapSource database.
   awk -F, '{ printf "%s %s 0 %d\n", $3, $2, 1765000000 + $1 }' "$bin/demo/demo_drive.csv" |
-    "$bin/velkatool" --settings-db "$tmp/settings.db" track record --dir "$tmp" >/dev/null
-  mv "$(ls "$tmp"/*.mps | head -n 1)" "$app/Demo.mps"
+    "$bin/velkatool" --settings-db "$tmp/settings.db" track record "$app/Demo.gdb" >/dev/null
   rm -rf "$tmp"
 fi
+# The track file earlier versions of this script left there.
+rm -f "$app/Demo.mps"
 exec "$app/velka" "$(realpath "$app/demo/demo.zem")"

@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libicu-dev libsqlite3-dev
   libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev
   libasound2-dev nlohmann-json3-dev libpugixml-dev
+  # run time: the SVG image and icon plugins of Qt (the application icon)
+  libqt6svg6
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # peers used as test oracles, pseudo-terminals, a display for screenshots

@@ -62,18 +62,6 @@ std::string DesktopValue(const std::string& s) {
     return out;
 }
 
-bool SameContent(const std::string& strPath, const std::string& strText) {
-    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::string have;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0 && have.size() <= strText.size())
-        have.append(buf, static_cast<std::size_t>(n));
-    ::close(fd);
-    return have == strText;
-}
-
 // Runs a cache tool found on PATH on a folder; absent tools are skipped.
 void RunTool(const char* szTool, const std::string& strFolder) {
     const char* szPath = std::getenv("PATH");
@@ -106,8 +94,23 @@ void RunTool(const char* szTool, const std::string& strFolder) {
     posix_spawn_file_actions_destroy(&actions);
 }
 
+// A small file's bytes; false when it cannot be read or is not small.
+bool ReadSmallFile(const std::string& strPath, std::string& strText) {
+    constexpr std::size_t c_cbMax = 1 << 20;
+    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    strText.clear();
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 && strText.size() <= c_cbMax)
+        strText.append(buf, static_cast<std::size_t>(n));
+    ::close(fd);
+    return n == 0 && strText.size() <= c_cbMax;
+}
+
 bool WriteIfChanged(const std::string& strPath, const std::string& strText) {
-    if (SameContent(strPath, strText)) return false;
+    std::string strHave;
+    if (ReadSmallFile(strPath, strHave) && strHave == strText) return false;
     return WriteFileAtomic(strPath, strText.data(), strText.size());
 }
 
@@ -144,6 +147,7 @@ std::string DesktopEntry(const std::string& strProgramPath) {
            "Name=" + DesktopValue(ToUtf8(MainCaption())) + "\n"
            "Comment=" + DesktopValue(ToUtf8(LoadStr(2037))) + "\n"
            "Exec=" + DesktopQuote(strProgramPath) + " %f\n"
+           "Icon=" + c_szIconName + "\n"
            "Terminal=false\n"
            "Categories=Utility;Maps;\n"
            "MimeType=" + mime + "\n";
@@ -159,6 +163,12 @@ bool RegisterFileTypes() {
         fChanged = true;
         RunTool("update-mime-database", strMimeDir);
     }
+    // The icon goes first, so that the entry naming it finds it.
+    const std::string strIconDir = strData + "/icons/hicolor/scalable/apps";
+    std::string strIcon;
+    if (ReadSmallFile(FindDataFile(c_szIconFile), strIcon) && EnsureDirectory(strIconDir) &&
+        WriteIfChanged(strIconDir + "/" + c_szIconName + ".svg", strIcon))
+        fChanged = true;
     std::string strExe = ProgramDir() + "/velka";
     if (EnsureDirectory(strAppsDir) && WriteIfChanged(strAppsDir + "/velka.desktop", DesktopEntry(strExe))) {
         fChanged = true;

@@ -56,9 +56,8 @@ int RunConvert(const Args& args) {
     const bool fRoutesOut = what == wtAll || what == wtRoutes;
     const ExchangeFormat* pOut = nullptr;
     if (what == wtTracks) {
-        pOut = FormatForExtension(WaypointExporters(), strOut);
-        if (pOut && pOut->pfnExport != ExportGpx && pOut->pfnExport != ExportMps) pOut = nullptr;
-        if (!pOut) return UsageError("convert", "tracks are written to .gpx or .mps files");
+        pOut = FormatForExtension(TrackExporters(), strOut);
+        if (!pOut) return UsageError("convert", "tracks are written to .gdb, .gpx or .mps files");
     } else {
         if (fRoutesOut) pOut = FormatForExtension(RouteExporters(), strOut);
         if (!pOut) pOut = FormatForExtension(WaypointExporters(), strOut);
@@ -83,7 +82,7 @@ int RunConvert(const Args& args) {
     const bool fRoutes = fRoutesOut && pOut->fRoutes;
     const bool fTracks = what == wtAll || what == wtTracks;
     if (!pOut->pfnExport(strOut, store, fRoutes, fTracks ? &tracks : nullptr)) return c_nExitFailed;
-    const bool fTrackFormat = pOut->pfnExport == ExportGpx || pOut->pfnExport == ExportMps;
+    const bool fTrackFormat = FormatForExtension(TrackExporters(), strOut) != nullptr;
     std::printf("%zu waypoints, %zu routes, %zu tracks written to %s\n",
                 what == wtTracks ? 0 : store.LiveWaypointCount(), fRoutes ? store.LiveRouteCount() : 0,
                 fTracks && fTrackFormat ? tracks.size() : 0, strOut.c_str());

@@ -2,17 +2,22 @@
 // the way the navigator records them, and show what a track file or the
 // on-screen track ring holds.
 //
-//   track record [--dir DIR] [--ring]   lines "LAT LON [ALT] [TIME] [DEPTH]"
-//       (degrees, metres, seconds since 1970 UTC; "-" for an absent value),
-//       or "break" for a position loss; prints "point N" once each point is
-//       on disk and "file PATH" at the end.
+//   track record [--dir DIR] [--ring] [OUT]
+//       lines "LAT LON [ALT] [TIME] [DEPTH]" (degrees, metres, seconds since
+//       1970 UTC; "-" for an absent value), or "break" for a position loss;
+//       prints "point N" once each point is on disk and "file PATH" at the
+//       end. With OUT (.mps, .gdb or .gpx) the recorded tracks are written
+//       there in the format of its extension, and the recording is made in a
+//       temporary folder unless --dir is given.
 //   track dump FILE.mps                 the records of a track file
 //   track ring [FILE]                   the on-screen track ring (Tracks.bin)
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "gps/gps_fix.h"
 #include "platform/mapped_file.h"
@@ -22,6 +27,8 @@
 #include "tracks/track_file.h"
 #include "tracks/track_recorder.h"
 #include "tracks/visual_track.h"
+#include "waypoints/exchange_commands.h"
+#include "waypoints/mapsource_records.h"
 
 namespace velka::tool {
 namespace {
@@ -51,15 +58,70 @@ bool ParseFixLine(const std::string& line, GpsFix* pFix) {
     return true;
 }
 
+// A folder of its own for a recording that is only a step towards OUT;
+// removed with everything in it.
+class CScratchFolder {
+public:
+    bool Create(const std::string& strBeside) {
+        std::string strTemplate = strBeside + "/.velkatool-track-XXXXXX";
+        if (!::mkdtemp(strTemplate.data())) return false;
+        m_strPath = strTemplate;
+        return true;
+    }
+    ~CScratchFolder() {
+        std::error_code ec;
+        if (!m_strPath.empty()) std::filesystem::remove_all(m_strPath, ec);
+    }
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    std::string m_strPath;
+};
+
+// The tracks of the recorded file (none when nothing was recorded) into OUT.
+bool WriteRecordedTracks(const std::string& strRecorded, const ExchangeFormat& out,
+                         const std::string& strOut) {
+    std::vector<Track> tracks;
+    if (!strRecorded.empty()) {
+        CMappedFile file;
+        if (!file.Open(strRecorded) || !ReadMapSourceTracks(file.Bytes(), tracks)) {
+            std::fprintf(stderr, "velkatool track: cannot read back %s\n", strRecorded.c_str());
+            return false;
+        }
+    }
+    const CWaypointStore none;
+    return out.pfnExport(strOut, none, false, &tracks);
+}
+
 int Record(const Args& args) {
     bool fRing = false;
+    bool fDir = false;
+    std::string strOut;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--dir" && i + 1 < args.size())
+        if (args[i] == "--dir" && i + 1 < args.size()) {
             SetTracksFolder(args[++i]);
-        else if (args[i] == "--ring")
+            fDir = true;
+        } else if (args[i] == "--ring") {
             fRing = true;
-        else
+        } else if (strOut.empty() && !args[i].empty() && args[i][0] != '-') {
+            strOut = args[i];
+        } else {
             return UsageError(c_szName, "unknown argument '" + args[i] + "'");
+        }
+    }
+    const ExchangeFormat* pOut = nullptr;
+    CScratchFolder scratch;
+    if (!strOut.empty()) {
+        pOut = FormatForExtension(TrackExporters(), strOut);
+        if (!pOut) return UsageError(c_szName, "tracks are written to .mps, .gdb or .gpx files");
+        const std::filesystem::path parent = std::filesystem::path(strOut).parent_path();
+        if (!fDir) {
+            if (!scratch.Create(parent.empty() ? "." : parent.string())) {
+                std::perror("velkatool track: temporary folder");
+                return c_nExitFailed;
+            }
+            SetTracksFolder(scratch.Path());
+        }
     }
     if (fRing && !OpenOnScreenTrack()) return c_nExitFailed;
     if (fRing) EnableVisualTrack();
@@ -86,6 +148,10 @@ int Record(const Args& args) {
     }
     CloseTrackFile();
     if (fRing) CloseOnScreenTrack();
+    if (pOut) {
+        if (!WriteRecordedTracks(path, *pOut, strOut)) return c_nExitFailed;
+        path = strOut;
+    }
     if (!path.empty()) std::printf("file %s\n", path.c_str());
     return c_nExitOk;
 }

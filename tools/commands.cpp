@@ -35,7 +35,7 @@ const std::vector<Command>& Commands() {
          "render-waypoint-icons OUT.png [--scale S] [--no-antialias]", RunRenderWaypointIcons},
 #endif
         {"track", "record fixes into a track file; show track files and the on-screen track",
-         "track record [--dir DIR] [--ring] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
+         "track record [--dir DIR] [--ring] [OUT.mps|OUT.gdb|OUT.gpx] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
         {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };

@@ -51,6 +51,15 @@ const std::vector<ExchangeFormat>& RouteExporters() {
     return registry;
 }
 
+const std::vector<ExchangeFormat>& TrackExporters() {
+    static const std::vector<ExchangeFormat> registry = {
+        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
+        {2270, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
+        {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, false},
+    };
+    return registry;
+}
+
 namespace {
 
 const std::vector<ExchangeFormat>& Registry(ExchangeKind kind, bool fImport) {

@@ -76,6 +76,9 @@ const std::vector<ExchangeFormat>& WaypointImporters();
 const std::vector<ExchangeFormat>& WaypointExporters();
 const std::vector<ExchangeFormat>& RouteImporters();
 const std::vector<ExchangeFormat>& RouteExporters();
+// The formats that hold tracks: their exporters write the tracks they are
+// given beside the waypoints (and routes when asked).
+const std::vector<ExchangeFormat>& TrackExporters();
 
 // Time conversions of the MapSource files: seconds since 1970 and OLE dates.
 DWORD OleToUnixSeconds(double dTime);

@@ -22,10 +22,10 @@ constexpr WORD c_wVersion2 = 108; // 'l'
 constexpr WORD c_wVersion3 = 109; // 'm', texts in UTF-8
 
 struct WaypointTail {
-    bool fProx = false;
+    bool fDepth = false;
     bool fTemp = false;
     bool fTime = false;
-    double dProx = 0;
+    double dDepth = 0;
     double dTemp = 0;
     DWORD dwTime = 0;
     std::u16string strText3;
@@ -67,34 +67,34 @@ private:
 std::unique_ptr<Waypoint> CGdbReader::ReadWaypoint(CByteReader r) const {
     auto w = std::make_unique<Waypoint>();
     LONG lClass = 0;
-    bool fAlt = false, fDepth = false;
-    double dAlt = 0, dDepth = 0;
+    bool fAlt = false, fProx = false;
+    double dAlt = 0, dProx = 0;
     LONG lDisplay = 0, lColor = 0, lIcon = 0;
     if (!ReadText(r, &w->strName) || !r.Read(lClass) || !ReadText(r, nullptr) || !r.Skip(22) ||
         !r.Read(w->lY) || !r.Read(w->lX) || !ReadOptionalDouble(r, fAlt, dAlt) ||
-        !ReadText(r, &w->strComment) || !ReadOptionalDouble(r, fDepth, dDepth) ||
+        !ReadText(r, &w->strComment) || !ReadOptionalDouble(r, fProx, dProx) ||
         !r.Read(lDisplay) || !r.Read(lColor) || !r.Read(lIcon))
         return nullptr;
     if (lClass != 0) w->dwFlags |= wfRouteOwned;
     if (fAlt) w->fAltitude = static_cast<float>(dAlt);
     else w->dwFlags |= wfNoAltitude;
-    w->fDepth = static_cast<float>(dDepth);
+    if (fProx) {
+        w->dwFlags |= wfProximity;
+        w->fProximity = static_cast<float>(dProx);
+    }
     w->btShow = lDisplay >= 0 && lDisplay < 4 ? static_cast<BYTE>(lDisplay) : BYTE(wsIconAndName);
     const WORD wIcon = static_cast<WORD>(lIcon & 0xFFFF);
     w->wType = wIcon < 0x4000 ? wIcon : c_wDefaultWaypointType;
 
     // The fields after the icon. In version 109 files the zero word after
-    // the proximity is a text (the street address, which BaseCamp fills)
+    // the depth is a text (the street address, which BaseCamp fills)
     // and a byte.
     WaypointTail tail;
     if (!ReadTail(r, false, tail) && (m_wVersion < c_wVersion3 || !ReadTail(r, true, tail))) {
         if (m_wVersion < c_wVersion3) return nullptr;
         return w; // an unknown layout: the values above are kept
     }
-    if (tail.fProx) {
-        w->dwFlags |= wfProximity;
-        w->fProximity = static_cast<float>(tail.dProx);
-    }
+    if (tail.fDepth) w->fDepth = static_cast<float>(tail.dDepth);
     if (tail.fTemp) {
         w->dwFlags |= wfTemperature;
         w->fTemperature = static_cast<float>(tail.dTemp);
@@ -108,7 +108,7 @@ bool CGdbReader::ReadTail(CByteReader r, bool fStreet, WaypointTail& t) const {
     WORD wUnknown = 0;
     BYTE fTime = 0;
     bool fOk = ReadText(r, nullptr) && ReadText(r, nullptr) && ReadText(r, nullptr) && r.Skip(1) &&
-               ReadOptionalDouble(r, t.fProx, t.dProx);
+               ReadOptionalDouble(r, t.fDepth, t.dDepth);
     if (fStreet) fOk = fOk && ReadText(r, nullptr) && r.Skip(1);
     else fOk = fOk && r.Read(wUnknown) && wUnknown == 0;
     fOk = fOk && r.Skip(4) && ReadText(r, nullptr);
@@ -284,8 +284,8 @@ void WriteWaypointRecord(CFileWriter& fw, const Waypoint& w, const std::string& 
     const DWORD dwSeconds = w.dTime != 0 ? OleToUnixSeconds(w.dTime) : 0;
     const bool fTime = dwSeconds != 0;
     const DWORD dwLen = static_cast<DWORD>(strName.size() + 1 + 4 + 1 + 22 + 8 + 1 + (fAlt ? 8 : 0) +
-                                           strComment.size() + 1 + 1 + (fDepth ? 8 : 0) + 12 + 3 +
-                                           1 + 1 + (fProx ? 8 : 0) + 2 + 4 + 1 + strText3.size() +
+                                           strComment.size() + 1 + 1 + (fProx ? 8 : 0) + 12 + 3 +
+                                           1 + 1 + (fDepth ? 8 : 0) + 2 + 4 + 1 + strText3.size() +
                                            1 + 2 + 1 + (fTemp ? 8 : 0) + 1 + (fTime ? 4 : 0));
     fw.WriteDWord(dwLen);
     fw.WriteByte('W');
@@ -299,15 +299,15 @@ void WriteWaypointRecord(CFileWriter& fw, const Waypoint& w, const std::string& 
     fw.WriteByte(fAlt);
     if (fAlt) WriteRawDouble(fw, w.fAltitude);
     WriteCString(fw, strComment);
-    fw.WriteByte(fDepth);
-    if (fDepth) WriteRawDouble(fw, w.fDepth);
+    fw.WriteByte(fProx);
+    if (fProx) WriteRawDouble(fw, w.fProximity);
     fw.WriteDWord(w.btShow);
     fw.WriteDWord(0); // colour
     fw.WriteDWord(w.wType);
     fw.WriteFill(3, 0); // city, state, facility
     fw.WriteByte(0);
-    fw.WriteByte(fProx);
-    if (fProx) WriteRawDouble(fw, w.fProximity);
+    fw.WriteByte(fDepth);
+    if (fDepth) WriteRawDouble(fw, w.fDepth);
     fw.WriteWord(0);
     fw.WriteDWord(0);
     fw.WriteByte(0);
@@ -368,6 +368,59 @@ void WriteRouteRecord(CFileWriter& fw, const Route& route, const std::string& st
     fw.Seek(cEnd);
 }
 
+// The bytes of one track point: position, then altitude, time, depth and
+// temperature, each a flag byte followed by the value when it is present.
+std::size_t TrackPointSize(const TrackPoint& p) {
+    return 8 + 1 + (p.fAltitude ? 8 : 0) + 1 + (p.fTime ? 4 : 0) + 1 + (p.fDepth ? 8 : 0) + 1 +
+           (p.fTemperature ? 8 : 0);
+}
+
+// A 'T' record: name, display flag (1, shown), colour (0, the default),
+// point count, the points, and the track's link text (empty), which ends
+// the record in version 107 and 108 databases.
+void WriteTrackRecord(CFileWriter& fw, const Track& track, const std::string& strName) {
+    std::size_t cb = strName.size() + 1 + 1 + 4 + 4 + 1;
+    for (const TrackPoint& p : track.points) cb += TrackPointSize(p);
+    const DWORD dwLen = static_cast<DWORD>(cb);
+    fw.WriteDWord(dwLen);
+    fw.WriteByte('T');
+    const DWORD cPos = fw.GetPosition();
+    WriteTrackHead(fw, strName, 1, track.points.size());
+    for (const TrackPoint& p : track.points) {
+        fw.WriteDWord(static_cast<DWORD>(p.lLat));
+        fw.WriteDWord(static_cast<DWORD>(p.lLon));
+        fw.WriteByte(p.fAltitude);
+        if (p.fAltitude) WriteRawDouble(fw, p.dAltitude);
+        fw.WriteByte(p.fTime);
+        if (p.fTime) fw.WriteDWord(p.dwTime);
+        fw.WriteByte(p.fDepth);
+        if (p.fDepth) WriteRawDouble(fw, p.dDepth);
+        fw.WriteByte(p.fTemperature);
+        if (p.fTemperature) WriteRawDouble(fw, p.dTemperature);
+    }
+    fw.WriteByte(0); // link text
+    VELKA_ASSERT(fw.GetPosition() - cPos == dwLen);
+}
+
+// Every track with points, under names unique in the file; a track
+// without a name is called as the recorder calls its tracks.
+void WriteTrackRecords(CFileWriter& fw, const std::vector<Track>& tracks) {
+    std::vector<const Track*> written;
+    std::vector<std::u16string> givenNames;
+    for (const Track& t : tracks) {
+        if (t.points.empty()) continue;
+        written.push_back(&t);
+        givenNames.push_back(t.strName.empty()
+                                 ? FormatW(u"Track %03d", static_cast<int>(written.size() - 1))
+                                 : t.strName);
+    }
+    std::vector<const std::u16string*> names;
+    for (const std::u16string& s : givenNames) names.push_back(&s);
+    const std::vector<std::u16string> exportNames = UniqueExportNames(names);
+    for (std::size_t i = 0; i < written.size(); ++i)
+        WriteTrackRecord(fw, *written[i], ExportAnsiText(exportNames[i]));
+}
+
 } // namespace
 
 std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16string*>& names) {
@@ -396,7 +449,7 @@ std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16st
 }
 
 bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>*) {
+               const std::vector<Track>* pTracks) {
     CExportFile file;
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
@@ -434,6 +487,7 @@ bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRo
         for (std::size_t i = 0; i < routes.size(); ++i)
             WriteRouteRecord(fw, *routes[i], ExportAnsiText(exportRouteNames[i]), byWaypoint);
     }
+    if (pTracks) WriteTrackRecords(fw, *pTracks);
     static const BYTE c_abTail[7] = {2, 0, 0, 0, 'V', 0, 1};
     fw.WriteBytes(c_abTail, sizeof c_abTail);
     return file.Commit();

@@ -42,6 +42,14 @@ bool ReadOptionalDouble(CByteReader& r, bool& fPresent, double& d) {
     return true;
 }
 
+void WriteTrackHead(CFileWriter& fw, const std::string& strName, BYTE btDisplay, std::size_t cPoints) {
+    fw.WriteText(strName.data(), strName.size());
+    fw.WriteByte(0);
+    fw.WriteByte(btDisplay);
+    fw.WriteDWord(0);
+    fw.WriteDWord(static_cast<DWORD>(cPoints));
+}
+
 namespace {
 
 bool ReadTrackHead(CByteReader& r, Track& track, DWORD& cPoints, std::size_t cbMinPoint) {

@@ -3,6 +3,7 @@
 // ('T') records of the database (GDB) and document (MPS) flavours.
 #pragma once
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "tracks/file_writer.h"
@@ -37,6 +38,10 @@ bool ParseMpsTrack(CByteReader body, Track& track);
 // Every track of a GDB or MPS file, whatever its version; false when the
 // data is neither.
 bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks);
+
+// The head of a track record after its type: name and NUL, display flag,
+// colour 0 and the point count.
+void WriteTrackHead(CFileWriter& fw, const std::string& strName, BYTE btDisplay, std::size_t cPoints);
 
 // An IEEE double as its 8 little-endian bytes.
 inline void WriteRawDouble(CFileWriter& fw, double d) { fw.WriteBytes(&d, sizeof d); }

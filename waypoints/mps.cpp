@@ -88,11 +88,7 @@ void WriteMpsTrack(CFileWriter& fw, const Track& track) {
     const std::string strName = ExportAnsiText(track.strName);
     fw.WriteDWord(static_cast<DWORD>(strName.size() + 1 + 1 + 4 + 4 + track.points.size() * 31));
     fw.WriteByte('T');
-    fw.WriteText(strName.data(), strName.size());
-    fw.WriteByte(0);
-    fw.WriteByte(0);
-    fw.WriteDWord(0);
-    fw.WriteDWord(static_cast<DWORD>(track.points.size()));
+    WriteTrackHead(fw, strName, 0, track.points.size());
     for (const TrackPoint& p : track.points) {
         fw.WriteDWord(static_cast<DWORD>(p.lLat));
         fw.WriteDWord(static_cast<DWORD>(p.lLon));

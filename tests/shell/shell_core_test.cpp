@@ -285,6 +285,12 @@ TEST(FileTypes, WritesTheMimePackageAndDesktopEntryOnlyWhenChanged) {
     const std::string desktop = test::ReadFile(home.Path() / "applications/velka.desktop");
     EXPECT_NE(desktop.find("MimeType=application/x-velka-img;application/x-velka-zem;\n"), std::string::npos);
     EXPECT_NE(desktop.find("/velka\" %f\n"), std::string::npos);
+    // The entry names the icon installed into the user's theme, a copy of
+    // the program's own.
+    EXPECT_NE(desktop.find("\nIcon=velka\n"), std::string::npos);
+    const std::string icon = test::ReadFile(home.Path() / "icons/hicolor/scalable/apps/velka.svg");
+    EXPECT_EQ(icon, test::ReadFile(test::SourcePath("data/runtime/velka.svg")));
+    EXPECT_NE(icon.find("<svg"), std::string::npos);
     // Unchanged content is not written again.
     auto t0 = std::filesystem::last_write_time(home.Path() / "mime/packages/velka.xml");
     EXPECT_FALSE(RegisterFileTypes());

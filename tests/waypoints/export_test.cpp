@@ -21,15 +21,8 @@ std::vector<BYTE> Bytes(const std::string& strPath) {
     return std::vector<BYTE>(s.begin(), s.end());
 }
 
-bool HaveGpsBabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
-
-// Converts with GPSBabel into GPX and reads that as an oracle.
-test::Oracle ReadWithGpsBabel(const char* szFormat, const std::string& strIn, const std::string& strGpx) {
-    const std::string cmd = std::string("gpsbabel -i ") + szFormat + " -f '" + strIn + "' -o gpx -F '" +
-                            strGpx + "' 2>&1";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    return test::LoadOracle(strGpx);
-}
+using test::HaveGpsBabel;
+using test::ReadWithGpsBabel;
 
 struct Record {
     char chType;

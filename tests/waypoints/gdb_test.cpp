@@ -1,3 +1,6 @@
+#include <cstdlib>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "platform/mapped_file.h"
@@ -46,24 +49,6 @@ void ExpectRouteMatches(const Route& route, const test::OracleRoute& oracle) {
     }
 }
 
-void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<test::OracleTrack>& oracle) {
-    ASSERT_EQ(ours.size(), oracle.size());
-    for (std::size_t t = 0; t < ours.size(); ++t) {
-        EXPECT_EQ(ToUtf8(ours[t].strName), oracle[t].strName);
-        ASSERT_EQ(ours[t].points.size(), oracle[t].points.size());
-        for (std::size_t i = 0; i < ours[t].points.size(); ++i) {
-            const TrackPoint& p = ours[t].points[i];
-            const test::OraclePoint& o = oracle[t].points[i];
-            EXPECT_NEAR(test::SemiToDeg(p.lLat), o.dLat, 1e-6);
-            EXPECT_NEAR(test::SemiToDeg(p.lLon), o.dLon, 1e-6);
-            EXPECT_EQ(p.fAltitude, o.ele.has_value());
-            if (p.fAltitude && o.ele) { EXPECT_NEAR(p.dAltitude, *o.ele, 0.01); }
-            EXPECT_EQ(p.fTime, o.time.has_value());
-            if (p.fTime && o.time) { EXPECT_EQ(p.dwTime, *o.time); }
-        }
-    }
-}
-
 class GdbCorpus : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GdbCorpus, MatchesGpsBabel) {
@@ -76,7 +61,45 @@ TEST_P(GdbCorpus, MatchesGpsBabel) {
     auto routes = test::LiveRoutes(imported->store);
     ASSERT_EQ(routes.size(), oracle.routes.size());
     for (std::size_t i = 0; i < routes.size(); ++i) ExpectRouteMatches(*routes[i], oracle.routes[i]);
-    ExpectTracksMatch(imported->tracks, oracle.tracks);
+    test::ExpectTracksMatch(imported->tracks, oracle.tracks);
+}
+
+// Proximity follows the comment and depth the facility text, as GPSBabel
+// reads and writes them: both ways through a file GPSBabel wrote and one
+// GPSBabel reads.
+TEST(GdbWaypoint, ProximityAndDepthKeepTheirPlaces) {
+    if (!test::HaveGpsBabel()) GTEST_SKIP() << "gpsbabel not installed";
+    test::TempDir dir;
+    const std::string strGpx = dir.File("in.gpx");
+    std::ofstream(strGpx) << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+                             "xmlns=\"http://www.topografix.com/GPX/1/1\" "
+                             "xmlns:gpxx=\"http://www.garmin.com/xmlschemas/GpxExtensions/v3\">\n"
+                             "<wpt lat=\"60\" lon=\"10\"><name>P</name><cmt>c</cmt><extensions>"
+                             "<gpxx:WaypointExtension><gpxx:Proximity>50</gpxx:Proximity>"
+                             "<gpxx:Depth>7</gpxx:Depth></gpxx:WaypointExtension></extensions></wpt>\n</gpx>\n";
+    for (const char* szVer : {"1", "2"}) {
+        SCOPED_TRACE(szVer);
+        const std::string strGdb = dir.File(std::string("babel") + szVer + ".gdb");
+        const std::string cmd = "gpsbabel -i gpx -f '" + strGpx + "' -o gdb,ver=" + szVer + " -F '" + strGdb + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        auto imported = ImportFile(strGdb, ImportGdb);
+        ASSERT_TRUE(imported->fOk);
+        ASSERT_EQ(imported->store.Waypoints().size(), 1u);
+        const Waypoint& w = *imported->store.Waypoints()[0];
+        EXPECT_TRUE(w.dwFlags & wfProximity);
+        EXPECT_FLOAT_EQ(w.fProximity, 50);
+        EXPECT_FLOAT_EQ(w.fDepth, 7);
+        EXPECT_EQ(w.strComment, u"c");
+
+        const std::string strOurs = dir.File(std::string("ours") + szVer + ".gdb");
+        ASSERT_TRUE(ExportGdb(strOurs, imported->store, false, nullptr));
+        const std::string strOut = strOurs + ".gpx";
+        const std::string back = "gpsbabel -i gdb -f '" + strOurs + "' -o gpx,garminextensions -F '" + strOut + "'";
+        ASSERT_EQ(std::system(back.c_str()), 0) << back;
+        const std::string text = test::ReadFile(strOut);
+        EXPECT_NE(text.find("<gpxx:Proximity>50.0"), std::string::npos) << text;
+        EXPECT_NE(text.find("<gpxx:Depth>7.0"), std::string::npos) << text;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, GdbCorpus,

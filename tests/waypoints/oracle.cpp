@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -58,6 +59,15 @@ Oracle LoadOracle(const std::string& strPath) {
     return o;
 }
 
+bool HaveGpsBabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
+
+Oracle ReadWithGpsBabel(const char* szFormat, const std::string& strIn, const std::string& strGpx) {
+    const std::string cmd = std::string("gpsbabel -i ") + szFormat + " -f '" + strIn + "' -o gpx -F '" +
+                            strGpx + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return LoadOracle(strGpx);
+}
+
 double SemiToDeg(LONG l) { return l * (180.0 / 2147483648.0); }
 
 std::vector<const Waypoint*> LiveWaypoints(const CWaypointStore& store) {
@@ -91,6 +101,32 @@ void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
             if (w.dTime != 0 && o.time) { EXPECT_EQ(OleToUnixSeconds(w.dTime), *o.time); }
         }
         if (!w.strComment.empty()) { EXPECT_EQ(ToUtf8(w.strComment), o.strCmt); }
+    }
+}
+
+void ExpectStepFix(const GpsFix& fix, double dLat, double dStep, double dSeconds, double dVertSpeed) {
+    const double dx = dStep / 360 * 4e7 * std::cos(dLat * M_PI / 180), dy = dStep / 360 * 4e7;
+    ASSERT_TRUE(fix.Has(gfSpeed | gfCourse | gfVertSpeed));
+    EXPECT_NEAR(fix.fSpeed, std::sqrt(dx * dx + dy * dy) * 3.6 / dSeconds, 0.01);
+    EXPECT_NEAR(fix.fCourse, 90 - std::atan2(dy, dx) * 180 / M_PI, 0.01);
+    EXPECT_NEAR(fix.fVertSpeed, dVertSpeed, 1e-6);
+}
+
+void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<OracleTrack>& oracle) {
+    ASSERT_EQ(ours.size(), oracle.size());
+    for (std::size_t t = 0; t < ours.size(); ++t) {
+        EXPECT_EQ(ToUtf8(ours[t].strName), oracle[t].strName);
+        ASSERT_EQ(ours[t].points.size(), oracle[t].points.size());
+        for (std::size_t i = 0; i < ours[t].points.size(); ++i) {
+            const TrackPoint& p = ours[t].points[i];
+            const OraclePoint& o = oracle[t].points[i];
+            EXPECT_NEAR(SemiToDeg(p.lLat), o.dLat, 1e-6);
+            EXPECT_NEAR(SemiToDeg(p.lLon), o.dLon, 1e-6);
+            EXPECT_EQ(p.fAltitude, o.ele.has_value());
+            if (p.fAltitude && o.ele) { EXPECT_NEAR(p.dAltitude, *o.ele, 0.01); }
+            EXPECT_EQ(p.fTime, o.time.has_value());
+            if (p.fTime && o.time) { EXPECT_EQ(p.dwTime, *o.time); }
+        }
     }
 }
 

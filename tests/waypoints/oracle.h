@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gps/gps_fix.h"
 #include "waypoints/exchange.h"
 
 namespace velka::test {
@@ -35,6 +36,10 @@ struct Oracle {
 };
 
 Oracle LoadOracle(const std::string& strPath);
+bool HaveGpsBabel();
+// Converts with GPSBabel into GPX and reads that as an oracle; a failing
+// conversion is a test failure.
+Oracle ReadWithGpsBabel(const char* szFormat, const std::string& strIn, const std::string& strGpx);
 // Seconds since 1970 of an ISO 8601 UTC time ("2005-04-26T14:27:21Z").
 std::optional<long long> ParseIsoTime(const std::string& s);
 
@@ -65,5 +70,14 @@ inline RoutePoint PlainPoint(LONG lX, LONG lY, BYTE btKind = rkVia, DWORD dwValu
 // altitude, time (seconds), and records every difference as a failure.
 void ExpectWaypointsMatch(const std::vector<const Waypoint*>& ours,
                           const std::vector<OraclePoint>& oracle, bool fTimes = true);
+
+// A replayed fix after a step of dStep degrees north and east to dLat,
+// dSeconds after the previous one and dVertSpeed m/s upwards: the speed,
+// course and vertical speed the track reader derives.
+void ExpectStepFix(const GpsFix& fix, double dLat, double dStep, double dSeconds, double dVertSpeed);
+
+// Compares tracks one by one: names, point counts, coordinates to 1e-6
+// degree, altitudes and times.
+void ExpectTracksMatch(const std::vector<Track>& ours, const std::vector<OracleTrack>& oracle);
 
 } // namespace velka::test

@@ -48,12 +48,7 @@ TEST(TrackReader, FixesCarrySpeedCourseAndVerticalSpeed) {
     EXPECT_NEAR(fix.dTime, 1114525641.0 / 86400 + 25569, 1e-9);
 
     ASSERT_TRUE(reader.NextPoint(fix));
-    const double dLat = 60.001 * M_PI / 180;
-    const double dx = 0.001 / 360 * 4e7 * std::cos(dLat), dy = 0.001 / 360 * 4e7;
-    ASSERT_TRUE(fix.Has(gfSpeed | gfCourse | gfVertSpeed));
-    EXPECT_NEAR(fix.fSpeed, std::sqrt(dx * dx + dy * dy) * 3.6 / 10, 0.01);
-    EXPECT_NEAR(fix.fCourse, 90 - std::atan2(dy, dx) * 180 / M_PI, 0.01);
-    EXPECT_NEAR(fix.fVertSpeed, 0.5, 1e-6);
+    test::ExpectStepFix(fix, 60.001, 0.001, 10, 0.5);
     EXPECT_FALSE(fix.Has(gfDepth));
 
     ASSERT_TRUE(reader.NextPoint(fix));
