@@ -16,6 +16,8 @@
 #include "app/qt_waypoint_list_dialog.h"
 #include "gauges/units.h"
 #include "mapview/map_page.h"
+#include "mapview/map_position.h"
+#include "mapview/waypoint_layer.h"
 #include "geometry/self_check.h"
 #include "gps/positioning.h"
 #include "gps/track_source.h"
@@ -25,12 +27,14 @@
 #include "platform/text.h"
 #include "shell/file_types.h"
 #include "shell/resources.h"
+#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/screen.h"
 #include "shell/subsystem_hooks.h"
 #include "tracks/track_recorder.h"
 #include "tracks/visual_track.h"
 #include "waypoints/track_reader.h"
+#include "waypoints/waypoint_ui.h"
 
 namespace {
 
@@ -54,6 +58,29 @@ std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath
 void PrintUsage() {
     std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
 }
+
+// ---- Waypoints on the map: the store is loaded at start-up and saved at
+// shutdown; the map draws and hit-tests them; 40011 saves the position.
+void AssignWaypointHooks(velka::CSubsystemHooks& h) {
+    velka::InstallWaypointLayer();
+    h.fnStartNavigation = [] { velka::StartWaypoints(velka::CWaypointStore::DefaultPath()); };
+    h.fnStopNavigation = &velka::StopWaypoints;
+    h.fnSaveWaypoint = [] {
+        // The latest fix: its elevation when valid; the position the view
+        // published last, or the GPS position while the view follows it.
+        const velka::GpsFix fix = velka::GetCurrentFix();
+        velka::CMapPoint pt = velka::g_ptReference;
+        float fLon = 0, fLat = 0, fCourse = 0;
+        if (velka::IsPositioningRunning() && velka::ReadSettingBool(u"KeepVisible", true) &&
+            velka::GetLastPosition(&fLon, &fLat, &fCourse)) {
+            int lX = 0, lY = 0;
+            velka::GetLastPositionMapUnits(&lX, &lY);
+            pt = {lX, lY};
+        }
+        return velka::SaveNewWaypoint(velka::TheWaypointStore(), pt, &fix);
+    };
+}
+// ---- end of waypoints on the map
 
 // The hooks the navigator fills itself; the subsystems add theirs here as
 // they come.
@@ -113,6 +140,7 @@ void AssignHooks() {
     };
     h.fnStopPositioning = &velka::StopPositioning;
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
+    AssignWaypointHooks(h);
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());

@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QGuiApplication>
 #include <QWheelEvent>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/crash_filter.h"
 #include "platform/qt/qt_canvas.h"
@@ -204,6 +206,46 @@ void CQtMainWindow::SetMenuItemImage(UINT uId, int nImage) {
 
 void CQtMainWindow::DrawMenuBar() {
     if (QMenuBar* p = menuBar()) p->update();
+}
+
+UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
+    auto textOf = [](const CMenuItem& item) {
+        QString text = ToQString(LoadStr(item.uTextId ? item.uTextId : c_uMenuTextBase + item.uId));
+        text.replace(QLatin1Char('\t'), QLatin1String("    "));
+        return text;
+    };
+    if (m_host.IsHeadless()) {
+        QString line = QStringLiteral("popup: %1:").arg(menu.uTitleId);
+        for (const CMenuItem& item : menu.vecItems) {
+            if (!item.uId) continue;
+            line += QStringLiteral(" [%1%2 %3]").arg(item.fGrayed ? QStringLiteral("-") : QString()).arg(item.uId).arg(textOf(item));
+        }
+        const char* szAnswer = std::getenv("VELKA_HEADLESS_POPUP");
+        UINT uChosen = 0;
+        if (szAnswer && *szAnswer) {
+            const UINT uWanted = static_cast<UINT>(std::strtoul(szAnswer, nullptr, 10));
+            for (const CMenuItem& item : menu.vecItems)
+                if (item.uId && item.uId == uWanted && !item.fGrayed) uChosen = uWanted;
+        }
+        line += QStringLiteral(" -> %1").arg(uChosen);
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+        std::fflush(stderr);
+        return uChosen;
+    }
+    QMenu popup(this);
+    std::map<QAction*, UINT> ids;
+    for (const CMenuItem& item : menu.vecItems) {
+        if (!item.uId) {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* pAction = popup.addAction(textOf(item));
+        pAction->setEnabled(!item.fGrayed);
+        ids[pAction] = item.uId;
+    }
+    QAction* pChosen = popup.exec(m_pClient->mapToGlobal(QPoint(x, y)));
+    auto it = ids.find(pChosen);
+    return it == ids.end() ? 0 : it->second;
 }
 
 SIZE CQtMainWindow::ClientSize() const { return {m_pClient->width(), m_pClient->height()}; }

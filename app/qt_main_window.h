@@ -66,6 +66,10 @@ public:
     void CheckMenuRadioItem(UINT uFirst, UINT uLast, UINT uId) override;
     void SetMenuItemImage(UINT uId, int nImage) override;
     void DrawMenuBar() override;
+    // Headless (the offscreen platform): the menu is written to stderr as
+    // "popup: ..." and answered with VELKA_HEADLESS_POPUP=<command id> when
+    // that item is there and enabled, else dismissed.
+    UINT TrackPopupMenu(const CMenuPopup& menu, int x, int y) override;
     SIZE ClientSize() const override;
     std::unique_ptr<ICanvas> CreateBitmap(int cx, int cy) override;
     void Invalidate() override;

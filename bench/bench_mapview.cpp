@@ -13,6 +13,8 @@
 
 #include "bench/bench_medium_map.h"
 #include "mapview/map_page.h"
+#include "mapview/recording_paint.h"
+#include "mapview/waypoint_layer.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/registry.h"
@@ -63,6 +65,35 @@ BENCHMARK(BM_MapFrame)
     ->ArgsProduct({{5, 10, 15, 20}, {1, 0}})
     ->ArgNames({"scale", "aa"})
     ->Unit(benchmark::kMillisecond);
+
+// The waypoint layer of a 1280 x 800 frame: n waypoints spread over the
+// view (symbols of every type, half of them labelled), icons and texts.
+void BM_WaypointLayer(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    CWaypointStore store;
+    for (int i = 0; i < n; ++i) {
+        Waypoint* p = store.CreateWaypoint((i * 7919 % 40000) * 2, (i * 104729 % 30000) * 2, 0, std::nullopt, nullptr);
+        p->wType = static_cast<WORD>(i % c_cWaypointCount);
+        p->btShow = static_cast<BYTE>(i & 1);
+    }
+    CQtCanvas dc(1280, 800);
+    dc.SetAntialias(true);
+    struct CContext : CRecordingPaintContext {
+        using CRecordingPaintContext::CRecordingPaintContext;
+        ICanvas* pDC = nullptr;
+        ICanvas& Canvas() override { return *pDC; }
+    } pc({0, 0, 40000, 30000}, 1280, 800, 10, 20);
+    pc.pDC = &dc;
+    CMapLabelStore labels;
+    labels.SetMeasureCanvas(&dc);
+    for (auto _ : state) {
+        labels.Clear(1280, 800);
+        DrawWaypoints(pc, labels, store);
+        labels.DrawWaypointTexts(pc, 1280);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_WaypointLayer)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

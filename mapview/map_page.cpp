@@ -32,14 +32,6 @@ constexpr UINT c_idsAskDefaultGauges = 2143;
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
 
-// Map page commands.
-constexpr UINT ID_MAP_REFRESH = 40004;
-constexpr UINT ID_MAP_PAN_LEFT = 40005;
-constexpr UINT ID_MAP_PAN_RIGHT = 40006;
-constexpr UINT ID_MAP_PAN_UP = 40007;
-constexpr UINT ID_MAP_PAN_DOWN = 40008;
-constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
-constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
 
 // Default map gauges for portrait and landscape windows.
 constexpr const char16_t* c_aszPortraitGauges[8] = {u"speed", u"pointer", u"eta", u"tripodometer",
@@ -537,12 +529,16 @@ void CMapPage::ZoomOut() {
 }
 
 void CMapPage::OnDown(int x, int y) {
+    m_ptPointer = {x, y};
     m_fDown = true;
     m_ptPress = m_ptLast = {x, y};
     m_dwPressTime = GetTickCount();
 }
 
 void CMapPage::OnMove(int x, int y) {
+    m_ptPointer = {x, y};
+    // A waypoint being moved follows the pointer.
+    if (m_mover.IsMoving() && !m_fDown) RedrawNow();
     if (!m_fDown) return;
     const int dx = x - m_ptLast.x, dy = y - m_ptLast.y;
     m_ptLast = {x, y};
@@ -589,11 +585,11 @@ void CMapPage::OnTap(int x, int y) {
         RedrawNow();
         return;
     case CObjectSelection::btOpen:
-    case CObjectSelection::btBody: return; // the properties dialogs come with waypoints and routes
+    case CObjectSelection::btBody: OpenSelectionItem(); return;
     default: break;
     }
     std::vector<CSelectionItem> items;
-    if (MapLayers().fnFindItems) items = MapLayers().fnFindItems(m_pos.ScreenToMap(x, y), m_pos.MetresPerPixel());
+    if (MapLayers().fnFindItems) items = MapLayers().fnFindItems(m_pos.ScreenToMap(x, y), HitRadius());
     if (!items.empty()) {
         m_selection.Fill(std::move(items));
         if (pPort) pPort->SetTimer(c_uTimerSelection, c_msSelection);
@@ -665,7 +661,7 @@ void CMapPage::OnCommand(UINT uId) {
             RedrawNow();
         }
         break;
-    default: break;
+    default: OnWaypointCommand(uId); break;
     }
 }
 

@@ -16,12 +16,29 @@
 #include "mapview/overlays.h"
 #include "mapview/paint_context.h"
 #include "mapview/styles.h"
+#include "shell/menu_commands.h"
 #include "shell/page.h"
+#include "waypoints/waypoint_commands.h"
 
 namespace velka {
 
 class CMapParser;
 struct CSubsystemHooks;
+
+// The map page's own commands (its keys and context menus).
+constexpr UINT ID_MAP_REFRESH = 40004;
+constexpr UINT ID_MAP_PAN_LEFT = 40005;
+constexpr UINT ID_MAP_PAN_RIGHT = 40006;
+constexpr UINT ID_MAP_PAN_UP = 40007;
+constexpr UINT ID_MAP_PAN_DOWN = 40008;
+constexpr UINT ID_MAP_DEFAULT_GAUGES = 40017;
+constexpr UINT ID_MAP_NEW_WAYPOINT = 40019;
+constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
+constexpr UINT ID_MAP_PROPERTIES = 40121;
+constexpr UINT ID_MAP_DELETE_WAYPOINT = 40122;
+constexpr UINT ID_MAP_MOVE_WAYPOINT = 40148;
+constexpr UINT ID_MAP_MOVE_CANCEL = 40149;
+constexpr UINT ID_MAP_MOVE_HERE = 40150;
 
 // The open map (null when none); owned by the map page.
 extern CMapParser* g_pMapParser;
@@ -55,6 +72,8 @@ struct CMapLayers {
     std::function<bool(CCursorPosition&)> fnCurrentPosition;
     // Waypoints, route points and map objects near a map point.
     std::function<std::vector<CSelectionItem>(const CMapPoint& pt, float fRadiusMetres)> fnFindItems;
+    // The properties of a map object found under a point (search).
+    std::function<void(const CSelectionItem& item)> fnMapObjectProperties;
     // A map-gauge cell (key of the slot, cell state 0, 1 or 2).
     std::function<void(ICanvas&, const RECT&, const std::u16string& strKey, int nState)> fnDrawGaugeCell;
     std::function<void(ICanvas&, int x, int y)> fnDrawGpsStatus;
@@ -115,6 +134,8 @@ public:
     void OnDown(int x, int y) override;
     void OnMove(int x, int y) override;
     void OnUp(int x, int y) override;
+    void OnRButtonUp(int x, int y) override;
+    void OnDblClick(int x, int y) override;
     void OnTimer(UINT uId) override;
     void OnCommand(UINT uId) override;
     bool CanZoomIn() const override { return m_pos.CanZoomIn(); }
@@ -159,6 +180,18 @@ public:
     // Called by the paint context between objects.
     void CountObject(int nKind);
 
+    // Waypoints on the map: the one being moved (drawn at the pointer),
+    // the last pointer position, the point and waypoint of the last right
+    // click, and the ground radius of a click (half a symbol icon).
+    Waypoint* MovingWaypoint() const { return m_mover.Moving(); }
+    POINT PointerPosition() const { return m_ptPointer; }
+    const CMapPoint& ClickedPoint() const { return m_ptClicked; }
+    Waypoint* ClickedWaypoint() const { return m_pClickedWaypoint; }
+    float HitRadius() const;
+    // The context menu for a right click at (x, y) as OnRButtonUp shows
+    // it; also notes the point and what lies under it.
+    CMenuPopup ContextMenuAt(int x, int y);
+
 private:
     friend class CMapPaintContext;
     void RedrawNow();
@@ -169,6 +202,14 @@ private:
     void OnTap(int x, int y);
     void ReadGaugeSlots();
     void RestoreDefaultGauges();
+    int GaugeCellAt(int x, int y) const;
+    // The map page's waypoint commands (40019, 40121, 40122, 40148-40150);
+    // false for other commands.
+    bool OnWaypointCommand(UINT uId);
+    // The properties of a waypoint; after a change the selection is
+    // cleared and the map refreshed.
+    void WaypointProperties(Waypoint* pWaypoint);
+    void OpenSelectionItem();
 
     CMapPosition m_pos;
     // The view of the last finished frame.
@@ -188,6 +229,14 @@ private:
     std::array<std::u16string, 8> m_astrGaugeKeys;
     bool m_fGaugeEdit = false;
     int m_nSelectedGauge = -1;
+    // The last right click: its point, the waypoint and map object under
+    // it, the gauge cell; the waypoint being moved and the pointer.
+    CMapPoint m_ptClicked{};
+    Waypoint* m_pClickedWaypoint = nullptr;
+    std::vector<CSelectionItem> m_clickedObjects;
+    int m_nClickedCell = -1;
+    CWaypointMover m_mover;
+    POINT m_ptPointer{};
 
     bool m_fDown = false;
     POINT m_ptPress{}, m_ptLast{};

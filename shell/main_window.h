@@ -29,6 +29,9 @@ public:
     // Image of an owner-drawn item (-1: none).
     virtual void SetMenuItemImage(UINT uId, int nImage) = 0;
     virtual void DrawMenuBar() = 0;
+    // Shows a pop-up menu at a client point and waits for the choice: the
+    // command chosen, 0 when the menu was dismissed.
+    virtual UINT TrackPopupMenu(const CMenuPopup& menu, int x, int y) = 0;
 
     virtual SIZE ClientSize() const = 0;
     // A bitmap compatible with the window, cx x cy pixels.

@@ -42,6 +42,7 @@ struct CMenuItem {
     UINT uTextId = 0;      // string id of the text (0: the page title, set by the window)
     bool fCheckable = false;
     bool fRadio = false;   // one of the gauge-page items
+    bool fGrayed = false;  // shown disabled (a pop-up item whose handler is missing)
 };
 
 struct CMenuPopup {

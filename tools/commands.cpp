@@ -31,6 +31,8 @@ const std::vector<Command>& Commands() {
          "render MAP [--center LAT,LON] [--scale INDEX] [--size WxH] [--skin day|night] [--angle DEG] "
          "[--no-antialias] -o OUT.png",
          RunRender},
+        {"render-waypoint-icons", "draw every waypoint icon with its type number into a PNG",
+         "render-waypoint-icons OUT.png [--scale S] [--no-antialias]", RunRenderWaypointIcons},
 #endif
         {"track", "record fixes into a track file; show track files and the on-screen track",
          "track record [--dir DIR] [--ring] [OUT.mps|OUT.gdb|OUT.gpx] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},

@@ -38,6 +38,7 @@ int RunInfo(const Args& args);
 int RunDump(const Args& args);
 #ifdef VELKA_HAVE_RENDER
 int RunRender(const Args& args);
+int RunRenderWaypointIcons(const Args& args);
 #endif
 int RunTrack(const Args& args);
 int RunConvert(const Args& args);

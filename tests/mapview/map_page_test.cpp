@@ -20,6 +20,7 @@
 #include "platform/ui_host.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "tests/mapview/qt_test_app.h"
 #include "tests/support/test_support.h"
 #include "tools/commands.h"
 #include "tools/render.h"
@@ -27,14 +28,7 @@
 namespace velka {
 namespace {
 
-void EnsureApp() {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char szName[] = "mapview_ui_tests";
-    static char* argv[] = {szName, nullptr};
-    static QGuiApplication* pApp = new QGuiApplication(argc, argv);
-    (void)pApp;
-}
+void EnsureApp() { test::EnsureQtApp(); }
 
 // A map that draws a water stripe at x 100..139 of the screen, slowly
 // enough that every object passes a message pump.

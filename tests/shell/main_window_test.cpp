@@ -355,3 +355,43 @@ TEST_F(MainWindowTest, HandedOverFileOpensAsSingleMapAndAPageMayTakeIt) {
 
 } // namespace
 } // namespace velka
+
+namespace velka {
+namespace {
+
+TEST_F(MainWindowTest, HeadlessPopupMenusAnswerFromTheEnvironment) {
+    Create();
+    CMenuPopup menu;
+    menu.uTitleId = 207;
+    CMenuItem props;
+    props.uId = 40121;
+    props.uTextId = 203000;
+    CMenuItem del;
+    del.uId = 40122;
+    del.uTextId = c_uMenuTextBase + 40122;
+    CMenuItem grayed = del;
+    grayed.uId = 40148;
+    grayed.uTextId = c_uMenuTextBase + 40148;
+    grayed.fGrayed = true;
+    menu.vecItems = {props, del, grayed};
+    unsetenv("VELKA_HEADLESS_POPUP");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m_pQt->TrackPopupMenu(menu, 10, 10), 0u); // dismissed
+    const std::string strLine = testing::internal::GetCapturedStderr();
+    EXPECT_NE(strLine.find("popup: 207:"), std::string::npos) << strLine;
+    EXPECT_NE(strLine.find("40122"), std::string::npos) << strLine;
+    EXPECT_NE(strLine.find("[-40148"), std::string::npos) << strLine;
+    setenv("VELKA_HEADLESS_POPUP", "40122", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(m_pQt->TrackPopupMenu(menu, 10, 10), 40122u);
+    // A disabled item and one the menu does not have are not chosen.
+    setenv("VELKA_HEADLESS_POPUP", "40148", 1);
+    EXPECT_EQ(m_pQt->TrackPopupMenu(menu, 10, 10), 0u);
+    setenv("VELKA_HEADLESS_POPUP", "40019", 1);
+    EXPECT_EQ(m_pQt->TrackPopupMenu(menu, 10, 10), 0u);
+    testing::internal::GetCapturedStderr();
+    unsetenv("VELKA_HEADLESS_POPUP");
+}
+
+} // namespace
+} // namespace velka

@@ -33,6 +33,7 @@ public:
     void CheckMenuRadioItem(UINT, UINT, UINT) override {}
     void SetMenuItemImage(UINT, int) override {}
     void DrawMenuBar() override {}
+    UINT TrackPopupMenu(const CMenuPopup&, int, int) override { return 0; }
     SIZE ClientSize() const override { return {240, 300}; }
     std::unique_ptr<ICanvas> CreateBitmap(int, int) override { return nullptr; }
     void Invalidate() override {}

@@ -1,0 +1,172 @@
+// The map page's context menus and its waypoint commands: what a right
+// click, a double click and the balloon's "open" do with the waypoints and
+// map objects under the pointer.
+#include <algorithm>
+
+#include "mapview/map_page.h"
+#include "mapview/waypoint_layer.h"
+#include "shell/main_window.h"
+#include "shell/screen.h"
+#include "shell/settings.h"
+#include "waypoints/waypoint_commands.h"
+#include "waypoints/waypoint_ui.h"
+
+namespace velka {
+namespace {
+
+// Context menus of the map page.
+constexpr UINT IDM_MAP_POINT = 101;
+constexpr UINT IDM_GAUGE = 103;
+constexpr UINT IDM_WAYPOINT = 207;
+constexpr UINT IDM_MOVING = 209;
+
+// "Свойства точки..." for the waypoint's properties.
+constexpr UINT c_idsWaypointProperties = 203000;
+// A click hits what lies within half a symbol icon.
+constexpr int c_nHitPixels = 9;
+
+CMenuItem PopupItem(UINT uId, UINT uTextId = 0, bool fGrayed = false) {
+    CMenuItem item;
+    item.uId = uId;
+    item.uTextId = uTextId ? uTextId : c_uMenuTextBase + uId;
+    item.fGrayed = fGrayed;
+    return item;
+}
+
+} // namespace
+
+float CMapPage::HitRadius() const {
+    return m_pos.MetresPerPixel() * static_cast<float>(c_nHitPixels * ScreenFactorX());
+}
+
+int CMapPage::GaugeCellAt(int x, int y) const {
+    const std::vector<RECT> cells = GaugeCells();
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const RECT& rc = cells[i];
+        if (x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
+    m_ptClicked = m_pos.ScreenToMap(x, y);
+    m_pClickedWaypoint = nullptr;
+    m_clickedObjects.clear();
+    m_nClickedCell = GaugeCellAt(x, y);
+    CMenuPopup menu;
+    if (m_nClickedCell >= 0) {
+        menu.uTitleId = IDM_GAUGE;
+        menu.vecItems = {PopupItem(ID_MAP_SHOW_GAUGES), PopupItem(ID_MAP_DEFAULT_GAUGES)};
+        return menu;
+    }
+    if (m_mover.IsMoving()) {
+        menu.uTitleId = IDM_MOVING;
+        menu.vecItems = {PopupItem(ID_MAP_MOVE_HERE), PopupItem(ID_MAP_MOVE_CANCEL)};
+        return menu;
+    }
+    CWaypointStore& store = TheWaypointStore();
+    const float fRadius = HitRadius();
+    if (ReadSettingBool(u"ShowWaypoints", true)) m_pClickedWaypoint = store.WaypointNear(m_ptClicked, fRadius);
+    if (m_pClickedWaypoint) {
+        menu.uTitleId = IDM_WAYPOINT;
+        menu.vecItems = {PopupItem(ID_MAP_PROPERTIES, c_idsWaypointProperties), PopupItem(ID_MAP_DELETE_WAYPOINT),
+                         PopupItem(ID_MAP_MOVE_WAYPOINT)};
+        return menu;
+    }
+    menu.uTitleId = IDM_MAP_POINT;
+    menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT)};
+    // Map objects under the point; their properties belong to the search.
+    if (MapLayers().fnFindItems) {
+        for (CSelectionItem& item : MapLayers().fnFindItems(m_ptClicked, fRadius))
+            if (item.nRefersTo == 0) m_clickedObjects.push_back(std::move(item));
+    }
+    if (!m_clickedObjects.empty())
+        menu.vecItems.push_back(
+            PopupItem(ID_MAP_PROPERTIES, 0, !static_cast<bool>(MapLayers().fnMapObjectProperties)));
+    return menu;
+}
+
+void CMapPage::OnRButtonUp(int x, int y) {
+    m_ptPointer = {x, y};
+    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    const CMenuPopup menu = ContextMenuAt(x, y);
+    if (!pPort) return;
+    const UINT uId = pPort->TrackPopupMenu(menu, x, y);
+    if (uId) OnCommand(uId);
+}
+
+void CMapPage::OnDblClick(int x, int y) {
+    if (!ReadSettingBool(u"ShowWaypoints", true)) return;
+    const CMapPoint pt = m_pos.ScreenToMap(x, y);
+    Waypoint* pWaypoint = TheWaypointStore().WaypointNear(pt, HitRadius());
+    if (!pWaypoint) return;
+    m_ptClicked = pt;
+    m_pClickedWaypoint = pWaypoint;
+    m_clickedObjects.clear();
+    OnCommand(ID_MAP_PROPERTIES);
+}
+
+void CMapPage::WaypointProperties(Waypoint* pWaypoint) {
+    CWaypointStore& store = TheWaypointStore();
+    if (!LiveWaypoint(store, pWaypoint) || !EditWaypoint(*pWaypoint, false)) return;
+    store.Save();
+    m_selection.Clear();
+    RefreshMap(true);
+}
+
+void CMapPage::OpenSelectionItem() {
+    const CSelectionItem* pItem = m_selection.Shown();
+    if (!pItem) return;
+    if (pItem->nRefersTo == 1) {
+        WaypointProperties(LiveWaypoint(TheWaypointStore(), pItem->pRef));
+    } else if (pItem->nRefersTo == 0 && MapLayers().fnMapObjectProperties) {
+        const CSelectionItem item = *pItem;
+        MapLayers().fnMapObjectProperties(item);
+    }
+}
+
+bool CMapPage::OnWaypointCommand(UINT uId) {
+    CWaypointStore& store = TheWaypointStore();
+    switch (uId) {
+    case ID_MAP_NEW_WAYPOINT:
+        if (SaveNewWaypoint(store, m_ptClicked, nullptr)) RefreshMap(true);
+        return true;
+    case ID_MAP_PROPERTIES:
+        if (Waypoint* p = LiveWaypoint(store, m_pClickedWaypoint)) {
+            WaypointProperties(p);
+        } else if (!m_clickedObjects.empty() && MapLayers().fnMapObjectProperties) {
+            const CSelectionItem item = m_clickedObjects.front();
+            MapLayers().fnMapObjectProperties(item);
+        }
+        return true;
+    case ID_MAP_DELETE_WAYPOINT:
+        if (DeleteWaypointAsked(store, LiveWaypoint(store, m_pClickedWaypoint))) {
+            m_pClickedWaypoint = nullptr;
+            m_selection.Clear();
+            RefreshMap(true);
+        }
+        return true;
+    case ID_MAP_MOVE_WAYPOINT:
+        if (Waypoint* p = LiveWaypoint(store, m_pClickedWaypoint)) {
+            m_mover.Begin(p);
+            RedrawNow();
+        }
+        return true;
+    case ID_MAP_MOVE_HERE:
+        // The waypoint may have been deleted meanwhile (the list dialog).
+        if (!LiveWaypoint(store, m_mover.Moving())) {
+            m_mover.Cancel();
+        } else if (m_mover.DropAt(store, m_ptClicked)) {
+            m_selection.Clear();
+            RefreshMap(true);
+        }
+        return true;
+    case ID_MAP_MOVE_CANCEL:
+        m_mover.Cancel();
+        RedrawNow();
+        return true;
+    default: return false;
+    }
+}
+
+} // namespace velka
