@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "app/qt_waypoint_edit_dialog.h"
+#include "mapview/waypoint_icons.h"
+#include "platform/qt/qt_canvas.h"
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "tracks/file_utils.h"
@@ -48,6 +52,9 @@ QString PatternExtension(const std::u16string& strPattern) {
     return i >= 0 ? s.mid(i + 1) : QString();
 }
 
+// The symbols' size in the list (the program's icon shrinks to it).
+constexpr int c_cxSymbol = 18;
+
 // Default column widths before a state is kept.
 constexpr int c_anDefaultWidths[c_cWaypointColumns] = {100, 90, 150, 60, 100, 120};
 
@@ -61,6 +68,22 @@ ExchangeFileChooserFn& ExchangeFileChooser() {
 std::function<QPixmap(WORD wType)>& WaypointSymbolPixmap() {
     static std::function<QPixmap(WORD)> fn;
     return fn;
+}
+
+QPixmap DrawnWaypointSymbol(WORD wType) {
+    // Drawn once per type on a transparent canvas, at screen factor 1.
+    static std::map<WORD, QPixmap> cache;
+    if (const auto it = cache.find(wType); it != cache.end()) return it->second;
+    const RECT rc = WaypointIconRect(wType, 0, 0, 1);
+    QImage image(rc.right - rc.left, rc.bottom - rc.top, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QImage drawn;
+    {
+        CQtCanvas canvas(std::move(image));
+        DrawWaypointIconAt(canvas, wType, 0, 0, 1);
+        drawn = canvas.Image().copy();
+    }
+    return cache.emplace(wType, QPixmap::fromImage(drawn)).first->second;
 }
 
 std::optional<ExchangeFileChoice> ChooseExchangeFileWithDialog(QWidget* pParent, ExchangeKind kind, bool fImport) {
@@ -128,7 +151,7 @@ QVariant CWaypointListModel::data(const QModelIndex& index, int nRole) const {
         if (index.column() == wcComment || index.column() == wcName) return QtText(WaypointCellText(*p, index.column()));
         return {};
     case Qt::DecorationRole:
-        if (index.column() == wcSymbol && WaypointSymbolPixmap()) return WaypointSymbolPixmap()(p->wType);
+        if (index.column() == wcSymbol && WaypointSymbolPixmap()) return QIcon(WaypointSymbolPixmap()(p->wType));
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == wcAltitude) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -194,7 +217,8 @@ CWaypointListDialog::CWaypointListDialog(CWaypointStore& store, QWidget* pParent
     m_pView->setShowGrid(false);
     m_pView->setAlternatingRowColors(true);
     m_pView->verticalHeader()->hide();
-    m_pView->verticalHeader()->setDefaultSectionSize(m_pView->fontMetrics().height() + 4);
+    m_pView->setIconSize(QSize(c_cxSymbol, c_cxSymbol));
+    m_pView->verticalHeader()->setDefaultSectionSize(std::max(m_pView->fontMetrics().height() + 4, c_cxSymbol + 2));
     m_pView->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView* pHeader = m_pView->horizontalHeader();
     pHeader->setSectionsMovable(true);
@@ -463,6 +487,7 @@ void InstallWaypointDialogs(CSubsystemHooks& hooks, bool fHeadless) {
         d.fnList = [] { RunWaypointListDialog(QApplication::activeWindow()); };
     }
     hooks.fnWaypointList = [] { CallHook(WaypointDialogs().fnList); };
+    WaypointSymbolPixmap() = &DrawnWaypointSymbol;
 }
 
 } // namespace velka

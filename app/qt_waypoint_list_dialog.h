@@ -37,9 +37,12 @@ ExchangeFileChooserFn& ExchangeFileChooser();
 // "Exported Waypoints" or "Exported Routes" in the last format.
 std::optional<ExchangeFileChoice> ChooseExchangeFileWithDialog(QWidget* pParent, ExchangeKind kind, bool fImport);
 
-// The picture of a symbol type beside its name in the list; none unless
-// the map side supplies it.
+// The picture of a symbol type beside its name in the list and the edit
+// dialog; names only while it is empty.
 std::function<QPixmap(WORD wType)>& WaypointSymbolPixmap();
+// The map's waypoint icon of a type as a picture (18 x 18 symbols, the
+// program's 32 x 32 icon).
+QPixmap DrawnWaypointSymbol(WORD wType);
 
 class CWaypointListModel : public QAbstractTableModel {
 public:
@@ -113,7 +116,8 @@ void RunWaypointListDialog(QWidget* pParent);
 void HeadlessWaypointList();
 
 // Fills the waypoint dialogs' edit and list hooks and the shell's
-// waypoint-list command (40020): the Qt dialogs, or their headless forms.
+// waypoint-list command (40020) with the Qt dialogs, or their headless
+// forms, and gives them the map's symbol pictures.
 void InstallWaypointDialogs(CSubsystemHooks& hooks, bool fHeadless);
 
 } // namespace velka

@@ -654,6 +654,10 @@ TEST_F(WaypointDialogs_, DialogsFitASmallScreen) {
     const std::filesystem::path out = std::filesystem::path(VELKA_BINARY_DIR) / "test-output";
     std::filesystem::create_directories(out);
     const QSize small(248, 330);
+    WaypointSymbolPixmap() = &DrawnWaypointSymbol;
+    m_store.Waypoints().front()->wType = 8;
+    EXPECT_EQ(DrawnWaypointSymbol(8).size(), QSize(18, 18));
+    EXPECT_EQ(DrawnWaypointSymbol(c_wDefaultWaypointType).size(), QSize(32, 32));
 
     CWaypointEditDialog edit(*m_store.Waypoints().front(), false);
     EXPECT_LE(edit.minimumSizeHint().width(), small.width());
@@ -670,7 +674,9 @@ TEST_F(WaypointDialogs_, DialogsFitASmallScreen) {
     list.show();
     QApplication::processEvents();
     EXPECT_TRUE(list.grab().save(QString::fromStdString((out / "waypoint_list.png").string())));
+    EXPECT_EQ(list.Model()->data(list.Model()->index(0, wcSymbol), Qt::DecorationRole).typeId(), QMetaType::QIcon);
     list.reject();
+    WaypointSymbolPixmap() = nullptr;
 }
 
 } // namespace
