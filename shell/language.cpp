@@ -140,4 +140,41 @@ void SetUserDefaultLangIdOverride(LANGID lang) {
     g_langOverride.store(lang);
 }
 
+UINT AnsiCodePageOfLanguage(LANGID lang) {
+    switch (lang & 0x3FF) {
+    case 0x19: case 0x22: case 0x23: case 0x02: case 0x2F: case 0x3F: case 0x40: case 0x44:
+    case 0x50: case 0x28: case 0x6D: case 0x85: return 1251; // Cyrillic scripts
+    case 0x1A: // Serbian in Cyrillic script, Croatian and the Latin variants
+        return (lang == 0x0C1A || lang == 0x1C1A || lang == 0x281A || lang == 0x301A) ? 1251 : 1250;
+    case 0x43: return lang == 0x0843 ? 1251 : 1254; // Uzbek
+    case 0x2C: return lang == 0x082C ? 1251 : 1254; // Azerbaijani
+    case 0x05: case 0x15: case 0x0E: case 0x1B: case 0x24: case 0x18: case 0x1C: return 1250;
+    case 0x08: return 1253;
+    case 0x1F: return 1254;
+    case 0x0D: return 1255;
+    case 0x01: case 0x29: case 0x20: return 1256;
+    case 0x25: case 0x26: case 0x27: return 1257;
+    case 0x2A: return 1258;
+    case 0x1E: return 874;
+    default: return 1252;
+    }
+}
+
+namespace {
+std::atomic<UINT> g_codePageOverride{0};
+} // namespace
+
+UINT SystemAnsiCodePage() {
+    if (UINT cp = g_codePageOverride.load()) return cp;
+    for (const char* szVar : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* sz = std::getenv(szVar);
+        if (sz && *sz) return AnsiCodePageOfLanguage(LangIdFromLocaleName(sz));
+    }
+    return 1252;
+}
+
+void SetSystemAnsiCodePageOverride(UINT uCodePage) {
+    g_codePageOverride.store(uCodePage);
+}
+
 } // namespace velka

@@ -27,4 +27,15 @@ LANGID UserDefaultLangId();
 // decide which texts they see; 0 removes the override.
 void SetUserDefaultLangIdOverride(LANGID lang);
 
+// The single-byte code page of the language's script, as Windows chooses
+// its ANSI code page: 1251 for Cyrillic, 1250 for Central European, 1253
+// Greek, 1254 Turkish, 1255 Hebrew, 1256 Arabic, 1257 Baltic, 1258
+// Vietnamese, 874 Thai, else 1252.
+UINT AnsiCodePageOfLanguage(LANGID lang);
+// The code page of the texts in exchange files: that of the locale's
+// character classes (the first set of LC_ALL, LC_CTYPE and LANG), the
+// equivalent of GetACP. Tests pin it; 0 removes the override.
+UINT SystemAnsiCodePage();
+void SetSystemAnsiCodePageOverride(UINT uCodePage);
+
 } // namespace velka
