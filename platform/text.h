@@ -28,4 +28,9 @@ std::size_t StrLenW(const char16_t* sz);
 // Case-insensitive equality for ASCII letters; other characters compare exactly.
 bool EqualNoCaseAscii(std::u16string_view a, std::u16string_view b);
 
+// UTF-8 text made safe for XML content and quoted attributes: & < > " as
+// entities; control characters other than tab and line ends, which XML
+// cannot carry, are left out.
+std::string XmlEscape(std::string_view text);
+
 } // namespace velka

@@ -25,20 +25,6 @@ constexpr CFileTypeInfo c_aFileTypes[] = {
     {".wpt", "application/x-oziexplorer-wpt", "OziExplorer.WaypointsFile", false, 1, 2277},
 };
 
-std::string XmlEscape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 // Quoting of an Exec argument in a desktop entry.
 std::string DesktopQuote(const std::string& s) {
     std::string out = "\"";

@@ -67,19 +67,7 @@ void ReadCommon(const pugi::xml_node& n, Waypoint& w) {
 }
 
 void WriteEscaped(CFileWriter& fw, const std::u16string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : ToUtf8(s)) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default:
-            // Control characters other than tab and line ends are not XML.
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += c;
-        }
-    }
+    const std::string out = XmlEscape(ToUtf8(s));
     fw.WriteText(out.data(), out.size());
 }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace velka::mapc {
 
 namespace {
@@ -24,19 +26,6 @@ double Lat(double y) { return c_dLat0 + y / c_dMetresPerDegree; }
 
 using Tags = std::vector<std::pair<std::string, std::string>>;
 
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 class COsmWriter {
 public:
@@ -124,7 +113,7 @@ public:
 private:
     static void AppendTags(std::string& s, const Tags& tags) {
         for (const auto& [k, v] : tags)
-            s += "    <tag k=\"" + Escape(k) + "\" v=\"" + Escape(v) + "\"/>\n";
+            s += "    <tag k=\"" + XmlEscape(k) + "\" v=\"" + XmlEscape(v) + "\"/>\n";
     }
     struct NodeRec {
         double x, y;
