@@ -59,8 +59,7 @@ void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosit
     const POINT s = pos.MapToScreen(DegreesToUnits(p.dLongitude), DegreesToUnits(p.dLatitude));
     const int x = s.x, y = s.y;
     const float f = static_cast<float>(ScreenFactorX());
-    // A two-pixel white rim keeps the cursor visible on dark night maps.
-    CPenDesc white{PS_SOLID, 2 * ScreenFactorX(), RGB(255, 255, 255)};
+    CPenDesc white{PS_SOLID, 1, RGB(255, 255, 255)};
     if (p.fHeadingValid && p.fSpeed >= 2) {
         const float fDir = fRotateMap ? 0.0f : (p.fHeadingInDegrees ? Radians(p.fHeading) : 0.0f);
         const float c = fast_cos(fDir), sn = fast_sin(fDir);
