@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "mapdata/img_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/ui_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "shell/resources.h"

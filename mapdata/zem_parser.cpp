@@ -5,8 +5,8 @@
 
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
-#include "mapview/label_store.h"
-#include "mapview/paint_context.h"
+#include "mapdata/label_store.h"
+#include "mapdata/paint_context.h"
 #include "platform/text.h"
 
 namespace velka {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mapview/label_store.h"
+#include "mapdata/label_store.h"
 #include "platform/canvas.h"
 
 namespace velka {

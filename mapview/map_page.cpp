@@ -11,7 +11,7 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
-#include "shell/main_window.h"
+#include "shell/page_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
@@ -156,7 +156,7 @@ void CMapPage::Init() {
     m_fAntialias = ReadSettingBool(u"MapAntialias", true);
     m_pos.InitFromSettings();
     ReadGaugeSlots();
-    if (g_hWnd) m_sizeClient = g_hWnd->ClientSize();
+    if (IPageHost* pHost = PageHost()) m_sizeClient = pHost->ClientSize();
     UpdateScreen();
 }
 
@@ -218,7 +218,7 @@ void CMapPage::UpdateScreen() {
 }
 
 void CMapPage::RedrawNow() {
-    if (g_hWnd) g_hWnd->RedrawNow();
+    if (IPageHost* pHost = PageHost()) pHost->RedrawNow();
 }
 
 void CMapPage::CountObject(int nKind) {
@@ -237,7 +237,7 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     std::unique_ptr<CMapParser> p = OpenMap(strPath, true, c_dwOpenAll);
     if (!p) {
         WriteSettingString(u"MapFileName", u"");
-        if (g_hWnd) g_hWnd->UpdateMenu();
+        if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
         return false;
     }
     m_pMap = std::move(p);
@@ -245,9 +245,9 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     g_msMapOpen = GetTickCount() - dwStart;
     WriteSettingString(u"MapFileName", strPath.c_str());
     WriteSettingBool(u"MapIsAtlas", fAtlas);
-    if (g_hWnd) {
-        g_hWnd->UpdateMenu();
-        for (UINT i = 0; i < 4; ++i) g_hWnd->Page(i).OnMapChanged();
+    if (IPageHost* pHost = PageHost()) {
+        pHost->UpdateMenu();
+        for (UINT i = 0; i < 4; ++i) pHost->Page(i).OnMapChanged();
     } else {
         OnMapChanged();
     }
@@ -259,7 +259,7 @@ void CMapPage::CloseMap() {
     if (IsRendering()) StopRendering();
     g_pMapParser = nullptr;
     m_pMap.reset();
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::OnMapChanged() {
@@ -297,9 +297,9 @@ bool CMapPage::CreateBitmaps() {
     if (m_fnCreateBitmap) {
         m_pRender = m_fnCreateBitmap(cx, cy);
         m_pFinished = m_fnCreateBitmap(cx, cy);
-    } else if (g_hWnd && g_hWnd->Port()) {
-        m_pRender = g_hWnd->Port()->CreateBitmap(cx, cy);
-        m_pFinished = g_hWnd->Port()->CreateBitmap(cx, cy);
+    } else if (IWindowPort* pPort = PageHostPort()) {
+        m_pRender = pPort->CreateBitmap(cx, cy);
+        m_pFinished = pPort->CreateBitmap(cx, cy);
     }
     if (!m_pRender || !m_pFinished) {
         m_pRender.reset();
@@ -432,7 +432,7 @@ void CMapPage::DrawMessage(UINT uId, ...) {
 
 void CMapPage::DrawMessageText(const std::u16string& strText) {
     std::u16string str = strText.substr(0, 519);
-    if (m_pContext && m_pRender && (g_hWnd || m_fnCreateBitmap)) {
+    if (m_pContext && m_pRender && (PageHost() || m_fnCreateBitmap)) {
         ICanvas& dc = *m_pRender;
         CFontDesc font;
         font.strFace = u"Tahoma";
@@ -517,7 +517,7 @@ void CMapPage::ZoomIn() {
     m_pos.SetScale(m_pos.ScaleIndex() - 1);
     RedrawNow();
     RefreshMap(false);
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::ZoomOut() {
@@ -525,7 +525,7 @@ void CMapPage::ZoomOut() {
     m_pos.SetScale(m_pos.ScaleIndex() + 1);
     RedrawNow();
     RefreshMap(false);
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::OnDown(int x, int y) {
@@ -546,9 +546,9 @@ void CMapPage::OnMove(int x, int y) {
         m_pos.PanByPixels(dx, dy);
         RedrawNow();
     }
-    if (g_hWnd && g_hWnd->Port()) {
-        g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
-        g_hWnd->Port()->SetTimer(c_uTimerDragRedraw, 20);
+    if (IWindowPort* pPort = PageHostPort()) {
+        pPort->KillTimer(c_uTimerDragRedraw);
+        pPort->SetTimer(c_uTimerDragRedraw, 20);
     }
 }
 
@@ -558,7 +558,7 @@ bool CMapPage::IsTap(int x, int y) const {
 }
 
 void CMapPage::OnUp(int x, int y) {
-    if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+    if (IWindowPort* pPort = PageHostPort()) pPort->KillTimer(c_uTimerDragRedraw);
     const bool fWasDown = m_fDown;
     m_fDown = false;
     if (fWasDown && IsTap(x, y)) OnTap(x, y);
@@ -566,7 +566,7 @@ void CMapPage::OnUp(int x, int y) {
 }
 
 void CMapPage::OnTap(int x, int y) {
-    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    IWindowPort* pPort = PageHostPort();
     switch (m_selection.HitTest(x, y)) {
     case CObjectSelection::btClose:
         m_selection.Clear();
@@ -601,7 +601,7 @@ void CMapPage::OnTap(int x, int y) {
 
 void CMapPage::OnTimer(UINT uId) {
     if (uId == c_uTimerDragRedraw) {
-        if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+        if (IWindowPort* pPort = PageHostPort()) pPort->KillTimer(c_uTimerDragRedraw);
         RefreshMap(false);
     }
 }

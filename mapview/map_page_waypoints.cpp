@@ -5,7 +5,7 @@
 
 #include "mapview/map_page.h"
 #include "mapview/waypoint_layer.h"
-#include "shell/main_window.h"
+#include "shell/page_host.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
 #include "waypoints/waypoint_commands.h"
@@ -88,7 +88,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
 
 void CMapPage::OnRButtonUp(int x, int y) {
     m_ptPointer = {x, y};
-    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    IWindowPort* pPort = PageHostPort();
     const CMenuPopup menu = ContextMenuAt(x, y);
     if (!pPort) return;
     const UINT uId = pPort->TrackPopupMenu(menu, x, y);

@@ -13,8 +13,8 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/map_scales.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/paint_context.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/paint_context.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "tools/commands.h"
 

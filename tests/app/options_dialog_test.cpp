@@ -102,8 +102,12 @@ public:
         }
         m_pWnd = std::make_unique<CMainWindow>(std::move(pages));
         g_hWnd = m_pWnd.get();
+        SetPageHost(m_pWnd.get());
     }
-    ~CPagesWindow() { g_hWnd = nullptr; }
+    ~CPagesWindow() {
+        g_hWnd = nullptr;
+        SetPageHost(nullptr);
+    }
     CPagesWindow(const CPagesWindow&) = delete;
     CPagesWindow& operator=(const CPagesWindow&) = delete;
     // Counts of page i.

@@ -20,7 +20,7 @@
 #include "mapdata/img_parser.h"
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"

@@ -6,7 +6,7 @@
 
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"

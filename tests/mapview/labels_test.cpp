@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "mapview/map_labels.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "mapview/styles.h"
 #include "platform/debug.h"
 

@@ -13,7 +13,7 @@
 #include "mapdata/img_parser.h"
 #include "mapdata/map_parser.h"
 #include "mapview/map_page.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "mapview/waypoint_icons.h"
 #include "mapview/waypoint_layer.h"
 #include "platform/qt/qt_canvas.h"
@@ -282,6 +282,7 @@ protected:
         m_pWnd = std::make_unique<CMainWindow>(std::move(pages));
         m_pWnd->Attach(&m_port);
         g_hWnd = m_pWnd.get();
+        SetPageHost(m_pWnd.get());
         m_pPage->SetBitmapFactory([](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); });
         m_pPage->Init();
         m_pPage->Position().SetScale(10);
@@ -301,6 +302,7 @@ protected:
         TheWaypointStore().Clear();
         m_pWnd.reset();
         g_hWnd = nullptr;
+        SetPageHost(nullptr);
     }
     // A waypoint at a screen point, saved.
     Waypoint* AddAtScreen(int x, int y) {
