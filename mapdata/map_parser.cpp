@@ -7,6 +7,7 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -141,7 +142,7 @@ std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fSho
     if (pData && pFile->Size() > 0xFFFFFFFFu) pData = nullptr, errno = EFBIG;
     if (!pData) {
         const int nError = pFile->LastError() ? pFile->LastError() : errno;
-        if (fShowErrors) ShowError(2001, strPath.c_str(), SystemErrorText(nError).c_str());
+        if (fShowErrors) ShowError(IDS_CANNOT_OPEN_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
         return nullptr;
     }
     CMapCreateInfo info;
@@ -154,7 +155,7 @@ std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fSho
     // A file the probe accepted but whose contents are unsound is reported
     // the same way as one no format recognises, unless its parser already
     // gave the reason.
-    if (!pParser && fShowErrors && !fReported) ShowError(2129, strPath.c_str());
+    if (!pParser && fShowErrors && !fReported) ShowError(IDS_BAD_FILE_FORMAT, strPath.c_str());
     return pParser;
 }
 
@@ -216,7 +217,7 @@ bool CMapProxy::Draw(CPaintContext& pc, CLabelStore& labels) {
         m_pMapParser = OpenMapFile(m_szFileName, false, c_dwOpenAll);
         if (!m_pMapParser) {
             const int nError = errno;
-            pc.DrawMessage(FormatMessageId(2002, m_szFileName, SystemErrorText(nError).c_str()));
+            pc.DrawMessage(FormatMessageId(IDS_CANNOT_READ_FILE, m_szFileName, SystemErrorText(nError).c_str()));
             return false;
         }
     }

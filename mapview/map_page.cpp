@@ -12,9 +12,11 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/page_host.h"
+#include "shell/window_messages.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "shell/subsystem_hooks.h"
 
 namespace velka {
@@ -27,8 +29,6 @@ namespace {
 
 CMapPage* g_pMapPage = nullptr;
 
-constexpr UINT c_idsMapPageTitle = 2200;
-constexpr UINT c_idsAskDefaultGauges = 2143;
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
 
@@ -148,7 +148,7 @@ CMapPage::~CMapPage() {
     if (g_pMapParser == m_pMap.get()) g_pMapParser = nullptr;
 }
 
-UINT CMapPage::GetTitle() const { return c_idsMapPageTitle; }
+UINT CMapPage::GetTitle() const { return IDS_PAGE_MAP; }
 
 void CMapPage::Init() {
     MapStyles().CreateBuiltIn();
@@ -656,7 +656,7 @@ void CMapPage::OnCommand(UINT uId) {
         RedrawNow();
         break;
     case ID_MAP_DEFAULT_GAUGES:
-        if (AskYesNo(c_idsAskDefaultGauges) == IDYES) {
+        if (AskYesNo(IDS_ASK_DEFAULT_GAUGES) == IDYES) {
             RestoreDefaultGauges();
             RedrawNow();
         }

@@ -130,7 +130,7 @@ def owners(targets, root, build_dir):
 
 
 def resolve(header, root, build_dir):
-    for base in (root, build_dir):
+    for base in (root, build_dir, os.path.join(build_dir, "generated")):
         p = os.path.normpath(os.path.join(base, header))
         if os.path.exists(p):
             return p

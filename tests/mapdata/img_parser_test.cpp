@@ -17,6 +17,7 @@
 #include <osmium/visitor.hpp>
 #include <unicode/uchar.h>
 
+#include "mapdata/dump_context.h"
 #include "mapdata/img_parser.h"
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
@@ -53,50 +54,10 @@ std::unique_ptr<CImgParser> OpenBytes(const std::vector<BYTE>& v) {
 }
 
 // What a map draws at a scale code, in map units, with display labels.
-struct CObject {
-    int nKind;
-    WORD wType;
-    std::vector<CMapPoint> points;
-    std::u16string strLabel;
-};
-
-// A paint context whose screen is the map itself, like velkatool dump.
-class CDumpPaint : public CRecordingPaintContext, public CLabelStore {
-public:
-    explicit CDumpPaint(int nCode)
-        : CRecordingPaintContext({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 1, 1, 0, nCode) {}
-    POINT MapToScreen(const CMapPoint& pt) const override { return {pt.lX, pt.lY}; }
-    SIZE ScreenExtent(const CMapRect&) const override { return {1 << 20, 1 << 20}; }
-    void DrawPolygon(WORD wType, const POINT* p, int n) override { Add(rkPolygon, wType, p, n); }
-    bool DrawPolyline(WORD wType, const POINT* p, int n) override {
-        Add(rkPolyline, wType, p, n);
-        return true;
-    }
-    void AddPointLabel(const CLabelSource&, WORD wType, std::u16string_view text, POINT pt, WORD,
-                       const CLabelStyle*, UINT) override {
-        Add(rkPoint, wType, &pt, 1);
-        m_objects.back().strLabel = text;
-    }
-    void AddPolygonLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                         const CMapRect&, const CLabelStyle*) override {
-        m_objects.back().strLabel = text;
-    }
-    void AddPolylineLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                          const CMapRect&, const CLabelStyle*, bool) override {
-        m_objects.back().strLabel = text;
-    }
-    std::vector<CObject> m_objects;
-
-private:
-    void Add(int nKind, WORD wType, const POINT* p, int n) {
-        CObject o{nKind, wType, {}, {}};
-        for (int i = 0; i < n; ++i) o.points.push_back({p[i].x, p[i].y});
-        m_objects.push_back(std::move(o));
-    }
-};
+using CObject = CDumpContext::Object;
 
 std::vector<CObject> DumpAt(CMapParser& map, int nCode) {
-    CDumpPaint dc(nCode);
+    CDumpContext dc(CDumpContext::c_rcWorld, nCode);
     map.Draw(dc, dc);
     return dc.m_objects;
 }
