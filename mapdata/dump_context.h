@@ -74,6 +74,10 @@ private:
         for (int i = 0; i < n; ++i) o.points.push_back({p[i].x, p[i].y});
         m_objects.push_back(std::move(o));
     }
+
+    CNullCanvas m_canvas;
+    CMapRect m_rcView;
+    int m_nScaleCode;
 };
 
 } // namespace velka

@@ -315,9 +315,8 @@ bool CImgParser::Open(DWORD dwFlags) {
     m_tiles = std::move(vecOpen);
     if (m_tiles.empty()) {
         // A locked map or one in an unknown text coding is refused with its reason.
-        if (fEnciphered) ShowError(IDS_MAP_ENCIPHERED);
-        else if (nBadCoding >= 0) ShowError(IDS_MAP_BAD_TEXT_CODING, nBadCoding);
-        m_fReportedOpenError = fEnciphered || nBadCoding >= 0;
+        if (fEnciphered) m_openError = ErrorCode::MapEnciphered;
+        else if (nBadCoding >= 0) m_openError = {ErrorCode::MapBadTextCoding, {nBadCoding}};
         return false;
     }
 

@@ -11,6 +11,7 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/page_host.h"
 #include "shell/window_messages.h"
 #include "shell/resources.h"
@@ -234,8 +235,10 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     const DWORD dwStart = GetTickCount();
     // Atlases open through the same probing: their index is a registered format.
     (void)fAtlas;
-    std::unique_ptr<CMapParser> p = OpenMap(strPath, true, c_dwOpenAll);
+    CError error;
+    std::unique_ptr<CMapParser> p = OpenMap(strPath, c_dwOpenAll, &error);
     if (!p) {
+        ShowErrorBox(error);
         WriteSettingString(u"MapFileName", u"");
         if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
         return false;

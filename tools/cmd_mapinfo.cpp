@@ -35,8 +35,12 @@ const char* KindName(int nKind) {
 }
 
 std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath) {
-    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), true, c_dwOpenAll);
-    if (!p) std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
+    CError error;
+    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), c_dwOpenAll, &error);
+    if (!p) {
+        PrintError(error);
+        std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
+    }
     return p;
 }
 
