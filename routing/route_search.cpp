@@ -60,9 +60,13 @@ int VehicleSpeed(WORD wRoadFlags, int nVehicle) {
     return nVehicle == rvPedestrian ? std::min(v, 5) : nVehicle == rvBicycle ? std::min(v, 20) : v;
 }
 
+// Shortest: the length itself, so the route is the shortest there is (a
+// class-weighted length came out 2-6 % longer than the shortest route on
+// real maps). Fastest: the time, weighted by the road class so that major
+// roads are preferred, at least 1.
 float LinkCost(const RoutingLink& l, bool fFastest, int nVehicle) {
+    if (!fFastest) return l.fLength;
     const float fFactor = ClassFactor(l.wRoadFlags >> c_wRoadClassShift);
-    if (!fFastest) return l.fLength / fFactor;
     const float v = static_cast<float>(VehicleSpeed(l.wRoadFlags, nVehicle)) * 10.0f / 36.0f;
     return std::max(l.fLength / v / fFactor, 1.0f);
 }
@@ -476,8 +480,7 @@ bool CSearch::SearchLazy(bool fAStar) {
         const int nMaxSpeed = VehicleSpeed(static_cast<WORD>(c_wRoadSpeedMask), m_req.options.nVehicle) < m_graph.MaxSpeed()
                                   ? VehicleSpeed(static_cast<WORD>(c_wRoadSpeedMask), m_req.options.nVehicle)
                                   : m_graph.MaxSpeed();
-        m_fBoundScale = fFastest ? 0.99f / (static_cast<float>(nMaxSpeed) * 10.0f / 36.0f) / fFactor
-                                 : 0.99f / fFactor;
+        m_fBoundScale = fFastest ? 0.99f / (static_cast<float>(nMaxSpeed) * 10.0f / 36.0f) / fFactor : 0.99f;
     }
     const auto t1 = Clock::now();
     CLinkHeap heap(m_links, 1024);
