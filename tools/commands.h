@@ -46,5 +46,7 @@ int RunRenderWaypointIcons(const Args& args);
 #endif
 int RunTrack(const Args& args);
 int RunConvert(const Args& args);
+int RunRoute(const Args& args);
+int RunGraph(const Args& args);
 
 } // namespace velka::tool

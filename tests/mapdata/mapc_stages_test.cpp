@@ -162,13 +162,16 @@ w---v---e
                {{"type", "restriction"}, {"restriction", "no_left_turn"}});
     s.Relation(31, {{"way", 4, "from"}, {"node", v, "via"}, {"way", 1, "to"}},
                {{"type", "restriction"}, {"restriction", "only_left_turn"}});
-    // A via way is not supported and is left out.
+    // Over a via way that does not lead from the from way to the to way:
+    // read, but it places no turn.
     s.Relation(32, {{"way", 3, "from"}, {"way", 2, "via"}, {"way", 1, "to"}},
                {{"type", "restriction"}, {"restriction", "no_u_turn"}});
     const CMapcSource src = Read(s);
-    ASSERT_EQ(src.restrictions.size(), 2u);
+    ASSERT_EQ(src.restrictions.size(), 3u);
     const CRoadGraph g = BuildRoadGraph(src);
-    const std::vector<CMapcRestriction> r = ResolveRestrictions(src, g);
+    RestrictionSummary summary;
+    const std::vector<CMapcRestriction> r = ResolveRestrictions(src, g, &summary);
+    EXPECT_EQ(summary.dropped.size(), 1u);
     auto node = [&](char c) { return g.nodeNumber.at(COsmSketch::NodeId(c)); };
     auto has = [&](char a, char b, char c) {
         return std::any_of(r.begin(), r.end(), [&](const CMapcRestriction& x) {
@@ -317,7 +320,7 @@ TEST(MapcEncodeStages, BlocksHoldAtMostTheirShareAndLieFinestFirst) {
     EXPECT_EQ(layout.ofsTables, zem::c_cbHeader);
     EXPECT_EQ(layout.ofsLabels, out.size() - area.bytes.size());
 
-    enc::WriteRestrictions(map, blocks, q.cNodes, out, layout);
+    enc::WriteRestrictions(map, blocks, q.cNodes, out, layout, stats);
     EXPECT_EQ(layout.cRestrictions, 0u);
     map.strName = u"Sketch";
     map.dwLocale = 1033;

@@ -16,6 +16,7 @@
 #include <osmium/visitor.hpp>
 
 #include "platform/text.h"
+#include "tools/mapc/mapc_access.h"
 #include "tools/mapc/mapc_stages.h"
 
 namespace velka::mapc {
@@ -71,8 +72,8 @@ std::u16string LabelOf(const osmium::TagList& tags, int nKind, WORD wType) {
 class CCollector : public osmium::handler::Handler {
 public:
     CCollector(const CStyle& style, std::vector<CMapcFeature>& features,
-               std::vector<CMapcOsmRestriction>& restrictions)
-        : m_style(style), m_features(features), m_restrictions(restrictions) {}
+               std::vector<CMapcOsmRestriction>& restrictions, RestrictionSummary& summary)
+        : m_style(style), m_features(features), m_restrictions(restrictions), m_summary(summary) {}
 
     void node(const osmium::Node& n) {
         Stamp(n);
@@ -128,16 +129,7 @@ public:
             WORD flags = static_cast<WORD>(nSpeed | (r->nRoadClass << 3));
             if (f.fOneWay) flags |= 0x40;
             if (IsYes(w.tags().get_value_by_key("toll"))) flags |= 0x80;
-            const char* access = w.tags().get_value_by_key("access");
-            const bool fNoAccess = IsNo(access);
-            if (fNoAccess || IsNo(w.tags().get_value_by_key("motor_vehicle")) ||
-                IsNo(w.tags().get_value_by_key("motorcar")))
-                flags |= 0x0400 | 0x0800 | 0x1000 | 0x8000;
-            if (IsNo(w.tags().get_value_by_key("hgv"))) flags |= 0x8000;
-            if (IsNo(w.tags().get_value_by_key("foot")) || r->wType <= 0x02 || r->wType == 0x09)
-                flags |= 0x2000;
-            if (IsNo(w.tags().get_value_by_key("bicycle")) || r->wType <= 0x02 || r->wType == 0x09)
-                flags |= 0x4000;
+            flags |= RoadAccessFlags(w.tags());
             f.wRoadFlags = flags;
         } else {
             f.nodeIds.clear();
@@ -180,23 +172,11 @@ public:
         Stamp(rel);
         const char* type = rel.tags().get_value_by_key("type");
         if (!type || std::strcmp(type, "restriction")) return;
-        const char* kind = rel.tags().get_value_by_key("restriction");
-        if (!kind) kind = rel.tags().get_value_by_key("restriction:motorcar");
-        if (!kind) return;
+        ++m_summary.cRead;
         CMapcOsmRestriction r;
-        if (!std::strncmp(kind, "only_", 5)) r.fOnly = true;
-        else if (std::strncmp(kind, "no_", 3)) return;
-        int cFrom = 0, cVia = 0, cTo = 0;
-        for (const osmium::RelationMember& m : rel.members()) {
-            if (!std::strcmp(m.role(), "from") && m.type() == osmium::item_type::way) r.from = m.ref(), ++cFrom;
-            else if (!std::strcmp(m.role(), "to") && m.type() == osmium::item_type::way) r.to = m.ref(), ++cTo;
-            else if (!std::strcmp(m.role(), "via")) {
-                if (m.type() != osmium::item_type::node) return; // via ways are not supported
-                r.via = m.ref();
-                ++cVia;
-            }
-        }
-        if (cFrom == 1 && cVia == 1 && cTo == 1) m_restrictions.push_back(r);
+        std::string strReason;
+        if (ReadRestriction(rel, r, strReason)) m_restrictions.push_back(std::move(r));
+        else m_summary.Drop(strReason);
     }
 
     std::time_t Newest() const { return m_tNewest; }
@@ -213,6 +193,7 @@ private:
     const CStyle& m_style;
     std::vector<CMapcFeature>& m_features;
     std::vector<CMapcOsmRestriction>& m_restrictions;
+    RestrictionSummary& m_summary;
     std::time_t m_tNewest = 0;
 };
 
@@ -234,7 +215,7 @@ bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, cons
         index_type index;
         location_handler_type locations{index};
         locations.ignore_errors();
-        CCollector collector(style, src.features, src.restrictions);
+        CCollector collector(style, src.features, src.restrictions, src.restrictionSummary);
         osmium::io::Reader reader{file};
         const osmium::io::Header header = reader.header();
         for (const osmium::Box& box : header.boxes()) {
@@ -302,7 +283,8 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
     if (progress) progress("mapc: building the road graph");
     const CRoadGraph graph = BuildRoadGraph(src);
     map.cNodes = graph.cNodes;
-    std::vector<CMapcRestriction> restrictions = ResolveRestrictions(src, graph);
+    map.restrictionSummary = src.restrictionSummary;
+    std::vector<CMapcRestriction> restrictions = ResolveRestrictions(src, graph, &map.restrictionSummary);
     map.restrictions.insert(map.restrictions.end(), restrictions.begin(), restrictions.end());
     map.levels = GeneraliseLevels(src.features, graph, {std::begin(c_anLevelBits), std::end(c_anLevelBits)});
     SetHeaderFacts(options, src, map);

@@ -36,10 +36,14 @@ struct CMapcFeature {
     OsmId wayId = 0;
 };
 
-// A turn restriction relation as read: from way, via node, to way.
+// A turn restriction relation as read: from way, via node (or a row of
+// via ways, via then 0), to way, and the vehicles it binds (bit v for
+// vehicle v, 0 pedestrian .. 7 truck).
 struct CMapcOsmRestriction {
     OsmId from = 0, via = 0, to = 0;
     bool fOnly = false;
+    std::vector<OsmId> viaWays;
+    BYTE btVehicles = 0xFE;
 };
 
 // What the read stage collects from all inputs.
@@ -48,6 +52,7 @@ struct CMapcSource {
     std::vector<CMapcOsmRestriction> restrictions;
     CMapRect rcHeader = CMapRect::MakeEmpty(); // the inputs' declared boxes
     std::time_t tNewest = 0;                   // newest object time stamp
+    RestrictionSummary restrictionSummary;     // relations read and dropped
 };
 
 using ProgressFn = std::function<void(const std::string&)>;
@@ -72,7 +77,10 @@ CRoadGraph BuildRoadGraph(const CMapcSource& src);
 
 // Restrictions: every forbidden (from node, via node, to node) with the
 // features of the two roads; "only_" relations forbid every other exit.
-std::vector<CMapcRestriction> ResolveRestrictions(const CMapcSource& src, const CRoadGraph& graph);
+// Over via ways a restriction becomes a row of turns (fContinues); what
+// cannot be placed is counted in the summary with its reason.
+std::vector<CMapcRestriction> ResolveRestrictions(const CMapcSource& src, const CRoadGraph& graph,
+                                                  RestrictionSummary* pSummary = nullptr);
 
 // Generalise: one level per resolution (coarsest first), each with the
 // features whose rule reaches it, simplified to its resolution; road

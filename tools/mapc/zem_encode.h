@@ -135,7 +135,7 @@ bool LayOutFile(const CCodes& codes, CBlocks& blocks, const CLabelArea& area, st
 
 // Stage 6: turn restrictions naming the road records by file offset.
 void WriteRestrictions(const CMapcMap& map, const CBlocks& blocks, DWORD cNodes, std::vector<BYTE>& out,
-                       CLayout& layout);
+                       CLayout& layout, CMapcStats& stats);
 
 // Stage 7: level table and header.
 void WriteHeader(const CMapcMap& map, const CQuantised& q, const CBlocks& blocks, const CLabelArea& area,

@@ -6,6 +6,7 @@
 
 #include "mapdata/zem_bits.h"
 #include "tools/mapc/zem_encode.h"
+#include "tools/mapc/zem_restrictions.h"
 
 namespace velka::mapc::enc {
 
@@ -91,49 +92,22 @@ bool LayOutFile(const CCodes& codes, CBlocks& blocks, const CLabelArea& area, st
 }
 
 void WriteRestrictions(const CMapcMap& map, const CBlocks& blocks, DWORD cNodes, std::vector<BYTE>& out,
-                       CLayout& layout) {
-    struct RoadRecord {
-        int nRoadId;
-        const std::vector<LONG>* pNodes; // node points in order
-        DWORD dwOffset;
-    };
-    std::vector<RoadRecord> roads;
+                       CLayout& layout, CMapcStats& stats) {
+    std::vector<RoadPiece> roads;
+    std::uint32_t dwMaxRoad = 0;
     for (const PendingRoad& r : blocks.roads) {
         const Block& b = blocks.levels[r.nLevel][r.nBlock];
-        roads.push_back({r.nRoadId, &r.nodes,
+        roads.push_back({r.nRoadId, r.nodes,
                          static_cast<DWORD>(b.dwDataOffset + b.sections[0].size() + r.ofsInSection)});
+        dwMaxRoad = std::max(dwMaxRoad, roads.back().dwOffset);
     }
-    std::unordered_map<int, std::vector<std::size_t>> roadsById;
-    for (std::size_t i = 0; i < roads.size(); ++i) roadsById[roads[i].nRoadId].push_back(i);
-    auto findPiece = [&](int nRoad, LONG a, LONG bNode) -> long {
-        auto it = roadsById.find(nRoad);
-        if (nRoad < 0 || it == roadsById.end()) return -1;
-        for (std::size_t i : it->second) {
-            const auto& n = *roads[i].pNodes;
-            for (std::size_t k = 1; k < n.size(); ++k)
-                if ((n[k - 1] == a && n[k] == bNode) || (n[k - 1] == bNode && n[k] == a))
-                    return static_cast<long>(roads[i].dwOffset);
-        }
-        return -1;
-    };
-    std::uint32_t dwMaxRoad = 0;
-    for (const RoadRecord& r : roads) dwMaxRoad = std::max(dwMaxRoad, r.dwOffset);
     layout.cRoadBits = BitLen(dwMaxRoad);
     const unsigned cNodeBits = cNodes ? BitLen(cNodes - 1) : 0;
+    // Roads cut at block borders got new nodes from map.cNodes on.
     CBitWriter restr;
-    layout.cRestrictions = 0;
-    for (const CMapcRestriction& r : map.restrictions) {
-        const long from = findPiece(r.nFromRoad, r.lFromNode, r.lNode);
-        const long to = findPiece(r.nToRoad, r.lNode, r.lToNode);
-        if (from < 0 || to < 0 || cNodeBits == 0) continue;
-        restr.WriteBits(static_cast<std::uint32_t>(r.lFromNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(r.lNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(r.lToNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(from), layout.cRoadBits);
-        restr.WriteBits(static_cast<std::uint32_t>(to), layout.cRoadBits);
-        restr.WriteBits(0, 1);
-        ++layout.cRestrictions;
-    }
+    layout.cRestrictions = static_cast<DWORD>(EncodeRestrictions(map.restrictions, roads, map.cNodes, cNodeBits,
+                                                                 layout.cRoadBits, restr, stats.cRestrictionsDropped));
+    stats.cRestrictionRecords = layout.cRestrictions;
     layout.ofsRestrictions = out.size();
     out.insert(out.end(), restr.Bytes().begin(), restr.Bytes().end());
 }

@@ -122,7 +122,7 @@ bool EncodeZem(const CMapcMap& map, std::vector<BYTE>& out, std::string& strErro
     if (!EncodeBlocks(q, codes, area, blocks, stats, strError)) return false;
     CLayout layout;
     if (!LayOutFile(codes, blocks, area, out, layout, stats, strError)) return false;
-    WriteRestrictions(map, blocks, q.cNodes, out, layout);
+    WriteRestrictions(map, blocks, q.cNodes, out, layout, stats);
     WriteHeader(map, q, blocks, area, layout, out);
     if (pStats) *pStats = stats;
     return true;
