@@ -64,7 +64,11 @@ public:
         m_pPorts->setHeaderLabels({OptionsText(2018), OptionsText(2019), OptionsText(2020)});
         for (const GpsPortRow& r : m_vecPorts) {
             auto* pItem = new QTreeWidgetItem(
-                m_pPorts, {ToOptionsQString(r.strName), ToOptionsQString(r.strStatus), ToOptionsQString(r.strDevice)});
+                m_pPorts, {ToOptionsQString(r.strPath), ToOptionsQString(r.strStatus), ToOptionsQString(r.strDevice)});
+            // The device path is what users know; the port's COM name stays
+            // underneath.
+            pItem->setToolTip(0, ToOptionsQString(r.strName));
+            pItem->setData(0, Qt::UserRole, ToOptionsQString(r.strName));
             pItem->setFlags(pItem->flags() | Qt::ItemIsUserCheckable);
             pItem->setCheckState(0, CheckOf(r.fEnabled));
             pItem->setToolTip(2, ToOptionsQString(r.strDevice));

@@ -75,6 +75,13 @@ std::string ReadableById(std::string name) {
 
 } // namespace
 
+std::u16string ComPortDisplayName(int nIndex) {
+    const std::string strPath = ComPortDevicePath(nIndex);
+    if (strPath.empty()) return FormatW(u"COM%d:", nIndex);
+    const std::u16string strName = SerialDeviceName(strPath);
+    return strName == u"-" ? FromUtf8(strPath) : FromUtf8(strPath) + u" \u2014 " + strName;
+}
+
 std::u16string SerialDeviceName(const std::string& strPath) {
     return SerialDeviceName(strPath, "/sys", "/dev/serial/by-id");
 }
@@ -106,6 +113,7 @@ std::vector<GpsPortRow> ListGpsPorts() {
         row.nIndex = i;
         row.strName = FormatW(u"COM%d:", i);
         std::string path = ComPortDevicePath(i);
+        row.strPath = path.empty() ? row.strName : FromUtf8(path);
         if (IsPortInUse(i)) {
             row.strStatus = LoadStr(2022);
         } else {

@@ -2,6 +2,7 @@
 
 #include "gps/com_port.h"
 #include "gps/gps_log.h"
+#include "gps/gps_options.h"
 #include "gps/positioning.h"
 #include "platform/debug.h"
 #include "platform/event.h"
@@ -15,6 +16,7 @@ namespace {
 GpsProtocolInfo* g_pGpsProtocols = nullptr;
 
 constexpr DWORD c_cbReadBuffer = 4096;
+constexpr UINT c_idsProtocolVia = 204201; // "%s через %s"
 constexpr DWORD c_msPoll = 20;
 constexpr DWORD c_msAfterLoss = 2000;
 
@@ -141,7 +143,8 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
         if (nResult == c_nGpsRecognised && fSearching) {
             fSearching = false;
             pFoundEvent->Set();
-            SetGpsStatus(2119, strName.c_str(), nIndex);
+            // "NMEA-0183 через /dev/ttyUSB0 — u-blox 7": the port as users know it.
+            SetGpsStatus(c_idsProtocolVia, strName.c_str(), ComPortDisplayName(nIndex).c_str());
             SetGpsIndicator(0);
         }
     }
