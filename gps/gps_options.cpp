@@ -1,5 +1,7 @@
 #include "gps/gps_options.h"
 
+#include "gps/gpsd.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -158,6 +160,24 @@ GpsLogOptions ReadGpsLogOptions() {
 void ApplyGpsLogOptions(const GpsLogOptions& o) {
     WriteSettingBool(u"LogCOMPorts", o.fLogComPorts);
     WriteSettingBool(u"GPSElevationIsOverEllipsoid", o.fElevationOverEllipsoid);
+}
+
+GpsdOptions ReadGpsdOptions() {
+    return {GpsdSetting() != 0, GpsdServer()};
+}
+
+bool ApplyGpsdOptions(const GpsdOptions& before, const GpsdOptions& now) {
+    bool fChanged = false;
+    if (now.fEnabled != before.fEnabled) {
+        WriteSettingInt(u"UseGpsd", now.fEnabled ? 1 : 0);
+        fChanged = true;
+    }
+    CGpsdAddress addr;
+    if (now.strServer != before.strServer && ParseGpsdAddress(now.strServer, &addr)) {
+        WriteSettingString(u"GpsdServer", now.strServer.c_str());
+        fChanged = true;
+    }
+    return fChanged;
 }
 
 ClockOptions ReadClockOptions() {

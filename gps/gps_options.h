@@ -58,6 +58,17 @@ struct GpsLogOptions {
 GpsLogOptions ReadGpsLogOptions();
 void ApplyGpsLogOptions(const GpsLogOptions& options);
 
+// gpsd beside the ports: "UseGpsd" (absent counts as on: gpsd is used
+// when it answers) and "GpsdServer".
+struct GpsdOptions {
+    bool fEnabled = true;
+    std::u16string strServer;
+};
+GpsdOptions ReadGpsdOptions();
+// Writes what differs from before; a server that is not host:port leaves
+// the setting as it was. True when anything was written.
+bool ApplyGpsdOptions(const GpsdOptions& before, const GpsdOptions& now);
+
 struct ClockOptions {
     bool fFixupClock = true;      // "FixupClock"
     bool fFixupGPSEpoch = true;   // "FixupGPSEpoch"

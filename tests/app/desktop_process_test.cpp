@@ -22,10 +22,11 @@ using test::CVelka;
 
 const std::string c_strDemoMap = std::string(VELKA_BINARY_DIR) + "/bin/demo/demo.zem";
 
-// The last "menu:" line of the output: command -> enabled.
+// The last "menu:" line before the screenshot (shutdown closes the map
+// and updates the menu again): command -> enabled.
 std::map<UINT, bool> LastMenuState(const std::string& strErr) {
     std::map<UINT, bool> state;
-    const std::size_t pos = strErr.rfind("menu:");
+    const std::size_t pos = strErr.rfind("menu:", strErr.find("velka: screenshot"));
     if (pos == std::string::npos) return state;
     std::istringstream line(strErr.substr(pos + 5, strErr.find('\n', pos) - pos - 5));
     std::string item;
