@@ -45,8 +45,8 @@ const char* MenuShortcut(UINT uId) {
     case ID_MAP_INFO: return "Ctrl+I";
     case ID_SAVE_GAUGES: return "Ctrl+Shift+S";
     case ID_EXIT: return "Ctrl+Q";
-    case ID_ZOOM_IN: return "+, =, Ctrl++";
-    case ID_ZOOM_OUT: return "-, Ctrl+-";
+    case ID_ZOOM_IN: return "+; =; Ctrl++";
+    case ID_ZOOM_OUT: return "-; Ctrl+-";
     case ID_PAGE_FIRST + 0: return "Alt+1";
     case ID_PAGE_FIRST + 1: return "Alt+2";
     case ID_PAGE_FIRST + 2: return "Alt+3";

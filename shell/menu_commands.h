@@ -56,7 +56,7 @@ const std::vector<CMenuPopup>& MenuTemplate();
 std::vector<UINT> MenuCommands();
 
 // The desktop keyboard shortcuts of a menu command, shown in the menu
-// ("Ctrl+O"; portable key names, several separated by ", "), or null. The
+// ("Ctrl+O"; portable key names, several separated by "; "), or null. The
 // handheld keys (arrows) stay with the window.
 const char* MenuShortcut(UINT uId);
 
