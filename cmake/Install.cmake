@@ -44,7 +44,12 @@ if(HELP2MAN)
               --output=${VELKA_MAN_DIR}/${prog}.1 $<TARGET_FILE:${prog}>
       DEPENDS ${prog} ${CMAKE_SOURCE_DIR}/docs/man/${prog}.h2m
       COMMENT "Writing the man page of ${prog}")
-    list(APPEND VELKA_MAN_PAGES ${VELKA_MAN_DIR}/${prog}.1)
+    # Installed compressed, as man pages are on Debian.
+    add_custom_command(
+      OUTPUT ${VELKA_MAN_DIR}/${prog}.1.gz
+      COMMAND gzip -9 -n -f -k ${VELKA_MAN_DIR}/${prog}.1
+      DEPENDS ${VELKA_MAN_DIR}/${prog}.1)
+    list(APPEND VELKA_MAN_PAGES ${VELKA_MAN_DIR}/${prog}.1.gz)
   endforeach()
   add_custom_target(velka_man_pages ALL DEPENDS ${VELKA_MAN_PAGES})
   install(FILES ${VELKA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -53,7 +58,7 @@ else()
 endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velka)
 
 # The Debian package (scripts/package.sh).
 set(CPACK_GENERATOR DEB)
