@@ -383,7 +383,7 @@ TEST_P(GarminSerialTest, HandshakeThroughTheReader) {
     CScriptedGarmin::Mode mode = GetParam();
     CScriptedGarmin receiver(pair.Writer(), mode, BinaryCapture("garmin-binary/garmin18x-bin.log"));
     StartPositioning();
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2240).c_str(), 0);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2240).c_str(), ComPortDisplayName(0).c_str());
     if (mode == CScriptedGarmin::Answer || mode == CScriptedGarmin::Echo) {
         EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
         EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 2; }, 6s)) << "fixes reach the window";
@@ -424,7 +424,7 @@ TEST_F(SerialTest, SirfPortIsFoundByThePortSearch) {
     CUiStandIn ui;
     pair.StartWriting(BinaryCapture("sirf/bu303-moving.log"));
     StartPositioning();
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2244).c_str(), 2);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2244).c_str(), ComPortDisplayName(2).c_str());
     EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s)) << ToUtf8(found);
     EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 6s));
     EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 1s));
