@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/qt_app_platform.h"
+#include "app/qt_desktop_commands.h"
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
 #include "gauges/units.h"
@@ -57,7 +58,17 @@ std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath
 }
 
 void PrintUsage() {
-    std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
+    std::printf(
+        "Usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n"
+        "The Velka GPS navigator: shows a map (.zem, .img) or an atlas (-D Index.zidx),\n"
+        "follows a GPS receiver on a serial port or through gpsd, records tracks.\n"
+        "A second start hands its command line to the running navigator.\n"
+        "\n"
+        "Options:\n"
+        "  --screenshot FILE.png  save a picture of the window shortly after start, then exit\n"
+        "  --help                 show this help and exit\n"
+        "  --version              show the version and exit\n"
+        "  /Start                 start again beside a running navigator (a restart)\n");
 }
 
 // ---- Waypoints on the map: the store is loaded at start-up and saved at
@@ -147,10 +158,8 @@ void AssignHooks() {
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());
 
-    h.fnAbout = [] {
-        const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;
-        velka::UiHost().MessageBox(strText, velka::MainCaption(), velka::MB_ICONINFORMATION);
-    };
+    // File > Open Map, File > About Map and the About box.
+    velka::InstallDesktopCommands(h, velka::IsHeadlessEnvironment());
 
     // Options dialog (40010) and the unit options it edits, read at start-up
     // and again after the dialog changed them.

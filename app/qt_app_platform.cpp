@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -81,11 +82,11 @@ bool CQtAppPlatform::HandOverToRunningInstance(const std::u16string& strCmdLine)
 CScreenMetrics CQtAppPlatform::ReadScreenMetrics() {
     CScreenMetrics m;
     if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
-        const qreal dpr = pScreen->devicePixelRatio();
-        m.nHorzRes = static_cast<int>(pScreen->size().width() * dpr);
-        m.nVertRes = static_cast<int>(pScreen->size().height() * dpr);
-        m.nLogPixelsX = static_cast<int>(pScreen->logicalDotsPerInchX());
-        m.nLogPixelsY = static_cast<int>(pScreen->logicalDotsPerInchY());
+        // Pages draw in device pixels: the factors follow the real device
+        // pixel ratio (2 on a 2x screen), not Qt's scaled logical inch.
+        m = ScreenMetricsFor(pScreen->size().width(), pScreen->size().height(),
+                             pScreen->logicalDotsPerInchX(), pScreen->logicalDotsPerInchY(),
+                             pScreen->devicePixelRatio());
     }
     return m;
 }
@@ -173,7 +174,8 @@ void CQtAppPlatform::ShowMainWindow(int) {
     if (!m_pWindow) return;
     m_pWindow->show();
     // The first WM_SIZE comes with the shown client size.
-    m_pWindow->Send(WM_SIZE, 0, MakeLParam(m_pWindow->Client()->width(), m_pWindow->Client()->height()));
+    const SIZE size = m_pWindow->Client()->DeviceSize();
+    m_pWindow->Send(WM_SIZE, 0, MakeLParam(size.cx, size.cy));
 }
 
 int CQtAppPlatform::RunMessageLoop() {
@@ -185,6 +187,20 @@ int CQtAppPlatform::RunMessageLoop() {
             const bool fOk = pWindow->grab().save(strPath);
             Say(std::string("velka: screenshot ") + (fOk ? "saved: " : "failed: ") + strPath.toStdString());
             RequestExit(false);
+        });
+    }
+    // Headless, VELKA_HEADLESS_COMMANDS ("57601,40037") runs menu commands
+    // as soon as the loop runs, in order, as if chosen from the menu.
+    const char* szCommands = std::getenv("VELKA_HEADLESS_COMMANDS");
+    if (m_fHeadless && m_pWindow && szCommands && *szCommands) {
+        CQtMainWindow* pWindow = m_pWindow;
+        const QStringList ids = QString::fromUtf8(szCommands).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        QTimer::singleShot(0, pWindow, [pWindow, ids] {
+            for (const QString& strId : ids) {
+                if (pWindow->IsDestroyed()) break;
+                Say("velka: command " + strId.trimmed().toStdString());
+                pWindow->Send(WM_COMMAND, strId.trimmed().toUInt(), 0);
+            }
         });
     }
     if (m_fHeadless) Say("velka: message loop");

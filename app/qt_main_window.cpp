@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 
 #include "platform/crash_filter.h"
+#include "app/qt_window_geometry.h"
 #include "platform/qt/qt_canvas.h"
 #include "shell/resources.h"
 
@@ -30,11 +32,18 @@ QString ToQString(const std::u16string& s) {
     return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 
-LPARAM PointParam(const QPointF& pt) {
-    return MakeLParam(static_cast<int>(pt.x()), static_cast<int>(pt.y()));
+} // namespace
+
+// Pages work in device pixels: a point of the widget times the ratio.
+LPARAM CClientWidget::PointParam(const QPointF& pt) const {
+    const qreal dpr = devicePixelRatioF();
+    return MakeLParam(static_cast<int>(pt.x() * dpr), static_cast<int>(pt.y() * dpr));
 }
 
-} // namespace
+SIZE CClientWidget::DeviceSize() const {
+    const qreal dpr = devicePixelRatioF();
+    return {static_cast<LONG>(qRound(width() * dpr)), static_cast<LONG>(qRound(height() * dpr))};
+}
 
 CClientWidget::CClientWidget(CQtMainWindow& owner) : QWidget(&owner), m_owner(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -46,13 +55,20 @@ CClientWidget::CClientWidget(CQtMainWindow& owner) : QWidget(&owner), m_owner(ow
 void CClientWidget::paintEvent(QPaintEvent*) {
     m_owner.Send(WM_PAINT);
     QPainter painter(this);
-    if (const auto* pBitmap = dynamic_cast<const CQtCanvas*>(m_owner.Logic().OffscreenBitmap()))
-        painter.drawImage(0, 0, pBitmap->Image());
+    if (const auto* pBitmap = dynamic_cast<const CQtCanvas*>(m_owner.Logic().OffscreenBitmap())) {
+        // The bitmap has the device's pixels: drawn one to one, sharp at 2x.
+        QImage image = pBitmap->Image();
+        image.setDevicePixelRatio(devicePixelRatioF());
+        painter.drawImage(0, 0, image);
+    }
     else
         painter.fillRect(rect(), Qt::white);
 }
 
-void CClientWidget::resizeEvent(QResizeEvent*) { m_owner.Send(WM_SIZE, 0, MakeLParam(width(), height())); }
+void CClientWidget::resizeEvent(QResizeEvent*) {
+    const SIZE size = DeviceSize();
+    m_owner.Send(WM_SIZE, 0, MakeLParam(size.cx, size.cy));
+}
 
 void CClientWidget::mousePressEvent(QMouseEvent* pEvent) {
     if (pEvent->button() == Qt::LeftButton) m_owner.Send(WM_LBUTTONDOWN, 1, PointParam(pEvent->position()));
@@ -74,10 +90,16 @@ void CClientWidget::mouseMoveEvent(QMouseEvent* pEvent) {
 }
 
 void CClientWidget::wheelEvent(QWheelEvent* pEvent) {
-    // The wheel scrolls pages that have a scroll bar, line by line.
-    if (!m_owner.Logic().CurrentPage().HasScrollBar()) return;
-    const int nDelta = pEvent->angleDelta().y();
-    if (nDelta) m_owner.Send(WM_VSCROLL, MakeWParam(nDelta > 0 ? SB_LINEUP : SB_LINEDOWN, 0), 0);
+    // Whole notches go to the page with the pointer's position: the map
+    // zooms about it, scrolling pages scroll. A touchpad's small steps add
+    // up to notches.
+    m_nWheelRest += pEvent->angleDelta().y();
+    const int nNotches = m_nWheelRest / WHEEL_DELTA;
+    if (!nNotches) return;
+    m_nWheelRest -= nNotches * WHEEL_DELTA;
+    m_owner.Send(WM_MOUSEWHEEL, MakeWParam(0, static_cast<unsigned>(nNotches * WHEEL_DELTA)),
+                 PointParam(pEvent->position()));
+    pEvent->accept();
 }
 
 CQtMainWindow::CQtMainWindow(CMainWindow& wnd, CQtUiHost& host) : m_wnd(wnd), m_host(host) {
@@ -101,7 +123,7 @@ CQtMainWindow::~CQtMainWindow() {
 
 bool CQtMainWindow::Create(const QString& strTitle, int cx, int cy) {
     setWindowTitle(strTitle);
-    resize(cx, cy);
+    RestoreWindowGeometry(*this, cx, cy);
     m_host.SetMainWindow(this);
     if (Send(WM_CREATE) != 0 || m_fDestroyed) return false;
     // The client size as it will be shown: the layout settles the central
@@ -155,6 +177,8 @@ bool CQtMainWindow::BuildMenuBar(const std::vector<CMenuPopup>& menu) {
             text.replace(QLatin1Char('\t'), QLatin1String("    "));
             QAction* pAction = pMenu->addAction(text);
             pAction->setCheckable(item.fCheckable);
+            if (const char* szKeys = MenuShortcut(item.uId))
+                pAction->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(szKeys)));
             if (item.fRadio) pPageGroup->addAction(pAction);
             const UINT uId = item.uId;
             connect(pAction, &QAction::triggered, this, [this, uId] { Send(WM_COMMAND, uId, 0); });
@@ -206,6 +230,15 @@ void CQtMainWindow::SetMenuItemImage(UINT uId, int nImage) {
 
 void CQtMainWindow::DrawMenuBar() {
     if (QMenuBar* p = menuBar()) p->update();
+    // Headless with VELKA_HEADLESS_MENU set, each menu update is written to
+    // stderr: "menu: <id>+ (enabled) or <id>- (disabled) ...".
+    if (!m_host.IsHeadless() || !std::getenv("VELKA_HEADLESS_MENU")) return;
+    QString line = QStringLiteral("menu:");
+    for (UINT uId : MenuCommands())
+        if (QAction* pAction = MenuAction(uId))
+            line += QStringLiteral(" %1%2").arg(uId).arg(pAction->isEnabled() ? QLatin1Char('+') : QLatin1Char('-'));
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    std::fflush(stderr);
 }
 
 UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
@@ -243,12 +276,13 @@ UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
         pAction->setEnabled(!item.fGrayed);
         ids[pAction] = item.uId;
     }
-    QAction* pChosen = popup.exec(m_pClient->mapToGlobal(QPoint(x, y)));
+    const qreal dpr = m_pClient->devicePixelRatioF();
+    QAction* pChosen = popup.exec(m_pClient->mapToGlobal(QPoint(qRound(x / dpr), qRound(y / dpr))));
     auto it = ids.find(pChosen);
     return it == ids.end() ? 0 : it->second;
 }
 
-SIZE CQtMainWindow::ClientSize() const { return {m_pClient->width(), m_pClient->height()}; }
+SIZE CQtMainWindow::ClientSize() const { return m_pClient->DeviceSize(); }
 
 std::unique_ptr<ICanvas> CQtMainWindow::CreateBitmap(int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); }
 
@@ -289,6 +323,7 @@ void CQtMainWindow::SetForeground() {
 void CQtMainWindow::Destroy() {
     if (m_fDestroyed) return;
     m_fDestroyed = true;
+    SaveWindowGeometry(*this);
     for (auto& [uId, pTimer] : m_mapTimers) pTimer->stop();
     if (m_fnReleaseInstance) m_fnReleaseInstance();
     hide();
@@ -331,6 +366,10 @@ void CQtMainWindow::keyPressEvent(QKeyEvent* pEvent) {
     case Qt::Key_Right: uKey = VK_RIGHT; break;
     case Qt::Key_Up: uKey = VK_UP; break;
     case Qt::Key_Down: uKey = VK_DOWN; break;
+    case Qt::Key_PageUp: uKey = VK_PRIOR; break;
+    case Qt::Key_PageDown: uKey = VK_NEXT; break;
+    case Qt::Key_Plus: uKey = VK_ADD; break;
+    case Qt::Key_Minus: uKey = VK_SUBTRACT; break;
     default: break;
     }
     bool fHandled = false;

@@ -23,6 +23,8 @@ class CQtMainWindow;
 class CClientWidget : public QWidget {
 public:
     explicit CClientWidget(CQtMainWindow& owner);
+    // The client size in device pixels (the pages' pixels).
+    SIZE DeviceSize() const;
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -34,7 +36,10 @@ protected:
     void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
+    LPARAM PointParam(const QPointF& pt) const;
+
     CQtMainWindow& m_owner;
+    int m_nWheelRest = 0; // wheel angle not yet a whole notch
 };
 
 class CQtMainWindow : public QMainWindow, public IWindowPort {

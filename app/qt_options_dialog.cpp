@@ -1,5 +1,7 @@
 #include "app/qt_options_dialog.h"
 
+#include "app/qt_dialog_size.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -111,8 +113,8 @@ COptionsDialog::COptionsDialog(QWidget* pParent, int nFirstPage) : QDialog(pPare
     m_pTabs->setCurrentIndex(nTab);
     OnPageShown(nTab);
     connect(m_pTabs, &QTabWidget::currentChanged, this, [this](int n) { OnPageShown(n); });
-    // The size of the handheld's window at screen factor 1.
-    resize(248, 330);
+    // All tabs and fields at their size, within the screen.
+    SizeDialogToContent(*this, pParent);
 }
 
 COptionsDialog::~COptionsDialog() = default;

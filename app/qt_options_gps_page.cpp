@@ -1,9 +1,11 @@
 // Page 2: the GPS receiver's ports and protocols, and the advanced switches
 // (the GPS log, ellipsoidal elevation) behind a button.
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -16,6 +18,9 @@
 
 namespace velka {
 namespace {
+
+constexpr UINT c_idsUseGpsd = 204202;    // "Читать GPS через gpsd"
+constexpr UINT c_idsGpsdServer = 204203; // "Сервер gpsd (узел:порт):"
 
 QTreeWidget* MakeList(int cColumns) {
     auto* p = new QTreeWidget;
@@ -65,7 +70,11 @@ public:
         m_pPorts->setHeaderLabels({OptionsText(IDS_PORT_COLUMN_PORT), OptionsText(IDS_PORT_COLUMN_STATUS), OptionsText(IDS_PORT_COLUMN_DEVICE)});
         for (const GpsPortRow& r : m_vecPorts) {
             auto* pItem = new QTreeWidgetItem(
-                m_pPorts, {ToOptionsQString(r.strName), ToOptionsQString(r.strStatus), ToOptionsQString(r.strDevice)});
+                m_pPorts, {ToOptionsQString(r.strPath), ToOptionsQString(r.strStatus), ToOptionsQString(r.strDevice)});
+            // The device path is what users know; the port's COM name stays
+            // underneath.
+            pItem->setToolTip(0, ToOptionsQString(r.strName));
+            pItem->setData(0, Qt::UserRole, ToOptionsQString(r.strName));
             pItem->setFlags(pItem->flags() | Qt::ItemIsUserCheckable);
             pItem->setCheckState(0, CheckOf(r.fEnabled));
             pItem->setToolTip(2, ToOptionsQString(r.strDevice));
@@ -93,6 +102,16 @@ public:
         Body()->addWidget(new QLabel(OptionsText(IDS_OPT_PROTOCOLS)));
         Body()->addWidget(m_pProtocols);
         Body()->addWidget(pAdvanced, 0, Qt::AlignLeft);
+
+        // gpsd beside the ports.
+        m_pGpsd = new QCheckBox(OptionsText(c_idsUseGpsd));
+        m_pGpsd->setObjectName(QStringLiteral("gpsd"));
+        m_pGpsd->setChecked(m_gpsd.fEnabled);
+        m_pGpsdServer = new QLineEdit(ToOptionsQString(m_gpsd.strServer));
+        m_pGpsdServer->setObjectName(QStringLiteral("gpsdServer"));
+        Body()->addWidget(m_pGpsd);
+        Body()->addWidget(new QLabel(OptionsText(c_idsGpsdServer)));
+        Body()->addWidget(m_pGpsdServer);
     }
 
     void Apply(COptionsChanges& changes) override {
@@ -107,6 +126,9 @@ public:
             m_vecProtocols[i].fEnabled = f;
         }
         ApplyGpsPage(m_vecPorts, m_vecProtocols);
+        const GpsdOptions now{m_pGpsd->isChecked(), m_pGpsdServer->text().toStdU16String()};
+        if (ApplyGpsdOptions(m_gpsd, now)) changes.fPositioning = true;
+        m_gpsd = ReadGpsdOptions();
         ApplyGpsLogOptions(m_log);
     }
 
@@ -114,6 +136,9 @@ private:
     std::vector<GpsPortRow> m_vecPorts;
     std::vector<GpsProtocolRow> m_vecProtocols;
     GpsLogOptions m_log;
+    GpsdOptions m_gpsd = ReadGpsdOptions();
+    QCheckBox* m_pGpsd = nullptr;
+    QLineEdit* m_pGpsdServer = nullptr;
     QTreeWidget* m_pPorts = nullptr;
     QTreeWidget* m_pProtocols = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "app/qt_waypoint_edit_dialog.h"
 
+#include "app/qt_dialog_size.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -243,25 +245,9 @@ void CWaypointEditDialog::accept() {
     if (Apply()) QDialog::accept();
 }
 
-void FitDialogToOwner(QDialog& dlg, QWidget* pParent, QSize preferred) {
-    // The outermost window: a dialog opened from a dialog still fits the
-    // main window.
-    QWidget* pOwner = pParent ? pParent->window() : nullptr;
-    while (pOwner && pOwner->parentWidget()) pOwner = pOwner->parentWidget()->window();
-    QSize limit;
-    if (pOwner && pOwner->isVisible()) {
-        limit = pOwner->size();
-    } else if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
-        limit = pScreen->availableSize();
-    }
-    QSize size = dlg.sizeHint().expandedTo(preferred);
-    if (limit.isValid()) size = size.boundedTo(limit);
-    dlg.resize(size);
-}
-
 bool RunWaypointEditDialog(Waypoint& wp, bool fNew, QWidget* pParent) {
     CWaypointEditDialog dlg(wp, fNew, pParent);
-    FitDialogToOwner(dlg, pParent);
+    SizeDialogToContent(dlg, pParent);
     return dlg.exec() == QDialog::Accepted;
 }
 

@@ -51,11 +51,6 @@ bool RunWaypointEditDialog(Waypoint& wp, bool fNew, QWidget* pParent);
 // VELKA_HEADLESS_WAYPOINT_NAME, when set, renames the waypoint on ok.
 bool HeadlessWaypointEdit(Waypoint& wp, bool fNew);
 
-// Limits a dialog to the size of the window it opens over (or the
-// screen), so that it fits a small handheld screen; its content scrolls.
-// It opens at its size hint, or the preferred size when that is larger.
-void FitDialogToOwner(QDialog& dlg, QWidget* pParent, QSize preferred = QSize());
-
 // Texts between the core's UTF-16 strings and Qt.
 QString QtText(const std::u16string& s);
 std::u16string CoreText(const QString& s);

@@ -1,5 +1,7 @@
 #include "app/qt_waypoint_list_dialog.h"
 
+#include "app/qt_dialog_size.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -119,7 +121,7 @@ std::optional<ExchangeFileChoice> ChooseExchangeFileWithDialog(QWidget* pParent,
             if (i >= 0) dlg.setDefaultSuffix(extensions[i]);
         });
     }
-    FitDialogToOwner(dlg, pParent);
+    SizeDialogToContent(dlg, pParent);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     ExchangeFileChoice choice;
     choice.strPath = dlg.selectedFiles().front().toStdString();
@@ -404,7 +406,7 @@ void CWaypointListDialog::done(int nResult) {
 
 void RunWaypointListDialog(QWidget* pParent) {
     CWaypointListDialog dlg(TheWaypointStore(), pParent);
-    FitDialogToOwner(dlg, pParent, QSize(640, 420)); // room for every column where there is
+    SizeDialogToContent(dlg, pParent, QSize(640, 420)); // room for every column where there is
     dlg.exec();
 }
 

@@ -1,5 +1,7 @@
 #include "gps/gps_options.h"
 
+#include "gps/gpsd.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -76,6 +78,13 @@ std::string ReadableById(std::string name) {
 
 } // namespace
 
+std::u16string ComPortDisplayName(int nIndex) {
+    const std::string strPath = ComPortDevicePath(nIndex);
+    if (strPath.empty()) return FormatW(u"COM%d:", nIndex);
+    const std::u16string strName = SerialDeviceName(strPath);
+    return strName == u"-" ? FromUtf8(strPath) : FromUtf8(strPath) + u" \u2014 " + strName;
+}
+
 std::u16string SerialDeviceName(const std::string& strPath) {
     return SerialDeviceName(strPath, "/sys", "/dev/serial/by-id");
 }
@@ -107,6 +116,7 @@ std::vector<GpsPortRow> ListGpsPorts() {
         row.nIndex = i;
         row.strName = FormatW(u"COM%d:", i);
         std::string path = ComPortDevicePath(i);
+        row.strPath = path.empty() ? row.strName : FromUtf8(path);
         if (IsPortInUse(i)) {
             row.strStatus = LoadStr(IDS_PORT_FREE);
         } else {
@@ -151,6 +161,24 @@ GpsLogOptions ReadGpsLogOptions() {
 void ApplyGpsLogOptions(const GpsLogOptions& o) {
     WriteSettingBool(u"LogCOMPorts", o.fLogComPorts);
     WriteSettingBool(u"GPSElevationIsOverEllipsoid", o.fElevationOverEllipsoid);
+}
+
+GpsdOptions ReadGpsdOptions() {
+    return {GpsdSetting() != 0, GpsdServer()};
+}
+
+bool ApplyGpsdOptions(const GpsdOptions& before, const GpsdOptions& now) {
+    bool fChanged = false;
+    if (now.fEnabled != before.fEnabled) {
+        WriteSettingInt(u"UseGpsd", now.fEnabled ? 1 : 0);
+        fChanged = true;
+    }
+    CGpsdAddress addr;
+    if (now.strServer != before.strServer && ParseGpsdAddress(now.strServer, &addr)) {
+        WriteSettingString(u"GpsdServer", now.strServer.c_str());
+        fChanged = true;
+    }
+    return fChanged;
 }
 
 ClockOptions ReadClockOptions() {

@@ -16,7 +16,8 @@ void NoteOptionsPageOpened(int nPage);
 
 struct GpsPortRow {
     int nIndex = 0;
-    std::u16string strName;   // "COM%d:"
+    std::u16string strName;   // "COM%d:", kept under the path the user sees
+    std::u16string strPath;   // the device path ("/dev/ttyUSB0")
     std::u16string strStatus; // 2022 "Свободен" or 2023 "Не доступен"
     std::u16string strDevice; // the device's name, or "-"
     bool fEnabled = false;    // "Enable_COM%d"
@@ -45,12 +46,28 @@ std::u16string SerialDeviceName(const std::string& strPath);
 std::u16string SerialDeviceName(const std::string& strPath, const std::string& strSysRoot,
                                 const std::string& strByIdDir);
 
+// A port as users know it: its device path and the receiver's name
+// ("/dev/ttyUSB0 — u-blox 7"), the path alone when the device has no name,
+// "COM%d:" when the index names no device.
+std::u16string ComPortDisplayName(int nIndex);
+
 struct GpsLogOptions {
     bool fLogComPorts = false;            // "LogCOMPorts"
     bool fElevationOverEllipsoid = false; // "GPSElevationIsOverEllipsoid"
 };
 GpsLogOptions ReadGpsLogOptions();
 void ApplyGpsLogOptions(const GpsLogOptions& options);
+
+// gpsd beside the ports: "UseGpsd" (absent counts as on: gpsd is used
+// when it answers) and "GpsdServer".
+struct GpsdOptions {
+    bool fEnabled = true;
+    std::u16string strServer;
+};
+GpsdOptions ReadGpsdOptions();
+// Writes what differs from before; a server that is not host:port leaves
+// the setting as it was. True when anything was written.
+bool ApplyGpsdOptions(const GpsdOptions& before, const GpsdOptions& now);
 
 struct ClockOptions {
     bool fFixupClock = true;      // "FixupClock"

@@ -2,6 +2,7 @@
 
 #include "gps/com_port.h"
 #include "gps/gps_log.h"
+#include "gps/gps_options.h"
 #include "gps/positioning.h"
 #include "platform/debug.h"
 #include "platform/event.h"
@@ -142,7 +143,8 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
         if (nResult == c_nGpsRecognised && fSearching) {
             fSearching = false;
             pFoundEvent->Set();
-            SetGpsStatus(IDS_GPS_CONNECTED_VIA, strName.c_str(), nIndex);
+            // "NMEA-0183 через /dev/ttyUSB0 — u-blox 7": the port as users know it.
+            SetGpsStatus(IDS_GPS_CONNECTED_VIA_DEVICE, strName.c_str(), ComPortDisplayName(nIndex).c_str());
             SetGpsIndicator(0);
         }
     }

@@ -16,6 +16,7 @@
 
 #include "geometry/geodesy.h"
 #include "gps/gps_log.h"
+#include "gps/gpsd.h"
 #include "gps/track_source.h"
 #include "platform/debug.h"
 #include "platform/event.h"
@@ -85,13 +86,15 @@ struct WorkerSlot {
     std::thread thread;
     std::shared_ptr<CEvent> pDone;
 };
-WorkerSlot g_aReaders[c_cMaxComPort + 1];
+// One slot per port and one for gpsd.
+WorkerSlot g_aReaders[c_cMaxComPort + 2];
 WorkerSlot g_simulation;
 
 std::mutex g_demoMutex;
 std::string g_strDemoPath;
 std::atomic<DWORD> g_dwSimulationInterval{1000};
 std::atomic<bool> g_fDemoEnabled{true};
+std::atomic<bool> g_fGpsdAllowed{true};
 
 void ResetSpeedRingLocked() {
     std::fill(std::begin(g_state.afSpeeds), std::end(g_state.afSpeeds), 0.0f);
@@ -164,22 +167,34 @@ int RunReader(int nIndex) {
 
 // The running count is raised by the starter, before the thread runs, so
 // that a reader ending early cannot count as the last one.
+// nIndex: the port; c_nGpsdReader for the gpsd reader.
+constexpr int c_nGpsdReader = -1;
+
+int RunAnyReader(int nIndex) {
+    if (nIndex == c_nGpsdReader) return RunGpsdReader(g_pStopEvent.get(), g_pFoundEvent.get(), GpsdSetting() < 0);
+    return RunReader(nIndex);
+}
+
+void ClearPortInUse(int nIndex) {
+    if (nIndex >= 0) g_afPortInUse[nIndex] = false;
+}
+
 void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
     // Above normal, where the system allows it.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -1);
     int nResult;
     try {
-        nResult = RunReader(nIndex);
+        nResult = RunAnyReader(nIndex);
     } catch (const std::exception& e) {
         GpsLog(u"_Protocol_ShowException, port=%d: %S", nIndex, e.what());
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
-        g_afPortInUse[nIndex] = false;
+        ClearPortInUse(nIndex);
         ShowError(IDS_CRASH_COM_PORT, nIndex);
         nResult = 2;
     } catch (...) {
         GpsLog(u"_Protocol_ShowException, port=%d", nIndex);
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
-        g_afPortInUse[nIndex] = false;
+        ClearPortInUse(nIndex);
         ShowError(IDS_CRASH_COM_PORT, nIndex);
         nResult = 2;
     }
@@ -260,6 +275,7 @@ void SetDemoTrackPath(const std::string& strPath) {
 
 void SetSimulationInterval(DWORD dwMs) { g_dwSimulationInterval = dwMs; }
 void EnableDemoTrack(bool fEnable) { g_fDemoEnabled = fEnable; }
+void EnableGpsdReader(bool fEnable) { g_fGpsdAllowed = fEnable; }
 
 // --- Lifecycle --------------------------------------------------------------
 
@@ -303,6 +319,14 @@ void StartPositioning() {
         g_aReaders[h].pDone = std::make_shared<CEvent>(true, false);
         ++g_cRunningReaders;
         g_aReaders[h].thread = std::thread(ReaderThread, i, g_aReaders[h].pDone);
+        ++g_cReaderHandles;
+    }
+    // gpsd races beside the ports unless turned off.
+    if (g_fGpsdAllowed && GpsdSetting() != 0) {
+        const int h = g_cReaderHandles.load();
+        g_aReaders[h].pDone = std::make_shared<CEvent>(true, false);
+        ++g_cRunningReaders;
+        g_aReaders[h].thread = std::thread(ReaderThread, c_nGpsdReader, g_aReaders[h].pDone);
         ++g_cReaderHandles;
     }
 }

@@ -101,6 +101,11 @@ bool IsPortInUse(int nIndex);
 bool IsPortEnabled(int nIndex);
 void SetPortEnabled(int nIndex, bool fEnabled);
 
+// Whether positioning may start the gpsd reader at all (the setting
+// "UseGpsd" decides within that); tools that listen to one device turn it
+// off.
+void EnableGpsdReader(bool fEnable);
+
 // Resets the process-wide state to that of program start (tests).
 void ResetPositioningForTest();
 

@@ -584,6 +584,21 @@ void CMapPage::ZoomOut() {
     if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
+void CMapPage::OnWheel(int x, int y, int nSteps) { ZoomAt(x, y, nSteps); }
+
+void CMapPage::ZoomAt(int x, int y, int nSteps) {
+    const int nTarget = std::clamp(static_cast<int>(m_pos.ScaleIndex()) - nSteps, 0, static_cast<int>(g_cScales) - 1);
+    if (nTarget == static_cast<int>(m_pos.ScaleIndex())) return;
+    // The map point under the pointer stays under it.
+    const CMapPoint pt = m_pos.ScreenToMap(x, y);
+    m_pos.SetScale(static_cast<unsigned>(nTarget));
+    const POINT ptNow = m_pos.MapToScreen(pt);
+    m_pos.PanByPixels(x - ptNow.x, y - ptNow.y);
+    RedrawNow();
+    RefreshMap(false);
+    if (g_hWnd) g_hWnd->UpdateMenu();
+}
+
 void CMapPage::OnDown(int x, int y) {
     m_ptPointer = {x, y};
     m_fDown = true;

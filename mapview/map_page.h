@@ -151,6 +151,11 @@ public:
     bool CanZoomOut() const override { return m_pos.CanZoomOut(); }
     void ZoomIn() override;
     void ZoomOut() override;
+    // The wheel zooms about the pointer.
+    void OnWheel(int x, int y, int nSteps) override;
+    // Zooms nSteps scales in (negative: out) keeping the map point at
+    // (x, y) under it.
+    void ZoomAt(int x, int y, int nSteps);
     void Refresh(bool fForce) override { RefreshMap(fForce); }
     void OnGpsPosition() override;
     void OnUnitsChanged() override;

@@ -96,10 +96,15 @@ void CMapPage::OnRButtonUp(int x, int y) {
 }
 
 void CMapPage::OnDblClick(int x, int y) {
-    if (!ReadSettingBool(u"ShowWaypoints", true)) return;
     const CMapPoint pt = m_pos.ScreenToMap(x, y);
-    Waypoint* pWaypoint = TheWaypointStore().WaypointNear(pt, HitRadius());
-    if (!pWaypoint) return;
+    Waypoint* pWaypoint = ReadSettingBool(u"ShowWaypoints", true)
+                              ? TheWaypointStore().WaypointNear(pt, HitRadius())
+                              : nullptr;
+    // On open map a double click zooms in about the pointer.
+    if (!pWaypoint) {
+        ZoomAt(x, y, 1);
+        return;
+    }
     m_ptClicked = pt;
     m_pClickedWaypoint = pWaypoint;
     m_clickedObjects.clear();

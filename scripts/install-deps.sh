@@ -15,6 +15,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # peers used as test oracles, pseudo-terminals, a display for screenshots
   gpsbabel gpsd-clients libgeographiclib-dev socat xvfb xauth
+  # gpsd itself, served a capture by the gpsd input's test; xdotool drives
+  # the window under Xvfb
+  gpsd xdotool
+  # packaging: man pages from --help, the .deb's library dependencies
+  help2man dpkg-dev
 )
 
 missing=()

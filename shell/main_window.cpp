@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include <cstdint>
+
 #include "platform/debug.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
@@ -339,6 +341,22 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
             else
                 CurrentPage().ZoomOut();
             return 0;
+        // Desktop keys: Page Up/Down page through scrolling pages and zoom
+        // the others; '+' and '-' zoom.
+        case VK_PRIOR:
+            if (CurrentPage().HasScrollBar())
+                CurrentPage().OnVScroll(SB_PAGEUP, 0);
+            else
+                CurrentPage().ZoomIn();
+            return 0;
+        case VK_NEXT:
+            if (CurrentPage().HasScrollBar())
+                CurrentPage().OnVScroll(SB_PAGEDOWN, 0);
+            else
+                CurrentPage().ZoomOut();
+            return 0;
+        case VK_ADD: CurrentPage().ZoomIn(); return 0;
+        case VK_SUBTRACT: CurrentPage().ZoomOut(); return 0;
         default:
             if (pfHandled) *pfHandled = false;
             return 0;
@@ -353,6 +371,12 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
     case WM_LBUTTONUP: CurrentPage().OnUp(x, y); return 0;
     case WM_LBUTTONDBLCLK: CurrentPage().OnDblClick(x, y); return 0;
     case WM_RBUTTONUP: CurrentPage().OnRButtonUp(x, y); return 0;
+    case WM_MOUSEWHEEL: {
+        // Whole notches; a fine-grained wheel adds up in the window layer.
+        const int nDelta = static_cast<std::int16_t>((wParam >> 16) & 0xFFFF);
+        if (nDelta / WHEEL_DELTA) CurrentPage().OnWheel(x, y, nDelta / WHEEL_DELTA);
+        return 0;
+    }
     case MM_WOM_DONE: CallHook(h.fnSoundBufferDone); return 0;
     case WM_EXIT_REQUEST: OnExitRequest(wParam); return 0;
     case WM_GPS_STATUS:

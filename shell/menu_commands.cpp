@@ -38,4 +38,32 @@ std::vector<UINT> MenuCommands() {
     return ids;
 }
 
+const char* MenuShortcut(UINT uId) {
+    switch (uId) {
+    case ID_OPEN_MAP: return "Ctrl+O";
+    case ID_OPEN_ATLAS: return "Ctrl+Shift+O";
+    case ID_MAP_INFO: return "Ctrl+I";
+    case ID_SAVE_GAUGES: return "Ctrl+Shift+S";
+    case ID_EXIT: return "Ctrl+Q";
+    case ID_ZOOM_IN: return "+; =; Ctrl++";
+    case ID_ZOOM_OUT: return "-; Ctrl+-";
+    case ID_PAGE_FIRST + 0: return "Alt+1";
+    case ID_PAGE_FIRST + 1: return "Alt+2";
+    case ID_PAGE_FIRST + 2: return "Alt+3";
+    case ID_PAGE_FIRST + 3: return "Alt+4";
+    case ID_NIGHT_MODE: return "Ctrl+N";
+    case ID_FULL_SCREEN: return "F11";
+    case ID_FIND_NEAREST: return "Ctrl+F";
+    case ID_FIND_CITY: return "Ctrl+Shift+F";
+    case ID_SAVE_WAYPOINT: return "Ctrl+S";
+    case ID_WAYPOINTS: return "Ctrl+W";
+    case ID_ROUTES: return "Ctrl+R";
+    case ID_CONNECT_GPS: return "Ctrl+G";
+    case ID_RECORD_TRACK: return "Ctrl+T";
+    case ID_OPTIONS: return "Ctrl+,";
+    case ID_HELP: return "F1";
+    default: return nullptr;
+    }
+}
+
 } // namespace velka

@@ -55,4 +55,9 @@ const std::vector<CMenuPopup>& MenuTemplate();
 // Every command of the menu bar, in menu order (no separators).
 std::vector<UINT> MenuCommands();
 
+// The desktop keyboard shortcuts of a menu command, shown in the menu
+// ("Ctrl+O"; portable key names, several separated by "; "), or null. The
+// handheld keys (arrows) stay with the window.
+const char* MenuShortcut(UINT uId);
+
 } // namespace velka

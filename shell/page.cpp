@@ -13,6 +13,21 @@ IPageHost* g_pPageHost = nullptr;
 IPageHost* PageHost() { return g_pPageHost; }
 void SetPageHost(IPageHost* pHost) { g_pPageHost = pHost; }
 
+void CPage::OnWheel(int /*x*/, int /*y*/, int nSteps) {
+    for (int k = 0; k < nSteps && k < 8; ++k) {
+        if (HasScrollBar())
+            OnVScroll(SB_LINEUP, 0);
+        else if (CanZoomIn())
+            ZoomIn();
+    }
+    for (int k = 0; k > nSteps && k > -8; --k) {
+        if (HasScrollBar())
+            OnVScroll(SB_LINEDOWN, 0);
+        else if (CanZoomOut())
+            ZoomOut();
+    }
+}
+
 void CTitlePage::OnPaint(ICanvas& dc) {
     RECT rc{0, 0, dc.Width(), dc.Height()};
     CBrushDesc white;

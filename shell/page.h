@@ -60,6 +60,10 @@ public:
     virtual void OnRouteChanged() {}                          // 36
     virtual void OnWaypointsChanged() {}                      // 37
     virtual void OnUnitsChanged() {}                          // 38
+    // The wheel turned by nSteps notches (positive: away from the user)
+    // with the pointer at (x, y). Pages with a scroll bar scroll a line a
+    // notch; others zoom in or out a scale a notch.
+    virtual void OnWheel(int x, int y, int nSteps);
 };
 
 // A page that so far only draws its title, centred on a white ground.

@@ -12,6 +12,12 @@ struct CScreenMetrics {
     int nLogPixelsY = 96;
 };
 
+// The metrics of a screen given in the window system's logical pixels with
+// its device pixel ratio: resolution and pixels per inch in device pixels,
+// so a 2x screen gives the factors 2.
+CScreenMetrics ScreenMetricsFor(int cxLogical, int cyLogical, double dLogicalDpiX, double dLogicalDpiY,
+                                double dDevicePixelRatio);
+
 // Stores the metrics and derives the factors (never below 1).
 void SetScreenMetrics(const CScreenMetrics& m);
 const CScreenMetrics& ScreenMetrics();

@@ -28,12 +28,21 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONUP = 0x0205;
+// The wheel: wParam high word the signed delta (120 a notch), lParam the
+// client point.
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;
 constexpr UINT MM_WOM_DONE = 0x03BD;
 
 constexpr UINT VK_LEFT = 0x25;
 constexpr UINT VK_UP = 0x26;
 constexpr UINT VK_RIGHT = 0x27;
 constexpr UINT VK_DOWN = 0x28;
+// Desktop keys beside the handheld's arrows.
+constexpr UINT VK_PRIOR = 0x21; // Page Up
+constexpr UINT VK_NEXT = 0x22;  // Page Down
+constexpr UINT VK_ADD = 0x6B;   // '+'
+constexpr UINT VK_SUBTRACT = 0x6D; // '-'
 
 // Timers of the main window.
 constexpr UINT c_uTimerPeriodic = 12;  // every 2 s: OnPeriodic of the current page

@@ -238,6 +238,7 @@ int Listen(const Args& args) {
     SetUiHost(&host);
     SetComPortDeviceList({strDevice});
     EnableDemoTrack(false);
+    EnableGpsdReader(false);
     if (!fSetClock) g_pfnSetSystemClock = NeverSetClock;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

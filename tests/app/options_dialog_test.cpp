@@ -25,6 +25,7 @@
 #include "app/qt_options_dialog.h"
 #include "gauges/units.h"
 #include "gps/com_port.h"
+#include "gps/com_port.h"
 #include "gps/gps_options.h"
 #include "gps/positioning.h"
 #include "gps/track_source.h"
@@ -134,7 +135,9 @@ protected:
     }
     static QTreeWidgetItem* Row(QTreeWidget* pList, const QString& strFirstColumn) {
         for (int i = 0; i < pList->topLevelItemCount(); ++i)
-            if (pList->topLevelItem(i)->text(0) == strFirstColumn) return pList->topLevelItem(i);
+            if (pList->topLevelItem(i)->text(0) == strFirstColumn ||
+                pList->topLevelItem(i)->data(0, Qt::UserRole).toString() == strFirstColumn)
+                return pList->topLevelItem(i);
         return nullptr;
     }
     // Saves the picture of a page when VELKA_TEST_SCREENSHOTS names a folder.
@@ -244,6 +247,8 @@ TEST_F(OptionsDialogTest, GpsPagePortStates) {
         EXPECT_EQ(p3->text(1), Text(2022));
         EXPECT_EQ(p3->text(1), QStringLiteral("Свободен"));
         EXPECT_EQ(p3->text(2), QStringLiteral("-")) << "a pseudo-terminal has no device name";
+        EXPECT_EQ(p3->text(0).toStdString(), ComPortDevicePath(3)) << "the device path names the port";
+        EXPECT_EQ(p3->toolTip(0), QStringLiteral("COM3:"));
         EXPECT_EQ(p5->text(1), Text(2022)) << "a port in use counts as free without being opened";
         EXPECT_EQ(p6->text(1), Text(2023));
         EXPECT_EQ(p3->checkState(0), Qt::Checked);

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gps/gps_options.h"
 #include "gps/positioning.h"
 #include "gps/track_source.h"
 #include "platform/clock.h"
@@ -216,7 +217,7 @@ TEST_F(SerialTest, CaptureAt4800BaudIsFoundAndDecoded) {
     pair.StartWriting(CaptureWithoutComments("haicom-305N.log"));
     InitPositioning();
     ASSERT_TRUE(IsPositioningRunning()) << "ScanCOMPorts defaults to on";
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2241).c_str(), 0);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2241).c_str(), ComPortDisplayName(0).c_str());
     EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s)) << ToUtf8(found);
     EXPECT_TRUE(ui.SawStatus(FormatW(LoadStr(2116).c_str(), LoadStr(2241).c_str())));
     EXPECT_TRUE(IsPortInUse(0));
@@ -239,7 +240,7 @@ TEST_F(SerialTest, OfTwoPortsTheLiveOneWins) {
     live.StartWriting(CaptureWithoutComments("haicom-305N.log"));
     StartPositioning();
     EXPECT_TRUE(WaitFor([] { return IsPortInUse(0) && IsPortInUse(1); }, 2s)) << "both ports probed at once";
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2241).c_str(), 1);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2241).c_str(), ComPortDisplayName(1).c_str());
     ASSERT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
     // The silent port's reader ends at its next wait.
     EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 500ms));
@@ -261,7 +262,7 @@ TEST_F(SerialTest, ClosedFarEndGivesNoDataAndProbingResumes) {
     });
     pair.StartWriting(CaptureWithoutComments("haicom-305N.log"));
     StartPositioning();
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2241).c_str(), 0);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2241).c_str(), ComPortDisplayName(0).c_str());
     ASSERT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
     std::size_t iFound = ui.StatusIndex(found);
     pair.StopWriting();
@@ -382,7 +383,7 @@ TEST_P(GarminSerialTest, HandshakeThroughTheReader) {
     CScriptedGarmin::Mode mode = GetParam();
     CScriptedGarmin receiver(pair.Writer(), mode, BinaryCapture("garmin-binary/garmin18x-bin.log"));
     StartPositioning();
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2240).c_str(), 0);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2240).c_str(), ComPortDisplayName(0).c_str());
     if (mode == CScriptedGarmin::Answer || mode == CScriptedGarmin::Echo) {
         EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
         EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 2; }, 6s)) << "fixes reach the window";
@@ -423,7 +424,7 @@ TEST_F(SerialTest, SirfPortIsFoundByThePortSearch) {
     CUiStandIn ui;
     pair.StartWriting(BinaryCapture("sirf/bu303-moving.log"));
     StartPositioning();
-    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2244).c_str(), 2);
+    std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2244).c_str(), ComPortDisplayName(2).c_str());
     EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s)) << ToUtf8(found);
     EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 6s));
     EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 1s));

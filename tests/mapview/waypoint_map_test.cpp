@@ -400,15 +400,19 @@ TEST_F(MapWaypointTest, DoubleClickOpensThePropertiesAndSavesAChange) {
         wp.strName = u"Дом";
         return true;
     };
-    m_pPage->OnDblClick(100, 100); // nothing there
-    EXPECT_TRUE(calls.empty());
     m_pPage->OnDblClick(199, 149);
     EXPECT_EQ(calls, (std::vector<bool>{false}));
     EXPECT_EQ(Saved().Waypoints().front()->strName, u"Дом");
-    // Hidden waypoints are not hit.
+    // Hidden waypoints are not hit: the double click zooms in about the
+    // pointer instead, as it does where nothing is.
     WriteSettingBool(u"ShowWaypoints", false);
-    m_pPage->OnDblClick(199, 149);
+    const CMapPoint ptUnder = m_pPage->Position().ScreenToMap(100, 100);
+    m_pPage->OnDblClick(100, 100);
     EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(m_pPage->Position().ScaleIndex(), 9u);
+    const POINT ptNow = m_pPage->Position().MapToScreen(ptUnder);
+    EXPECT_NEAR(ptNow.x, 100, 1);
+    EXPECT_NEAR(ptNow.y, 100, 1);
 }
 
 TEST_F(MapWaypointTest, TapListsTheWaypointAndTheFrameDrawsIt) {

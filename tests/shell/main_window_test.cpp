@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QWheelEvent>
 #include <thread>
 #include <vector>
 
@@ -180,6 +182,48 @@ TEST_F(MainWindowTest, UpAndDownZoomOrScrollAndRedrawRearmsThePeriodicTimer) {
     m_pQt->Send(WM_TIMER, c_uTimerSelection);
     EXPECT_EQ(cClear, 1);
     EXPECT_FALSE(m_pQt->TimerActive(c_uTimerSelection));
+}
+
+TEST_F(MainWindowTest, DesktopKeysAndTheWheelZoomOrScrollAndMenusShowShortcuts) {
+    Create();
+    CTestPage& page = *m_apPages[0];
+    page.m_fCanZoomIn = true;
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageDown);
+    Key(Qt::Key_Plus);
+    Key(Qt::Key_Minus);
+    EXPECT_EQ(page.m_cZoomIn, 2);
+    EXPECT_EQ(page.m_cZoomOut, 2);
+
+    // Two notches away from the user zoom in twice; a touchpad's half
+    // notches add up; one notch back zooms out only where it can.
+    QWidget* pClient = m_pQt->Client();
+    auto Wheel = [&](int nDelta) {
+        const QPointF pt(30, 40);
+        QWheelEvent ev(pt, pClient->mapToGlobal(pt), QPoint(), QPoint(0, nDelta), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(pClient, &ev);
+    };
+    Wheel(240);
+    EXPECT_EQ(page.m_cZoomIn, 4);
+    Wheel(60);
+    EXPECT_EQ(page.m_cZoomIn, 4);
+    Wheel(60);
+    EXPECT_EQ(page.m_cZoomIn, 5);
+    Wheel(-120); // CanZoomOut is false on the test page
+    EXPECT_EQ(page.m_cZoomOut, 2);
+
+    // On a scrolling page the same keys page and the wheel scrolls.
+    page.m_fScroll = true;
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageDown);
+    Wheel(-120);
+    EXPECT_EQ(page.m_vecScroll, (std::vector<int>{SB_PAGEUP, SB_PAGEDOWN, SB_LINEDOWN}));
+
+    // The shortcuts are the menu's: shown beside the items.
+    EXPECT_EQ(m_pQt->MenuAction(ID_OPEN_MAP)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(m_pQt->MenuAction(ID_EXIT)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_EQ(m_pQt->MenuAction(ID_ZOOM_IN)->shortcuts().size(), 3);
 }
 
 TEST_F(MainWindowTest, PointerAndScrollReachTheCurrentPage) {
