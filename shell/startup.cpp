@@ -72,7 +72,7 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     CCrashContextScope crashContext(ccMain);
     const CSubsystemHooks& h = SubsystemHooks();
     CCrashFilterConfig crashConfig;
-    if (EnsureDirectory(VelkaStateDir())) crashConfig.strLogPath = VelkaStateDir() + "/velka_error_log.txt";
+    if (EnsurePrivateDirectory(VelkaStateDir())) crashConfig.strLogPath = VelkaStateDir() + "/velka_error_log.txt";
     crashConfig.strCaption = MainCaption();
     crashConfig.strReporter = platform.CrashReporterProgram();
     InstallCrashFilter(crashConfig);

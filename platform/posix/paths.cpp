@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/atomic_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -88,42 +90,28 @@ bool EnsureDirectory(const std::string& strPath, int* pnError) {
     return false;
 }
 
-bool WriteFileAtomic(const std::string& strPath, const void* pData, std::size_t cb, int* pnError) {
-    std::string tmp = strPath + ".tmp-" + std::to_string(getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    auto fail = [&](int err) {
-        if (pnError) *pnError = err;
-        if (fd >= 0) ::close(fd);
-        ::unlink(tmp.c_str());
-        return false;
-    };
-    if (fd < 0) return fail(errno);
-    const char* p = static_cast<const char*>(pData);
-    std::size_t left = cb;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
+bool EnsurePrivateDirectory(const std::string& strPath, int* pnError) {
+    std::error_code ec;
+    if (!fs::is_directory(strPath, ec)) {
+        std::string parent = fs::path(strPath).parent_path().string();
+        if (!parent.empty() && !EnsureDirectory(parent, pnError)) return false;
+        if (::mkdir(strPath.c_str(), 0700) != 0 && errno != EEXIST) {
+            if (pnError) *pnError = errno;
+            return false;
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        fd = -1;
-        return fail(errno);
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (pnError) *pnError = ENOTDIR;
+        return false;
     }
-    fd = -1;
-    if (::rename(tmp.c_str(), strPath.c_str()) != 0) return fail(errno);
-    // Make the rename itself durable.
-    std::string dir = fs::path(strPath).parent_path().string();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) ::chmod(strPath.c_str(), st.st_mode & 0700);
     return true;
+}
+
+bool WriteFileAtomic(const std::string& strPath, const void* pData, std::size_t cb, int* pnError) {
+    CAtomicFile file;
+    return file.Open(strPath, pnError) && file.Write(pData, cb, pnError) && file.Commit(pnError);
 }
 
 } // namespace velka

@@ -68,7 +68,7 @@ bool OpenDatabaseLocked() {
     std::string path = g_strPath.empty() ? DefaultPath() : g_strPath;
     int err = 0;
     std::string dir = std::filesystem::path(path).parent_path().string();
-    if (!dir.empty() && !EnsureDirectory(dir, &err)) {
+    if (!dir.empty() && !(g_strPath.empty() ? EnsurePrivateDirectory(dir, &err) : EnsureDirectory(dir, &err))) {
         g_strLastError = std::strerror(err);
         return false;
     }
