@@ -40,6 +40,7 @@ void Say(const std::string& strLine) {
 // Texts of the safety warning dialog.
 constexpr UINT c_idsSafetyWarning = 200020;
 constexpr UINT c_idsSafetyDontShow = 200021;
+constexpr UINT c_idsNotAnswering = 200023;
 
 } // namespace
 
@@ -74,8 +75,16 @@ CQtAppPlatform::~CQtAppPlatform() = default;
 
 bool CQtAppPlatform::HandOverToRunningInstance(const std::u16string& strCmdLine) {
     m_instance.LockStartup();
-    if (!CSingleInstance::HandOver(strCmdLine)) return false;
+    const HandOverResult result = CSingleInstance::HandOver(strCmdLine);
+    if (result == HandOverResult::NoInstance) return false;
     m_instance.UnlockStartup();
+    if (result == HandOverResult::NotAnswering) {
+        // Running beside a frozen instance would share its settings and
+        // falsely report an unclean exit: say so and leave it alone.
+        if (m_fHeadless) Say("velka: the running instance does not answer");
+        ShowError(c_idsNotAnswering);
+        return true;
+    }
     if (m_fHeadless) Say("velka: handed over to the running instance");
     return true;
 }

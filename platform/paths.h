@@ -8,7 +8,7 @@ namespace velka {
 std::string ConfigHome();   // $XDG_CONFIG_HOME or ~/.config
 std::string StateHome();    // $XDG_STATE_HOME or ~/.local/state
 std::string DataHome();     // $XDG_DATA_HOME or ~/.local/share
-std::string RuntimeDir();   // $XDG_RUNTIME_DIR, or a private folder under /tmp
+std::string RuntimeDir();   // $XDG_RUNTIME_DIR, or a private folder (0700, the user's own)
 std::string DocumentsDir(); // XDG_DOCUMENTS_DIR from user-dirs.dirs, or ~/Documents
 
 // velka's own folders under the above (not created).

@@ -21,6 +21,7 @@ DWORD g_dwStartupDuration = 0;
 
 // "The settings store cannot be opened ... runs on defaults".
 constexpr UINT c_idsSettingsUnavailable = 200022;
+constexpr UINT c_idsSettingsDamaged = 200024;
 
 // Page titles of the pages that only draw their title so far.
 constexpr UINT c_auPageTitles[c_cPages] = {2200, 2204, 2201, 2203};
@@ -99,7 +100,11 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     // 8.
     SettingsOpen();
     CAtExit guardSettings([] { SettingsClose(); });
-    if (SettingsUnavailable()) {
+    if (const std::string strAside = RegDamagedStoreAside(); !strAside.empty()) {
+        // Replaced by a new store with the defaults; the old one kept aside.
+        ShowError(c_idsSettingsDamaged, FromUtf8(RegDatabasePath()).c_str(), FromUtf8(RegLastOpenError()).c_str(),
+                  FromUtf8(strAside).c_str());
+    } else if (SettingsUnavailable()) {
         // The damaged or unreadable store stays as it is; the run goes on
         // with defaults, and says so this once.
         ShowError(c_idsSettingsUnavailable, FromUtf8(RegDatabasePath()).c_str(),

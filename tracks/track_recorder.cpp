@@ -271,9 +271,9 @@ void CloseTrackFile() {
     CloseFile();
 }
 
-void AddTrackPoint(const GpsFix& fix) {
+bool RecordTrackPoint(const GpsFix& fix) {
     std::unique_lock lock(g_trackLock);
-    if (!g_fRecording || !fix.Has(gfPosition)) return;
+    if (!g_fRecording || !fix.Has(gfPosition)) return false;
     if (!g_pFileWriter) {
         std::string path;
         int nError = 0;
@@ -284,7 +284,7 @@ void AddTrackPoint(const GpsFix& fix) {
                 g_fCreateErrorTold = true;
                 PostCreateFileError(FromUtf8(path), nError);
             }
-            return;
+            return false;
         }
         g_fCreateErrorTold = false;
     }
@@ -293,7 +293,7 @@ void AddTrackPoint(const GpsFix& fix) {
     if (!g_fTrackOpen) StartNewTrack();
     if (!g_fTrackOpen) {
         WriteFailed();
-        return;
+        return false;
     }
     BYTE abPoint[c_cbTrackPoint];
     MakeTrackPoint(fix, abPoint);
@@ -301,11 +301,15 @@ void AddTrackPoint(const GpsFix& fix) {
     if (!AppendSafely(abPoint, sizeof abPoint)) {
         --g_cPointsInTrack;
         WriteFailed();
-        return;
+        return false;
     }
     WriteWorked();
     g_fPointsInFile = true;
+    return true;
 }
+
+void AddTrackPoint(const GpsFix& fix) { RecordTrackPoint(fix); }
+
 
 void StartNewTrack() {
     std::lock_guard lock(g_trackLock);

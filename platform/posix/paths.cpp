@@ -35,10 +35,32 @@ std::string ConfigHome() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config
 std::string StateHome() { return EnvOr("XDG_STATE_HOME", HomeDir() + "/.local/state"); }
 std::string DataHome() { return EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share"); }
 
+namespace {
+
+// A folder only this user may use, as the XDG rules ask of the runtime
+// folder: a real folder (no link), owned by the user, mode 0700. Another
+// local user could otherwise create it first, with a listening socket that
+// receives our command lines.
+bool IsPrivateFolder(const std::string& strPath) {
+    struct stat st {};
+    return ::lstat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
 std::string RuntimeDir() {
-    if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && *v == '/') return v;
-    std::string dir = "/tmp/velka-runtime-" + std::to_string(getuid());
+    if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && *v == '/' && IsPrivateFolder(v)) return v;
+    std::string dir = "/tmp/velka-runtime-" + std::to_string(::geteuid());
     ::mkdir(dir.c_str(), 0700);
+    if (IsPrivateFolder(dir)) return dir;
+    // Taken by someone else (or made with wider permissions): a folder in
+    // the user's own state folder instead.
+    dir = StateHome() + "/velka/runtime";
+    EnsureDirectory(StateHome());
+    EnsurePrivateDirectory(StateHome() + "/velka");
+    ::mkdir(dir.c_str(), 0700);
+    ::chmod(dir.c_str(), 0700);
     return dir;
 }
 
