@@ -36,6 +36,17 @@ bool IsAddress(const BYTE* p, const BYTE* pEnd) {
     return c >= 2 && c <= 9 && p < pEnd && *p == ',';
 }
 
+// "*HH" before the line's end (CR LF, LF or nothing) matching the XOR of
+// the bytes after the '$'.
+bool HasGoodChecksum(const BYTE* pLine, const BYTE* pEnd) {
+    while (pEnd > pLine && (pEnd[-1] == '\n' || pEnd[-1] == '\r')) --pEnd;
+    if (pEnd - pLine < 4 || pEnd[-3] != '*') return false;
+    BYTE bSum = 0;
+    for (const BYTE* p = pLine + 1; p < pEnd - 3; ++p) bSum ^= *p;
+    const int hi = HexDigit(pEnd[-2]), lo = HexDigit(pEnd[-1]);
+    return hi >= 0 && lo >= 0 && ((hi << 4) | lo) == bSum;
+}
+
 } // namespace
 
 double NmeaReadReal(const char* p, const char* e) {
@@ -222,7 +233,10 @@ bool CNmea0183Protocol::ParseSpan(const BYTE* pStart, const BYTE* pEnd) {
                 }
                 pSentenceEnd = pLineEnd - 5;
             }
-            if (fGood && pSentenceEnd != pLineEnd) {
+            // A sentence whose checksum matches (also one ending in a bare
+            // line feed, which is otherwise taken unchecked) shows that
+            // this is NMEA at the right bit rate: noise is then skipped.
+            if (fGood && (pSentenceEnd != pLineEnd || HasGoodChecksum(pLine, pLineEnd))) {
                 m_fChecked = true;
                 m_dwLastChecked = GetTickCount();
             }

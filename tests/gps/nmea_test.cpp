@@ -296,22 +296,32 @@ std::string NoiseBurst(std::size_t cb, unsigned nSeed) {
 
 TEST_F(NmeaTest, NoiseBurstsBetweenSentencesLoseNoSentence) {
     // One GGA a second, each followed by a burst of 180 to 600 bytes, fed
-    // in reads of 64 bytes as a port delivers them.
-    std::string stream;
-    const int c_cSeconds = 40;
-    for (int i = 0; i < c_cSeconds; ++i) {
-        char sz[96];
-        std::snprintf(sz, sizeof sz, "GPGGA,1200%02d,4807.%03d,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", i, i);
-        stream += Nmea(sz) + NoiseBurst(180 + 11 * static_cast<std::size_t>(i), static_cast<unsigned>(i));
-        // Some bursts contain a stray '$' of their own.
-        if (i % 5 == 0) stream += "$\x01\x02junk\xFF\r\n";
+    // in reads of 64 bytes as a port delivers them; sentences ending in CR
+    // LF, and in a bare LF as some receivers send them.
+    for (const char* szEnd : {"\r\n", "\n"}) {
+        CRecordingSink s;
+        CNmea0183Protocol d(4800, true);
+        d.m_pSink = &s;
+        d.Start();
+        std::string stream;
+        const int c_cSeconds = 40;
+        for (int i = 0; i < c_cSeconds; ++i) {
+            char sz[96];
+            std::snprintf(sz, sizeof sz, "GPGGA,1200%02d,4807.%03d,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", i, i);
+            std::string sentence = Nmea(sz);
+            sentence.replace(sentence.size() - 2, 2, szEnd);
+            stream += sentence + NoiseBurst(180 + 11 * static_cast<std::size_t>(i), static_cast<unsigned>(i));
+            // Some bursts contain a stray '$' of their own.
+            if (i % 5 == 0) stream += "$\x01\x02junk\xFF\r\n";
+        }
+        stream += Nmea("GPGLL,,,,,235959,V") + "$";
+        for (std::size_t i = 0; i < stream.size(); i += 64)
+            ASSERT_NE(Feed(d, stream.substr(i, 64)), c_nGpsGiveUp) << "at byte " << i;
+        auto fixes = s.NonEmpty();
+        ASSERT_EQ(fixes.size(), static_cast<std::size_t>(c_cSeconds));
+        for (int i = 0; i < c_cSeconds; ++i)
+            EXPECT_NEAR(fixes[i].fLatitude, 48 + (7 + i / 1000.0) / 60, 1e-5) << i;
     }
-    stream += Nmea("GPGLL,,,,,235959,V") + "$";
-    for (std::size_t i = 0; i < stream.size(); i += 64)
-        ASSERT_NE(Feed(decoder, stream.substr(i, 64)), c_nGpsGiveUp) << "at byte " << i;
-    auto fixes = sink.NonEmpty();
-    ASSERT_EQ(fixes.size(), static_cast<std::size_t>(c_cSeconds));
-    for (int i = 0; i < c_cSeconds; ++i) EXPECT_NEAR(fixes[i].fLatitude, 48 + (7 + i / 1000.0) / 60, 1e-5) << i;
 
     // The same noise without any checksummed sentence is refused quickly:
     // a port at the wrong bit rate.
@@ -319,9 +329,10 @@ TEST_F(NmeaTest, NoiseBurstsBetweenSentencesLoseNoSentence) {
     d.m_pSink = &sink;
     int nResult = c_nGpsUndecided;
     std::string noise = NoiseBurst(4000, 7);
-    for (std::size_t i = 0; i < noise.size() && nResult != c_nGpsGiveUp; i += 64)
-        nResult = Feed(d, "$" + noise.substr(i, 64));
+    std::size_t i = 0;
+    for (; i < noise.size() && nResult != c_nGpsGiveUp; i += 64) nResult = Feed(d, noise.substr(i, 64));
     EXPECT_EQ(nResult, c_nGpsGiveUp);
+    EXPECT_LE(i, 320u) << "within the first sentence's worth of bytes";
 }
 
 TEST_F(NmeaTest, NoiseIsToleratedOnlyWhileSentencesKeepComing) {

@@ -288,8 +288,8 @@ TEST_F(SerialTest, UnpluggedReceiverResumesWhenPluggedBack) {
     ASSERT_TRUE(pair->Ready());
     UsePort(0, *pair);
     CUiStandIn ui;
-    const std::string capture = CaptureWithoutComments("haicom-305N.log");
-    pair->StartWriting(capture);
+    const std::string bytes = CaptureWithoutComments("haicom-305N.log");
+    pair->StartWriting(bytes);
     StartPositioning();
     std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2241).c_str(), 0);
     ASSERT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 8s));
@@ -307,7 +307,7 @@ TEST_F(SerialTest, UnpluggedReceiverResumesWhenPluggedBack) {
     std::size_t cFixes = ui.FixCount();
     pair = std::make_unique<CPtyPair>(dir, "u");
     ASSERT_TRUE(pair->Ready());
-    pair->StartWriting(capture);
+    pair->StartWriting(bytes);
     auto tPlugged = std::chrono::steady_clock::now();
     EXPECT_TRUE(WaitFor([&] { return ui.FixCount() > cFixes; }, 5s)) << "fixes resume";
     EXPECT_LT(std::chrono::steady_clock::now() - tPlugged, 5s);

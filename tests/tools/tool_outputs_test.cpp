@@ -41,7 +41,7 @@ protected:
 TEST_F(ToolOutputs, FullDeviceIsAFailureForEveryPrintingCommand) {
     const auto img = test::CorpusPath("img/monaco-6bit-route.img");
     VELKA_REQUIRE_CORPUS(img);
-    for (const std::string& args : {"info " + img.string(), "dump " + img.string(), "geo geoid 55,37"})
+    for (const std::string& args : {"info " + img.string(), "dump " + img.string(), std::string("geo geoid 55,37")})
         EXPECT_EQ(Exit(args + " >/dev/full 2>/dev/null"), 1) << args;
     EXPECT_EQ(Exit("info " + img.string() + " >/dev/null 2>&1"), 0);
 }
@@ -101,7 +101,7 @@ TEST_F(ToolOutputs, RenderAndMapcCheckTheirArgumentsFirst) {
     EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
     // The render goes through a link to its file and leaves the link.
     fs::create_symlink(png, dir.File("link.png"));
-    ASSERT_EQ(Exit("render " + img.string() + " --size 64x64 -o " + dir.File("link.png") + " 2>/dev/null"), 0);
+    ASSERT_EQ(Exit("render " + img.string() + " --size 64x64 -o " + dir.File("link.png") + " >/dev/null 2>&1"), 0);
     EXPECT_TRUE(fs::is_symlink(dir.File("link.png")));
     EXPECT_TRUE(fs::is_regular_file(png));
 }
