@@ -42,11 +42,17 @@ protected:
         else
             ::setenv("XDG_RUNTIME_DIR", strOldRuntime.c_str(), 1);
     }
-    // Runs the event loop until the condition holds or 5 s pass.
+    // Runs an event loop, as the window's, until the condition holds or 5 s pass.
     static bool Pump(const std::function<bool()>& fnDone) {
+        QEventLoop loop;
         QElapsedTimer t;
         t.start();
-        while (!fnDone() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (fnDone() || t.elapsed() > 5000) loop.quit();
+        });
+        poll.start(10);
+        loop.exec();
         return fnDone();
     }
 
