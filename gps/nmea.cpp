@@ -139,6 +139,7 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
         return c_nGpsUndecided;
     }
     m_dwLastData = dwNow;
+    m_dwNow = dwNow;
     if (m_fHasData && dwNow - m_dwLastHandOver > c_msHandOverLimit) HandOver();
 
     // While checksummed sentences keep coming, bytes that are no sentence
@@ -149,8 +150,7 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
     const BYTE* pCur = static_cast<const BYTE*>(std::memchr(pb, '$', cb));
     if (!pCur) {
         if (m_cbBuffered + cb >= c_cbBuffer) {
-            if (!ToleratesNoise(dwNow)) return Overflow();
-            DropBuffered();
+            if (!DropBuffered()) return Overflow();
             return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
         }
         std::memcpy(m_abBuffer + m_cbBuffered, pb, cb);
@@ -159,8 +159,7 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
     }
     std::size_t n = static_cast<std::size_t>(pCur - pb);
     if (m_cbBuffered + n >= c_cbBuffer) {
-        if (!ToleratesNoise(dwNow)) return Overflow();
-        DropBuffered();
+        if (!DropBuffered()) return Overflow();
     } else {
         std::memcpy(m_abBuffer + m_cbBuffered, pb, n);
         m_cbBuffered += n;
@@ -176,7 +175,9 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
             // cannot fit the buffer is refused.
             std::size_t cbRest = static_cast<std::size_t>(pEnd - pCur);
             if (cbRest >= c_cbBuffer) {
-                if (!ToleratesNoise(GetTickCount())) return Overflow();
+                // A sentence followed by noise: the sentence is taken.
+                if (ParseSpan(pCur, pEnd)) m_fHasData = true;
+                if (!ToleratesNoise(m_dwNow)) return Overflow();
                 return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
             }
             std::memcpy(m_abBuffer, pCur, cbRest);
@@ -190,7 +191,7 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
         }
         if (ParseSpan(pCur, pNext)) {
             m_fHasData = true;
-        } else if (!ToleratesNoise(GetTickCount())) {
+        } else if (!ToleratesNoise(m_dwNow)) {
             GpsLog(u"Valid NMEA-0183 sentence is not recognized (%s).", m_pPort ? m_pPort->Name() : u"");
             return c_nGpsGiveUp;
         }
@@ -198,11 +199,14 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
     }
 }
 
-void CNmea0183Protocol::DropBuffered() {
-    GpsLog(u"NMEA-0183 noise skipped (%s)", m_pPort ? m_pPort->Name() : u"");
-    // A complete sentence before the noise is still taken.
+bool CNmea0183Protocol::DropBuffered() {
+    // A complete sentence before the noise is still taken (and may be the
+    // checksummed one that makes the noise tolerable).
     if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
     m_cbBuffered = 0;
+    if (!ToleratesNoise(m_dwNow)) return false;
+    GpsLog(u"NMEA-0183 noise skipped (%s)", m_pPort ? m_pPort->Name() : u"");
+    return true;
 }
 
 void CNmea0183Protocol::Finish() {
@@ -238,7 +242,7 @@ bool CNmea0183Protocol::ParseSpan(const BYTE* pStart, const BYTE* pEnd) {
             // this is NMEA at the right bit rate: noise is then skipped.
             if (fGood && (pSentenceEnd != pLineEnd || HasGoodChecksum(pLine, pLineEnd))) {
                 m_fChecked = true;
-                m_dwLastChecked = GetTickCount();
+                m_dwLastChecked = m_dwNow;
             }
             if (fGood) {
                 if (IsAddress(pLine + 1, pSentenceEnd)) ++m_cSentences;

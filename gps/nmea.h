@@ -48,7 +48,9 @@ private:
     // Noise between sentences is skipped while checksummed sentences keep
     // arriving (the last one within the silence limit).
     bool ToleratesNoise(DWORD dwNow) const;
-    void DropBuffered();
+    // Parses and empties the buffer; false when the noise that filled it
+    // is not to be tolerated.
+    bool DropBuffered();
 
     void Rmc(const Field* f, int cf);
     void Gga(const Field* f, int cf);
@@ -71,6 +73,7 @@ private:
     unsigned m_cChecksumErrors = 0;
     bool m_fChecked = false;
     DWORD m_dwLastChecked = 0;
+    DWORD m_dwNow = 0; // the time of the read being decoded
 };
 
 // Number readers of the decoder, exposed for tests: leading blanks, an
