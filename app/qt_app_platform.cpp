@@ -73,8 +73,16 @@ CQtAppPlatform::~CQtAppPlatform() = default;
 
 bool CQtAppPlatform::HandOverToRunningInstance(const std::u16string& strCmdLine) {
     m_instance.LockStartup();
-    if (!CSingleInstance::HandOver(strCmdLine)) return false;
+    const HandOverResult result = CSingleInstance::HandOver(strCmdLine);
+    if (result == HandOverResult::NoInstance) return false;
     m_instance.UnlockStartup();
+    if (result == HandOverResult::NotAnswering) {
+        // Running beside a frozen instance would share its settings and
+        // falsely report an unclean exit: say so and leave it alone.
+        if (m_fHeadless) Say("velka: the running instance does not answer");
+        ShowError(IDS_NOT_ANSWERING);
+        return true;
+    }
     if (m_fHeadless) Say("velka: handed over to the running instance");
     return true;
 }

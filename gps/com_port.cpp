@@ -69,6 +69,11 @@ bool PollFor(int fd, short events, long long msTimeout) {
     return rc > 0;
 }
 
+bool HungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 } // namespace
 
 std::vector<std::string> FindSerialDevices() {
@@ -134,6 +139,13 @@ bool CComPort::Fail(int nErrno) {
     return false;
 }
 
+bool CComPort::Vanished(int nErrno) {
+    m_fGone = true;
+    Fail(nErrno);
+    m_dwLastError = ERROR_DEVICE_REMOVED_;
+    return false;
+}
+
 bool CComPort::Open(int nIndex, DWORD dwAccess) {
     std::string path = ComPortDevicePath(nIndex);
     if (path.empty()) {
@@ -169,6 +181,7 @@ bool CComPort::OpenPath(const std::string& strPath, int nIndex, DWORD dwAccess) 
     m_fd = fd;
     m_dwLastError = 0;
     m_fHaveCounts = false;
+    m_fGone = false;
     return true;
 }
 
@@ -226,8 +239,13 @@ bool CComPort::ClearCommError(DWORD* pdwErrors, DWORD* pcbInQueue) {
         return false;
     }
     int cb = 0;
-    if (::ioctl(m_fd, FIONREAD, &cb) != 0) return Fail(errno);
+    if (::ioctl(m_fd, FIONREAD, &cb) != 0)
+        return errno == EIO || errno == ENXIO || errno == ENODEV ? Vanished(errno) : Fail(errno);
     if (pcbInQueue) *pcbInQueue = cb > 0 ? static_cast<DWORD>(cb) : 0;
+    if (cb <= 0) {
+        // A hung-up line with nothing left to read: the device is gone.
+        if (HungUp(m_fd)) return Vanished(EIO);
+    }
     // Real UARTs count line errors; a change since the last call is reported.
     serial_icounter_struct ic{};
     if (::ioctl(m_fd, TIOCGICOUNT, &ic) == 0) {
@@ -261,12 +279,17 @@ bool CComPort::Read(BYTE* pb, DWORD cb, DWORD* pcbRead) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
-            // EIO: the far end of a pseudo-terminal has closed; the caller
-            // sees silence, as from a receiver that was unplugged.
-            if (errno != EIO) fOk = Fail(errno);
+            // EIO, ENXIO, ENODEV: the receiver was unplugged or the far end
+            // of a pseudo-terminal has closed.
+            fOk = errno == EIO || errno == ENXIO || errno == ENODEV ? Vanished(errno) : Fail(errno);
             break;
         }
-        if (n == 0) break; // end of file: the line hung up
+        if (n == 0) {
+            // Nothing queued (raw mode without a minimum count), or a line
+            // that hung up.
+            if (HungUp(m_fd)) fOk = Vanished(EIO);
+            break;
+        }
         long long now = NowMs();
         long long wait = total > 0 || t.ReadIntervalTimeout == 0 ? start + total - now : 0;
         if (got > 0 && t.ReadIntervalTimeout > 0)

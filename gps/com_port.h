@@ -20,6 +20,7 @@ constexpr DWORD ERROR_ACCESS_DENIED_ = 5;
 constexpr DWORD ERROR_INVALID_NAME_ = 123;
 constexpr DWORD ERROR_SHARING_VIOLATION_ = 32;
 constexpr DWORD ERROR_GEN_FAILURE_ = 31;
+constexpr DWORD ERROR_DEVICE_REMOVED_ = 1617;
 
 // Access rights for Open.
 constexpr DWORD GENERIC_READ_ = 0x80000000u;
@@ -61,6 +62,10 @@ public:
     bool OpenPath(const std::string& strPath, int nIndex, DWORD dwAccess);
     void Close();
     bool IsValid() const { return m_fd >= 0; }
+    // The device went away under the open port (unplugged receiver, closed
+    // far end of a pseudo-terminal): reading it again is useless, the port
+    // must be closed and opened anew.
+    bool IsGone() const { return m_fGone; }
     DWORD LastError() const { return m_dwLastError; }
     const char16_t* Name() const { return m_strName.c_str(); }
     const std::string& DevicePath() const { return m_strPath; }
@@ -83,6 +88,7 @@ public:
 
 private:
     bool Fail(int nErrno);
+    bool Vanished(int nErrno);
 
     int m_fd = -1;
     DWORD m_dwLastError = 0;
@@ -92,6 +98,7 @@ private:
     // Line error counters at the previous ClearCommError (real UARTs only).
     bool m_fHaveCounts = false;
     int m_anCounts[5] = {};
+    bool m_fGone = false;
 };
 
 // Writes bytes to the port; a failure is logged, and the bytes are logged

@@ -27,6 +27,15 @@ enum GpsFixFlag : DWORD {
     gfWaterTemp = 0x20000,
 };
 
+// Positions off the globe and speeds no receiver reports (above 1,000
+// knots, where civil receivers stop) are garbage that must never become a
+// fix or a track point.
+constexpr double c_dMaxPlausibleSpeed = 1852.0; // km/h
+inline bool IsPlausiblePosition(double dLat, double dLon) {
+    return dLat >= -90.0 && dLat <= 90.0 && dLon >= -180.0 && dLon <= 180.0;
+}
+inline bool IsPlausibleSpeed(double dKmh) { return dKmh >= 0.0 && dKmh <= c_dMaxPlausibleSpeed; }
+
 struct GpsFix {
     double dTime = 0;       // UTC, OLE date
     float fLongitude = 0;   // degrees, east positive

@@ -17,6 +17,10 @@ namespace velka {
 namespace {
 
 constexpr std::size_t c_cchMessage = 4096;
+// The log holds raw positions and grows with every read: at this size it is
+// moved aside to "gps_log.txt.1" (replacing the older one) and started anew.
+std::size_t g_cbLogLimit = 4u << 20;
+std::size_t g_cbLogWritten = 0;
 
 // The log file: opened once per process (or per SetGpsLogPath); a failed
 // open is not retried.
@@ -44,28 +48,61 @@ void WriteUtf16(int fd, const std::u16string& s) {
 
 // Opens the log; true when it was opened by this call (the caller then
 // writes the version and date lines).
+// Opens (creates) the log file, private to the user: it holds where the
+// user has been.
+int OpenLogFile(const std::string& path, std::size_t* pcbSize) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    if ((st.st_mode & 077) != 0) ::fchmod(fd, 0600);
+    *pcbSize = static_cast<std::size_t>(st.st_size);
+    return fd;
+}
+
 bool OpenLogOnce() {
     std::lock_guard<std::mutex> lock(g_logMutex);
     if (g_fLogOpenTried) return false;
     g_fLogOpenTried = true;
     std::string path = GpsLogPath();
     std::string::size_type slash = path.rfind('/');
-    if (slash != std::string::npos) EnsureDirectory(path.substr(0, slash));
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (slash != std::string::npos) EnsurePrivateDirectory(path.substr(0, slash));
+    std::size_t cbSize = 0;
+    int fd = OpenLogFile(path, &cbSize);
     if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size == 0) {
+    g_cbLogWritten = cbSize;
+    if (cbSize == 0) {
         const char bom[2] = {static_cast<char>(0xFF), static_cast<char>(0xFE)};
         if (::write(fd, bom, 2) != 2) {
             ::close(fd);
             return false;
         }
-    } else {
-        ::lseek(fd, 0, SEEK_END);
+        g_cbLogWritten += 2;
     }
     WriteUtf16(fd, u"-----------------------\r\n");
+    g_cbLogWritten += 50;
     g_fdLog = fd;
     return true;
+}
+
+// Moves the full log aside and starts a new one (with its mark).
+void RotateLocked() {
+    const std::string path = GpsLogPath();
+    ::close(g_fdLog);
+    g_fdLog = -1;
+    ::rename(path.c_str(), (path + ".1").c_str());
+    std::size_t cbSize = 0;
+    int fd = OpenLogFile(path, &cbSize);
+    if (fd < 0) return;
+    g_cbLogWritten = cbSize;
+    if (cbSize == 0) {
+        const char bom[2] = {static_cast<char>(0xFF), static_cast<char>(0xFE)};
+        if (::write(fd, bom, 2) == 2) g_cbLogWritten += 2;
+    }
+    g_fdLog = fd;
 }
 
 } // namespace
@@ -100,9 +137,18 @@ void GpsLog(const char16_t* szFormat, ...) {
     line += message;
     DebugOutput(ToUtf8(line));
     line += u"\r\n";
-    // Lines of several reader threads may interleave; each write is whole.
-    int fd = g_fdLog;
-    if (fd >= 0) WriteUtf16(fd, line);
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    if (g_fdLog < 0) return;
+    if (g_cbLogWritten + line.size() * 2 > g_cbLogLimit) RotateLocked();
+    if (g_fdLog >= 0) {
+        WriteUtf16(g_fdLog, line);
+        g_cbLogWritten += line.size() * 2;
+    }
+}
+
+void SetGpsLogLimitForTest(std::size_t cbLimit) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    g_cbLogLimit = cbLimit;
 }
 
 std::u16string EscapeGpsLogBytes(const BYTE* pb, DWORD cb) {

@@ -23,5 +23,7 @@ std::u16string EscapeGpsLogBytes(const BYTE* pb, DWORD cb);
 // first line after this call.
 void SetGpsLogPath(const std::string& strPath);
 std::string GpsLogPath();
+// The size at which the log is moved to "gps_log.txt.1" (tests).
+void SetGpsLogLimitForTest(std::size_t cbLimit);
 
 } // namespace velka

@@ -32,12 +32,14 @@ private:
     CGpsProtocol* m_p;
 };
 
-// The recognised port lost its data: give up the win, tell the user.
-void LoseData(UINT uStatusId, CEvent* pStopEvent, CEvent* pFoundEvent) {
+// The recognised port lost its data: give up the win, tell the user. A port
+// whose device went away is not waited for here: the reader opens it again
+// with its own back-off.
+void LoseData(UINT uStatusId, CEvent* pStopEvent, CEvent* pFoundEvent, bool fWait = true) {
     pFoundEvent->Reset();
     SetGpsStatus(uStatusId);
     SetGpsIndicator(-1);
-    pStopEvent->Wait(c_msAfterLoss);
+    if (fWait) pStopEvent->Wait(c_msAfterLoss);
 }
 
 } // namespace
@@ -120,6 +122,7 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
             if (!_pPort->ClearCommError(&dwErrors, &cbInQueue))
                 GpsLog(u"ClearCommError() failed on %s (error code %d).", _pPort->Name(),
                        static_cast<int>(_pPort->LastError()));
+            if (_pPort->IsGone()) break;
             if (dwErrors != 0)
                 GpsLog(u"%s error state is %s (%d).", _pPort->Name(), CommErrorName(dwErrors),
                        static_cast<int>(dwErrors));
@@ -138,8 +141,8 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
             GpsLog(u"ReadFile() failed on %s (error code %d).", _pPort->Name(),
                    static_cast<int>(_pPort->LastError()));
         GpsLogData(_pPort, cbRead, buffer, false);
-        nResult = pProtocol->OnData(buffer, cbRead);
-        if (nResult == c_nGpsGiveUp) break;
+        nResult = cbRead > 0 || !_pPort->IsGone() ? pProtocol->OnData(buffer, cbRead) : c_nGpsUndecided;
+        if (nResult == c_nGpsGiveUp || _pPort->IsGone()) break;
         if (nResult == c_nGpsRecognised && fSearching) {
             fSearching = false;
             pFoundEvent->Set();
@@ -147,6 +150,11 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
             SetGpsStatus(IDS_GPS_CONNECTED_VIA_DEVICE, strName.c_str(), ComPortDisplayName(nIndex).c_str());
             SetGpsIndicator(0);
         }
+    }
+    if (_pPort->IsGone()) {
+        GpsLog(u"%s: the device is gone.", _pPort->Name());
+        if (!fSearching) LoseData(IDS_GPS_NO_DATA, pStopEvent, pFoundEvent, false);
+        return false;
     }
     if (!fSearching) LoseData(IDS_GPS_PROTOCOL_ERROR, pStopEvent, pFoundEvent);
     return false;

@@ -28,6 +28,25 @@ bool Is(const BYTE* p, const char* sz) { return std::memcmp(p, sz, 6) == 0; }
 // The sentence name after a two-letter talker.
 bool Is3(const BYTE* p, const char* sz) { return std::memcmp(p + 2, sz, 4) == 0; }
 
+// A sentence address: 2 to 9 upper-case letters or digits, then a comma
+// (random bytes after a '$' almost never are one).
+bool IsAddress(const BYTE* p, const BYTE* pEnd) {
+    int c = 0;
+    for (; p < pEnd && ((*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9')); ++p) ++c;
+    return c >= 2 && c <= 9 && p < pEnd && *p == ',';
+}
+
+// "*HH" before the line's end (CR LF, LF or nothing) matching the XOR of
+// the bytes after the '$'.
+bool HasGoodChecksum(const BYTE* pLine, const BYTE* pEnd) {
+    while (pEnd > pLine && (pEnd[-1] == '\n' || pEnd[-1] == '\r')) --pEnd;
+    if (pEnd - pLine < 4 || pEnd[-3] != '*') return false;
+    BYTE bSum = 0;
+    for (const BYTE* p = pLine + 1; p < pEnd - 3; ++p) bSum ^= *p;
+    const int hi = HexDigit(pEnd[-2]), lo = HexDigit(pEnd[-1]);
+    return hi >= 0 && lo >= 0 && ((hi << 4) | lo) == bSum;
+}
+
 } // namespace
 
 double NmeaReadReal(const char* p, const char* e) {
@@ -106,6 +125,10 @@ int CNmea0183Protocol::Overflow() {
     return c_nGpsGiveUp;
 }
 
+bool CNmea0183Protocol::ToleratesNoise(DWORD dwNow) const {
+    return m_fChecked && dwNow - m_dwLastChecked <= m_dwSilenceLimit;
+}
+
 int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
     DWORD dwNow = GetTickCount();
     if (cb == 0 || !pb) {
@@ -116,22 +139,33 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
         return c_nGpsUndecided;
     }
     m_dwLastData = dwNow;
+    m_dwNow = dwNow;
     if (m_fHasData && dwNow - m_dwLastHandOver > c_msHandOverLimit) HandOver();
 
+    // While checksummed sentences keep coming, bytes that are no sentence
+    // (a burst of binary data or line noise) are dropped and reading goes
+    // on at the next '$'; a stream that never had one is refused as before,
+    // which ends an attempt at the wrong bit rate quickly.
     const BYTE* pEnd = pb + cb;
     const BYTE* pCur = static_cast<const BYTE*>(std::memchr(pb, '$', cb));
     if (!pCur) {
-        if (m_cbBuffered + cb >= c_cbBuffer) return Overflow();
+        if (m_cbBuffered + cb >= c_cbBuffer) {
+            if (!DropBuffered()) return Overflow();
+            return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
+        }
         std::memcpy(m_abBuffer + m_cbBuffered, pb, cb);
         m_cbBuffered += cb;
         return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
     }
     std::size_t n = static_cast<std::size_t>(pCur - pb);
-    if (m_cbBuffered + n >= c_cbBuffer) return Overflow();
-    std::memcpy(m_abBuffer + m_cbBuffered, pb, n);
-    m_cbBuffered += n;
-    if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
-    m_cbBuffered = 0;
+    if (m_cbBuffered + n >= c_cbBuffer) {
+        if (!DropBuffered()) return Overflow();
+    } else {
+        std::memcpy(m_abBuffer + m_cbBuffered, pb, n);
+        m_cbBuffered += n;
+        if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
+        m_cbBuffered = 0;
+    }
 
     for (;;) {
         const BYTE* pNext =
@@ -140,18 +174,39 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
             // The unfinished sentence waits for the next read; one that
             // cannot fit the buffer is refused.
             std::size_t cbRest = static_cast<std::size_t>(pEnd - pCur);
-            if (cbRest >= c_cbBuffer) return Overflow();
+            if (cbRest >= c_cbBuffer) {
+                // A sentence followed by noise: the sentence is taken.
+                if (ParseSpan(pCur, pEnd)) m_fHasData = true;
+                if (!ToleratesNoise(m_dwNow)) return Overflow();
+                return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
+            }
             std::memcpy(m_abBuffer, pCur, cbRest);
             m_cbBuffered = cbRest;
             return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
         }
-        if (!ParseSpan(pCur, pNext)) {
+        // "$$": a doubled start character opens no sentence of its own.
+        if (pNext == pCur + 1) {
+            pCur = pNext;
+            continue;
+        }
+        if (ParseSpan(pCur, pNext)) {
+            m_fHasData = true;
+        } else if (!ToleratesNoise(m_dwNow)) {
             GpsLog(u"Valid NMEA-0183 sentence is not recognized (%s).", m_pPort ? m_pPort->Name() : u"");
             return c_nGpsGiveUp;
         }
-        m_fHasData = true;
         pCur = pNext;
     }
+}
+
+bool CNmea0183Protocol::DropBuffered() {
+    // A complete sentence before the noise is still taken (and may be the
+    // checksummed one that makes the noise tolerable).
+    if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
+    m_cbBuffered = 0;
+    if (!ToleratesNoise(m_dwNow)) return false;
+    GpsLog(u"NMEA-0183 noise skipped (%s)", m_pPort ? m_pPort->Name() : u"");
+    return true;
 }
 
 void CNmea0183Protocol::Finish() {
@@ -182,8 +237,15 @@ bool CNmea0183Protocol::ParseSpan(const BYTE* pStart, const BYTE* pEnd) {
                 }
                 pSentenceEnd = pLineEnd - 5;
             }
+            // A sentence whose checksum matches (also one ending in a bare
+            // line feed, which is otherwise taken unchecked) shows that
+            // this is NMEA at the right bit rate: noise is then skipped.
+            if (fGood && (pSentenceEnd != pLineEnd || HasGoodChecksum(pLine, pLineEnd))) {
+                m_fChecked = true;
+                m_dwLastChecked = m_dwNow;
+            }
             if (fGood) {
-                ++m_cSentences;
+                if (IsAddress(pLine + 1, pSentenceEnd)) ++m_cSentences;
                 ParseSentence(pLine + 1, pSentenceEnd);
             }
         }
@@ -287,10 +349,14 @@ bool CNmea0183Protocol::ReadPosition(const Field& lat, const Field& ns, const Fi
     double dLatMin = lat.Size() > 2 ? NmeaReadReal(pLat + 2, C(lat.e)) : 0;
     double dLonDeg = NmeaReadInt(pLon, pLon + std::min<std::size_t>(3, lon.Size()));
     double dLonMin = lon.Size() > 3 ? NmeaReadReal(pLon + 3, C(lon.e)) : 0;
+    // Minutes of 60 or more, or a position off the globe, is line noise in
+    // a sentence that carried no checksum: no position at all.
+    if (dLatMin < 0 || dLatMin >= 60 || dLonMin < 0 || dLonMin >= 60) return false;
     double dLat = dLatDeg + dLatMin / 60.0;
     double dLon = dLonDeg + dLonMin / 60.0;
     if (ns.At(0) == 'S') dLat = -dLat;
     if (ew.At(0) == 'W') dLon = -dLon;
+    if (!IsPlausiblePosition(dLat, dLon)) return false;
     m_fix.SetPosition(static_cast<float>(dLon), static_cast<float>(dLat));
     return true;
 }
@@ -308,7 +374,7 @@ void CNmea0183Protocol::Rmc(const Field* f, int cf) {
     bool fPosition = ReadPosition(F(3), F(4), F(5), F(6));
     float fSpeed = 0, fCourse = 0;
     bool fSpeedValid = false, fCourseValid = false;
-    if (F(7).Present()) {
+    if (F(7).Present() && IsPlausibleSpeed(NmeaReadReal(C(F(7).p), C(F(7).e)) * 1.852)) {
         fSpeed = static_cast<float>(NmeaReadReal(C(F(7).p), C(F(7).e)) * 1.852);
         m_fix.SetSpeed(fSpeed);
         fSpeedValid = true;

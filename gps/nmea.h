@@ -21,8 +21,8 @@ public:
     // the fix under construction when it holds data.
     void Finish();
 
-    // Counts for tools: sentences taken (checksum good or absent) and
-    // checksum mismatches.
+    // Counts for tools: sentences taken (checksum good or absent, with an
+    // address of letters and digits) and checksum mismatches.
     unsigned SentenceCount() const { return m_cSentences; }
     unsigned ChecksumErrorCount() const { return m_cChecksumErrors; }
 
@@ -45,6 +45,12 @@ private:
     bool ReadPosition(const Field& lat, const Field& ns, const Field& lon, const Field& ew);
     void ClearForInvalidQuality();
     int Overflow();
+    // Noise between sentences is skipped while checksummed sentences keep
+    // arriving (the last one within the silence limit).
+    bool ToleratesNoise(DWORD dwNow) const;
+    // Parses and empties the buffer; false when the noise that filled it
+    // is not to be tolerated.
+    bool DropBuffered();
 
     void Rmc(const Field* f, int cf);
     void Gga(const Field* f, int cf);
@@ -65,6 +71,9 @@ private:
     std::vector<int> m_satellitesUsed;
     unsigned m_cSentences = 0;
     unsigned m_cChecksumErrors = 0;
+    bool m_fChecked = false;
+    DWORD m_dwLastChecked = 0;
+    DWORD m_dwNow = 0; // the time of the read being decoded
 };
 
 // Number readers of the decoder, exposed for tests: leading blanks, an

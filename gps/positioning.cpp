@@ -130,16 +130,24 @@ void JoinWorkers(WorkerSlot* pSlots, int cSlots, DWORD dwTimeoutMs) {
     }
 }
 
-int RunReader(int nIndex) {
-    CComPort port;
-    if (!port.Open(nIndex, GENERIC_READ_ | GENERIC_WRITE_)) {
-        GpsLog(u"%s failed to open (error code %d).", port.Name(), static_cast<int>(port.LastError()));
-        return 1;
-    }
-    g_afPortInUse[nIndex] = true;
-    GpsLog(u"%s opened.", port.Name());
-    bool fDone = false;
-    while (!fDone && !g_fStopping) {
+// Readers whose port cannot be opened at the moment; when that is every
+// running reader the user is told that no port opens.
+std::atomic<int> g_cReadersWithoutPort{0};
+
+constexpr DWORD c_msReopenFirst = 500;
+constexpr DWORD c_msReopenMax = 2000;
+
+// Waits before the next attempt to open a port; true when the reader must
+// end instead (positioning stops, or another port was recognised).
+bool WaitBeforeReopen(DWORD dwMs) {
+    CEvent* events[2] = {g_pStopEvent.get(), g_pFoundEvent.get()};
+    return CEvent::WaitAny(events, dwMs) != c_nWaitTimeout || g_fStopping;
+}
+
+// Probes the protocols on the open port until positioning stops, another
+// port wins, or the device goes away (false: open it again).
+bool ProbePort(CComPort& port, int nIndex) {
+    while (!g_fStopping) {
         bool fAnyEnabled = false;
         for (GpsProtocolInfo* p = GpsProtocols(); p && !g_fStopping; p = p->pNext) {
             if (!p->IsEnabled()) continue;
@@ -148,21 +156,57 @@ int RunReader(int nIndex) {
             bool fStop = RunProtocol(pProtocol.get(), p, &port, nIndex, g_pStopEvent.get(),
                                      g_pFoundEvent.get());
             pProtocol.reset();
-            if (fStop) {
-                fDone = true;
-                break;
-            }
+            if (fStop) return true;
             ReportNoPosition();
+            if (port.IsGone()) return false;
         }
         if (!fAnyEnabled && !g_fStopping) {
             SetGpsStatus(IDS_GPS_ALL_PROTOCOLS_OFF);
             g_pStopEvent->Wait(1000);
         }
     }
-    GpsLog(u"%s closed.", port.Name());
-    g_afPortInUse[nIndex] = false;
-    port.Close();
-    return 0;
+    return true;
+}
+
+// A port that cannot be opened, or whose device goes away (an unplugged
+// receiver), is tried again with a growing pause of up to 2 s, so that a
+// receiver plugged in later is found without a restart.
+int RunReader(int nIndex) {
+    CComPort port;
+    DWORD dwPause = c_msReopenFirst;
+    bool fWithoutPort = false;
+    int nResult = 0;
+    while (!g_fStopping) {
+        if (!port.Open(nIndex, GENERIC_READ_ | GENERIC_WRITE_)) {
+            if (!fWithoutPort) {
+                GpsLog(u"%s failed to open (error code %d).", port.Name(), static_cast<int>(port.LastError()));
+                fWithoutPort = true;
+                if (++g_cReadersWithoutPort >= g_cRunningReaders) {
+                    SetGpsStatus(2113);
+                    SetGpsIndicator(-1);
+                }
+            }
+            nResult = 1;
+            if (WaitBeforeReopen(dwPause)) break;
+            dwPause = std::min(dwPause * 2, c_msReopenMax);
+            continue;
+        }
+        if (fWithoutPort) {
+            --g_cReadersWithoutPort;
+            fWithoutPort = false;
+        }
+        nResult = 0;
+        dwPause = c_msReopenFirst;
+        g_afPortInUse[nIndex] = true;
+        GpsLog(u"%s opened.", port.Name());
+        bool fDone = ProbePort(port, nIndex);
+        GpsLog(u"%s closed.", port.Name());
+        g_afPortInUse[nIndex] = false;
+        port.Close();
+        if (fDone || WaitBeforeReopen(dwPause)) break;
+    }
+    if (fWithoutPort) --g_cReadersWithoutPort;
+    return nResult;
 }
 
 // The running count is raised by the starter, before the thread runs, so
@@ -366,7 +410,13 @@ void ToggleScanComPorts() {
 
 // --- Entries of the decoders ---------------------------------------------
 
-void OnFix(const GpsFix& fixNew) {
+void OnFix(const GpsFix& fixGiven) {
+    // Whatever decoder delivered it, an impossible position or speed is
+    // dropped here, before it can be shown or recorded.
+    GpsFix fixNew = fixGiven;
+    if (fixNew.Has(gfPosition) && !IsPlausiblePosition(fixNew.fLatitude, fixNew.fLongitude))
+        fixNew.dwFlags &= ~static_cast<DWORD>(gfPosition);
+    if (fixNew.Has(gfSpeed) && !IsPlausibleSpeed(fixNew.fSpeed)) fixNew.dwFlags &= ~static_cast<DWORD>(gfSpeed);
     bool fMoved = false, fRegained = false, fLost = false;
     int cSatellites = 0;
     bool fOverEllipsoid = ReadSettingBool(u"GPSElevationIsOverEllipsoid", false);
@@ -394,7 +444,8 @@ void OnFix(const GpsFix& fixNew) {
             cur.SetGeoidHeight(GeoidHeight(cur.fLatitude, cur.fLongitude));
         if (fOverEllipsoid && cur.Has(gfAltitude) && cur.Has(gfGeoidHeight)) cur.fAltitude -= cur.fGeoidHeight;
         if (cur.Has(gfSpeed) && cur.fSpeed >= 2.0f) PushSpeedLocked(cur.fSpeed);
-        cSatellites = fixNew.Has(gfSatellites) ? fixNew.nSatellites : 0;
+        // (-1: the receiver does not tell, which is not "no GPS".)
+        cSatellites = fixNew.Has(gfSatellites) && fixNew.nSatellites > 0 ? fixNew.nSatellites : 0;
     }
     // The subsystems fed from here take their own locks, never inside ours.
     if (fRegained) {
@@ -415,6 +466,8 @@ void OnFix(const GpsFix& fixNew) {
 
 void UpdateLastPosition(float fLon, float fLat, float fCourse, bool fCourseValid, float fSpeed,
                         bool fSpeedValid) {
+    if (!IsPlausiblePosition(fLat, fLon)) return;
+    if (fSpeedValid && !IsPlausibleSpeed(fSpeed)) fSpeedValid = false;
     bool fKeepVisible = ReadSettingBool(u"KeepVisible", true);
     bool fChanged = false;
     {

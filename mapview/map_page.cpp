@@ -267,6 +267,13 @@ void CMapPage::CountObject(int nKind) {
 }
 
 bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
+    if (IsRendering()) {
+        m_fPendingMap = true;
+        m_strPendingMap = strPath;
+        m_fPendingAtlas = fAtlas;
+        StopRendering();
+        return false;
+    }
     m_selection.Clear();
     CloseMap();
     VELKA_ASSERT(g_pMapParser == NULL);
@@ -296,6 +303,14 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
         OnMapChanged();
     }
     return true;
+}
+
+void CMapPage::OpenPendingMap() {
+    if (!m_fPendingMap || IsRendering()) return;
+    m_fPendingMap = false;
+    const std::u16string strPath = std::move(m_strPendingMap);
+    LoadMap(strPath, m_fPendingAtlas);
+    RefreshMap(true);
 }
 
 void CMapPage::CloseMap() {
@@ -386,6 +401,7 @@ void CMapPage::RenderLoop() {
         if (pc.m_fStop) {
             DebugOut("Stop drawing.\n");
             m_pContext = nullptr;
+            OpenPendingMap();
             return;
         }
         ++m_cStartedFrames;
@@ -476,6 +492,7 @@ void CMapPage::RenderLoop() {
     m_uFrameScale = m_pos.ScaleIndex();
     m_pContext = nullptr;
     RedrawNow();
+    OpenPendingMap();
 }
 
 void CMapPage::DrawMessage(UINT uId, ...) {

@@ -161,6 +161,10 @@ public:
     void OnUnitsChanged() override;
 
     // Opens a map file (or an atlas index); false with the error shown.
+    // Opens a map in place of the open one. Asked while a frame is drawn
+    // (from the frame's own message pump: a map handed over by a second
+    // start), the frame is stopped and the map opened once it has unwound,
+    // since the frame still runs in the open map's code; false then.
     bool LoadMap(const std::u16string& strPath, bool fAtlas);
     void CloseMap();
     void RefreshMap(bool fForce);
@@ -239,6 +243,11 @@ private:
     bool m_fHaveFrame = false;
 
     std::unique_ptr<CMapParser> m_pMap;
+    // A map to open when the current frame has unwound.
+    bool m_fPendingMap = false;
+    bool m_fPendingAtlas = false;
+    std::u16string m_strPendingMap;
+    void OpenPendingMap();
     std::unique_ptr<ICanvas> m_pRender;
     std::unique_ptr<ICanvas> m_pFinished;
     SIZE m_sizeBitmaps{};

@@ -40,6 +40,9 @@ void RegSetDatabasePath(const std::string& strPath);
 std::string RegDatabasePath();
 // Last SQLite or system message of a failed open (for the "says so" text).
 std::string RegLastOpenError();
+// Where a damaged store was moved ("settings.db.damaged") when this open
+// replaced it by a new one; empty otherwise. RegLastOpenError says why.
+std::string RegDamagedStoreAside();
 // Closes the database (keys must be closed first).
 void RegShutdown();
 

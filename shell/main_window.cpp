@@ -4,6 +4,8 @@
 
 #include "platform/debug.h"
 #include "platform/ui_host.h"
+#include "shell/notifications.h"
+#include "shell/posted_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/subsystem_hooks.h"
@@ -403,6 +405,7 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
         ClearNotificationPending(WM_GPS_INDICATOR);
         return 0;
     case WM_NEXT_SOUND: CallHook(h.fnPlayNextSound); return 0;
+    case WM_POSTED_ERROR: ShowPostedErrors(); return 0;
     default:
         if (pfHandled) *pfHandled = false;
         return 0;

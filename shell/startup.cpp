@@ -72,7 +72,7 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     CCrashContextScope crashContext(ccMain);
     const CSubsystemHooks& h = SubsystemHooks();
     CCrashFilterConfig crashConfig;
-    if (EnsureDirectory(VelkaStateDir())) crashConfig.strLogPath = VelkaStateDir() + "/velka_error_log.txt";
+    if (EnsurePrivateDirectory(VelkaStateDir())) crashConfig.strLogPath = VelkaStateDir() + "/velka_error_log.txt";
     crashConfig.strCaption = MainCaption();
     crashConfig.strReporter = platform.CrashReporterProgram();
     InstallCrashFilter(crashConfig);
@@ -99,7 +99,11 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     // 8.
     SettingsOpen();
     CAtExit guardSettings([] { SettingsClose(); });
-    if (SettingsUnavailable()) {
+    if (const std::string strAside = RegDamagedStoreAside(); !strAside.empty()) {
+        // Replaced by a new store with the defaults; the old one kept aside.
+        ShowError(IDS_SETTINGS_DAMAGED, FromUtf8(RegDatabasePath()).c_str(), FromUtf8(RegLastOpenError()).c_str(),
+                  FromUtf8(strAside).c_str());
+    } else if (SettingsUnavailable()) {
         // The damaged or unreadable store stays as it is; the run goes on
         // with defaults, and says so this once.
         ShowError(IDS_SETTINGS_UNAVAILABLE, FromUtf8(RegDatabasePath()).c_str(),

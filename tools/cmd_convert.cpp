@@ -87,7 +87,17 @@ int RunConvert(const Args& args) {
     std::printf("%zu waypoints, %zu routes, %zu tracks written to %s\n",
                 what == wtTracks ? 0 : store.LiveWaypointCount(), fRoutes ? store.LiveRouteCount() : 0,
                 fTracks && fTrackFormat ? tracks.size() : 0, strOut.c_str());
-    return c_nExitOk;
+    // What the input holds but the output format cannot: said, and the
+    // conversion counts as incomplete.
+    const std::size_t cRoutesLeft = what == wtAll && !fRoutes ? store.LiveRouteCount() : 0;
+    const std::size_t cTracksLeft = fTracks && !fTrackFormat ? tracks.size() : 0;
+    if (cRoutesLeft)
+        std::fprintf(stderr, "velkatool convert: %zu routes not written: %s holds no routes\n", cRoutesLeft,
+                     strOut.c_str());
+    if (cTracksLeft)
+        std::fprintf(stderr, "velkatool convert: %zu tracks not written: %s holds no tracks\n", cTracksLeft,
+                     strOut.c_str());
+    return cRoutesLeft || cTracksLeft ? c_nExitFailed : c_nExitOk;
 }
 
 } // namespace velka::tool

@@ -54,44 +54,91 @@ bool ParseDate(const std::string& s, int& year, int& month, int& day) {
 
 } // namespace
 
+namespace {
+
+// Positions are LAT,LON as everywhere on the command line. The older
+// separate numbers (LON LAT for distance, course and sun; LAT LON for
+// geoid) still work for this release, with a warning.
+struct Place {
+    float fLat = 0, fLon = 0;
+};
+
+bool ParsePlace(const std::string& s, Place& p) {
+    const std::size_t k = s.find(',');
+    return k != std::string::npos && ParseFloat(s.substr(0, k), p.fLat) && ParseFloat(s.substr(k + 1), p.fLon);
+}
+
+// Takes cPlaces positions from args[iFirst..]: LAT,LON each, or the old
+// separate numbers (fOldLonFirst: longitude first). rc is set on failure.
+bool ParsePlaces(const Args& args, std::size_t iFirst, Place* pPlaces, std::size_t cPlaces, bool fOldLonFirst,
+                 const char* szCommand, const char* szUsage, int& rc) {
+    const std::size_t cArgs = args.size() - iFirst;
+    if (cArgs == cPlaces) {
+        for (std::size_t i = 0; i < cPlaces; ++i)
+            if (!ParsePlace(args[iFirst + i], pPlaces[i])) {
+                rc = UsageError(szCommand, "not a position LAT,LON: '" + args[iFirst + i] + "'");
+                return false;
+            }
+    } else if (cArgs == 2 * cPlaces) {
+        std::fprintf(stderr,
+                     "velkatool %s: warning: separate numbers are deprecated and will be refused in the next "
+                     "release; give %s\n",
+                     szCommand, szUsage);
+        float v[4];
+        if (!ParseFloats(args, iFirst, v, 2 * cPlaces, szCommand, rc)) return false;
+        for (std::size_t i = 0; i < cPlaces; ++i) {
+            pPlaces[i].fLat = fOldLonFirst ? v[2 * i + 1] : v[2 * i];
+            pPlaces[i].fLon = fOldLonFirst ? v[2 * i] : v[2 * i + 1];
+        }
+    } else {
+        rc = UsageError(szCommand, std::string("bad arguments: give ") + szUsage);
+        return false;
+    }
+    for (std::size_t i = 0; i < cPlaces; ++i)
+        if (!InRange(pPlaces[i].fLon, pPlaces[i].fLat)) {
+            rc = UsageError(szCommand, "latitude must lie in [-90, 90], longitude in [-180, 180]");
+            return false;
+        }
+    return true;
+}
+
+} // namespace
+
 int RunGeo(const Args& args) {
     if (args.empty()) return UsageError("geo", "missing action");
     const std::string& action = args[0];
     int rc = c_nExitOk;
-    if ((action == "distance" || action == "course") && args.size() == 5) {
-        float v[4];
-        if (!ParseFloats(args, 1, v, 4, "geo", rc)) return rc;
-        if (!InRange(v[0], v[1]) || !InRange(v[2], v[3]))
-            return UsageError("geo", "longitude must lie in [-180, 180], latitude in [-90, 90]");
+    if (action == "distance" || action == "course") {
+        Place a, b;
+        Place places[2];
+        if (!ParsePlaces(args, 1, places, 2, true, "geo", "LAT1,LON1 LAT2,LON2", rc)) return rc;
+        a = places[0];
+        b = places[1];
         if (action == "distance")
-            std::printf("%.3f\n", Distance(v[0], v[1], v[2], v[3]));
+            std::printf("%.3f\n", Distance(a.fLon, a.fLat, b.fLon, b.fLat));
         else
-            std::printf("%.6f\n", static_cast<double>(Course(v[0], v[1], v[2], v[3])));
+            std::printf("%.6f\n", static_cast<double>(Course(a.fLon, a.fLat, b.fLon, b.fLat)));
         return c_nExitOk;
     }
-    if (action == "geoid" && args.size() == 3) {
-        float v[2];
-        if (!ParseFloats(args, 1, v, 2, "geo", rc)) return rc;
-        if (!InRange(v[1], v[0]))
-            return UsageError("geo", "latitude must lie in [-90, 90], longitude in [-180, 180]");
-        std::printf("%.3f\n", static_cast<double>(GeoidHeight(v[0], v[1])));
+    if (action == "geoid") {
+        Place p;
+        if (!ParsePlaces(args, 1, &p, 1, false, "geo", "LAT,LON", rc)) return rc;
+        std::printf("%.3f\n", static_cast<double>(GeoidHeight(p.fLat, p.fLon)));
         return c_nExitOk;
     }
     return UsageError("geo", "bad arguments");
 }
 
 int RunSun(const Args& args) {
-    if (args.size() != 4 || (args[0] != "rise" && args[0] != "set"))
+    if (args.size() < 3 || (args[0] != "rise" && args[0] != "set"))
         return UsageError("sun", "bad arguments");
     int year = 0, month = 0, day = 0;
     if (!ParseDate(args[1], year, month, day))
         return UsageError("sun", "not a date (YYYY-MM-DD): '" + args[1] + "'");
-    float v[2];
+    Place p;
     int rc = c_nExitOk;
-    if (!ParseFloats(args, 2, v, 2, "sun", rc)) return rc;
-    if (!InRange(v[0], v[1]))
-        return UsageError("sun", "longitude must lie in [-180, 180], latitude in [-90, 90]");
-    const float h = SunRiseSet(year, month, day, v[0], v[1], args[0] == "rise");
+    if (!ParsePlaces(args, 2, &p, 1, true, "sun", "LAT,LON", rc)) return rc;
+    const float h = SunRiseSet(year, month, day, p.fLon, p.fLat, args[0] == "rise");
     if (h == c_fNoSunEvent)
         std::printf("-100\n");
     else

@@ -3,6 +3,7 @@
 // velkatool listen: the real port search and protocol detection on one
 // device, printing fixes as they arrive.
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 
 #include "gps/com_port.h"
 #include "gps/garmin.h"
@@ -52,12 +54,18 @@ void AppendInt(std::string& out, const char* szKey, long long n) {
     out.append(buf, r.ptr);
 }
 
+std::string DateTimeText(double dTime);
+
 // OLE date to "YYYY-MM-DDThh:mm:ss.mmmZ".
 void AppendTime(std::string& out, double dTime) {
     if (!std::isfinite(dTime) || dTime < -600000 || dTime > 3000000) {
         out += ",\"time\":null";
         return;
     }
+    out += ",\"time\":\"" + DateTimeText(dTime) + "\"";
+}
+
+std::string DateTimeText(double dTime) {
     long long llMs = std::llround(dTime * 86400000.0);
     long long llDay = llMs >= 0 ? llMs / 86400000 : (llMs - 86399999) / 86400000;
     long long llMsOfDay = llMs - llDay * 86400000;
@@ -73,10 +81,12 @@ void AppendTime(std::string& out, double dTime) {
     long long m = mp < 10 ? mp + 3 : mp - 9;
     if (m <= 2) ++y;
     char buf[160];
-    std::snprintf(buf, sizeof buf, ",\"time\":\"%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ\"", y, m, d,
+    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.%03lldZ", y, m, d,
                   llMsOfDay / 3600000, llMsOfDay / 60000 % 60, llMsOfDay / 1000 % 60, llMsOfDay % 1000);
-    out += buf;
+    return buf;
 }
+
+std::string DateText(double dTime) { return DateTimeText(dTime).substr(0, 10); }
 
 // One fix as a JSON object; absent values are left out.
 std::string FixJson(const GpsFix& fix) {
@@ -96,7 +106,8 @@ std::string FixJson(const GpsFix& fix) {
     if (fix.Has(gfSpeed)) AppendFloat(out, "speed_kmh", fix.fSpeed);
     if (fix.Has(gfCourse)) AppendFloat(out, "course", fix.fCourse);
     if (fix.Has(gfMagVar)) AppendFloat(out, "magvar", fix.fMagVar);
-    if (fix.Has(gfSatellites)) AppendInt(out, "sats_used", fix.nSatellites);
+    // -1 means the receiver does not tell.
+    if (fix.Has(gfSatellites) && fix.nSatellites >= 0) AppendInt(out, "sats_used", fix.nSatellites);
     if (fix.Has(gfQuality)) AppendInt(out, "quality", fix.nQuality);
     if (fix.Has(gfDepth)) AppendFloat(out, "depth", fix.fDepth);
     if (fix.Has(gfWaterTemp)) AppendFloat(out, "temp", fix.fWaterTemp);
@@ -110,8 +121,8 @@ std::string FixJson(const GpsFix& fix) {
 // the epoch settings (read once), never touches the clock.
 class CDecodeSink : public IGpsSink {
 public:
-    explicit CDecodeSink(std::FILE* pOut) : m_pOut(pOut) {
-        m_fEpoch = ReadSettingBool(u"FixupGPSEpoch", true);
+    CDecodeSink(std::FILE* pOut, bool fEpochFix) : m_pOut(pOut) {
+        m_fEpoch = fEpochFix && ReadSettingBool(u"FixupGPSEpoch", true);
         m_nEpoch = ReadSettingInt(u"GPSEpoch", -1);
         m_out.reserve(1 << 17);
     }
@@ -137,11 +148,25 @@ public:
     void ReportNoPosition() override {}
     void CountChecksumError() override {}
 
-    void Flush() {
-        if (!m_out.empty()) std::fwrite(m_out.data(), 1, m_out.size(), m_pOut);
+    // False once a write failed (a full disk, a closed pipe).
+    bool Flush() {
+        if (!m_out.empty() && std::fwrite(m_out.data(), 1, m_out.size(), m_pOut) != m_out.size())
+            m_fWriteFailed = true;
         m_out.clear();
+        return !m_fWriteFailed;
     }
     unsigned FixCount() const { return m_cFixes; }
+    // The rollover repair's window, told on standard error so that a
+    // historical capture is not silently moved.
+    void TellEpochWindow() const {
+        if (!m_fEpoch) return;
+        double dFrom = m_nEpoch < 0 ? EpochPivot() : 29226.0 + 7168.0 * m_nEpoch;
+        std::string from = DateText(dFrom), to = DateText(dFrom + 7168.0);
+        std::fprintf(stderr,
+                     "velkatool decode: GPS dates are moved by 1024 weeks into %s .. %s "
+                     "(week rollover repair; --no-epoch-fix keeps them as received)\n",
+                     from.c_str(), to.c_str());
+    }
 
 private:
     std::FILE* m_pOut;
@@ -149,23 +174,44 @@ private:
     bool m_fEpoch = true;
     int m_nEpoch = -1;
     unsigned m_cFixes = 0;
+    bool m_fWriteFailed = false;
 };
 
-int DecodeNmea(const std::string& strInput) {
+// The summary and the final flush of standard output; a failed write (a
+// full device) is an error, not a success with nothing written.
+int FinishOutput(CDecodeSink& sink, const std::string& strSummary, bool fRecognised, const char* szWhat) {
+    bool fWritten = sink.Flush();
+    fWritten = std::fputs(strSummary.c_str(), stdout) >= 0 && fWritten;
+    fWritten = std::fflush(stdout) == 0 && fWritten;
+    if (!fWritten) {
+        std::fprintf(stderr, "velkatool decode: cannot write the output: %s\n", std::strerror(errno));
+        return c_nExitFailed;
+    }
+    if (!fRecognised) {
+        std::fprintf(stderr, "velkatool decode: no %s recognised in the input\n", szWhat);
+        return c_nExitFailed;
+    }
+    return c_nExitOk;
+}
+
+int DecodeNmea(const std::string& strInput, bool fEpochFix) {
     std::FILE* pIn = strInput == "-" ? stdin : std::fopen(strInput.c_str(), "rb");
     if (!pIn) {
         std::fprintf(stderr, "velkatool decode: cannot open %s: %s\n", strInput.c_str(), std::strerror(errno));
         return c_nExitFailed;
     }
-    CDecodeSink sink(stdout);
+    CDecodeSink sink(stdout, fEpochFix);
+    sink.TellEpochWindow();
     CNmea0183Protocol decoder(4800, true);
     decoder.m_pSink = &sink;
     decoder.Start();
     CNmeaTextFeeder feeder(&decoder);
     static char buffer[1 << 16];
     bool fError = false;
+    std::size_t cbTotal = 0;
     for (;;) {
         std::size_t cb = std::fread(buffer, 1, sizeof buffer, pIn);
+        cbTotal += cb;
         if (cb > 0) feeder.Feed(std::string_view(buffer, cb));
         if (cb < sizeof buffer) {
             fError = std::ferror(pIn) != 0;
@@ -174,14 +220,18 @@ int DecodeNmea(const std::string& strInput) {
     }
     feeder.Finish();
     if (pIn != stdin) std::fclose(pIn);
-    sink.Flush();
-    std::printf("{\"summary\":{\"sentences\":%u,\"checksum_errors\":%u,\"fixes\":%u}}\n",
-                decoder.SentenceCount(), decoder.ChecksumErrorCount(), sink.FixCount());
     if (fError) {
         std::fprintf(stderr, "velkatool decode: read error on %s\n", strInput.c_str());
+        sink.Flush();
         return c_nExitFailed;
     }
-    return c_nExitOk;
+    char szSummary[160];
+    std::snprintf(szSummary, sizeof szSummary,
+                  "{\"summary\":{\"sentences\":%u,\"checksum_errors\":%u,\"fixes\":%u}}\n",
+                  decoder.SentenceCount(), decoder.ChecksumErrorCount(), sink.FixCount());
+    // An empty input is no error; bytes without one NMEA sentence are.
+    return FinishOutput(sink, szSummary, decoder.SentenceCount() > 0 || cbTotal == 0,
+                        "NMEA-0183 sentence");
 }
 
 // The main window of listen: posted notifications wait in a queue.
@@ -234,6 +284,15 @@ int Listen(const Args& args) {
     if (!IsPortEnabled(0))
         std::fprintf(stderr, "velkatool listen: port COM0: is disabled (Enable_COM0 = 0)\n");
 
+    // A device that is not there is an error, not an empty listen. (Only
+    // looked at: opening and closing it would hang up a pseudo-terminal.)
+    struct stat st {};
+    const int nError = ::stat(strDevice.c_str(), &st) != 0 ? errno : S_ISCHR(st.st_mode) ? 0 : ENOTTY;
+    if (nError) {
+        std::fprintf(stderr, "velkatool listen: cannot use %s: %s\n", strDevice.c_str(), std::strerror(nError));
+        return c_nExitFailed;
+    }
+
     CListenHost host;
     SetUiHost(&host);
     SetComPortDeviceList({strDevice});
@@ -246,7 +305,9 @@ int Listen(const Args& args) {
     InitPositioning();
     if (!IsPositioningRunning()) StartPositioning();
     DWORD dwStart = GetTickCount();
-    while (!g_fInterrupted && (dSeconds <= 0 || GetTickCount() - dwStart < dSeconds * 1000)) {
+    unsigned cFixes = 0;
+    bool fWriteFailed = false;
+    while (!g_fInterrupted && !fWriteFailed && (dSeconds <= 0 || GetTickCount() - dwStart < dSeconds * 1000)) {
         UINT uMsg = 0;
         if (!host.Next(&uMsg, 100)) continue;
         ClearNotificationPending(uMsg);
@@ -254,32 +315,44 @@ int Listen(const Args& args) {
             std::fprintf(stderr, "status: %s\n", ToUtf8(GetGpsStatusText()).c_str());
         } else if (uMsg == WM_GPS_FIX) {
             GpsFix fix = GetCurrentFix();
-            if (fix.dwFlags != 0) std::printf("%s\n", FixJson(fix).c_str());
-            std::fflush(stdout);
+            if (fix.dwFlags != 0) {
+                ++cFixes;
+                if (std::printf("%s\n", FixJson(fix).c_str()) < 0 || std::fflush(stdout) != 0) fWriteFailed = true;
+            }
         }
     }
     ShutdownPositioning();
     SetUiHost(nullptr);
     SetComPortDeviceList({});
+    if (fWriteFailed) {
+        std::fprintf(stderr, "velkatool listen: cannot write the output: %s\n", std::strerror(errno));
+        return c_nExitFailed;
+    }
+    if (cFixes == 0) {
+        std::fprintf(stderr, "velkatool listen: no fix received from %s\n", strDevice.c_str());
+        return c_nExitFailed;
+    }
     return c_nExitOk;
 }
 
 // A binary capture: the comment lines that head a recorded log are
 // skipped (only those: '#' bytes occur inside binary frames), the rest is
 // fed in reads of up to 4096 bytes as a port delivers them.
-int DecodeBinary(const std::string& strKind, const std::string& strInput) {
+int DecodeBinary(const std::string& strKind, const std::string& strInput, bool fEpochFix) {
     std::FILE* pIn = strInput == "-" ? stdin : std::fopen(strInput.c_str(), "rb");
     if (!pIn) {
         std::fprintf(stderr, "velkatool decode: cannot open %s: %s\n", strInput.c_str(), std::strerror(errno));
         return c_nExitFailed;
     }
-    CDecodeSink sink(stdout);
+    CDecodeSink sink(stdout, fEpochFix);
+    sink.TellEpochWindow();
     CGarminProtocol garmin;
     CSiRFProtocol sirf;
     CGpsProtocol* pDecoder = strKind == "garmin" ? static_cast<CGpsProtocol*>(&garmin) : &sirf;
     pDecoder->m_pSink = &sink;
     static BYTE buffer[4096];
     bool fHeader = true, fLineStart = true, fError = false;
+    std::size_t cbData = 0;
     for (;;) {
         std::size_t cb = std::fread(buffer, 1, sizeof buffer, pIn);
         std::size_t i = 0;
@@ -292,33 +365,51 @@ int DecodeBinary(const std::string& strKind, const std::string& strInput) {
             ++i;
         }
         if (cb > i) pDecoder->OnData(buffer + i, static_cast<DWORD>(cb - i));
+        cbData += cb - i;
         if (cb < sizeof buffer) {
             fError = std::ferror(pIn) != 0;
             break;
         }
     }
     if (pIn != stdin) std::fclose(pIn);
-    sink.Flush();
-    if (strKind == "garmin")
-        std::printf("{\"summary\":{\"packets\":%u,\"checksum_errors\":%u,\"fixes\":%u}}\n", garmin.PacketCount(),
-                    garmin.ChecksumErrorCount(), sink.FixCount());
-    else
-        std::printf("{\"summary\":{\"messages\":%u,\"fixes\":%u}}\n", sirf.MessageCount(), sink.FixCount());
     if (fError) {
         std::fprintf(stderr, "velkatool decode: read error on %s\n", strInput.c_str());
+        sink.Flush();
         return c_nExitFailed;
     }
-    return c_nExitOk;
+    char szSummary[160];
+    unsigned cRecognised;
+    if (strKind == "garmin") {
+        std::snprintf(szSummary, sizeof szSummary,
+                      "{\"summary\":{\"packets\":%u,\"checksum_errors\":%u,\"fixes\":%u}}\n",
+                      garmin.PacketCount(), garmin.ChecksumErrorCount(), sink.FixCount());
+        cRecognised = garmin.PacketCount();
+    } else {
+        std::snprintf(szSummary, sizeof szSummary, "{\"summary\":{\"messages\":%u,\"fixes\":%u}}\n",
+                      sirf.MessageCount(), sink.FixCount());
+        cRecognised = sirf.MessageCount();
+    }
+    return FinishOutput(sink, szSummary, cRecognised > 0 || cbData == 0,
+                        strKind == "garmin" ? "Garmin packet" : "SiRF message");
 }
 
 } // namespace
 
-int RunDecode(const Args& args) {
+int RunDecode(const Args& argsIn) {
+    // --no-epoch-fix: dates as received (historical captures).
+    Args args;
+    bool fEpochFix = true;
+    for (const std::string& a : argsIn) {
+        if (a == "--no-epoch-fix")
+            fEpochFix = false;
+        else
+            args.push_back(a);
+    }
     if (args.empty() || (args[0] != "nmea" && args[0] != "garmin" && args[0] != "sirf"))
-        return UsageError("decode", "decode nmea, garmin or sirf");
+        return UsageError("decode", "decode [--no-epoch-fix] nmea|garmin|sirf [FILE]");
     if (args.size() > 2) return UsageError("decode", "too many arguments");
     std::string strInput = args.size() == 2 ? args[1] : "-";
-    return args[0] == "nmea" ? DecodeNmea(strInput) : DecodeBinary(args[0], strInput);
+    return args[0] == "nmea" ? DecodeNmea(strInput, fEpochFix) : DecodeBinary(args[0], strInput, fEpochFix);
 }
 
 int RunListen(const Args& args) { return Listen(args); }

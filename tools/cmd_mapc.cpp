@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "tools/commands.h"
@@ -63,6 +64,11 @@ int RunMapc(const Args& args) {
     }
     if (options.inputs.empty()) return UsageError("mapc", "no input files");
     if (strOut.empty()) return UsageError("mapc", "no output file (-o OUT.zem)");
+    // Checked before the compilation, which can take minutes.
+    if (int nError = 0; !CanWriteOutput(strOut, &nError)) {
+        std::fprintf(stderr, "velkatool mapc: cannot write '%s': %s\n", strOut.c_str(), std::strerror(nError));
+        return c_nExitFailed;
+    }
     options.fProgress = !fQuiet;
     options.progress = [](const std::string& s) { std::fprintf(stderr, "%s\n", s.c_str()); };
 

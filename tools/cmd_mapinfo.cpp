@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "mapdata/dump_context.h"
+#include "mapdata/img_parser.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/map_scales.h"
 #include "mapdata/zem_parser.h"
@@ -93,7 +94,7 @@ int RunInfo(const Args& args) {
         j["levels"] = levels;
         j["objects"] = levels.empty() ? count(31) : levels.back()["objects"];
     } else {
-        j["format"] = "other";
+        j["format"] = dynamic_cast<CImgParser*>(pMap.get()) ? "img" : "other";
         j["objects"] = count(31);
     }
     std::printf("%s\n", j.dump(2).c_str());

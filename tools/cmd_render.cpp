@@ -2,16 +2,21 @@
 // frame loop, styles, labels and overlays) into a PNG, without a window.
 // The settings come from a private in-memory store, so the user's view is
 // left alone.
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "mapdata/map_parser.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -60,15 +65,27 @@ int RenderMapToImage(const RenderOptions& o, QImage& image, DWORD* pmsFrame) {
             pos.SetPersistent(false);
             pos.SetAngle(o.nAngle);
             pos.SetScale(o.uScale);
-            if (o.fCenter)
+            const CMapRect bounds = g_pMapParser ? g_pMapParser->Bounds() : CMapRect{};
+            if (o.fCenter && g_pMapParser &&
+                !bounds.Contains(DegreesToUnits(o.dLon), DegreesToUnits(o.dLat))) {
+                // A centre off the map would draw an empty picture.
+                std::fprintf(stderr,
+                             "velkatool render: --center %.6f,%.6f is outside the map, which covers "
+                             "latitudes %.6f .. %.6f and longitudes %.6f .. %.6f\n",
+                             o.dLat, o.dLon, UnitsToDegrees(bounds.top), UnitsToDegrees(bounds.bottom),
+                             UnitsToDegrees(bounds.left), UnitsToDegrees(bounds.right));
+                rc = c_nExitUsage;
+            } else if (o.fCenter)
                 pos.SetCenter(DegreesToUnits(o.dLon), DegreesToUnits(o.dLat));
             else if (g_pMapParser)
                 pos.SetCenter(g_pMapParser->Bounds().CenterX(), g_pMapParser->Bounds().CenterY());
-            page.RefreshMap(true);
-            if (pmsFrame) *pmsFrame = g_FrameStats.msMap;
-            CQtCanvas out(o.cx, o.cy);
-            page.OnPaint(out);
-            image = out.Image().convertToFormat(QImage::Format_RGB32);
+            if (rc == c_nExitOk) {
+                page.RefreshMap(true);
+                if (pmsFrame) *pmsFrame = g_FrameStats.msMap;
+                CQtCanvas out(o.cx, o.cy);
+                page.OnPaint(out);
+                image = out.Image().convertToFormat(QImage::Format_RGB32);
+            }
         }
         page.Done();
     }
@@ -83,7 +100,9 @@ int RunRender(const Args& args) {
         const std::string& a = args[i];
         const bool fValue = i + 1 < args.size();
         if (a == "--center" && fValue) {
-            if (!ParsePair(args[++i], ',', o.dLat, o.dLon)) return UsageError("render", "bad --center");
+            if (!ParsePair(args[++i], ',', o.dLat, o.dLon) || !(o.dLat >= -90 && o.dLat <= 90) ||
+                !(o.dLon >= -180 && o.dLon <= 180))
+                return UsageError("render", "--center takes LAT,LON with LAT in -90 .. 90 and LON in -180 .. 180");
             o.fCenter = true;
         } else if (a == "--scale" && fValue) {
             const int n = std::atoi(args[++i].c_str());
@@ -92,7 +111,7 @@ int RunRender(const Args& args) {
         } else if (a == "--size" && fValue) {
             double w = 0, h = 0;
             if (!ParsePair(args[++i], 'x', w, h) || w < 16 || h < 16 || w > 8192 || h > 8192)
-                return UsageError("render", "bad --size");
+                return UsageError("render", "--size takes WxH, each 16 .. 8192 pixels");
             o.cx = static_cast<int>(w);
             o.cy = static_cast<int>(h);
         } else if (a == "--skin" && fValue) {
@@ -112,6 +131,10 @@ int RunRender(const Args& args) {
         }
     }
     if (o.strMap.empty() || strOut.empty()) return UsageError("render", "a map and -o OUT.png are needed");
+    if (int nError = 0; !CanWriteOutput(strOut, &nError)) {
+        std::fprintf(stderr, "velkatool render: cannot write %s: %s\n", strOut.c_str(), std::strerror(nError));
+        return c_nExitFailed;
+    }
 
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
@@ -123,20 +146,14 @@ int RunRender(const Args& args) {
     QImage image;
     DWORD msFrame = 0;
     const int rc = RenderMapToImage(o, image, &msFrame);
-    if (rc != c_nExitOk) {
-        std::fprintf(stderr, "velkatool render: cannot open %s\n", o.strMap.c_str());
-        return rc;
-    }
-    // Written beside the target and renamed over it.
-    const std::string strTemp = strOut + ".tmp";
-    if (!image.save(QString::fromStdString(strTemp), "PNG")) {
-        std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
-        std::remove(strTemp.c_str());
-        return c_nExitFailed;
-    }
-    if (std::rename(strTemp.c_str(), strOut.c_str()) != 0) {
-        std::remove(strTemp.c_str());
-        std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
+    if (rc == c_nExitFailed) std::fprintf(stderr, "velkatool render: cannot open %s\n", o.strMap.c_str());
+    if (rc != c_nExitOk) return rc;
+    QByteArray png;
+    QBuffer buffer(&png);
+    int nError = EIO;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+        !WriteFileAtomic(strOut, png.constData(), static_cast<std::size_t>(png.size()), &nError)) {
+        std::fprintf(stderr, "velkatool render: cannot write %s: %s\n", strOut.c_str(), std::strerror(nError));
         return c_nExitFailed;
     }
     std::printf("%s: %dx%d, frame %u ms\n", strOut.c_str(), o.cx, o.cy, static_cast<unsigned>(msFrame));

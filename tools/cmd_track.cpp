@@ -21,6 +21,8 @@
 
 #include "gps/gps_fix.h"
 #include "platform/mapped_file.h"
+#include "platform/text.h"
+#include "shell/posted_boxes.h"
 #include "tools/commands.h"
 #include "tracks/file_utils.h"
 #include "tracks/semicircles.h"
@@ -127,7 +129,7 @@ int Record(const Args& args) {
     if (fRing) EnableVisualTrack();
     StartRecording();
     std::string line;
-    unsigned cPoints = 0;
+    unsigned cPoints = 0, cLost = 0;
     std::string path;
     while (std::getline(std::cin, line)) {
         if (line == "break") {
@@ -140,14 +142,28 @@ int Record(const Args& args) {
             if (!line.empty()) std::fprintf(stderr, "velkatool track: skipped line '%s'\n", line.c_str());
             continue;
         }
-        AddTrackPoint(fix);
+        ++cPoints;
+        const bool fStored = RecordTrackPoint(fix);
         AddVisualPoint(fix.fLongitude, fix.fLatitude);
         if (path.empty()) path = TrackFilePath();
-        std::printf("point %u\n", ++cPoints);
+        // "point N" says the point is in the file; a lost one is said so.
+        for (const std::u16string& text : TakePostedErrors())
+            std::fprintf(stderr, "velkatool track: %s\n", ToUtf8(text).c_str());
+        if (!fStored) {
+            ++cLost;
+            std::fprintf(stderr, "velkatool track: point %u not written\n", cPoints);
+            continue;
+        }
+        std::printf("point %u\n", cPoints);
         std::fflush(stdout);
     }
     CloseTrackFile();
     if (fRing) CloseOnScreenTrack();
+    if (cLost > 0) {
+        std::fprintf(stderr, "velkatool track: %u of %u points were not written\n", cLost, cPoints);
+        if (!path.empty()) std::printf("file %s\n", path.c_str());
+        return c_nExitFailed;
+    }
     if (pOut) {
         if (!WriteRecordedTracks(path, *pOut, strOut)) return c_nExitFailed;
         path = strOut;

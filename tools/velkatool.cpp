@@ -1,4 +1,5 @@
 // velkatool: the navigator's engine from the command line.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +23,19 @@ void PrintHelp() {
                 "  --settings-db PATH  use this settings database instead of the user's\n"
                 "  --help              this text\n"
                 "  --version           print the version\n");
+}
+
+// Standard output written whole: every command's output is checked at
+// the end (a full device, a closed pipe) and a loss turns success into
+// failure, said on standard error.
+int CheckedExit(int nResult) {
+    const bool fFailed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    const int nError = errno;
+    if (std::fclose(stdout) != 0 || fFailed) {
+        std::fprintf(stderr, "velkatool: cannot write the output: %s\n", std::strerror(fFailed ? nError : errno));
+        if (nResult == velka::tool::c_nExitOk) return velka::tool::c_nExitFailed;
+    }
+    return nResult;
 }
 
 } // namespace
@@ -60,7 +74,7 @@ int main(int argc, char** argv) {
             std::printf("usage: velkatool %s\n%s\n", c.szUsage, c.szSummary);
             return 0;
         }
-        return c.pfnRun(args);
+        return CheckedExit(c.pfnRun(args));
     }
     std::fprintf(stderr, "velkatool: unknown command '%s' (see --help)\n", name.c_str());
     return velka::tool::c_nExitUsage;

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <csignal>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -11,6 +14,7 @@
 
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "shell/posted_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "tracks/file_utils.h"
@@ -31,6 +35,7 @@ constexpr BYTE c_abHeader[c_cbTrackFileHeader] = {
     '2', '0', ':', '0', '1', ':', '3', '6', 0};                  // build time
 constexpr BYTE c_abEndRecord[c_cbTrackEndRecord] = {0x02, 0x00, 0x00, 0x00, 'V', 0x00, 0x01};
 constexpr unsigned c_nMaxTrackNumber = 999;
+constexpr const char* c_szTrackTempPrefix = ".velka-track-";
 
 // Recorder state, all under the track-file lock (re-entered when a new
 // file begins its first track).
@@ -47,6 +52,10 @@ DWORD g_cPointsInTrack = 0;
 bool g_fPointsInFile = false;
 unsigned g_nNextTrackNumber = 0;
 DWORD g_dwLastSync = 0;
+// An outage already told to the user (a full disk, a folder that cannot be
+// written): one box for it, not one per fix; cleared when writing works again.
+bool g_fWriteErrorTold = false;
+bool g_fCreateErrorTold = false;
 
 void PutDWord(BYTE* p, DWORD dw) {
     p[0] = static_cast<BYTE>(dw);
@@ -98,6 +107,10 @@ bool AppendSafely(const BYTE* pData, DWORD cb) {
     w.Flush();
     if (w.Failed()) {
         w.Seek(dwEnd);
+        // The file on disk still ends at its old end record; cut off any
+        // part of this write that did reach it.
+        const int nCut = ::ftruncate(g_fdTrack, dwEnd + static_cast<off_t>(sizeof c_abEndRecord));
+        (void)nCut; // a failure leaves bytes that readers never reach
         return false;
     }
     if (g_fTrackOpen) {
@@ -119,6 +132,17 @@ bool AppendSafely(const BYTE* pData, DWORD cb) {
     return true;
 }
 
+// Tells the user once per outage, through the user-interface thread (this
+// runs on the GPS reader thread).
+void WriteFailed() {
+    if (g_fWriteErrorTold) return;
+    g_fWriteErrorTold = true;
+    int nError = g_pFileWriter->LastError();
+    PostWriteFileError(FromUtf8(g_strFileName), nError ? nError : ENOSPC);
+}
+
+void WriteWorked() { g_fWriteErrorTold = false; }
+
 // Closes the file without a word more; removed when it has no point.
 void CloseFile() {
     g_pFileWriter.reset();
@@ -133,8 +157,10 @@ void CloseFile() {
 
 // Creates the next track file, named after the local time; a name already
 // taken (two files in one second, or the clock set back) gets "(1)", "(2)",
-// ... so that an earlier track is never overwritten. False with the path
-// and errno on failure.
+// ... so that an earlier track is never overwritten. The file is written
+// under a temporary name first and appears under its own name only with its
+// header and first record complete, so that a kill can never leave an empty
+// or partial track file. False with the path and errno on failure.
 bool CreateTrackFile(std::string* pstrPath, int* pnError) {
     int nFolderError = 0;
     EnsureTracksFolder(&nFolderError);
@@ -144,13 +170,9 @@ bool CreateTrackFile(std::string* pstrPath, int* pnError) {
     std::snprintf(szBase, sizeof szBase, "%d-%02d-%02d_%02d-%02d-%02d", st.wYear, st.wMonth,
                   st.wDay, st.wHour, st.wMinute, st.wSecond);
     std::string name = std::string(szBase) + ".mps";
-    int fd = -1;
-    for (unsigned n = 1;; ++n) {
-        *pstrPath = folder + "/" + name;
-        fd = ::open(pstrPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST || n > 999) break;
-        name = std::string(szBase) + "(" + std::to_string(n) + ").mps";
-    }
+    *pstrPath = folder + "/" + name;
+    const std::string temp = folder + "/" + c_szTrackTempPrefix + std::to_string(::getpid()) + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         *pnError = errno;
         return false;
@@ -167,13 +189,46 @@ bool CreateTrackFile(std::string* pstrPath, int* pnError) {
     g_nNextTrackNumber = static_cast<unsigned>(ReadSettingInt(u"TrackNumber", 0));
     if (g_nNextTrackNumber > c_nMaxTrackNumber) g_nNextTrackNumber = 0;
     StartNewTrack();
-    if (!g_fTrackOpen) {
+    int nError = g_fTrackOpen ? 0 : g_pFileWriter->LastError();
+    if (g_fTrackOpen && ::fdatasync(fd) != 0) nError = errno;
+    for (unsigned n = 1; !nError; ++n) {
+        if (::link(temp.c_str(), pstrPath->c_str()) == 0) break;
+        if (errno != EEXIST || n > 999) {
+            nError = errno;
+            break;
+        }
+        name = std::string(szBase) + "(" + std::to_string(n) + ").mps";
+        *pstrPath = folder + "/" + name;
+    }
+    ::unlink(temp.c_str());
+    if (nError) {
         // Not even the first record could be written: a creation failure.
-        *pnError = g_pFileWriter->LastError();
+        *pnError = nError;
+        g_fPointsInFile = true; // nothing to remove under the real name
         CloseFile();
         return false;
     }
+    g_strFileName = *pstrPath;
+    g_strShortName = FromUtf8(name);
     return true;
+}
+
+// Leftovers of a run that was killed: temporary files of processes that no
+// longer exist, and empty track files (older versions created the file
+// before writing its header).
+void RemoveLeftovers() {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(TracksFolder(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(c_szTrackTempPrefix, 0) == 0) {
+            const long pid = std::atol(name.c_str() + std::strlen(c_szTrackTempPrefix));
+            if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                std::filesystem::remove(entry.path(), ec);
+        } else if (entry.path().extension() == ".mps" && entry.is_regular_file(ec) &&
+                   entry.file_size(ec) == 0) {
+            std::filesystem::remove(entry.path(), ec);
+        }
+    }
 }
 
 } // namespace
@@ -201,6 +256,7 @@ void MakeTrackPoint(const GpsFix& fix, BYTE abPoint[c_cbTrackPoint]) {
 void StartRecording() {
     std::lock_guard lock(g_trackLock);
     if (g_pFileWriter) CloseTrackFile();
+    RemoveLeftovers();
     g_fRecording = true;
 }
 
@@ -215,33 +271,45 @@ void CloseTrackFile() {
     CloseFile();
 }
 
-void AddTrackPoint(const GpsFix& fix) {
+bool RecordTrackPoint(const GpsFix& fix) {
     std::unique_lock lock(g_trackLock);
-    if (!g_fRecording || !fix.Has(gfPosition)) return;
+    if (!g_fRecording || !fix.Has(gfPosition)) return false;
     if (!g_pFileWriter) {
         std::string path;
         int nError = 0;
         if (!CreateTrackFile(&path, &nError)) {
-            // The box waits for the user: not while holding the lock the
-            // main thread may be waiting for. The next point tries again.
-            lock.unlock();
-            ShowCreateFileError(FromUtf8(path), nError);
-            return;
+            // Told once, on the user-interface thread; the next point tries
+            // again quietly.
+            if (!g_fCreateErrorTold) {
+                g_fCreateErrorTold = true;
+                PostCreateFileError(FromUtf8(path), nError);
+            }
+            return false;
         }
+        g_fCreateErrorTold = false;
     }
     // A track record that could not be written (a full disk) is tried
     // again first; without one the point is dropped.
     if (!g_fTrackOpen) StartNewTrack();
-    if (!g_fTrackOpen) return;
+    if (!g_fTrackOpen) {
+        WriteFailed();
+        return false;
+    }
     BYTE abPoint[c_cbTrackPoint];
     MakeTrackPoint(fix, abPoint);
     ++g_cPointsInTrack;
     if (!AppendSafely(abPoint, sizeof abPoint)) {
         --g_cPointsInTrack;
-        return;
+        WriteFailed();
+        return false;
     }
+    WriteWorked();
     g_fPointsInFile = true;
+    return true;
 }
+
+void AddTrackPoint(const GpsFix& fix) { RecordTrackPoint(fix); }
+
 
 void StartNewTrack() {
     std::lock_guard lock(g_trackLock);

@@ -36,6 +36,9 @@ void StartRecording();
 void CloseTrackFile();
 // Appends a moved fix; nothing unless recording and the fix has a position.
 void AddTrackPoint(const GpsFix& fix);
+// The same, telling whether the point reached the file (false also when
+// not recording or without a position).
+bool RecordTrackPoint(const GpsFix& fix);
 // Makes the next point begin a new track record (after a position loss).
 void StartNewTrack();
 

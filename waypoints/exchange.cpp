@@ -120,8 +120,17 @@ bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iForm
                         const CWaypointStore& store) {
     const auto& registry = Registry(kind, false);
     if (iFormat < 0 || iFormat >= static_cast<int>(registry.size())) return false;
+    // The file's name and its contents agree: a name ending in another
+    // format's extension gets that format; a name without a known one gets
+    // the chosen format's extension.
+    std::string strFile = strPath;
+    if (const ExchangeFormat* pNamed = FormatForExtension(registry, strFile))
+        iFormat = static_cast<int>(pNamed - registry.data());
+    else
+        strFile += "." + ToUtf8(registry[static_cast<std::size_t>(iFormat)].szExtension);
     WriteSettingInt(kind == ekWaypoints ? u"WptExportFormat" : u"RteExportFormat", iFormat);
-    return registry[static_cast<std::size_t>(iFormat)].pfnExport(strPath, store, registry[static_cast<std::size_t>(iFormat)].fRoutes, nullptr);
+    const ExchangeFormat& format = registry[static_cast<std::size_t>(iFormat)];
+    return format.pfnExport(strFile, store, format.fRoutes, nullptr);
 }
 
 void ImportTarget::Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "tracks/file_writer.h"
 
 namespace velka {
@@ -26,8 +27,7 @@ public:
 private:
     void Abandon();
     std::string m_strPath;
-    std::string m_strTemp;
-    int m_fd = -1;
+    CAtomicFile m_file;
     std::unique_ptr<CFileWriter> m_pWriter;
 };
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <unordered_set>
 
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/mapped_file.h"
@@ -453,6 +454,7 @@ std::string CWaypointStore::DefaultPath() {
 bool CWaypointStore::Load(const std::string& strPath) {
     Clear();
     m_strPath = strPath;
+    RemoveStaleTemporaries(strPath);
     CMappedFile file;
     if (!file.Open(strPath)) {
         if (file.LastError() == ENOENT) return true;

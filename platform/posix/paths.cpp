@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/atomic_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -33,10 +35,32 @@ std::string ConfigHome() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config
 std::string StateHome() { return EnvOr("XDG_STATE_HOME", HomeDir() + "/.local/state"); }
 std::string DataHome() { return EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share"); }
 
+namespace {
+
+// A folder only this user may use, as the XDG rules ask of the runtime
+// folder: a real folder (no link), owned by the user, mode 0700. Another
+// local user could otherwise create it first, with a listening socket that
+// receives our command lines.
+bool IsPrivateFolder(const std::string& strPath) {
+    struct stat st {};
+    return ::lstat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
 std::string RuntimeDir() {
-    if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && *v == '/') return v;
-    std::string dir = "/tmp/velka-runtime-" + std::to_string(getuid());
+    if (const char* v = std::getenv("XDG_RUNTIME_DIR"); v && *v == '/' && IsPrivateFolder(v)) return v;
+    std::string dir = "/tmp/velka-runtime-" + std::to_string(::geteuid());
     ::mkdir(dir.c_str(), 0700);
+    if (IsPrivateFolder(dir)) return dir;
+    // Taken by someone else (or made with wider permissions): a folder in
+    // the user's own state folder instead.
+    dir = StateHome() + "/velka/runtime";
+    EnsureDirectory(StateHome());
+    EnsurePrivateDirectory(StateHome() + "/velka");
+    ::mkdir(dir.c_str(), 0700);
+    ::chmod(dir.c_str(), 0700);
     return dir;
 }
 
@@ -88,42 +112,28 @@ bool EnsureDirectory(const std::string& strPath, int* pnError) {
     return false;
 }
 
-bool WriteFileAtomic(const std::string& strPath, const void* pData, std::size_t cb, int* pnError) {
-    std::string tmp = strPath + ".tmp-" + std::to_string(getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    auto fail = [&](int err) {
-        if (pnError) *pnError = err;
-        if (fd >= 0) ::close(fd);
-        ::unlink(tmp.c_str());
-        return false;
-    };
-    if (fd < 0) return fail(errno);
-    const char* p = static_cast<const char*>(pData);
-    std::size_t left = cb;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
+bool EnsurePrivateDirectory(const std::string& strPath, int* pnError) {
+    std::error_code ec;
+    if (!fs::is_directory(strPath, ec)) {
+        std::string parent = fs::path(strPath).parent_path().string();
+        if (!parent.empty() && !EnsureDirectory(parent, pnError)) return false;
+        if (::mkdir(strPath.c_str(), 0700) != 0 && errno != EEXIST) {
+            if (pnError) *pnError = errno;
+            return false;
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        fd = -1;
-        return fail(errno);
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (pnError) *pnError = ENOTDIR;
+        return false;
     }
-    fd = -1;
-    if (::rename(tmp.c_str(), strPath.c_str()) != 0) return fail(errno);
-    // Make the rename itself durable.
-    std::string dir = fs::path(strPath).parent_path().string();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) ::chmod(strPath.c_str(), st.st_mode & 0700);
     return true;
+}
+
+bool WriteFileAtomic(const std::string& strPath, const void* pData, std::size_t cb, int* pnError) {
+    CAtomicFile file;
+    return file.Open(strPath, pnError) && file.Write(pData, cb, pnError) && file.Commit(pnError);
 }
 
 } // namespace velka

@@ -1,6 +1,10 @@
 #include "platform/registry.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -61,24 +65,80 @@ private:
     int m_rc = SQLITE_ERROR;
 };
 
-bool OpenDatabaseLocked() {
-    if (g_db) return true;
-    if (g_fOpenTried) return false;
-    g_fOpenTried = true;
-    std::string path = g_strPath.empty() ? DefaultPath() : g_strPath;
-    int err = 0;
-    std::string dir = std::filesystem::path(path).parent_path().string();
-    if (!dir.empty() && !EnsureDirectory(dir, &err)) {
-        g_strLastError = std::strerror(err);
-        return false;
+std::string g_strDamagedAside;
+
+// A WAL file whose header is not one SQLite wrote (bad magic or header
+// checksum) would be ignored without a word, and the settings in it lost.
+bool IsDamagedWal(const std::string& strWal) {
+    struct stat st {};
+    if (::stat(strWal.c_str(), &st) != 0 || st.st_size == 0) return false;
+    if (st.st_size < 32) return true;
+    unsigned char h[32];
+    int fd = ::open(strWal.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool fRead = ::read(fd, h, sizeof h) == static_cast<ssize_t>(sizeof h);
+    ::close(fd);
+    if (!fRead) return true;
+    auto Be32 = [&](int i) {
+        return (std::uint32_t(h[i]) << 24) | (std::uint32_t(h[i + 1]) << 16) | (std::uint32_t(h[i + 2]) << 8) |
+               h[i + 3];
+    };
+    const std::uint32_t magic = Be32(0);
+    if (magic != 0x377f0682 && magic != 0x377f0683) return true;
+    // The header checksum over its first 24 bytes, in the byte order the
+    // magic names.
+    const bool fBigEndian = magic & 1;
+    std::uint32_t s0 = 0, s1 = 0;
+    for (int i = 0; i < 24; i += 8) {
+        auto Word = [&](int k) {
+            return fBigEndian ? Be32(k)
+                              : (std::uint32_t(h[k + 3]) << 24) | (std::uint32_t(h[k + 2]) << 16) |
+                                    (std::uint32_t(h[k + 1]) << 8) | h[k];
+        };
+        s0 += Word(i) + s1;
+        s1 += Word(i + 4) + s0;
+    }
+    return s0 != Be32(24) || s1 != Be32(28);
+}
+
+// Keeps a damaged store (with its WAL and shared-memory files) aside under
+// a name no later run uses, so that a new store can take its place.
+std::string KeepAside(const std::string& strPath) {
+    std::string aside = strPath + ".damaged";
+    for (int n = 1; ::access(aside.c_str(), F_OK) == 0; ++n) aside = strPath + ".damaged-" + std::to_string(n);
+    if (::rename(strPath.c_str(), aside.c_str()) != 0) return "";
+    for (const char* szSuffix : {"-wal", "-shm"}) {
+        const std::string from = strPath + szSuffix;
+        if (::access(from.c_str(), F_OK) == 0 && ::rename(from.c_str(), (aside + szSuffix).c_str()) != 0)
+            ::unlink(from.c_str());
+    }
+    return aside;
+}
+
+// Opens the database; "damaged" tells a store that exists but cannot be
+// trusted (as opposed to one that cannot be opened at all).
+sqlite3* OpenStore(const std::string& path, bool* pfDamaged) {
+    *pfDamaged = false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+        // SQLite would take an empty file for a new store: every setting gone.
+        g_strLastError = "the file is empty";
+        *pfDamaged = true;
+        return nullptr;
+    }
+    if (IsDamagedWal(path + "-wal")) {
+        g_strLastError = "its write-ahead log is damaged";
+        *pfDamaged = true;
+        return nullptr;
     }
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
                                                     SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         g_strLastError = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        *pfDamaged = rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
         sqlite3_close(db);
-        return false;
+        return nullptr;
     }
     sqlite3_busy_timeout(db, 2000);
     // A damaged file must be left as it is: check it before anything writes.
@@ -89,10 +149,12 @@ bool OpenDatabaseLocked() {
                    std::strcmp(reinterpret_cast<const char*>(
                                    sqlite3_column_text(check.get(), 0)), "ok") == 0;
         if (!fOk) {
+            const int nCode = sqlite3_errcode(db);
             g_strLastError = rc == SQLITE_ROW ? "database disk image is malformed"
                                               : sqlite3_errmsg(db);
+            *pfDamaged = rc == SQLITE_ROW || nCode == SQLITE_NOTADB || nCode == SQLITE_CORRUPT;
             sqlite3_close(db);
-            return false;
+            return nullptr;
         }
     }
     char* szErr = nullptr;
@@ -102,8 +164,32 @@ bool OpenDatabaseLocked() {
         g_strLastError = szErr ? szErr : "cannot initialise settings database";
         sqlite3_free(szErr);
         sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
+bool OpenDatabaseLocked() {
+    if (g_db) return true;
+    if (g_fOpenTried) return false;
+    g_fOpenTried = true;
+    std::string path = g_strPath.empty() ? DefaultPath() : g_strPath;
+    int err = 0;
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    if (!dir.empty() && !(g_strPath.empty() ? EnsurePrivateDirectory(dir, &err) : EnsureDirectory(dir, &err))) {
+        g_strLastError = std::strerror(err);
         return false;
     }
+    bool fDamaged = false;
+    sqlite3* db = OpenStore(path, &fDamaged);
+    if (!db && fDamaged && path != ":memory:") {
+        // Kept for the user, and a new store with the defaults in its place.
+        const std::string strReason = g_strLastError;
+        g_strDamagedAside = KeepAside(path);
+        if (!g_strDamagedAside.empty()) db = OpenStore(path, &fDamaged);
+        g_strLastError = strReason;
+    }
+    if (!db) return false;
     g_db = db;
     return true;
 }
@@ -195,11 +281,17 @@ std::string RegLastOpenError() {
     return g_strLastError;
 }
 
+std::string RegDamagedStoreAside() {
+    std::lock_guard lock(g_mutex);
+    return g_strDamagedAside;
+}
+
 void RegShutdown() {
     std::lock_guard lock(g_mutex);
     if (g_db) sqlite3_close(g_db);
     g_db = nullptr;
     g_fOpenTried = false;
+    g_strDamagedAside.clear();
     g_rootCurrentUser.id = g_rootLocalMachine.id = g_rootClassesRoot.id = 0;
 }
 

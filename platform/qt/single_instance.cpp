@@ -1,11 +1,14 @@
 #include "platform/qt/single_instance.h"
 
 #include <QLocalSocket>
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/paths.h"
@@ -87,19 +90,26 @@ void CSingleInstance::UnlockStartup() {
     m_fdLock = -1;
 }
 
-bool CSingleInstance::HandOver(const std::u16string& strCmdLine, int msTimeout) {
+HandOverResult CSingleInstance::HandOver(const std::u16string& strCmdLine, int msTimeout) {
+    // Only a socket of this user is ever talked to.
+    const std::string path = SocketPath();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid())
+        return HandOverResult::NoInstance;
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(SocketPath()));
-    if (!socket.waitForConnected(msTimeout)) return false;
+    socket.connectToServer(QString::fromStdString(path));
+    // Nobody listening: a socket left by a killed instance.
+    if (!socket.waitForConnected(msTimeout)) return HandOverResult::NoInstance;
     const std::string record = EncodeHandOver(strCmdLine);
     socket.write(record.data(), static_cast<qint64>(record.size()));
-    if (!socket.waitForBytesWritten(msTimeout)) return false;
-    // The first instance answers once it took the command line.
+    if (!socket.waitForBytesWritten(msTimeout)) return HandOverResult::NotAnswering;
+    // The first instance answers once it took the command line; one that
+    // accepted the connection but never answers is running but frozen.
     while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(msTimeout)) return false;
+        if (!socket.waitForReadyRead(msTimeout)) return HandOverResult::NotAnswering;
     char c = 0;
     socket.read(&c, 1);
-    return c == '1';
+    return c == '1' ? HandOverResult::Accepted : HandOverResult::NotAnswering;
 }
 
 bool CSingleInstance::Listen(std::function<void()> fnActivate,
@@ -119,7 +129,7 @@ bool CSingleInstance::Listen(std::function<void()> fnActivate,
     QObject::connect(pServer, &QLocalServer::newConnection, pServer, [pServer, fnActivate, fnCommandLine] {
         while (QLocalSocket* pSocket = pServer->nextPendingConnection()) {
             QObject::connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
-            QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket, [pSocket, fnActivate, fnCommandLine] {
+            QObject::connect(pSocket, &QLocalSocket::readyRead, pSocket, [pServer, pSocket, fnActivate, fnCommandLine] {
                 QByteArray buf = pSocket->property("velka_buf").toByteArray() + pSocket->readAll();
                 std::u16string strCmdLine;
                 long n = DecodeHandOver(buf.constData(), static_cast<std::size_t>(buf.size()), &strCmdLine);
@@ -134,8 +144,18 @@ bool CSingleInstance::Listen(std::function<void()> fnActivate,
                 pSocket->setProperty("velka_buf", QByteArray());
                 pSocket->write("1", 1);
                 pSocket->flush();
-                if (fnActivate) fnActivate();
-                if (!strCmdLine.empty() && fnCommandLine) fnCommandLine(strCmdLine);
+                // Not from inside the socket's own signal: the command line
+                // may show a modal box, whose event loop deletes the socket
+                // when the other side hangs up, under this very handler.
+                QPointer<QLocalServer> pGuard(pServer);
+                QMetaObject::invokeMethod(
+                    pServer,
+                    [pGuard, fnActivate, fnCommandLine, strCmdLine] {
+                        if (!pGuard) return;
+                        if (fnActivate) fnActivate();
+                        if (!strCmdLine.empty() && fnCommandLine) fnCommandLine(strCmdLine);
+                    },
+                    Qt::QueuedConnection);
             });
         }
     });

@@ -11,6 +11,12 @@
 
 namespace velka {
 
+enum class HandOverResult {
+    NoInstance,   // none runs (or only its stale socket is left)
+    Accepted,     // the running instance took the command line
+    NotAnswering, // one runs but does not answer: frozen
+};
+
 class CSingleInstance {
 public:
     CSingleInstance();
@@ -25,9 +31,9 @@ public:
     void LockStartup();
     void UnlockStartup();
 
-    // True when a running instance accepted the command line (an empty one
-    // only brings it to the front).
-    static bool HandOver(const std::u16string& strCmdLine, int msTimeout = 3000);
+    // Offers the command line to a running instance (an empty one only
+    // brings it to the front).
+    static HandOverResult HandOver(const std::u16string& strCmdLine, int msTimeout = 3000);
 
     // Starts listening; fnActivate runs for every connection, fnCommandLine
     // for every non-empty command line handed over.

@@ -104,10 +104,12 @@ TEST(SunRiseSet, CommandLine) {
         if (f) pclose(f);
         return out;
     };
-    const std::string rise = run("sun rise 1990-06-25 -74.3 40.9");
+    const std::string rise = run("sun rise 1990-06-25 40.9,-74.3");
     ASSERT_FALSE(rise.empty());
     EXPECT_NEAR(std::stod(rise), 9.441, 1.5 / 3600);
-    EXPECT_EQ(run("sun set 2026-06-21 15 80"), "-100\n");
+    EXPECT_EQ(run("sun set 2026-06-21 80,15"), "-100\n");
+    // The older LON LAT works for one more release, with a warning.
+    EXPECT_EQ(run("sun rise 1990-06-25 -74.3 40.9 2>/dev/null"), rise);
     EXPECT_EQ(run("sun rise 2026-02-30 0 0 2>/dev/null; echo $?"), "2\n");
     EXPECT_EQ(run("sun noon 2026-02-03 0 0 2>/dev/null; echo $?"), "2\n");
 }

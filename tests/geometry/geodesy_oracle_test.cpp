@@ -127,9 +127,9 @@ TEST(GeodesyOracle, CommandLineAgreesWithGeographicLib) {
         double lat1, lon1, lat2, lon2;
         maker.Next(lat1, lon1, lat2, lon2);
         char args[200];
-        std::snprintf(args, sizeof args, "%.6f %.6f %.6f %.6f", lon1, lat1, lon2, lat2);
+        std::snprintf(args, sizeof args, "%.6f,%.6f %.6f,%.6f", lat1, lon1, lat2, lon2);
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // the decimals exactly as printed
-        ASSERT_EQ(std::sscanf(args, "%lf %lf %lf %lf", &x1, &y1, &x2, &y2), 4);
+        ASSERT_EQ(std::sscanf(args, "%lf,%lf %lf,%lf", &y1, &x1, &y2, &x2), 4);
         double s = 0, azi1 = 0, azi2 = 0;
         g.Inverse(y1, x1, y2, x2, s, azi1, azi2);
         const std::string out = RunTool(std::string("geo distance ") + args);
@@ -140,7 +140,11 @@ TEST(GeodesyOracle, CommandLineAgreesWithGeographicLib) {
             EXPECT_LE(AngleGap(course, azi1 < 0 ? azi1 + 360 : azi1), c_dCourseEnvelope + 0.01) << args;
         }
     }
-    EXPECT_EQ(RunTool("geo geoid 55 37"), "16.000\n");
+    EXPECT_EQ(RunTool("geo geoid 55,37"), "16.000\n");
+    // The older separate numbers work for one more release, with a warning.
+    EXPECT_EQ(RunTool("geo geoid 55 37 2>/dev/null"), "16.000\n");
+    EXPECT_EQ(RunTool("geo distance 37 55 38 55.5 2>/dev/null"), RunTool("geo distance 55,37 55.5,38"));
+    EXPECT_NE(RunTool("geo distance 37 55 38 55.5 2>&1 >/dev/null").find("LAT1,LON1"), std::string::npos);
     EXPECT_EQ(RunTool("geo distance 1 2 3 > /dev/null 2>&1; echo $?"), "2\n");
     EXPECT_EQ(RunTool("geo distance 0 91 0 0 > /dev/null 2>&1; echo $?"), "2\n");
 }

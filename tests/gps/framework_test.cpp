@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "gps/com_port.h"
@@ -92,6 +94,32 @@ TEST(GpsLogTest, LinesOfTheLog) {
     EXPECT_EQ(again.find(u"\xFEFF", 1), std::u16string::npos);
     EXPECT_EQ(again.rfind(u"-----------------------\r\n"), again.find(u"-----------------------\r\n", 40));
     EXPECT_NE(again.find(u"> again x\r\n"), std::u16string::npos);
+    SetGpsLogPath("");
+}
+
+TEST(GpsLogTest, PrivateAndCappedByRotation) {
+    test::ScopedSettings settings;
+    test::TempDir dir;
+    std::string path = dir.File("state/velka/gps_log.txt");
+    SetGpsLogPath(path);
+    WriteSettingBool(u"LogCOMPorts", true);
+    SetGpsLogLimitForTest(64 * 1024);
+    // A dead port polled 50 times a second for a while.
+    for (int i = 0; i < 5000; ++i) GpsLog(u"ClearCommError() failed on %s (error code %d).", u"COM3:", 5);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_LE(st.st_size, 64 * 1024) << "capped";
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "raw positions are the user's alone";
+    ASSERT_EQ(::stat((path + ".1").c_str(), &st), 0) << "the older part moved aside";
+    EXPECT_LE(st.st_size, 64 * 1024);
+    ASSERT_EQ(::stat(dir.File("state/velka").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // The new file starts with its byte-order mark.
+    std::string bytes = test::ReadFile(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
+    EXPECT_NE(ReadLog(path).find(u"ClearCommError() failed on COM3:"), std::u16string::npos);
+    SetGpsLogLimitForTest(4u << 20);
     SetGpsLogPath("");
 }
 

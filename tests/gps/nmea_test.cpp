@@ -1,6 +1,7 @@
 // The NMEA-0183 decoder: sentence splitting, checksums, the sentences it
 // takes, epoch hand-over and its give-up results.
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -264,14 +265,117 @@ TEST_F(NmeaTest, ResultsAndGivingUp) {
 
 TEST_F(NmeaTest, OverlongUnfinishedSentenceIsRefused) {
     // A '$' followed by more than 254 bytes without another '$' cannot be
-    // kept for the next read: refused instead of overrunning the buffer.
+    // kept for the next read: refused instead of overrunning the buffer
+    // while no checksummed sentence has been seen; dropped as noise after one.
     CNmea0183Protocol d(4800, true);
     CRecordingSink s;
     d.m_pSink = &s;
     EXPECT_EQ(Feed(d, "$" + std::string(254, 'A')), c_nGpsUndecided);
     CNmea0183Protocol d2(4800, true);
     d2.m_pSink = &s;
-    EXPECT_EQ(Feed(d2, Nmea("PGRMM,WGS 84") + "$" + std::string(300, 'A')), c_nGpsGiveUp);
+    EXPECT_EQ(Feed(d2, "$PGRMM,WGS 84\r\n$" + std::string(300, 'A')), c_nGpsGiveUp);
+    CNmea0183Protocol d3(4800, true);
+    d3.m_pSink = &s;
+    EXPECT_NE(Feed(d3, Nmea("PGRMM,WGS 84") + "$" + std::string(300, 'A')), c_nGpsGiveUp);
+    Feed(d3, Nmea(c_szGga) + Nmea("GPGLL,,,,,123520,V") + "$");
+    ASSERT_EQ(s.NonEmpty().size(), 1u) << "decoding goes on after the dropped bytes";
+    EXPECT_EQ(s.NonEmpty()[0].nSatellites, 8);
+}
+
+// Bytes of a binary burst: every value but '$', so that only the sentences
+// around them can start one.
+std::string NoiseBurst(std::size_t cb, unsigned nSeed) {
+    std::string noise;
+    for (std::size_t i = 0; i < cb; ++i) {
+        nSeed = nSeed * 1103515245u + 12345u;
+        char ch = static_cast<char>((nSeed >> 16) & 0xFF);
+        noise += ch == '$' ? '%' : ch;
+    }
+    return noise;
+}
+
+TEST_F(NmeaTest, NoiseBurstsBetweenSentencesLoseNoSentence) {
+    // One GGA a second, each followed by a burst of 180 to 600 bytes, fed
+    // in reads of 64 bytes as a port delivers them; sentences ending in CR
+    // LF, and in a bare LF as some receivers send them.
+    for (const char* szEnd : {"\r\n", "\n"}) {
+        CRecordingSink s;
+        CNmea0183Protocol d(4800, true);
+        d.m_pSink = &s;
+        d.Start();
+        std::string stream;
+        const int c_cSeconds = 40;
+        for (int i = 0; i < c_cSeconds; ++i) {
+            char sz[96];
+            std::snprintf(sz, sizeof sz, "GPGGA,1200%02d,4807.%03d,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", i, i);
+            std::string sentence = Nmea(sz);
+            sentence.replace(sentence.size() - 2, 2, szEnd);
+            stream += sentence + NoiseBurst(180 + 11 * static_cast<std::size_t>(i), static_cast<unsigned>(i));
+            // Some bursts contain a stray '$' of their own.
+            if (i % 5 == 0) stream += "$\x01\x02junk\xFF\r\n";
+        }
+        stream += Nmea("GPGLL,,,,,235959,V") + "$";
+        for (std::size_t i = 0; i < stream.size(); i += 64)
+            ASSERT_NE(Feed(d, stream.substr(i, 64)), c_nGpsGiveUp) << "at byte " << i;
+        auto fixes = s.NonEmpty();
+        ASSERT_EQ(fixes.size(), static_cast<std::size_t>(c_cSeconds));
+        for (int i = 0; i < c_cSeconds; ++i)
+            EXPECT_NEAR(fixes[i].fLatitude, 48 + (7 + i / 1000.0) / 60, 1e-5) << i;
+    }
+
+    // The same noise without any checksummed sentence is refused quickly:
+    // a port at the wrong bit rate.
+    CNmea0183Protocol d(4800, true);
+    d.m_pSink = &sink;
+    int nResult = c_nGpsUndecided;
+    std::string noise = NoiseBurst(4000, 7);
+    std::size_t i = 0;
+    for (; i < noise.size() && nResult != c_nGpsGiveUp; i += 64) nResult = Feed(d, noise.substr(i, 64));
+    EXPECT_EQ(nResult, c_nGpsGiveUp);
+    EXPECT_LE(i, 320u) << "within the first sentence's worth of bytes";
+}
+
+TEST_F(NmeaTest, NoiseIsToleratedOnlyWhileSentencesKeepComing) {
+    DWORD dwNow = 100000;
+    SetTickSourceForTest([&] { return dwNow; });
+    CNmea0183Protocol d(4800, true); // 10000 ms silence limit
+    d.m_pSink = &sink;
+    d.Start();
+    EXPECT_EQ(Feed(d, Nmea(c_szGga) + "$"), c_nGpsRecognised);
+    dwNow += 5000;
+    EXPECT_NE(Feed(d, NoiseBurst(300, 1)), c_nGpsGiveUp);
+    dwNow += 5001;
+    EXPECT_EQ(Feed(d, NoiseBurst(300, 2)), c_nGpsGiveUp) << "only noise for longer than the silence limit";
+    SetTickSourceForTest({});
+}
+
+TEST_F(NmeaTest, DoubledDollarStartsTheSentence) {
+    std::string stream;
+    for (int i = 0; i < 5; ++i) {
+        char sz[96];
+        std::snprintf(sz, sizeof sz, "GPGGA,1200%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", i);
+        stream += "$" + Nmea(sz);
+    }
+    EXPECT_NE(Feed(decoder, stream + "$$"), c_nGpsGiveUp);
+    EXPECT_EQ(Feed(decoder, Nmea("GPGLL,,,,,235959,V") + "$"), c_nGpsRecognised);
+    EXPECT_EQ(sink.NonEmpty().size(), 5u);
+}
+
+TEST_F(NmeaTest, ImpossiblePositionsAndSpeedsAreNotTaken) {
+    // Unchecked sentences (no checksum) are still read, but what they say
+    // must lie on the globe.
+    Feed(decoder, "$GPGGA,120000,9958.800,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+    Feed(decoder, "$GPGGA,120001,4807.038,N,49300.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+    Feed(decoder, "$GPGGA,120002,4875.000,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+    Feed(decoder, Nmea("GPRMC,120003,A,4807.038,N,01131.000,E,9999.0,084.4,230394,,"));
+    GpsFix fix = Decode("");
+    auto fixes = sink.NonEmpty();
+    ASSERT_EQ(fixes.size(), 4u);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(fixes[i].Has(gfPosition)) << i;
+    EXPECT_TRUE(fix.Has(gfPosition));
+    EXPECT_FALSE(fix.Has(gfSpeed)) << "about 18,500 km/h";
+    ASSERT_EQ(sink.positions.size(), 1u);
+    EXPECT_FALSE(sink.positions[0].fSpeedValid);
 }
 
 TEST_F(NmeaTest, SilenceAndTheSixSecondHandOver) {

@@ -154,6 +154,29 @@ TEST_F(PositioningTest, LosingAndRegainingThePosition) {
     SetGpsLogPath("");
 }
 
+TEST_F(PositioningTest, ImpossibleFixesAreNeverRecorded) {
+    // From any decoder: a position off the globe is no position, an absurd
+    // speed no speed; neither reaches the track, the screen or the map.
+    OnFix(At(493.0f, 48.1f));
+    OnFix(At(11.5f, 99.98f));
+    OnFix(At(11.5f, std::nanf("")));
+    EXPECT_TRUE(hooks.trackFixes.empty());
+    EXPECT_TRUE(hooks.screenPoints.empty());
+    EXPECT_FALSE(GetCurrentFix().Has(gfPosition));
+    GpsFix f = At(11.5f, 48.1f);
+    f.SetSpeed(40000.0f);
+    OnFix(f);
+    ASSERT_EQ(hooks.trackFixes.size(), 1u);
+    EXPECT_FALSE(GetCurrentFix().Has(gfSpeed));
+    EXPECT_FALSE(hooks.trackFixes[0].Has(gfSpeed));
+
+    UpdateLastPosition(37.6f, 55.75f, 0, false, 10, true);
+    UpdateLastPosition(493.0f, 55.75f, 0, false, 10, true);
+    float fLon = 0, fLat = 0, fCourse = 0;
+    GetLastPosition(&fLon, &fLat, &fCourse);
+    EXPECT_FLOAT_EQ(fLon, 37.6f);
+}
+
 TEST_F(PositioningTest, GeoidHeightOfTheLocation) {
     GpsFix f = At(37, 55);
     f.SetAltitude(150);

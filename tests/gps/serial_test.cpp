@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <mutex>
 #include <spawn.h>
@@ -80,6 +81,10 @@ public:
             if (fd < 0) return;
             std::size_t i = 0;
             while (m_fWriting) {
+                if (m_fPaused) {
+                    std::this_thread::sleep_for(20ms);
+                    continue;
+                }
                 std::size_t n = std::min<std::size_t>(48, bytes.size() - i);
                 if (::write(fd, bytes.data() + i, n) < 0) break;
                 i = (i + n) % bytes.size();
@@ -88,6 +93,8 @@ public:
             ::close(fd);
         });
     }
+    // A receiver that stays connected but sends nothing.
+    void PauseWriting() { m_fPaused = true; }
     void StopWriting() {
         m_fWriting = false;
         if (m_writer.joinable()) m_writer.join();
@@ -105,7 +112,7 @@ public:
 private:
     std::string m_strWriter, m_strReader;
     pid_t m_pid = -1;
-    std::atomic<bool> m_fWriting{false};
+    std::atomic<bool> m_fWriting{false}, m_fPaused{false};
     std::thread m_writer;
 };
 
@@ -248,7 +255,7 @@ TEST_F(SerialTest, OfTwoPortsTheLiveOneWins) {
     EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 6s));
 }
 
-TEST_F(SerialTest, ClosedFarEndGivesNoDataAndProbingResumes) {
+TEST_F(SerialTest, SilentReceiverGivesNoDataAndProbingResumes) {
     CPtyPair pair(dir, "c");
     ASSERT_TRUE(pair.Ready());
     UsePort(0, pair);
@@ -265,8 +272,7 @@ TEST_F(SerialTest, ClosedFarEndGivesNoDataAndProbingResumes) {
     std::u16string found = FormatW(LoadStr(204201).c_str(), LoadStr(2241).c_str(), ComPortDisplayName(0).c_str());
     ASSERT_TRUE(WaitFor([&] { return ui.SawStatus(found); }, 5s));
     std::size_t iFound = ui.StatusIndex(found);
-    pair.StopWriting();
-    pair.Close();
+    pair.PauseWriting();
     std::u16string noData = LoadStr(2117);
     EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(noData, iFound); }, 5s));
     EXPECT_EQ(GetGpsIndicator(), -1);
@@ -276,6 +282,51 @@ TEST_F(SerialTest, ClosedFarEndGivesNoDataAndProbingResumes) {
     EXPECT_TRUE(IsPortInUse(0));
     StopPositioning();
     SetTickSourceForTest({});
+}
+
+TEST_F(SerialTest, UnpluggedReceiverResumesWhenPluggedBack) {
+    auto pair = std::make_unique<CPtyPair>(dir, "u");
+    ASSERT_TRUE(pair->Ready());
+    UsePort(0, *pair);
+    CUiStandIn ui;
+    const std::string bytes = CaptureWithoutComments("haicom-305N.log");
+    pair->StartWriting(bytes);
+    StartPositioning();
+    std::u16string found = FormatW(LoadStr(2119).c_str(), LoadStr(2241).c_str(), 0);
+    ASSERT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 8s));
+
+    // Unplugged: the device disappears; the no-data status comes at once
+    // and the dead port is closed instead of being polled.
+    std::size_t iFound = ui.StatusIndex(found);
+    pair.reset();
+    EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(LoadStr(2117), iFound); }, 2s));
+    EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 1s)) << "the vanished device is let go";
+    EXPECT_EQ(GetGpsIndicator(), -1);
+    std::this_thread::sleep_for(3s);
+
+    // Plugged back (the same device name): fixes resume within 5 s, no restart.
+    std::size_t cFixes = ui.FixCount();
+    pair = std::make_unique<CPtyPair>(dir, "u");
+    ASSERT_TRUE(pair->Ready());
+    pair->StartWriting(bytes);
+    auto tPlugged = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitFor([&] { return ui.FixCount() > cFixes; }, 5s)) << "fixes resume";
+    EXPECT_LT(std::chrono::steady_clock::now() - tPlugged, 5s);
+    EXPECT_TRUE(IsPositioningRunning());
+}
+
+TEST_F(SerialTest, ReceiverPluggedInAfterStartIsFound) {
+    // The device named for the port does not exist yet.
+    WriteSettingString(u"Device_COM0", FromUtf8(dir.File("late-r")).c_str());
+    SetPortEnabled(0, true);
+    CUiStandIn ui;
+    StartPositioning();
+    EXPECT_TRUE(WaitFor([&] { return ui.SawStatus(LoadStr(2113)); }, 2s));
+    std::this_thread::sleep_for(2500ms);
+    CPtyPair pair(dir, "late");
+    ASSERT_TRUE(pair.Ready());
+    pair.StartWriting(CaptureWithoutComments("haicom-305N.log"));
+    EXPECT_TRUE(WaitFor([&] { return ui.FixCount() >= 1; }, 5s)) << "found without a restart";
 }
 
 // A Garmin receiver on the far end of a pair: it answers each PVT request

@@ -111,6 +111,32 @@ TEST_F(MapPageTest, AStopRequestEndsTheFrameWithoutCopying) {
     EXPECT_FALSE(m_page->IsRendering());
 }
 
+TEST_F(MapPageTest, MapHandedOverDuringAFrameOpensAfterIt) {
+    // A second start hands over a missing map while a frame of the open
+    // one is drawn (its message pump runs the hand-over): the open map must
+    // outlive the frame, which still runs in its code.
+    const auto img = test::CorpusPath("img/monaco-6bit-route.img");
+    VELKA_REQUIRE_CORPUS(img);
+    ASSERT_TRUE(m_page->LoadMap(FromUtf8(img.string()), false));
+    const CMapParser* pOpen = g_pMapParser;
+    int cPumps = 0;
+    bool fKeptDuringFrame = true;
+    MapLayers().fnPumpMessages = [&] {
+        if (cPumps++ == 0) {
+            m_page->LoadMap(u"/nonexistent/map.zem", false);
+            fKeptDuringFrame = g_pMapParser == pOpen;
+        }
+    };
+    HeadlessUiHost().ClearBoxes();
+    m_page->RefreshMap(true);
+    ASSERT_GT(cPumps, 0) << "the frame pumps messages";
+    EXPECT_TRUE(fKeptDuringFrame) << "the map was closed under its own frame";
+    EXPECT_EQ(g_pMapParser, nullptr) << "opened (and failed) once the frame ended";
+    EXPECT_FALSE(m_page->IsRendering());
+    EXPECT_FALSE(HeadlessUiHost().Boxes().empty()) << "the missing map is reported";
+    HeadlessUiHost().ClearBoxes();
+}
+
 TEST_F(MapPageTest, DraggingShowsTheOldFrameMovedAtOnce) {
     UseSlowMap(0);
     m_page->RefreshMap(true);

@@ -5,11 +5,17 @@
 #include <cmath>
 #include <cstring>
 #include <pugixml.hpp>
+#include <filesystem>
+#include <fstream>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <thread>
 
 #include "platform/clock.h"
 #include "platform/ui_host.h"
+#include "shell/notifications.h"
+#include "shell/posted_boxes.h"
 #include "shell/settings.h"
 #include "tests/tracks/track_test_support.h"
 #include "tracks/file_utils.h"
@@ -190,11 +196,20 @@ TEST(TrackRecording, CreationFailureIsShownAndTheNextPointRetries) {
     const std::string blocked = scope.Folder() + "/file";
     { std::FILE* f = std::fopen(blocked.c_str(), "w"); std::fclose(f); }
     SetTracksFolder(blocked + "/sub"); // below a regular file: cannot be made
+    TakePostedErrors();
+    host.TakePosted();
     StartRecording();
+    // Points come on the GPS reader thread: the box is queued for the
+    // user-interface thread, once however many points fail.
     AddTrackPoint(MakeFix(5, 5));
-    auto boxes = host.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].strText.find(u".mps"), std::u16string::npos);
+    AddTrackPoint(MakeFix(5.1, 5));
+    EXPECT_TRUE(host.Boxes().empty()) << "no widget on the reader thread";
+    auto texts = TakePostedErrors();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find(u".mps"), std::u16string::npos);
+    auto posted = host.TakePosted();
+    ASSERT_FALSE(posted.empty());
+    EXPECT_EQ(posted[0].uMsg, WM_POSTED_ERROR);
     EXPECT_TRUE(IsRecording());
     SetTracksFolder(scope.Folder());
     AddTrackPoint(MakeFix(6, 6));
@@ -371,6 +386,9 @@ struct CWriteWatch {
     static void Observe(int) {
         ++s_cWrites;
         auto files = test::TrackFiles(s_strFolder);
+        // Before the first point the file is written under a temporary
+        // name: it appears only complete.
+        if (files.empty() && s_cPointsDone == 0) return;
         if (files.size() != 1) {
             ++s_cFailures;
             return;
@@ -434,9 +452,11 @@ TEST(TrackRecording, FullDiskDropsPointsAndKeepsTheFileComplete) {
     AddTrackPoint(MakeFix(1, 1)); // the file exists before the limit
     rlimit limited = old;
     limited.rlim_cur = cbLimit;
+    TakePostedErrors();
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     for (int i = 1; i < 30; ++i) AddTrackPoint(MakeFix(1 + i * 1e-4, 1));
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_EQ(TakePostedErrors().size(), 1u) << "the user is told once";
     auto files = TrackFiles(scope.Folder());
     ASSERT_EQ(files.size(), 1u);
     CTrackFileContents full = ReadTrackFile(files[0]);
@@ -468,11 +488,74 @@ TEST(TrackRecording, FileThatCannotTakeItsFirstRecordIsACreationFailure) {
     AddTrackPoint(MakeFix(1, 1));
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
     EXPECT_TRUE(TrackFiles(scope.Folder()).empty()); // the stub was removed
-    EXPECT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(TakePostedErrors().size(), 1u);
     AddTrackPoint(MakeFix(1, 1)); // the next point tries again
     CloseTrackFile();
     ASSERT_EQ(TrackFiles(scope.Folder()).size(), 1u);
     host.ClearBoxes();
+}
+
+TEST(TrackRecording, LeftoversOfAKilledRunAreCleanedAtStart) {
+    test::ScopedTracks scope;
+    std::filesystem::create_directories(scope.Folder());
+    const std::string empty = scope.Folder() + "/2024-05-01_10-00-00.mps";
+    const std::string stale = scope.Folder() + "/.velka-track-999999999.tmp";
+    const std::string mine = scope.Folder() + "/.velka-track-" + std::to_string(::getpid()) + ".tmp";
+    std::ofstream(empty, std::ios::binary) << "";
+    std::ofstream(stale, std::ios::binary) << "MsRcd";
+    StartRecording();
+    EXPECT_FALSE(std::filesystem::exists(empty)) << "an empty track file is no track file";
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    AddTrackPoint(MakeFix(3, 3));
+    EXPECT_FALSE(std::filesystem::exists(mine)) << "the temporary name is gone once the file is in place";
+    CloseTrackFile();
+    auto files = TrackFiles(scope.Folder());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(ReadTrackFile(files[0]).tracks.size(), 1u);
+}
+
+// A real full disk: a small tmpfs of our own (needs root; skipped
+// otherwise) filled while recording.
+TEST(TrackRecording, FilledTmpfsTellsOnceKeepsTheFileValidAndResumes) {
+    test::ScopedTracks scope;
+    WriteSettingInt(u"TrackNumber", 0);
+    const std::string mnt = scope.Folder() + "-tmpfs";
+    std::filesystem::create_directories(mnt);
+    if (::geteuid() != 0 || ::mount("velka-test", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mnt};
+    SetTracksFolder(mnt);
+    TakePostedErrors();
+    StartRecording();
+    AddTrackPoint(MakeFix(1, 1));
+    // Fill the rest of the file system.
+    {
+        std::FILE* f = std::fopen((mnt + "/filler").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::string block(1024, 'x');
+        while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+        }
+        std::fclose(f);
+    }
+    for (int i = 1; i < 200; ++i) AddTrackPoint(MakeFix(1 + i * 1e-4, 1));
+    EXPECT_EQ(TakePostedErrors().size(), 1u) << "one message for the whole outage";
+    auto files = TrackFiles(mnt);
+    ASSERT_EQ(files.size(), 1u);
+    CTrackFileContents full = ReadTrackFile(files[0]); // valid while full
+    ASSERT_EQ(full.tracks.size(), 1u);
+    const std::size_t cBefore = full.tracks[0].points.size();
+
+    std::filesystem::remove(mnt + "/filler"); // space returns
+    AddTrackPoint(MakeFix(2, 2));
+    CloseTrackFile();
+    CTrackFileContents after = ReadTrackFile(files[0]);
+    ASSERT_EQ(after.tracks.size(), 1u);
+    ASSERT_EQ(after.tracks[0].points.size(), cBefore + 1);
+    EXPECT_EQ(after.tracks[0].points.back().lLatitude, DegreesToSemicircles(2.0));
+    EXPECT_TRUE(TakePostedErrors().empty());
 }
 
 } // namespace

@@ -254,6 +254,16 @@ TEST_F(TextFormats, ImportCommandProbesAndReports) {
     ASSERT_TRUE(ExportExchangeFile(strOut, ekWaypoints, 2, store));
     EXPECT_EQ(LastExportFormat(ekWaypoints), 2);
     EXPECT_EQ(test::ReadFile(strOut).rfind("OziExplorer Waypoint File", 0), 0u);
+
+    // The type box still on another format: the name's extension decides,
+    // and a name without a known extension gets the chosen format's.
+    const std::string strGpx = m_dir.File("named.gpx");
+    ASSERT_TRUE(ExportExchangeFile(strGpx, ekWaypoints, 2, store));
+    EXPECT_EQ(test::ReadFile(strGpx).find("OziExplorer"), std::string::npos);
+    EXPECT_NE(test::ReadFile(strGpx).find("<gpx"), std::string::npos);
+    EXPECT_NE(LastExportFormat(ekWaypoints), 2);
+    ASSERT_TRUE(ExportExchangeFile(m_dir.File("plain"), ekWaypoints, 2, store));
+    EXPECT_EQ(test::ReadFile(m_dir.File("plain.wpt")).rfind("OziExplorer Waypoint File", 0), 0u);
 }
 
 } // namespace
