@@ -1,7 +1,10 @@
 // Native maps from arbitrary bytes: open, draw every zoom level into a
 // recording context, and read back every label handed to the store. The
-// size field is set to the input's size so inputs get past the probe.
+// size field is set to the input's size so inputs get past the probe. Then
+// the search indexes: every city item, find-first, the objects queries of
+// a few categories with their items, and the name tables.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -37,5 +40,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
     BYTE btMonth = 0, btDay = 0;
     char16_t szName[40], szNotes[80];
     parser->GetInfo(&wYear, &btMonth, &btDay, szName, 40, szNotes, 80);
+
+    if (auto cities = parser->CreateCitiesQuery()) {
+        const DWORD c = std::min<DWORD>(cities->Count(), 256);
+        CCityItem city;
+        for (DWORD i = 0; i < c; ++i) {
+            cities->Item(i, city, 0);
+            cities->Item(i, city, c_dwCityPosition);
+        }
+        cities->FindFirst(u"M");
+    }
+    for (short nKey : {short{0}, short{1}, short{0x2A00}, short{0x0100}}) {
+        for (int nCity : {-1, 0, 1}) {
+            parser->IsTypeIndexed(rkPoint, nKey, 0xFFFF);
+            auto objects = parser->CreateObjectsQuery(nCity, rkPoint, nKey, 0xFFFF);
+            if (!objects) continue;
+            objects->SetReferencePoint({0, 0});
+            const DWORD c = std::min<DWORD>(objects->Count(), 64);
+            CFindItem item;
+            for (DWORD i = 0; i < c; ++i) objects->Item(i, item, 0x3FE);
+            objects->FindFirst(u"A");
+        }
+    }
+    if (zem) {
+        std::u16string s;
+        for (int t = 0; t < 3; ++t)
+            for (DWORD i = 0; i < 64 && zem->NameTableEntry(t, i, s); ++i) {
+            }
+    }
     return 0;
 }
