@@ -10,7 +10,7 @@
 
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
     using namespace velka;
