@@ -69,6 +69,52 @@ void BM_DrawFinestLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawFinestLevel)->Unit(benchmark::kMillisecond);
 
+
+// Compiling the medium extract with and without the search indexes
+// (argument 1 / 0); the index share of the map is reported as a counter.
+void BM_CompileIndexes(benchmark::State& state) {
+    const std::string input = std::string(VELKA_CORPUS_DIR) + "/osm/liechtenstein-20150727.osm.pbf";
+    if (!std::filesystem::exists(input)) {
+        state.SkipWithError("the Liechtenstein extract is absent");
+        return;
+    }
+    mapc::CStyle style;
+    std::string err;
+    style.Load(std::string(VELKA_SOURCE_DIR) + "/data/runtime/osm.style", err);
+    double dShare = 0;
+    for (auto _ : state) {
+        mapc::CMapcOptions options;
+        options.inputs = {input};
+        options.fIndexes = state.range(0) != 0;
+        mapc::CMapcMap map;
+        std::vector<BYTE> bytes;
+        mapc::CMapcStats stats;
+        if (!mapc::CompileOsm(options, style, map, err) || !mapc::EncodeZem(map, bytes, err, &stats)) {
+            state.SkipWithError(err.c_str());
+            return;
+        }
+        dShare = double(stats.cbCitiesIndex + stats.cbObjectsIndex) / double(bytes.size());
+    }
+    state.counters["index_share"] = dShare;
+}
+BENCHMARK(BM_CompileIndexes)->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Find-first over the city list (binary search under the map's collation).
+void BM_CitiesFindFirst(benchmark::State& state) {
+    const auto& bytes = MapBytes();
+    auto parser = OpenMapMemory(u"bench", bytes.data(), bytes.size(), c_dwOpenAll);
+    auto cities = parser ? parser->CreateCitiesQuery() : nullptr;
+    if (!cities || cities->Count() < 2) {
+        state.SkipWithError("the map has no city list");
+        return;
+    }
+    const std::u16string prefixes[] = {u"Va", u"S", u"Tr", u"B", u"Zz", u"Ma"};
+    std::size_t i = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(cities->FindFirst(prefixes[i++ % std::size(prefixes)]));
+    state.counters["cities"] = cities->Count();
+}
+BENCHMARK(BM_CitiesFindFirst)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

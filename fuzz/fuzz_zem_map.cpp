@@ -1,8 +1,11 @@
 // Native maps from arbitrary bytes: open, draw every zoom level into a
 // recording context, and read back every label handed to the store; then
-// build the road graph and route between points taken from the input. The
-// size field is set to the input's size so inputs get past the probe.
+// build the road graph and route between points taken from the input; and
+// the search indexes: every city item, find-first, the objects queries of
+// a few categories with their items, and the name tables. The size field is
+// set to the input's size so inputs get past the probe.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -56,6 +59,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
             r.method = static_cast<SearchMethod>(k);
             FindRoute(*zem, r);
         }
+    }
+
+    if (auto cities = parser->CreateCitiesQuery()) {
+        const DWORD c = std::min<DWORD>(cities->Count(), 256);
+        CCityItem city;
+        for (DWORD i = 0; i < c; ++i) {
+            cities->Item(i, city, 0);
+            cities->Item(i, city, c_dwCityPosition);
+        }
+        cities->FindFirst(u"M");
+    }
+    for (short nKey : {short{0}, short{1}, short{0x2A00}, short{0x0100}}) {
+        for (int nCity : {-1, 0, 1}) {
+            parser->IsTypeIndexed(rkPoint, nKey, 0xFFFF);
+            auto objects = parser->CreateObjectsQuery(nCity, rkPoint, nKey, 0xFFFF);
+            if (!objects) continue;
+            objects->SetReferencePoint({0, 0});
+            const DWORD c = std::min<DWORD>(objects->Count(), 64);
+            CFindItem item;
+            for (DWORD i = 0; i < c; ++i) objects->Item(i, item, 0x3FE);
+            objects->FindFirst(u"A");
+        }
+    }
+    if (zem) {
+        std::u16string s;
+        for (int t = 0; t < 3; ++t)
+            for (DWORD i = 0; i < 64 && zem->NameTableEntry(t, i, s); ++i) {
+            }
     }
     return 0;
 }

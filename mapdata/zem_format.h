@@ -42,6 +42,13 @@ constexpr std::size_t c_ofsRestrictionCount = 508;
 constexpr std::size_t c_ofsRestrictionOffset = 512;
 constexpr std::size_t c_ofsRoadOffsetBits = 516;
 
+// The cities index's PAI header: 24 bytes of countries, regions and
+// cities, then 24 of the postcode, street and house-number name tables.
+constexpr std::size_t c_cbPai = 24;
+constexpr std::size_t c_cbPaiNames = 48;
+// The objects index header.
+constexpr std::size_t c_cbObjectsIndex = 52;
+
 constexpr std::uint32_t c_dwFlagMergeCities = 1u << 16;
 constexpr std::uint32_t c_dwFlagAddressBit = 1u << 17;
 

@@ -135,6 +135,7 @@ bool CZemParser::Open(DWORD dwFlags) {
         m_vecScreen.assign(std::size_t{dwMax} + 1, POINT{});
         m_fObjectTables = true;
     }
+    ReadIndexHeaders();
     return true;
 }
 
@@ -333,7 +334,10 @@ bool CZemParser::DecodeObject(CBitReader& br, int nKind, const CZemBlock& block,
     if (m_fAddressData) {
         obj.fAddress = br.ReadBit();
         if (obj.fAddress) {
-            if (nKind != rkPoint && fFinest && m_fAddressBit) br.ReadBit();
+            if (nKind != rkPoint && fFinest && m_fAddressBit) {
+                obj.fAddressBit = true;
+                obj.fAddressExtra = br.ReadBit();
+            }
             for (int t = 0; t < 4; ++t)
                 if (!m_tables[tblAddress1 - 1 + t].Decode(br, obj.adwAddress[t])) return false;
         }

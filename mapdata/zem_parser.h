@@ -8,6 +8,7 @@
 
 #include "geometry/map_types.h"
 #include "mapdata/map_parser.h"
+#include "mapdata/map_queries.h"
 #include "mapdata/zem_bits.h"
 #include "mapdata/zem_format.h"
 #include "platform/canvas.h"
@@ -37,6 +38,40 @@ struct CZemBlock {
 };
 
 // One decoded object record. Points go to the parser's point buffer.
+// The PAI header of the cities index with its name tables (all 0 when the
+// map has none, or when it would cross the end of the file).
+struct CZemPai {
+    DWORD dwCountriesOffset = 0, cCountries = 0;
+    DWORD dwRegionsOffset = 0, cRegions = 0;
+    DWORD dwCitiesOffset = 0, cCities = 0;
+    DWORD adwNameTable[3] = {}; // postcodes, streets, house numbers
+    DWORD acNames[3] = {};
+};
+
+// The objects index header.
+struct CZemObjectsIndex {
+    DWORD dwRecordBase = 0;
+    DWORD cRefBits = 0;   // W1
+    DWORD cTypeBits = 0;  // W2
+    DWORD dwEntries = 0;
+    DWORD cEntries = 0;
+    DWORD dwCategories = 0;
+    DWORD cbStride = 0;
+    DWORD nFirstCategory = 0;
+    DWORD nEndCategory = 0;
+    DWORD cCountBits = 0; // W3
+};
+
+// One category of the objects index.
+struct CZemCategory {
+    DWORD dwEntry = 0;      // file offset of the category entry
+    short nKey = 0;
+    WORD cTypes = 0;
+    DWORD dwTypeList = 0;   // file offset
+    DWORD nFirstEntry = 0;
+    DWORD dwCounts = 0;     // file offset of the per-city counts
+};
+
 struct CZemObject {
     unsigned nLabelEncoding = 0; // 0 none, else the label's own encoding (1 or 3)
     bool fLabelReference = false;
@@ -49,7 +84,9 @@ struct CZemObject {
     unsigned cPoints = 0;
     bool fOneWay = false;
     bool fAddress = false;
-    DWORD adwAddress[4] = {};
+    bool fAddressExtra = false;  // the bit header flag 17 adds on lines and areas
+    bool fAddressBit = false;    // whether that bit is present in this record
+    DWORD adwAddress[4] = {};    // city, postcode, street, house number; 1-based, 0 = not set
     const BYTE* pRecord = nullptr;
     const BYTE* pNext = nullptr; // the next record
 };
@@ -137,6 +174,39 @@ public:
     const CZemTable& Table(int nTable) const { return m_tables[nTable - 1]; }
     bool CanDraw() const { return m_fLabelTables && m_fObjectTables; }
 
+    // The search indexes (the cities index and its name tables, the
+    // objects index); every lookup checks its positions against the file.
+    std::unique_ptr<CCitiesQuery> CreateCitiesQuery() override;
+    bool HasObjectsIndex() const override;
+    bool IsTypeIndexed(int nKind, short nCategory, WORD wType) const override;
+    std::unique_ptr<CObjectsQuery> CreateObjectsQuery(int nCity, int nKind, short nCategory,
+                                                      WORD wType) override;
+    bool HasCitiesIndex() const override;
+    const CZemPai& Pai() const { return m_pai; }
+    const CZemObjectsIndex& ObjectsIndex() const { return m_objectsIndex; }
+    // Reads cBits (<= 32) at bit nBit of the area at dwArea; false when that
+    // crosses the end of the file.
+    bool ReadBitsAt(DWORD dwArea, std::uint64_t nBit, unsigned cBits, DWORD& v) const;
+    // Entry i of name table k (0 postcodes, 1 streets, 2 house numbers),
+    // normalised; false when out of range or unreadable.
+    bool NameTableEntry(int nTable, DWORD dwIndex, std::u16string& str);
+    // City item i ("city, region, country"), with position and scale when
+    // dwFlags holds c_dwCityPosition. False when the name cannot be read.
+    bool CityItem(DWORD dwIndex, CCityItem& item, DWORD dwFlags);
+    // The city's own name (the first part of its item text).
+    bool CityName(DWORD dwIndex, std::u16string& strName);
+    // The category of the objects index with this key (the first one).
+    bool FindCategory(short nKey, CZemCategory& cat) const;
+    // Pair t of a category's type list.
+    bool CategoryType(const CZemCategory& cat, DWORD t, int& nKind, WORD& wType) const;
+    // Decodes the record at a file offset into a find item (flags as in
+    // map_queries.h), relative to a reference point whose latitude has the
+    // cosine dCos.
+    bool DecodeFindItem(DWORD dwOffset, int nKind, CFindItem& item, const CMapPoint& ptRef, double dCos,
+                        DWORD dwFlags);
+    // The block (and its level) holding the record at a file offset.
+    bool LocateRecord(DWORD dwOffset, CZemBlock& block, std::size_t& nLevel);
+
     // Decodes a label at a file offset (its 2-bit encoding first) into
     // pRaw; returns the characters kept, or -1 when the offset is outside
     // the file or the label is malformed.
@@ -149,6 +219,19 @@ private:
     bool DecodeLabel(CBitReader& br, unsigned nEncoding, char16_t* pRaw, std::size_t cchRaw,
                      std::size_t& cKept);
     bool Spend(std::size_t n);
+    void ReadIndexHeaders();
+    bool ReadDword(std::uint64_t nOffset, DWORD& v) const;
+
+    struct BlockRef {
+        DWORD dwDataOffset;
+        std::size_t nLevel;
+        const BYTE* pHeader;
+    };
+    std::vector<BlockRef> m_vecLocator; // by data offset, built on first use
+    bool m_fLocator = false;
+    CZemPai m_pai;
+    CZemObjectsIndex m_objectsIndex;
+    bool m_fObjectsIndex = false;
 
     const BYTE* m_pHeader = nullptr;
     const BYTE* m_pEnd = nullptr;

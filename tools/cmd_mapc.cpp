@@ -11,6 +11,7 @@
 #include "tools/commands.h"
 #include "tools/mapc/demotown.h"
 #include "tools/mapc/mapc_osm.h"
+#include "tools/mapc/mapc_places.h"
 #include "tools/mapc/zem_writer.h"
 
 namespace velka::tool {
@@ -50,7 +51,9 @@ int RunMapc(const Args& args) {
             const std::string* v = value("style");
             if (!v) return UsageError("mapc", "--style needs a file name");
             strStyle = *v;
-        } else if (a == "--lcid") {
+        } else if (a == "--no-index") {
+            options.fIndexes = false;
+        } else if (a == "--lcid" || a == "--locale") {
             const std::string* v = value("lcid");
             if (!v) return UsageError("mapc", "--lcid needs a number");
             options.dwLocale = static_cast<DWORD>(std::strtoul(v->c_str(), nullptr, 0));
@@ -81,7 +84,8 @@ int RunMapc(const Args& args) {
     }
     mapc::CMapcMap map;
     map.strName = options.strName;
-    if (!mapc::CompileOsm(options, style, map, strError)) {
+    mapc::CIndexSummary summary;
+    if (!mapc::CompileOsm(options, style, map, strError, &summary)) {
         std::fprintf(stderr, "velkatool mapc: %s\n", strError.c_str());
         return c_nExitFailed;
     }
@@ -104,6 +108,12 @@ int RunMapc(const Args& args) {
                      "blocks, %u road nodes, %zu turn restriction records\n",
                      strOut.c_str(), bytes.size(), stats.cObjects[0], stats.cObjects[1],
                      stats.cObjects[2], stats.cBlocks, map.cNodes, stats.cRestrictionRecords);
+    if (!fQuiet && options.fIndexes)
+        std::fprintf(stderr,
+                     "mapc: indexes: %zu cities, %zu streets, %zu addresses, %zu indexed objects; %zu "
+                     "addresses without a street, %zu without a city; %zu + %zu index bytes\n",
+                     summary.cCities, summary.cStreets, summary.cAddresses, summary.cIndexed, summary.cNoStreet,
+                     summary.cNoCity, stats.cbCitiesIndex, stats.cbObjectsIndex);
     return c_nExitOk;
 }
 

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "mapdata/collation.h"
 #include "mapdata/dump_context.h"
 #include "mapdata/img_parser.h"
 #include "mapdata/map_parser.h"
@@ -46,6 +47,56 @@ std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string
 }
 
 } // namespace
+
+int RunCities(const Args& args) {
+    std::string strPath, strPrefix;
+    bool fPrefix = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--prefix" && i + 1 < args.size()) {
+            strPrefix = args[++i];
+            fPrefix = true;
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return UsageError("cities", "unknown option '" + args[i] + "'");
+        } else if (strPath.empty()) {
+            strPath = args[i];
+        } else {
+            return UsageError("cities", "expected one map file");
+        }
+    }
+    if (strPath.empty()) return UsageError("cities", "expected a map file");
+    std::unique_ptr<CMapParser> pMap = OpenForTool("cities", strPath);
+    if (!pMap) return c_nExitFailed;
+    std::unique_ptr<CCitiesQuery> pCities = pMap->CreateCitiesQuery();
+    if (!pCities) {
+        std::fprintf(stderr, "velkatool cities: '%s' has no cities index\n", strPath.c_str());
+        return c_nExitFailed;
+    }
+    auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
+    const std::u16string prefix = FromUtf8(strPrefix);
+    const CCollator& coll = CCollator::ForLcid(pCities->Locale());
+    DWORD i = fPrefix ? pCities->FindFirst(prefix) : 0;
+    std::size_t cUnreadable = 0;
+    for (; i < pCities->Count(); ++i) {
+        CCityItem item;
+        if (!pCities->Item(i, item, c_dwCityPosition)) {
+            ++cUnreadable;
+            continue;
+        }
+        const std::u16string text(item.szText);
+        if (fPrefix && coll.Compare(std::u16string_view(text).substr(0, prefix.size()), prefix) != 0) break;
+        std::u16string name;
+        if (!pZem || !pZem->CityName(i, name)) name = text.substr(0, text.find(u", "));
+        json j{{"index", i}, {"name", ToUtf8(name)}, {"text", ToUtf8(text)}, {"has_position", item.fHasPosition}};
+        j["lat"] = item.fHasPosition ? json(ToDegrees(item.y)) : json(nullptr);
+        j["lon"] = item.fHasPosition ? json(ToDegrees(item.x)) : json(nullptr);
+        std::printf("%s\n", j.dump().c_str());
+    }
+    if (cUnreadable) {
+        std::fprintf(stderr, "velkatool cities: %zu cities could not be read\n", cUnreadable);
+        return c_nExitFailed;
+    }
+    return c_nExitOk;
+}
 
 int RunInfo(const Args& args) {
     if (args.size() != 1) return UsageError("info", "expected one map file");
@@ -93,6 +144,25 @@ int RunInfo(const Args& args) {
         }
         j["levels"] = levels;
         j["objects"] = levels.empty() ? count(31) : levels.back()["objects"];
+        // The search indexes: entry counts and sizes in bytes (each index
+        // reaches to the next section or the end of the file).
+        const CZemPai& pai = pZem->Pai();
+        const DWORD dwCities = pZem->HeaderDword(zem::c_ofsCities);
+        const DWORD dwObjects = pZem->HeaderDword(zem::c_ofsObjectsIndex);
+        const DWORD dwRestrictions = pZem->RestrictionCount() ? pZem->RestrictionOffset() : pZem->FileSize();
+        const DWORD dwCitiesEnd = dwObjects ? dwObjects : dwRestrictions;
+        const DWORD cbCities = dwCities && dwCitiesEnd > dwCities ? dwCitiesEnd - dwCities : 0;
+        const DWORD cbObjects = dwObjects && dwRestrictions > dwObjects ? dwRestrictions - dwObjects : 0;
+        j["indexes"] = {{"countries", pai.cCountries},
+                        {"regions", pai.cRegions},
+                        {"cities", pai.cCities},
+                        {"postcodes", pai.acNames[0]},
+                        {"streets", pai.acNames[1]},
+                        {"house_numbers", pai.acNames[2]},
+                        {"indexed_objects", pZem->ObjectsIndex().cEntries},
+                        {"cities_index_bytes", cbCities},
+                        {"objects_index_bytes", cbObjects},
+                        {"share_of_map", pZem->FileSize() ? double(cbCities + cbObjects) / pZem->FileSize() : 0.0}};
     } else {
         j["format"] = dynamic_cast<CImgParser*>(pMap.get()) ? "img" : "other";
         j["objects"] = count(31);

@@ -39,6 +39,7 @@ int RunSun(const Args& args);
 int RunMapc(const Args& args);
 int RunDemotown(const Args& args);
 int RunInfo(const Args& args);
+int RunCities(const Args& args);
 int RunDump(const Args& args);
 #ifdef VELKA_HAVE_RENDER
 int RunRender(const Args& args);

@@ -318,7 +318,9 @@ TEST(MapcEncodeStages, BlocksHoldAtMostTheirShareAndLieFinestFirst) {
     EXPECT_LT(layout.ofsBlockTable[1], layout.ofsBlockTable[0]);
     EXPECT_LT(blocks.levels[1].back().dwDataOffset, blocks.levels[0].front().dwDataOffset);
     EXPECT_EQ(layout.ofsTables, zem::c_cbHeader);
-    EXPECT_EQ(layout.ofsLabels, out.size() - area.bytes.size());
+    // The label area lies before the blocks, so references reach records.
+    EXPECT_EQ(layout.ofsLabels, layout.ofsLevels + 2 * zem::c_cbLevelEntry);
+    EXPECT_EQ(layout.ofsBlockTable[1], layout.ofsLabels + area.bytes.size());
 
     enc::WriteRestrictions(map, blocks, q.cNodes, out, layout, stats);
     EXPECT_EQ(layout.cRestrictions, 0u);

@@ -79,6 +79,9 @@ std::vector<CMapcLevel> GeneraliseLevels(const std::vector<CMapcFeature>& featur
             o.wType = f.wType;
             o.strLabel = f.strLabel;
             o.fOneWay = f.fOneWay;
+            o.nIndexId = static_cast<int>(i);
+            o.fAddress = f.fAddress;
+            std::copy(std::begin(f.adwAddress), std::end(f.adwAddress), o.adwAddress);
             if (f.nKind == rkPoint) {
                 o.points = f.pts;
                 level.objects.push_back(std::move(o));
@@ -151,7 +154,7 @@ void SetHeaderFacts(const CMapcOptions& options, const CMapcSource& src, CMapcMa
     if (options.dwLocale != 0xFFFFFFFF)
         map.dwLocale = options.dwLocale;
     else
-        map.dwLocale = GuessCyrillic(src.features) ? 1049 : 0;
+        map.dwLocale = GuessCyrillic(src.features) ? 1049 : 1033; // explicit: never the machine's default
     if (src.tNewest > 0) {
         std::tm tm{};
         gmtime_r(&src.tNewest, &tm);

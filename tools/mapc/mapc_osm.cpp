@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -17,6 +18,7 @@
 
 #include "platform/text.h"
 #include "tools/mapc/mapc_access.h"
+#include "tools/mapc/mapc_places.h"
 #include "tools/mapc/mapc_stages.h"
 
 namespace velka::mapc {
@@ -69,32 +71,67 @@ std::u16string LabelOf(const osmium::TagList& tags, int nKind, WORD wType) {
     return s;
 }
 
+std::u16string Tag16(const osmium::TagList& tags, const char* szKey) {
+    const char* v = tags.get_value_by_key(szKey);
+    return v ? FromUtf8(v) : std::u16string();
+}
+
+CMapcAddressTags AddressOf(const osmium::TagList& tags) {
+    return {Tag16(tags, "addr:street"), Tag16(tags, "addr:housenumber"), Tag16(tags, "addr:postcode"),
+            Tag16(tags, "addr:city")};
+}
+
 class CCollector : public osmium::handler::Handler {
 public:
-    CCollector(const CStyle& style, std::vector<CMapcFeature>& features,
-               std::vector<CMapcOsmRestriction>& restrictions, RestrictionSummary& summary)
-        : m_style(style), m_features(features), m_restrictions(restrictions), m_summary(summary) {}
+    CCollector(const CStyle& style, CMapcSource& src)
+        : m_style(style), m_features(src.features), m_restrictions(src.restrictions),
+          m_summary(src.restrictionSummary), m_src(src) {}
 
     void node(const osmium::Node& n) {
         Stamp(n);
         if (n.tags().empty() || !n.location().valid()) return;
+        const CMapcAddressTags addr = AddressOf(n.tags());
+        if (!addr.strHouse.empty()) {
+            m_src.addressNodes[n.id()] = addr;
+            m_src.addressNodePoints[n.id()] = Point(n.location());
+        }
         const CStyleRule* r = m_style.Match(rkPoint, &n.tags(), LookupTag);
-        if (!r) return;
+        if (!r && !addr.Any()) return;
         CMapcFeature f;
         f.nKind = rkPoint;
-        f.wType = r->wType;
-        f.nBits = r->nBits;
-        f.strLabel = LabelOf(n.tags(), rkPoint, r->wType);
+        // An address with no style rule is kept as an address point.
+        f.wType = r ? r->wType : c_wAddressPointType;
+        f.nBits = r ? r->nBits : 24;
+        if (r) f.strLabel = LabelOf(n.tags(), rkPoint, r->wType);
         f.pts.push_back(Point(n.location()));
+        f.cOsmType = 'n';
+        f.osmId = n.id();
+        if (const char* place = n.tags().get_value_by_key("place")) f.strPlace = place;
+        f.addr = addr;
         m_features.push_back(std::move(f));
     }
 
     void way(const osmium::Way& w) {
         Stamp(w);
         if (w.tags().empty() || w.nodes().size() < 2) return;
+        if (const char* scheme = w.tags().get_value_by_key("addr:interpolation")) {
+            CMapcInterpolation ip;
+            ip.strScheme = scheme;
+            ip.addr = AddressOf(w.tags());
+            for (const osmium::NodeRef& nr : w.nodes()) {
+                if (!nr.location().valid()) continue;
+                ip.nodeIds.push_back(nr.ref());
+                ip.pts.push_back(Point(nr.location()));
+            }
+            if (ip.pts.size() >= 2) m_src.interpolations.push_back(std::move(ip));
+            return;
+        }
         const CStyleRule* r = m_style.Match(rkPolyline, &w.tags(), LookupTag);
         if (!r) return;
         CMapcFeature f;
+        f.cOsmType = 'w';
+        f.osmId = w.id();
+        f.addr = AddressOf(w.tags());
         f.nKind = rkPolyline;
         f.wType = r->wType;
         f.nBits = r->nBits;
@@ -138,12 +175,34 @@ public:
     }
 
     void area(const osmium::Area& a) {
+        Boundary(a);
         const CStyleRule* r = m_style.Match(rkPolygon, &a.tags(), LookupTag);
-        if (!r) return;
-        if (IsNo(a.tags().get_value_by_key("area"))) return;
+        const CMapcAddressTags addr = AddressOf(a.tags());
+        if (!r || IsNo(a.tags().get_value_by_key("area"))) {
+            // An address on an area no rule draws: an address point at the
+            // middle of its box.
+            if (!addr.Any()) return;
+            CMapRect rc = CMapRect::MakeEmpty();
+            for (const osmium::OuterRing& outer : a.outer_rings())
+                for (const osmium::NodeRef& nr : outer)
+                    if (nr.location().valid()) rc.Add(Point(nr.location()).lX, Point(nr.location()).lY);
+            if (rc.IsInverted()) return;
+            CMapcFeature f;
+            f.wType = c_wAddressPointType;
+            f.pts.push_back({static_cast<LONG>((std::int64_t{rc.left} + rc.right) / 2),
+                             static_cast<LONG>((std::int64_t{rc.top} + rc.bottom) / 2)});
+            f.cOsmType = a.from_way() ? 'w' : 'r';
+            f.osmId = a.orig_id();
+            f.addr = addr;
+            m_features.push_back(std::move(f));
+            return;
+        }
         const std::u16string label = LabelOf(a.tags(), rkPolygon, r->wType);
         for (const osmium::OuterRing& outer : a.outer_rings()) {
             CMapcFeature f;
+            f.cOsmType = a.from_way() ? 'w' : 'r';
+            f.osmId = a.orig_id();
+            f.addr = addr;
             f.nKind = rkPolygon;
             f.wType = r->wType;
             f.nBits = r->nBits;
@@ -171,6 +230,18 @@ public:
     void relation(const osmium::Relation& rel) {
         Stamp(rel);
         const char* type = rel.tags().get_value_by_key("type");
+        if (type && !std::strcmp(type, "associatedStreet")) {
+            const std::u16string street = Tag16(rel.tags(), "name");
+            if (street.empty()) return;
+            for (const osmium::RelationMember& m : rel.members()) {
+                if (std::strcmp(m.role(), "house") && std::strcmp(m.role(), "addr:houselink")) continue;
+                if (m.type() == osmium::item_type::node) m_src.associatedStreets[OsmKey('n', m.ref())] = street;
+                else if (m.type() == osmium::item_type::way) m_src.associatedStreets[OsmKey('w', m.ref())] = street;
+                else if (m.type() == osmium::item_type::relation)
+                    m_src.associatedStreets[OsmKey('r', m.ref())] = street;
+            }
+            return;
+        }
         if (!type || std::strcmp(type, "restriction")) return;
         ++m_summary.cRead;
         CMapcOsmRestriction r;
@@ -185,6 +256,24 @@ private:
     static CMapPoint Point(const osmium::Location& l) {
         return {DegreesToMapUnits(l.lon()), DegreesToMapUnits(l.lat())};
     }
+    void Boundary(const osmium::Area& a) {
+        const char* boundary = a.tags().get_value_by_key("boundary");
+        const char* level = a.tags().get_value_by_key("admin_level");
+        if (!boundary || std::strcmp(boundary, "administrative") || !level) return;
+        CMapcBoundary b;
+        b.nLevel = std::atoi(level);
+        b.strName = Tag16(a.tags(), "name");
+        if (b.strName.empty() || (b.nLevel != 2 && b.nLevel != 4 && b.nLevel < 7)) return;
+        for (const osmium::OuterRing& outer : a.outer_rings()) {
+            std::vector<CMapPoint> ring;
+            for (const osmium::NodeRef& nr : outer)
+                if (nr.location().valid()) ring.push_back(Point(nr.location()));
+            if (ring.size() < 3) continue;
+            b.rc.Add(ring.data(), ring.size());
+            b.rings.push_back(std::move(ring));
+        }
+        if (!b.rings.empty()) m_src.boundaries.push_back(std::move(b));
+    }
     void Stamp(const osmium::OSMObject& o) {
         const std::time_t t = o.timestamp().seconds_since_epoch();
         if (t > m_tNewest) m_tNewest = t;
@@ -194,6 +283,7 @@ private:
     std::vector<CMapcFeature>& m_features;
     std::vector<CMapcOsmRestriction>& m_restrictions;
     RestrictionSummary& m_summary;
+    CMapcSource& m_src;
     std::time_t m_tNewest = 0;
 };
 
@@ -215,7 +305,7 @@ bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, cons
         index_type index;
         location_handler_type locations{index};
         locations.ignore_errors();
-        CCollector collector(style, src.features, src.restrictions, src.restrictionSummary);
+        CCollector collector(style, src);
         osmium::io::Reader reader{file};
         const osmium::io::Header header = reader.header();
         for (const osmium::Box& box : header.boxes()) {
@@ -274,12 +364,21 @@ bool ReadOsmXml(std::string_view xml, const CStyle& style, CMapcSource& src, std
     return ReadOsmFile(osmium::io::File{xml.data(), xml.size(), "osm"}, "<memory>", style, src, strError, {});
 }
 
-bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map, std::string& strError) {
+bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map, std::string& strError,
+                CIndexSummary* pSummary) {
     CMapcSource src;
     ProgressFn progress;
     if (options.fProgress && options.progress) progress = options.progress;
     if (!ReadOsmFiles(options.inputs, style, src, strError, progress)) return false;
     ClipToBox(src);
+    SetHeaderFacts(options, src, map);
+    if (options.fIndexes) {
+        if (progress) progress("mapc: building the search indexes");
+        ExpandInterpolations(src);
+        CIndexSummary summary;
+        map.indexes = BuildIndexes(src, map.dwLocale, summary);
+        if (pSummary) *pSummary = summary;
+    }
     if (progress) progress("mapc: building the road graph");
     const CRoadGraph graph = BuildRoadGraph(src);
     map.cNodes = graph.cNodes;
@@ -287,7 +386,6 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
     std::vector<CMapcRestriction> restrictions = ResolveRestrictions(src, graph, &map.restrictionSummary);
     map.restrictions.insert(map.restrictions.end(), restrictions.begin(), restrictions.end());
     map.levels = GeneraliseLevels(src.features, graph, {std::begin(c_anLevelBits), std::end(c_anLevelBits)});
-    SetHeaderFacts(options, src, map);
     return true;
 }
 

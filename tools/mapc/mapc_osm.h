@@ -19,12 +19,17 @@ struct CMapcOptions {
     std::vector<std::string> inputs;
     std::u16string strName;         // empty: the first input's file name
     DWORD dwLocale = 0xFFFFFFFF;    // 0xFFFFFFFF: guessed from the names' script
+    bool fIndexes = true;           // write the cities and objects indexes
     bool fProgress = false;         // progress lines on stderr
     std::function<void(const std::string&)> progress; // where progress lines go
 };
 
+struct CIndexSummary;
+
+// The whole compilation; pSummary (may be null) receives what the index
+// stages found.
 bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
-                std::string& strError);
+                std::string& strError, CIndexSummary* pSummary = nullptr);
 
 // Degrees to map units (2^30 units = 180 degrees), rounded.
 LONG DegreesToMapUnits(double d);

@@ -22,6 +22,12 @@ struct CMapcOptions;
 
 using OsmId = std::int64_t;
 
+// The address tags of an object as read.
+struct CMapcAddressTags {
+    std::u16string strStreet, strHouse, strPostcode, strCity;
+    bool Any() const { return !strHouse.empty() || !strStreet.empty(); }
+};
+
 // One object of the input, matched by a style rule, in map units.
 struct CMapcFeature {
     int nKind = rkPoint;
@@ -34,6 +40,31 @@ struct CMapcFeature {
     bool fOneWay = false;
     WORD wRoadFlags = 0;
     OsmId wayId = 0;
+    char cOsmType = 'n';   // 'n' node, 'w' way, 'r' relation (areas of multipolygons)
+    OsmId osmId = 0;
+    std::string strPlace;  // place=* of place nodes
+    CMapcAddressTags addr;
+    // Resolved address attributes (1-based city, postcode, street, house).
+    bool fAddress = false;
+    DWORD adwAddress[4] = {};
+};
+
+// An administrative boundary (admin_level 2 countries, 4 regions, 7 and
+// above municipalities) with its outer rings.
+struct CMapcBoundary {
+    int nLevel = 0;
+    std::u16string strName;
+    std::vector<std::vector<CMapPoint>> rings;
+    CMapRect rc = CMapRect::MakeEmpty();
+    bool Contains(const CMapPoint& pt) const;
+};
+
+// An addr:interpolation way: its nodes and how numbers step along it.
+struct CMapcInterpolation {
+    std::string strScheme; // odd, even, all, or a step number
+    std::vector<OsmId> nodeIds;
+    std::vector<CMapPoint> pts;
+    CMapcAddressTags addr; // tags of the way itself (street, postcode, city)
 };
 
 // A turn restriction relation as read: from way, via node (or a row of
@@ -53,7 +84,21 @@ struct CMapcSource {
     CMapRect rcHeader = CMapRect::MakeEmpty(); // the inputs' declared boxes
     std::time_t tNewest = 0;                   // newest object time stamp
     RestrictionSummary restrictionSummary;     // relations read and dropped
+    std::vector<CMapcBoundary> boundaries;
+    std::vector<CMapcInterpolation> interpolations;
+    std::unordered_map<OsmId, CMapcAddressTags> addressNodes; // nodes with a house number
+    std::unordered_map<OsmId, CMapPoint> addressNodePoints;
+    // associatedStreet relations: ('n'|'w') << 56 | id of a house -> street name.
+    std::unordered_map<std::uint64_t, std::u16string> associatedStreets;
 };
+
+// Address points (objects that exist only to carry an address).
+constexpr WORD c_wAddressPointType = 0x2800;
+
+// The key of an OSM object in the associated-street map.
+inline std::uint64_t OsmKey(char cType, OsmId id) {
+    return std::uint64_t(static_cast<unsigned char>(cType)) << 56 | (static_cast<std::uint64_t>(id) & ((std::uint64_t{1} << 56) - 1));
+}
 
 using ProgressFn = std::function<void(const std::string&)>;
 

@@ -57,7 +57,7 @@ void SplitBlocks(const std::vector<QObj>& objs, std::vector<int>& idx, LONG x0, 
 
 // One object record of a block section, starting on a whole byte.
 void WriteRecord(CBitWriter& w, const QObj& o, const Block& b, const std::vector<Label>& labels,
-                 const CCodes& codes, const CLabelArea& area, bool fRoadLevel, DWORD cNodes) {
+                 const CCodes& codes, const CLabelArea& area, bool fRoadLevel, DWORD cNodes, bool fAddressData) {
     if (o.nLabel < 0) {
         w.WriteBits(c_nLabelNone, 2);
     } else {
@@ -98,6 +98,14 @@ void WriteRecord(CBitWriter& w, const QObj& o, const Block& b, const std::vector
         }
     }
     if (o.nKind == rkPolyline) w.WriteBits(o.fOneWay, 1);
+    // Address attributes: a presence bit on every record of a map with a
+    // cities index, then the four values in the fixed widths of tables
+    // 11-14.
+    if (fAddressData) {
+        w.WriteBits(o.fAddress, 1);
+        if (o.fAddress)
+            for (int t = 0; t < 4; ++t) w.WriteBits(o.adwAddress[t], codes.acAddressWidth[t]);
+    }
 }
 
 } // namespace
@@ -124,6 +132,15 @@ void BuildCodes(const CQuantised& q, CCodes& codes) {
         codes(t).Build(c_nMaxCodeBits);
         codes(t).Serialise(codes.serialised);
     }
+    if (!q.fAddressData) return;
+    // Tables 11-14: fixed width, a kind byte 1 and the count m; values
+    // 0 .. m - 1 take bitlen(m) bits.
+    for (int t = 0; t < 4; ++t) {
+        const std::uint32_t m = q.acAddressValues[t] + 1;
+        codes.serialised.push_back(1);
+        for (int i = 0; i < 4; ++i) codes.serialised.push_back(static_cast<BYTE>(m >> (8 * i)));
+        codes.acAddressWidth[t] = BitLen(m);
+    }
 }
 
 void WriteLabelText(CBitWriter& w, const Label& lb, const CCodes& codes) {
@@ -131,7 +148,7 @@ void WriteLabelText(CBitWriter& w, const Label& lb, const CCodes& codes) {
     for (char16_t ch : lb.text) codes(CharTable(lb)).Write(w, ch);
 }
 
-void WriteLabelArea(CLabelList& labels, const CCodes& codes, CLabelArea& area) {
+void WriteLabelArea(CLabelList& labels, const CCodes& codes, CLabelArea& area, unsigned cMinRefBits) {
     CBitWriter bw;
     long lMaxRef = 0;
     for (Label& lb : labels.Items()) {
@@ -144,7 +161,7 @@ void WriteLabelArea(CLabelList& labels, const CCodes& codes, CLabelArea& area) {
         lMaxRef = std::max(lMaxRef, lb.lAreaOffset);
     }
     area.bytes = std::move(bw.Bytes());
-    area.cRefBits = BitLen(static_cast<std::uint32_t>(lMaxRef));
+    area.cRefBits = std::max(cMinRefBits, BitLen(static_cast<std::uint32_t>(lMaxRef)));
 }
 
 std::vector<Block> PlanBlocks(const std::vector<QObj>& objs) {
@@ -166,6 +183,7 @@ bool EncodeBlocks(const CQuantised& q, const CCodes& codes, const CLabelArea& ar
                   CMapcStats& stats, std::string& strError) {
     blocks.levels.assign(q.levels.size(), {});
     blocks.roads.clear();
+    blocks.records.clear();
     for (std::size_t l = 0; l < q.levels.size(); ++l) {
         const std::vector<QObj>& objs = q.levels[l];
         const bool fFinest = l + 1 == q.levels.size();
@@ -183,7 +201,9 @@ bool EncodeBlocks(const CQuantised& q, const CCodes& codes, const CLabelArea& ar
                 CBitWriter& w = bw[c_aSection[o.nKind]];
                 w.Align();
                 const std::size_t ofsRecord = w.Size();
-                WriteRecord(w, o, b, q.labels.Items(), codes, area, fFinest && q.cNodes, q.cNodes);
+                WriteRecord(w, o, b, q.labels.Items(), codes, area, fFinest && q.cNodes, q.cNodes, q.fAddressData);
+                if (fFinest && o.nIndexId >= 0)
+                    blocks.records.try_emplace(o.nIndexId, RecordPos{nb, c_aSection[o.nKind], ofsRecord});
                 // A record of no bits still takes a byte: records start on
                 // whole bytes and a section ends where its bytes end.
                 if (w.Size() == ofsRecord) w.Bytes().push_back(0);
@@ -205,6 +225,18 @@ bool EncodeBlocks(const CQuantised& q, const CCodes& codes, const CLabelArea& ar
         }
     }
     return true;
+}
+
+DWORD CBlocks::RecordOffset(const RecordPos& r) const {
+    const Block& b = levels.back()[r.nBlock];
+    DWORD dw = b.dwDataOffset;
+    for (int s = 0; s < r.nSection; ++s) dw += static_cast<DWORD>(b.sections[s].size());
+    return dw + static_cast<DWORD>(r.ofsInSection);
+}
+
+DWORD CBlocks::RecordOffset(int nIndexId) const {
+    auto it = records.find(nIndexId);
+    return it == records.end() ? 0 : RecordOffset(it->second);
 }
 
 } // namespace velka::mapc::enc

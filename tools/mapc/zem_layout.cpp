@@ -42,6 +42,9 @@ bool LayOutFile(const CCodes& codes, CBlocks& blocks, const CLabelArea& area, st
     stats.cbTables = codes.serialised.size();
     layout.ofsLevels = out.size();
     out.resize(out.size() + cLevels * c_cbLevelEntry);
+    layout.ofsLabels = out.size();
+    out.insert(out.end(), area.bytes.begin(), area.bytes.end());
+    stats.cbLabels = area.bytes.size();
     layout.ofsBlockTable.assign(cLevels, 0);
     std::size_t ofs = out.size();
     for (std::size_t k = cLevels; k-- > 0;) {
@@ -85,10 +88,163 @@ bool LayOutFile(const CCodes& codes, CBlocks& blocks, const CLabelArea& area, st
             ++stats.cBlocks;
         }
     }
-    layout.ofsLabels = out.size();
-    out.insert(out.end(), area.bytes.begin(), area.bytes.end());
-    stats.cbLabels = area.bytes.size();
     return true;
+}
+
+unsigned NeededRefBits(const CMapcMap& map, const CBlocks& blocks, const CLabelArea& area, const CLayout& layout) {
+    std::uint32_t dwMax = area.bytes.empty() ? 0 : static_cast<std::uint32_t>(area.bytes.size() - 1);
+    for (const CMapcCity& c : map.indexes.cities) {
+        if (c.nPointId < 0) continue;
+        const DWORD dw = blocks.RecordOffset(c.nPointId);
+        if (dw > layout.ofsLabels) dwMax = std::max<std::uint32_t>(dwMax, dw - static_cast<DWORD>(layout.ofsLabels));
+    }
+    return BitLen(dwMax);
+}
+
+namespace {
+
+// Appends a bit writer's bytes at a 4-byte boundary; returns the offset.
+std::size_t AppendArea(std::vector<BYTE>& out, CBitWriter& bw) {
+    while (out.size() % 4) out.push_back(0);
+    const std::size_t ofs = out.size();
+    out.insert(out.end(), bw.Bytes().begin(), bw.Bytes().end());
+    return ofs;
+}
+
+} // namespace
+
+void WriteCitiesIndex(const CMapcMap& map, const CQuantised& q, const CBlocks& blocks, const CLabelArea& area,
+                      std::vector<BYTE>& out, CLayout& layout, CMapcStats& stats) {
+    const CMapcIndexes& ix = map.indexes;
+    if (!ix.fCities) return;
+    const std::size_t ofsStart = out.size();
+    const unsigned R = area.cRefBits;
+    const std::vector<Label>& labels = q.labels.Items();
+    auto ref = [&](int nLabel) { return static_cast<std::uint32_t>(labels[nLabel].lAreaOffset); };
+    while (out.size() % 4) out.push_back(0);
+    layout.ofsCities = out.size();
+    out.resize(out.size() + c_cbPaiNames, 0);
+    const unsigned C = ix.countries.empty() ? 0 : BitLen(static_cast<std::uint32_t>(ix.countries.size() - 1));
+    const unsigned G = ix.regions.empty() ? 0 : BitLen(static_cast<std::uint32_t>(ix.regions.size() - 1));
+    CBitWriter countries, regions, cities;
+    for (int l : q.indexLabels.countries) countries.WriteBits(ref(l), R);
+    for (std::size_t i = 0; i < ix.regions.size(); ++i) {
+        regions.WriteBits(ix.regions[i].nCountry, C);
+        regions.WriteBits(ref(q.indexLabels.regions[i]), R);
+    }
+    for (std::size_t i = 0; i < ix.cities.size(); ++i) {
+        const CMapcCity& c = ix.cities[i];
+        const DWORD dwPoint = c.nPointId >= 0 ? blocks.RecordOffset(c.nPointId) : 0;
+        const bool fPosition = dwPoint > layout.ofsLabels;
+        cities.WriteBits(c.nRegion, G);
+        cities.WriteBits(fPosition, 1);
+        if (fPosition) {
+            cities.WriteBits(dwPoint - static_cast<DWORD>(layout.ofsLabels), R);
+        } else {
+            // A city whose point was not written keeps its bare name.
+            cities.WriteBits(ref(q.indexLabels.cities[i]), R);
+        }
+    }
+    const std::size_t p = layout.ofsCities;
+    Put32(out, p + 0, static_cast<std::uint32_t>(AppendArea(out, countries)));
+    Put32(out, p + 4, static_cast<std::uint32_t>(ix.countries.size()));
+    Put32(out, p + 8, static_cast<std::uint32_t>(AppendArea(out, regions)));
+    Put32(out, p + 12, static_cast<std::uint32_t>(ix.regions.size()));
+    Put32(out, p + 16, static_cast<std::uint32_t>(AppendArea(out, cities)));
+    Put32(out, p + 20, static_cast<std::uint32_t>(ix.cities.size()));
+    for (int t = 0; t < 3; ++t) {
+        CBitWriter names;
+        for (int l : q.indexLabels.names[t]) names.WriteBits(ref(l), R);
+        Put32(out, p + 24 + 8 * t, static_cast<std::uint32_t>(AppendArea(out, names)));
+        Put32(out, p + 28 + 8 * t, static_cast<std::uint32_t>(ix.names[t].size()));
+    }
+    stats.cbCitiesIndex = out.size() - ofsStart;
+}
+
+void WriteObjectsIndex(const CMapcMap& map, const CBlocks& blocks, std::vector<BYTE>& out, CLayout& layout,
+                       CMapcStats& stats) {
+    const CMapcIndexes& ix = map.indexes;
+    if (!ix.fObjects) return;
+    const std::size_t ofsStart = out.size();
+    // Record references from the first block's data.
+    DWORD dwBase = 0xFFFFFFFF;
+    for (const auto& level : blocks.levels)
+        for (const Block& b : level) dwBase = std::min(dwBase, b.dwDataOffset);
+    if (dwBase == 0xFFFFFFFF) dwBase = 0;
+    std::uint32_t dwMaxRef = 0, cMaxTypes = 0, cMaxCount = 0;
+    std::size_t cEntries = 0;
+    const std::size_t cGroups = ix.cities.size() + 1;
+    struct Cat {
+        std::vector<std::pair<int, WORD>> types;
+        std::vector<std::uint32_t> counts;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> entries; // reference, type index
+    };
+    std::vector<Cat> cats(ix.categories.size());
+    for (std::size_t c = 0; c < ix.categories.size(); ++c) {
+        Cat& cat = cats[c];
+        cat.counts.assign(cGroups, 0);
+        for (const CMapcIndexEntry& e : ix.categories[c].entries) {
+            const DWORD dw = blocks.RecordOffset(e.nIndexId);
+            if (dw < dwBase || dw == 0) continue;
+            const std::pair<int, WORD> pair{e.nKind, e.wType};
+            auto it = std::find(cat.types.begin(), cat.types.end(), pair);
+            const auto t = static_cast<std::uint32_t>(it - cat.types.begin());
+            if (it == cat.types.end()) cat.types.push_back(pair);
+            cat.entries.push_back({dw - dwBase, t});
+            ++cat.counts[static_cast<std::size_t>(e.nCity + 1)];
+            dwMaxRef = std::max(dwMaxRef, dw - dwBase);
+        }
+        cMaxTypes = std::max<std::uint32_t>(cMaxTypes, static_cast<std::uint32_t>(cat.types.size()));
+        for (std::uint32_t n : cat.counts) cMaxCount = std::max(cMaxCount, n);
+        cEntries += cat.entries.size();
+    }
+    const unsigned W1 = BitLen(dwMaxRef);
+    const unsigned W2 = cMaxTypes ? BitLen(cMaxTypes - 1) : 0;
+    const unsigned W3 = BitLen(cMaxCount);
+    const std::size_t cbCounts = (cGroups * W3 + 7) / 8;
+    const std::size_t cbStride = (12 + cbCounts + 3) / 4 * 4;
+
+    while (out.size() % 4) out.push_back(0);
+    layout.ofsObjects = out.size();
+    out.resize(out.size() + c_cbObjectsIndex, 0);
+    const std::size_t ofsCategories = out.size();
+    out.resize(out.size() + cats.size() * cbStride, 0);
+    CBitWriter entries;
+    std::uint32_t nFirst = 0;
+    for (std::size_t c = 0; c < cats.size(); ++c) {
+        const std::size_t e = ofsCategories + c * cbStride;
+        CBitWriter types;
+        for (const auto& [k, w] : cats[c].types) {
+            types.WriteBits(static_cast<std::uint32_t>(k), 2);
+            types.WriteBits(w, 16);
+        }
+        const std::size_t ofsTypes = AppendArea(out, types);
+        Put16(out, e, static_cast<std::uint16_t>(ix.categories[c].nKey));
+        Put16(out, e + 2, static_cast<std::uint32_t>(cats[c].types.size()));
+        Put32(out, e + 4, static_cast<std::uint32_t>(ofsTypes - e));
+        Put32(out, e + 8, nFirst);
+        CBitWriter counts;
+        for (std::uint32_t n : cats[c].counts) counts.WriteBits(n, W3);
+        std::copy(counts.Bytes().begin(), counts.Bytes().end(), out.begin() + static_cast<std::ptrdiff_t>(e + 12));
+        for (const auto& [r, t] : cats[c].entries) {
+            entries.WriteBits(r, W1);
+            entries.WriteBits(t, W2);
+        }
+        nFirst += static_cast<std::uint32_t>(cats[c].entries.size());
+    }
+    const std::size_t ofsEntries = AppendArea(out, entries);
+    const std::size_t h = layout.ofsObjects;
+    Put32(out, h + 0, dwBase);
+    Put32(out, h + 4, W1);
+    Put32(out, h + 8, W2);
+    Put32(out, h + 12, static_cast<std::uint32_t>(ofsEntries));
+    Put32(out, h + 16, static_cast<std::uint32_t>(cEntries));
+    Put32(out, h + 20, static_cast<std::uint32_t>(ofsCategories));
+    Put32(out, h + 28, static_cast<std::uint32_t>(cbStride));
+    Put32(out, h + 32, 0);
+    Put32(out, h + 36, static_cast<std::uint32_t>(cats.size()));
+    Put32(out, h + 48, W3);
+    stats.cbObjectsIndex = out.size() - ofsStart;
 }
 
 void WriteRestrictions(const CMapcMap& map, const CBlocks& blocks, DWORD cNodes, std::vector<BYTE>& out,
@@ -140,6 +296,9 @@ void WriteHeader(const CMapcMap& map, const CQuantised& q, const CBlocks& blocks
     for (std::size_t i = 0; i < map.strNotes.size() && i < c_cchNotes; ++i)
         Put16(out, c_ofsNotes + 2 * i, map.strNotes[i]);
     Put32(out, c_ofsMapId, map.dwMapId);
+    Put32(out, c_ofsFlags, map.indexes.fCities && map.indexes.fMergeCities ? c_dwFlagMergeCities : 0);
+    Put32(out, c_ofsCities, static_cast<std::uint32_t>(layout.ofsCities));
+    Put32(out, c_ofsObjectsIndex, static_cast<std::uint32_t>(layout.ofsObjects));
     Put32(out, c_ofsTables, static_cast<std::uint32_t>(layout.ofsTables));
     Put32(out, c_ofsLabels, static_cast<std::uint32_t>(layout.ofsLabels));
     Put32(out, c_ofsLabelRefBits, area.cRefBits);

@@ -31,6 +31,27 @@ int CLabelList::Add(const CMapcObject& o) {
     return it->second;
 }
 
+int CLabelList::AddShared(const std::u16string& text) {
+    std::u16string t = text.substr(0, c_cMaxLabel);
+    auto [it, fNew] = m_index.try_emplace({c_nLabelInline1, t}, static_cast<int>(m_items.size()));
+    if (fNew) m_items.push_back({c_nLabelInline1, std::move(t)});
+    m_items[it->second].cUses += 2;
+    return it->second;
+}
+
+void CollectIndexLabels(const CMapcMap& map, CQuantised& q) {
+    const CMapcIndexes& ix = map.indexes;
+    if (!ix.fCities) return;
+    CIndexLabels& il = q.indexLabels;
+    for (const std::u16string& s : ix.countries) il.countries.push_back(q.labels.AddShared(s));
+    for (const CMapcRegion& r : ix.regions) il.regions.push_back(q.labels.AddShared(r.strName));
+    // Every city name is shared, so a city whose point does not make it
+    // into the blocks can still name itself by its bare label.
+    for (const CMapcCity& c : ix.cities) il.cities.push_back(q.labels.AddShared(c.strName));
+    for (int t = 0; t < 3; ++t)
+        for (const std::u16string& s : ix.names[t]) il.names[t].push_back(q.labels.AddShared(s));
+}
+
 namespace {
 
 LONG Quantise(LONG v, unsigned nShift) {
@@ -94,6 +115,9 @@ bool QuantiseObject(const CMapcObject& o, unsigned nShift, bool fNodes, QObj& q)
         q.wRoadFlags = o.wRoadFlags;
         q.nRoadId = o.nRoadId;
     }
+    q.nIndexId = o.nIndexId;
+    q.fAddress = o.fAddress;
+    std::copy(std::begin(o.adwAddress), std::end(o.adwAddress), q.adwAddress);
     return true;
 }
 
@@ -190,6 +214,9 @@ void FitObject(QObj&& o, std::vector<QObj>& out, DWORD* pcNodes) {
             piece.nKind = o.nKind;
             piece.wType = o.wType;
             piece.nLabel = o.nLabel;
+            piece.nIndexId = o.nIndexId;
+            piece.fAddress = o.fAddress;
+            std::copy(std::begin(o.adwAddress), std::end(o.adwAddress), piece.adwAddress);
             piece.pts = std::move(ring);
             piece.Bound();
             out.push_back(std::move(piece));
@@ -199,6 +226,12 @@ void FitObject(QObj&& o, std::vector<QObj>& out, DWORD* pcNodes) {
 
 bool QuantiseLevels(const CMapcMap& map, CQuantised& q, std::string& strError) {
     q.cNodes = map.cNodes;
+    q.fAddressData = map.indexes.fCities;
+    if (q.fAddressData) {
+        // Values are 1-based indexes into the cities and the name tables.
+        q.acAddressValues[0] = static_cast<DWORD>(map.indexes.cities.size());
+        for (int t = 0; t < 3; ++t) q.acAddressValues[t + 1] = static_cast<DWORD>(map.indexes.names[t].size());
+    }
     const bool fRouting = map.cNodes != 0;
     q.levels.assign(map.levels.size(), {});
     CMapRect rcBounds = CMapRect::MakeEmpty();

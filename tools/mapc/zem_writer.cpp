@@ -114,14 +114,34 @@ bool EncodeZem(const CMapcMap& map, std::vector<BYTE>& out, std::string& strErro
     CMapcStats stats;
     CQuantised q;
     if (!QuantiseLevels(map, q, strError)) return false;
+    CollectIndexLabels(map, q);
     CCodes codes;
     BuildCodes(q, codes);
+    // The reference width depends on where the cities' points land, and
+    // where they land on the width: encode until the width suffices (it
+    // only grows, so this ends within a few rounds).
     CLabelArea area;
-    WriteLabelArea(q.labels, codes, area);
     CBlocks blocks;
-    if (!EncodeBlocks(q, codes, area, blocks, stats, strError)) return false;
     CLayout layout;
-    if (!LayOutFile(codes, blocks, area, out, layout, stats, strError)) return false;
+    for (unsigned cRefBits = 0;;) {
+        WriteLabelArea(q.labels, codes, area, cRefBits);
+        CMapcStats round;
+        if (!EncodeBlocks(q, codes, area, blocks, round, strError)) return false;
+        layout = CLayout();
+        if (!LayOutFile(codes, blocks, area, out, layout, round, strError)) return false;
+        const unsigned cNeeded = NeededRefBits(map, blocks, area, layout);
+        if (cNeeded <= area.cRefBits) {
+            stats = round;
+            break;
+        }
+        if (cNeeded > 32) {
+            strError = "label references would exceed 32 bits";
+            return false;
+        }
+        cRefBits = cNeeded;
+    }
+    WriteCitiesIndex(map, q, blocks, area, out, layout, stats);
+    WriteObjectsIndex(map, blocks, out, layout, stats);
     WriteRestrictions(map, blocks, q.cNodes, out, layout, stats);
     WriteHeader(map, q, blocks, area, layout, out);
     if (pStats) *pStats = stats;

@@ -24,6 +24,14 @@ struct CMapcObject {
     std::vector<LONG> nodes;
     WORD wRoadFlags = 0;
     int nRoadId = -1;
+    // Identity of the object for the search indexes (the same on every
+    // level it appears on), -1 for none; the finest level's record is the
+    // one the indexes point at.
+    int nIndexId = -1;
+    // Address attributes: 1-based indexes of the city and of the postcode,
+    // street and house number in the name tables; 0 = not set.
+    bool fAddress = false;
+    DWORD adwAddress[4] = {};
 };
 
 // Turn restrictions read and dropped, with the reasons.
@@ -55,6 +63,41 @@ struct CMapcRestriction {
     bool fContinues = false;
 };
 
+// The search indexes of a map: countries, regions and cities with the name
+// tables of addresses (the cities index) and the named objects by category
+// (the objects index).
+struct CMapcRegion {
+    std::u16string strName;
+    DWORD nCountry = 0;
+};
+struct CMapcCity {
+    std::u16string strName;
+    DWORD nRegion = 0;
+    int nPointId = -1; // nIndexId of its place point, -1 when it has no position
+};
+struct CMapcIndexEntry {
+    int nIndexId = -1; // the record
+    int nKind = rkPoint;
+    WORD wType = 0;
+    int nCity = -1;    // -1: no city
+};
+struct CMapcCategory {
+    short nKey = 0;
+    // Entries grouped by city (no city first, then city 0, 1, ...) and
+    // sorted by name within a group.
+    std::vector<CMapcIndexEntry> entries;
+};
+struct CMapcIndexes {
+    bool fCities = false;  // write the cities index and the address attributes
+    bool fObjects = false; // write the objects index
+    bool fMergeCities = true;
+    std::vector<std::u16string> countries;
+    std::vector<CMapcRegion> regions;
+    std::vector<CMapcCity> cities; // sorted by their item text
+    std::vector<std::u16string> names[3]; // postcodes, streets, house numbers
+    std::vector<CMapcCategory> categories;
+};
+
 struct CMapcMap {
     std::u16string strName;
     std::u16string strNotes; // "|" separates lines
@@ -70,6 +113,7 @@ struct CMapcMap {
     std::vector<CMapcRestriction> restrictions;
     RestrictionSummary restrictionSummary; // what the compiler read and dropped
     CMapRect rcBounds = CMapRect::MakeEmpty(); // empty: computed from the objects
+    CMapcIndexes indexes;
 };
 
 struct CMapcStats {
@@ -80,6 +124,8 @@ struct CMapcStats {
     std::size_t cbLabels = 0;
     std::size_t cbTables = 0;
     std::size_t cbObjects = 0;
+    std::size_t cbCitiesIndex = 0;  // PAI, arrays and name tables
+    std::size_t cbObjectsIndex = 0;
 };
 
 // Encodes the map; false with a message when it cannot be written (too
