@@ -14,7 +14,16 @@
 #include "app/qt_app_platform.h"
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
+#include "app/qt_gauge_dialogs.h"
+#include "gauges/gauge.h"
+#include "gauges/gauge_export.h"
+#include "gauges/gauge_page.h"
+#include "gauges/gauge_sources.h"
+#include "gauges/satellite_page.h"
 #include "gauges/units.h"
+#include "mapdata/map_parser.h"
+#include "shell/main_window.h"
+#include "shell/notifications.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
 #include "mapview/waypoint_layer.h"
@@ -82,6 +91,62 @@ void AssignWaypointHooks(velka::CSubsystemHooks& h) {
 }
 // ---- end of waypoints on the map
 
+// ---- Gauges: the catalogue, the gauge and satellite pages, the map's
+// gauge panel, the export and the chooser.
+void AssignGaugeHooks(velka::CSubsystemHooks& h) {
+    h.fnRegisterGauges = &velka::RegisterGauges;
+    h.fnUnregisterGauges = &velka::UnregisterGauges;
+    h.afnCreatePage[2] = [] { return std::unique_ptr<velka::CPage>(std::make_unique<velka::CGaugePage>()); };
+    h.afnCreatePage[3] = [] { return std::unique_ptr<velka::CPage>(std::make_unique<velka::CSatellitePage>()); };
+    h.fnCreateGaugeFonts = &velka::CreateGaugeFonts;
+    h.fnDeleteGaugeFonts = &velka::DeleteGaugeFonts;
+    h.fnPassFixToGauges = [] {
+        if (velka::Gauges()) velka::Gauges()->UpdateAll(velka::GetCurrentFix());
+    };
+    // A reader thread reports the loss; the gauges hear of it on the
+    // user-interface thread.
+    velka::g_pfnGaugesNoData = [] { velka::UiHost().PostMessage(velka::WM_GPS_NO_POSITION, 0, 0); };
+    h.fnGaugesPositionLost = [] {
+        if (velka::Gauges()) velka::Gauges()->PositionLostAll();
+    };
+    h.fnSaveGauges = &velka::SaveGaugeValues;
+    velka::InstallGaugeDialogs(velka::IsHeadlessEnvironment());
+    velka::CGaugeSources& s = velka::GaugeSources();
+    s.fnStartupDuration = &velka::StartupDuration;
+    s.fnMapStatistics = [] {
+        velka::CMapStatistics m;
+        const velka::CFrameStats& f = velka::g_FrameStats;
+        m.fMap = velka::g_pMapParser != nullptr;
+        m.msOpen = velka::g_msMapOpen;
+        m.msMap = f.msMap;
+        m.msTrack = f.msTrack;
+        m.msWaypoints = f.msWaypoints;
+        m.msRoutes = f.msRoutes;
+        m.cObjects = f.cPolygons + f.cPolylines + f.cPoints;
+        m.cFrames = f.cFrames.load();
+        if (const velka::CMapPage* pPage = velka::MapPage()) m.nLevel = static_cast<int>(pPage->FinishedScale());
+        if (velka::g_pMapParser) {
+            velka::CMapName name;
+            velka::g_pMapParser->GetName(name);
+            std::u16string strPath = name.szName;
+            const std::size_t k = strPath.find_last_of(u"/\\");
+            m.strMapFile = k == std::u16string::npos ? strPath : strPath.substr(k + 1);
+        }
+        return m;
+    };
+    s.fnResetMapRenderings = [] { velka::g_FrameStats.cFrames = 0; };
+    // Pages hear when positioning starts and stops.
+    velka::g_pfnPagesPositioningStarted = [] {
+        if (velka::g_hWnd)
+            for (velka::UINT i = 0; i < velka::c_cPages; ++i) velka::g_hWnd->Page(i).OnPositioningStarted();
+    };
+    velka::g_pfnPagesPositioningStopped = [] {
+        if (velka::g_hWnd)
+            for (velka::UINT i = 0; i < velka::c_cPages; ++i) velka::g_hWnd->Page(i).OnPositioningStopped();
+    };
+}
+// ---- end of gauges
+
 // The hooks the navigator fills itself; the subsystems add theirs here as
 // they come.
 void AssignHooks() {
@@ -141,6 +206,7 @@ void AssignHooks() {
     h.fnStopPositioning = &velka::StopPositioning;
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
     AssignWaypointHooks(h);
+    AssignGaugeHooks(h);
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());

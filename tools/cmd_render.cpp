@@ -76,6 +76,16 @@ int RenderMapToImage(const RenderOptions& o, QImage& image, DWORD* pmsFrame) {
     return rc;
 }
 
+bool SavePngAtomic(const QImage& image, const std::string& strOut) {
+    // Written beside the target and renamed over it.
+    const std::string strTemp = strOut + ".tmp";
+    if (!image.save(QString::fromStdString(strTemp), "PNG") || std::rename(strTemp.c_str(), strOut.c_str()) != 0) {
+        std::remove(strTemp.c_str());
+        return false;
+    }
+    return true;
+}
+
 int RunRender(const Args& args) {
     RenderOptions o;
     std::string strOut;
@@ -127,15 +137,7 @@ int RunRender(const Args& args) {
         std::fprintf(stderr, "velkatool render: cannot open %s\n", o.strMap.c_str());
         return rc;
     }
-    // Written beside the target and renamed over it.
-    const std::string strTemp = strOut + ".tmp";
-    if (!image.save(QString::fromStdString(strTemp), "PNG")) {
-        std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
-        std::remove(strTemp.c_str());
-        return c_nExitFailed;
-    }
-    if (std::rename(strTemp.c_str(), strOut.c_str()) != 0) {
-        std::remove(strTemp.c_str());
+    if (!SavePngAtomic(image, strOut)) {
         std::fprintf(stderr, "velkatool render: cannot write %s\n", strOut.c_str());
         return c_nExitFailed;
     }
