@@ -32,7 +32,8 @@ void CAreaGauge::Init() {
     const int cRead = std::sscanf(s.c_str(), "%d %lf %lf %lf %lf %lf", &nStarted, &a, &xl, &yl, &xf, &yf);
     if (old) uselocale(old);
     if (c) freelocale(c);
-    if (cRead != 6 || !std::isfinite(a + xl + yl + xf + yf)) {
+    auto onEarth = [](double x, double y) { return std::fabs(x) <= 180 && std::fabs(y) <= 90; };
+    if (cRead != 6 || !std::isfinite(a) || std::fabs(a) > 1e15 || !onEarth(xl, yl) || !onEarth(xf, yf)) {
         *this = CAreaGauge();
         return;
     }

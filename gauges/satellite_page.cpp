@@ -97,7 +97,7 @@ void CSatellitePage::OnPaint(ICanvas& dc) { Draw(dc, ReadSkyView()); }
 void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
     const int W = dc.Width(), H = dc.Height();
     const bool fPortrait = W < H;
-    const int sx = ScreenFactorX(), sy = ScreenFactorY();
+    const int sx = ScreenFactorX();
     for (const GpsSatellite& s : view.vecSatellites)
         if (s.nSNR > m_nStrengthScale) m_nStrengthScale = s.nSNR + 1;
 
@@ -148,7 +148,6 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
         cxArea = W - 2 * xc - ScaleX(8);
         yBottom = ScaleY(50) + ScaleY(8);
     }
-    const int yTop = yBottom - cyArea;
     for (int k = 0; k < cyArea; ++k) {
         const int i = cyArea > 1 ? k * 31 / (cyArea - 1) : 0;
         dc.FillRect(RECT{xArea, yBottom - k - 1, xArea + std::max(cxArea, 0), yBottom - k}, Brush(GrayRamp(i)));
@@ -167,7 +166,6 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
         dc.SetTextColor(RGB(0, 0, 0));
         CentredText(dc, x + cxBar / 2, yBottom, false, FormatW(u"%02d", s.nPRN));
     }
-    (void)yTop;
 
     // 5. Text block.
     const int cyLine = dc.GetTextExtent(u"0").cy + ScaleY(2);
@@ -219,7 +217,6 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
     std::u16string strStatus = view.strStatus;
     if (strStatus.size() > 256) strStatus.resize(256);
     dc.TextOut(ScaleX(10), H - ScaleY(18), strStatus);
-    (void)sy;
 }
 
 } // namespace velka

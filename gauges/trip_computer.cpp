@@ -43,7 +43,7 @@ double ReadDistance(const char16_t* szName) {
     const double dExact = ParseStoredReal(ReadSettingString(ExactName(szName).c_str(), c_cchStoredText, u""), -1);
     // The exact value counts only while it agrees with the whole metres
     // (another writer may have changed or reset them).
-    if (dExact >= 0 && static_cast<long long>(dExact) == nWhole) return dExact;
+    if (dExact >= 0 && dExact < 2147483648.0 && static_cast<long long>(dExact) == nWhole) return dExact;
     return nWhole > 0 ? nWhole : 0;
 }
 
@@ -83,8 +83,9 @@ CTripComputer::CTripComputer() {
 
 void CTripComputer::Load() {
     auto readTime = [](const char16_t* szName) {
+        // At most a century: anything beyond is not a stored total.
         const double d = ParseStoredReal(ReadSettingString(szName, c_cchStoredText, u"0"), 0);
-        return d > 0 ? d : 0.0;
+        return d > 0 && d < 36525 ? d : 0.0;
     };
     m_dOdometer = ReadDistance(u"Odometer");
     for (CTripRecord& t : m_aTrips) {
@@ -95,7 +96,8 @@ void CTripComputer::Load() {
     }
     for (int i = 0; i < c_cTripExtremes; ++i) {
         const CExtremeSetting& s = c_aExtremes[i];
-        m_adExtremes[i] = ParseStoredReal(ReadSettingString(s.szName, c_cchStoredText, s.szReset), s.dReset);
+        const double d = ParseStoredReal(ReadSettingString(s.szName, c_cchStoredText, s.szReset), s.dReset);
+        m_adExtremes[i] = std::fabs(d) <= 1e6 ? d : s.dReset;
     }
     m_last = {};
     const std::string strLast = ToUtf8(ReadSettingString(c_szLastFix, c_cchStoredText * 2, u""));
