@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -65,7 +67,7 @@ std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath
 }
 
 void PrintUsage() {
-    std::printf("usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
+    std::printf("usage: velka [--screenshot FILE.png [--screenshot-delay MS]] [/Start | MAP-FILE | -D ATLAS-INDEX]\n");
 }
 
 // ---- Waypoints on the map: the store is loaded at start-up and saved at
@@ -110,6 +112,9 @@ void AssignGaugeHooks(velka::CSubsystemHooks& h) {
         if (velka::Gauges()) velka::Gauges()->PositionLostAll();
     };
     h.fnSaveGauges = &velka::SaveGaugeValues;
+    velka::MapLayers().fnDrawGpsStatus = [](velka::ICanvas& dc, int x, int y) {
+        if (velka::IsPositioningRunning()) velka::DrawGpsStatusIcon(dc, x, y, velka::GetGpsIndicator());
+    };
     velka::InstallGaugeDialogs(velka::IsHeadlessEnvironment());
     velka::CGaugeSources& s = velka::GaugeSources();
     s.fnStartupDuration = &velka::StartupDuration;
@@ -237,10 +242,14 @@ int main(int argc, char** argv) {
     }
 
     std::string strScreenshot;
+    int msScreenshot = 700;
     std::size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         if (args[i] == "--screenshot" && i + 1 < args.size()) {
             strScreenshot = args[++i];
+        } else if (args[i] == "--screenshot-delay" && i + 1 < args.size()) {
+            // Milliseconds after start-up, e.g. a few fixes into the demo drive.
+            msScreenshot = std::clamp(std::atoi(args[++i].c_str()), 0, 600000);
         } else if (args[i] == "--help") {
             PrintUsage();
             return 0;
@@ -268,7 +277,7 @@ int main(int argc, char** argv) {
     velka::CQtUiHost host(velka::IsHeadlessEnvironment());
     velka::SetUiHost(&host);
     velka::CQtAppPlatform platform(host);
-    if (!strScreenshot.empty()) platform.ScheduleScreenshot(QString::fromStdString(strScreenshot), 700);
+    if (!strScreenshot.empty()) platform.ScheduleScreenshot(QString::fromStdString(strScreenshot), msScreenshot);
     AssignHooks();
 
     int rc = velka::VelkaMain(velka::FromUtf8(strCmdLine), velka::SW_SHOWDEFAULT, platform);

@@ -1,6 +1,8 @@
 #include "gauges/gauge.h"
 
 #include "platform/debug.h"
+#include "platform/text.h"
+#include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/string_ids.h"
@@ -153,6 +155,31 @@ void CGauge::Draw(ICanvas& dc, bool fSmall, int x, int y) {
         const SIZE su = dc.GetTextExtent(strUnit);
         dc.TextOut(x + ScaleX(fSmall ? 6 : 13) + size.cx, y + ScaleY(fSmall ? 30 : 44) - su.cy, strUnit);
     }
+}
+
+void DrawGpsStatusIcon(ICanvas& dc, int x, int y, int nIndicator) {
+    const int d = ScaleX(16);
+    const COLORREF cr = nIndicator < 0 ? RGB(160, 160, 160) : nIndicator == 0 ? RGB(255, 210, 0) : RGB(0, 190, 0);
+    dc.SelectPen(CPenDesc{PS_SOLID, ScreenFactorX(), RGB(0, 0, 0)});
+    CBrushDesc brush;
+    brush.crColor = cr;
+    dc.SelectBrush(brush);
+    dc.Ellipse(RECT{x, y, x + d, y + d});
+    if (nIndicator < 0) {
+        dc.SelectPen(CPenDesc{PS_SOLID, 2 * ScreenFactorX(), RGB(200, 0, 0)});
+        dc.MoveTo(x + 2, y + 2);
+        dc.LineTo(x + d - 2, y + d - 2);
+        return;
+    }
+    if (nIndicator == 0) return;
+    CFontDesc font = GaugeFonts().unit[0];
+    font.nWeight = 700;
+    dc.SelectFont(font);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(RGB(255, 255, 255));
+    const std::u16string s = FormatW(u"%d", nIndicator);
+    const SIZE e = dc.GetTextExtent(s);
+    dc.TextOut(x + (d - e.cx) / 2, y + (d - e.cy) / 2, s);
 }
 
 void DrawGaugeCell(ICanvas& dc, bool fSmall, int left, int top, int cx, int cy, CGaugeEntry* pEntry,

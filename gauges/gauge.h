@@ -117,4 +117,9 @@ constexpr int c_cxBigCell = 120, c_cyBigCell = 52;
 void DrawGaugeCell(ICanvas& dc, bool fSmall, int left, int top, int cx, int cy, CGaugeEntry* pEntry,
                    int nState);
 
+// The GPS status icon of the map (top-left corner at x, y): a grey
+// receiver crossed out without GPS, yellow while connected without a
+// solution, green with the number of satellites used.
+void DrawGpsStatusIcon(ICanvas& dc, int x, int y, int nIndicator);
+
 } // namespace velka

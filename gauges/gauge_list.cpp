@@ -82,6 +82,24 @@ private:
     double m_dDate = 0;
 };
 
+// An arrow at the right of a cell, turned fDegrees clockwise from "ahead".
+void DrawArrow(ICanvas& dc, bool fSmall, int x, int y, float fDegrees) {
+    const int r = ScaleY(fSmall ? 10 : 16);
+    const int cx = x + ScaleX(fSmall ? 80 : 120) - r - ScaleX(4);
+    const int cy = y + ScaleY(fSmall ? 33 : 52) - r - ScaleY(3);
+    const double a = fDegrees * 3.14159265358979 / 180;
+    auto at = [&](double dAngle, double dRadius) {
+        return POINT{static_cast<LONG>(std::lround(cx + dRadius * std::sin(a + dAngle))),
+                     static_cast<LONG>(std::lround(cy - dRadius * std::cos(a + dAngle)))};
+    };
+    const POINT pts[4] = {at(0, r), at(2.5, r), at(3.14159265358979, r * 0.3), at(-2.5, r)};
+    dc.SelectPen(CPenDesc{PS_SOLID, 1, RGB(0, 0, 0)});
+    CBrushDesc brush;
+    brush.crColor = RGB(0, 160, 0);
+    dc.SelectBrush(brush);
+    dc.Polygon(pts, 4);
+}
+
 // The navigation pointer: an arrow towards the nearest route point and the
 // distance to it.
 class CPointerGauge : public CGauge {
@@ -89,30 +107,16 @@ public:
     void GetValueText(std::u16string& strValue, std::u16string& strUnit) override {
         strValue.clear();
         strUnit.clear();
-        const CNavigationValues nav = CurrentNavigationValues();
-        if (nav.fPointerDistance) FormatDistance(std::fmax(0.0f, *nav.fPointerDistance), strValue, strUnit);
+        if (const NavigationValues* p = CurrentNavigationValues())
+            FormatDistance(static_cast<float>(p->dwDistNextPoint), strValue, strUnit);
     }
     void Draw(ICanvas& dc, bool fSmall, int x, int y) override {
-        const CNavigationValues nav = CurrentNavigationValues();
-        if (!nav.fPointerAngle) {
+        const NavigationValues* p = CurrentNavigationValues();
+        if (!p || !p->pointer) {
             CGauge::Draw(dc, fSmall, x, y);
             return;
         }
-        // The arrow sits at the right of the cell; the distance at the left.
-        const int r = ScaleY(fSmall ? 10 : 16);
-        const int cx = x + ScaleX(fSmall ? 80 : 120) - r - ScaleX(4);
-        const int cy = y + ScaleY(fSmall ? 33 : 52) - r - ScaleY(3);
-        const double a = *nav.fPointerAngle * 3.14159265358979 / 180;
-        auto at = [&](double dAngle, double dRadius) {
-            return POINT{static_cast<LONG>(std::lround(cx + dRadius * std::sin(a + dAngle))),
-                         static_cast<LONG>(std::lround(cy - dRadius * std::cos(a + dAngle)))};
-        };
-        const POINT pts[4] = {at(0, r), at(2.5, r), at(3.14159265358979, r * 0.3), at(-2.5, r)};
-        dc.SelectPen(CPenDesc{PS_SOLID, 1, RGB(0, 0, 0)});
-        CBrushDesc brush;
-        brush.crColor = RGB(0, 160, 0);
-        dc.SelectBrush(brush);
-        dc.Polygon(pts, 4);
+        DrawArrow(dc, fSmall, x, y, *p->pointer);
         std::u16string strValue, strUnit;
         GetValueText(strValue, strUnit);
         const CGaugeFonts& fonts = GaugeFonts();
@@ -124,20 +128,35 @@ public:
     }
 };
 
-// The next manoeuvre: its picture when guidance draws one, else its text.
+// The next manoeuvre: an arrow turned by its angle (a U-turn points back,
+// a roundabout adds its exit number) and the distance to it.
 class CManeuverGauge : public CGauge {
 public:
     void GetValueText(std::u16string& strValue, std::u16string& strUnit) override {
         strValue.clear();
         strUnit.clear();
-        const CNavigationValues nav = CurrentNavigationValues();
-        if (nav.fManeuverDistance) FormatDistance(std::fmax(0.0f, *nav.fManeuverDistance), strValue, strUnit);
-        if (nav.strManeuver && strValue.empty()) strValue = *nav.strManeuver;
+        if (const NavigationValues* p = CurrentNavigationValues())
+            FormatDistance(static_cast<float>(p->dwDistManoeuvre), strValue, strUnit);
     }
     void Draw(ICanvas& dc, bool fSmall, int x, int y) override {
-        const auto& fn = GaugeSources().fnDrawManeuver;
-        if (fn && fn(dc, fSmall, x, y)) return;
-        CGauge::Draw(dc, fSmall, x, y);
+        const NavigationValues* p = CurrentNavigationValues();
+        if (!p || p->nManoeuvreKind == mkNone) {
+            CGauge::Draw(dc, fSmall, x, y);
+            return;
+        }
+        float fAngle = static_cast<float>(p->nManoeuvreAngle);
+        if (p->nManoeuvreKind == mkUTurnLeft || p->nManoeuvreKind == mkUTurnRight) fAngle = 180;
+        DrawArrow(dc, fSmall, x, y, fAngle);
+        std::u16string strValue, strUnit;
+        GetValueText(strValue, strUnit);
+        if (p->nManoeuvreKind == mkToRoundabout && p->nRoundaboutExit > 0)
+            strValue = FormatW(u"(%d) ", p->nRoundaboutExit) + strValue;
+        const CGaugeFonts& fonts = GaugeFonts();
+        dc.SetBkMode(TRANSPARENT);
+        dc.SetTextColor(RGB(0, 0, 0));
+        dc.SelectFont(fonts.narrow[fSmall ? 0 : 1]);
+        const SIZE s = dc.GetTextExtent(strValue + u" " + strUnit);
+        dc.TextOut(x + ScaleX(fSmall ? 4 : 10), y + ScaleY(fSmall ? 31 : 45) - s.cy, strValue + u" " + strUnit);
     }
 };
 
@@ -213,7 +232,6 @@ void RegisterGaugeList(CGaugeCatalogue& cat) {
     CTripComputer& tc = TripComputer();
     auto resetTrip = [&tc](int k) { return [&tc, k] { tc.ResetTrip(k); }; };
     auto resetExtreme = [&tc](int n) { return [&tc, n] { tc.ResetExtreme(n); }; };
-    auto nav = [] { return CurrentNavigationValues(); };
 
     r.Fix(ggTrip1, u"avespeed_moving", 3101, [](const GpsFix&, auto& v, auto& u) { Average(0, false, v, u); });
     r.Fix(ggTrip2, u"avespeed_moving2", 3102, [](const GpsFix&, auto& v, auto& u) { Average(1, false, v, u); });
@@ -255,42 +273,45 @@ void RegisterGaugeList(CGaugeCatalogue& cat) {
     }, resetExtreme(teMaxVDescent));
 
     // Navigation: "-" while not navigating.
-    r.Fix(ggNavigation, u"bearing", 3141, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto f = nav().fBearing) FormatAzimuth(NormalizedCourse(*f), v);
+    r.Fix(ggNavigation, u"bearing", 3141, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues(); p && p->bearing) FormatAzimuth(NormalizedCourse(*p->bearing), v);
     });
-    r.Fix(ggNavigation, u"wpt_next", 3157, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto s = nav().strNext) v = *s;
+    r.Fix(ggNavigation, u"wpt_next", 3157, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues()) v = p->strNextWaypointName;
     });
-    r.Fix(ggNavigation, u"wpt_final", 3159, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto s = nav().strFinal) v = *s;
+    r.Fix(ggNavigation, u"wpt_final", 3159, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues()) v = p->strFinalName;
     });
-    r.Fix(ggNavigation, u"distance_cur", 3143, [nav](const GpsFix&, auto& v, auto& u) {
-        if (auto f = nav().fDistanceNext) FormatDistance(std::fmax(0.0f, *f), v, u);
+    r.Fix(ggNavigation, u"distance_cur", 3143, [](const GpsFix&, auto& v, auto& u) {
+        if (auto p = CurrentNavigationValues()) FormatDistance(static_cast<float>(p->dwDistNextWaypoint), v, u);
     });
-    r.Fix(ggNavigation, u"distance_final", 3161, [nav](const GpsFix&, auto& v, auto& u) {
-        if (auto f = nav().fDistanceFinal) FormatDistance(std::fmax(0.0f, *f), v, u);
+    r.Fix(ggNavigation, u"distance_final", 3161, [](const GpsFix&, auto& v, auto& u) {
+        if (auto p = CurrentNavigationValues()) FormatDistance(static_cast<float>(p->dwDistFinal), v, u);
     });
-    r.Fix(ggNavigation, u"ete", 3145, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto d = nav().dEteNext; d && *d >= 0) FormatTimeSpan(*d, v);
+    r.Fix(ggNavigation, u"ete", 3145, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues(); p && p->eteNext && *p->eteNext >= 0) FormatTimeSpan(*p->eteNext, v);
     });
-    r.Fix(ggNavigation, u"ete_final", 3163, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto d = nav().dEteFinal; d && *d >= 0) FormatTimeSpan(*d, v);
+    r.Fix(ggNavigation, u"ete_final", 3163, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues(); p && p->eteFinal && *p->eteFinal >= 0)
+            FormatTimeSpan(*p->eteFinal, v);
     });
-    r.Fix(ggNavigation, u"eta", 3147, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto d = nav().dEtaNext) LocalTime(*d, false, false, v);
+    r.Fix(ggNavigation, u"eta", 3147, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues(); p && p->etaNext) LocalTime(*p->etaNext, false, false, v);
     });
-    r.Fix(ggNavigation, u"eta_final", 3165, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto d = nav().dEtaFinal) LocalTime(*d, false, false, v);
+    r.Fix(ggNavigation, u"eta_final", 3165, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues(); p && p->etaFinal) LocalTime(*p->etaFinal, false, false, v);
     });
     r.Add(ggNavigation, u"maneuver", 3167, false, std::make_unique<CManeuverGauge>());
     r.Add(ggNavigation, u"pointer", 3149, false, std::make_unique<CPointerGauge>());
-    r.Fix(ggNavigation, u"route", 40161, [nav](const GpsFix&, auto& v, auto&) {
-        if (auto s = nav().strRoute) v = *s;
+    // Where guidance stands on the route: next point, manoeuvre point, count.
+    r.Fix(ggNavigation, u"route", 40161, [](const GpsFix&, auto& v, auto&) {
+        if (auto p = CurrentNavigationValues())
+            v = FormatW(u"%u/%u/%u", p->iNextPoint, p->iManoeuvrePoint, p->cPoints);
     }, {}, 40160);
     r.Add(ggNavigation, u"sunrise", 3151, false, std::make_unique<CSunGauge>(true));
     r.Add(ggNavigation, u"sunset", 3153, false, std::make_unique<CSunGauge>(false));
-    r.Fix(ggNavigation, u"vmg", 3155, [nav](const GpsFix&, auto& v, auto& u) {
-        if (auto f = nav().fVmg) FormatSpeed(*f, v, u);
+    r.Fix(ggNavigation, u"vmg", 3155, [](const GpsFix&, auto& v, auto& u) {
+        if (auto p = CurrentNavigationValues(); p && p->vmg) FormatSpeed(*p->vmg, v, u);
     });
 
     // The fix itself.
@@ -455,9 +476,11 @@ CGaugeSources& GaugeSources() {
     return sources;
 }
 
-CNavigationValues CurrentNavigationValues() {
-    const auto& fn = GaugeSources().fnNavigation;
-    return fn ? fn() : CNavigationValues{};
+const NavigationValues* CurrentNavigationValues() {
+    const INavigationSource* p = GaugeSources().pNavigation;
+    if (!p) return nullptr;
+    const NavigationValues& v = p->NavValues();
+    return v.fNavigating ? &v : nullptr;
 }
 
 } // namespace velka

@@ -12,6 +12,7 @@
 #include "gauges/gauge.h"
 #include "gauges/gauge_export.h"
 #include "gauges/gauge_page.h"
+#include "gauges/gauge_sources.h"
 #include "gauges/trip_computer.h"
 #include "platform/recording_canvas.h"
 #include "platform/text.h"
@@ -144,6 +145,29 @@ TEST_F(GaugeCatalogueTest, FixValuesAndGuards) {
         EXPECT_EQ(Value(sz), u"") << ToUtf8(sz);
 }
 
+class CFakeNavigation : public INavigationSource {
+public:
+    const NavigationValues& NavValues() const override { return m_values; }
+    NavigationValues m_values;
+};
+
+TEST_F(GaugeCatalogueTest, NavigationGaugesFollowGuidance) {
+    CFakeNavigation nav;
+    GaugeSources().pNavigation = &nav;
+    nav.m_values.dwDistNextWaypoint = 1500;
+    nav.m_values.strFinalName = u"Дом";
+    nav.m_values.bearing = 360.0f;
+    nav.m_values.eteFinal = 1.5 / 24;
+    EXPECT_EQ(Value(u"distance_cur"), u"") << "not navigating";
+    nav.m_values.fNavigating = true;
+    EXPECT_EQ(Value(u"distance_cur"), u"1.50");
+    EXPECT_EQ(Value(u"wpt_final"), u"Дом");
+    EXPECT_EQ(Value(u"bearing"), u"0.0°");
+    EXPECT_EQ(Value(u"ete_final"), u"1:30:00");
+    EXPECT_EQ(Value(u"vmg"), u"");
+    GaugeSources().pNavigation = nullptr;
+}
+
 TEST_F(GaugeCatalogueTest, ExportListsGroupsInOrderWithPaddedTitles) {
     const std::u16string text = GaugeExportText(*Gauges(), u"08.12.2026 10:00:00");
     EXPECT_EQ(text.rfind(u"08.12.2026 10:00:00\r\n\r\nПутевой компьютер 1\r\n-------------------\r\n"
@@ -216,11 +240,14 @@ TEST(GaugeLayout, DefaultKeysAreCatalogueKeys) {
     EXPECT_EQ(std::u16string(DefaultGaugeKey(23, true)), u"distance_cur");
     EXPECT_EQ(std::u16string(DefaultGaugeKey(31, false)), u"pointer");
     EXPECT_EQ(std::u16string(DefaultGaugeKey(24, true)), u"");
-    for (bool fPortrait : {true, false})
+    for (bool fPortrait : {true, false}) {
         for (int i = 0; i < c_cGauges; ++i) {
             const std::u16string k = DefaultGaugeKey(i, fPortrait);
-            if (!k.empty()) EXPECT_NE(Gauges()->Find(k), nullptr) << ToUtf8(k);
+            if (!k.empty()) {
+                EXPECT_NE(Gauges()->Find(k), nullptr) << ToUtf8(k);
+            }
         }
+    }
     // A stored key that names nothing leaves its cell empty.
     WriteSettingString(u"Gauge_0", u"nosuchgauge");
     CGaugePage page;

@@ -41,7 +41,7 @@ constexpr Capture c_aCaptures[] = {
     {"sirf", "sirf", "bu303-climbing"},      {"garmin", "garmin-binary", "garmin18x-bin"},
 };
 
-std::string Run(const std::string& strArgs, int* pnExit = nullptr) {
+std::string RunTool(const std::string& strArgs, int* pnExit = nullptr) {
     const std::string strCmd = std::string(VELKATOOL_PATH) + " " + strArgs;
     std::FILE* p = popen(strCmd.c_str(), "r");
     std::string out;
@@ -118,7 +118,7 @@ TEST_P(ReplayOracleTest, TotalsAgreeWithGpsd) {
     VELKA_REQUIRE_CORPUS(oracle);
     int nExit = -1;
     const std::string out =
-        Run(std::string("gauges replay ") + c.szKind + " '" + log.string() + "' --keys speed,odometer", &nExit);
+        RunTool(std::string("gauges replay ") + c.szKind + " '" + log.string() + "' --keys speed,odometer", &nExit);
     ASSERT_EQ(nExit, 0);
     const json t = Totals(out);
     ASSERT_TRUE(t.is_object()) << out.substr(0, 300);
@@ -139,8 +139,8 @@ TEST_P(ReplayOracleTest, TotalsAgreeWithGpsd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, ReplayOracleTest, ::testing::ValuesIn(c_aCaptures),
-                         [](const auto& info) {
-                             std::string s = info.param.szName;
+                         [](const auto& param) {
+                             std::string s = param.param.szName;
                              std::replace_if(s.begin(), s.end(), [](char ch) { return !std::isalnum(ch); }, '_');
                              return s;
                          });
@@ -189,9 +189,9 @@ TEST(ReplayOracle, ARestartBetweenHalvesGivesTheSameTotals) {
     ASSERT_TRUE(SplitNmea(log.string(), dir.File("a.log"), dir.File("b.log")));
     const std::string strWhole = " --settings-db '" + dir.File("whole.db") + "' gauges replay nmea ";
     const std::string strSplit = " --settings-db '" + dir.File("split.db") + "' gauges replay nmea ";
-    const json whole = Totals(Run(strWhole + "'" + log.string() + "' --keys odometer"));
-    Run(strSplit + "'" + dir.File("a.log") + "' --keys odometer");
-    const json split = Totals(Run(strSplit + "'" + dir.File("b.log") + "' --keys odometer"));
+    const json whole = Totals(RunTool(strWhole + "'" + log.string() + "' --keys odometer"));
+    RunTool(strSplit + "'" + dir.File("a.log") + "' --keys odometer");
+    const json split = Totals(RunTool(strSplit + "'" + dir.File("b.log") + "' --keys odometer"));
     ASSERT_TRUE(whole.is_object());
     ASSERT_TRUE(split.is_object());
     EXPECT_GT(whole["odometer_m"].get<double>(), 10);
@@ -204,7 +204,7 @@ TEST(ReplayOracle, ARestartBetweenHalvesGivesTheSameTotals) {
 
 TEST(ReplayOracle, CommandShapes) {
     int nExit = -1;
-    const std::string list = Run("gauges list", &nExit);
+    const std::string list = RunTool("gauges list", &nExit);
     EXPECT_EQ(nExit, 0);
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 77);
     const json first = json::parse(list.substr(0, list.find('\n')));
@@ -212,9 +212,9 @@ TEST(ReplayOracle, CommandShapes) {
     EXPECT_EQ(first["group"], "trip1");
     EXPECT_EQ(first["resettable"], false);
     EXPECT_EQ(first["export_order"], 6);
-    Run("gauges replay nmea /dev/null --keys nosuchkey 2>/dev/null", &nExit);
+    RunTool("gauges replay nmea /dev/null --keys nosuchkey 2>/dev/null", &nExit);
     EXPECT_EQ(nExit, 2);
-    Run("gauges replay nmea /no/such/file 2>/dev/null", &nExit);
+    RunTool("gauges replay nmea /no/such/file 2>/dev/null", &nExit);
     EXPECT_EQ(nExit, 1);
 }
 
