@@ -82,8 +82,9 @@ private:
     double m_dDate = 0;
 };
 
-// An arrow at the right of a cell, turned fDegrees clockwise from "ahead".
-void DrawArrow(ICanvas& dc, bool fSmall, int x, int y, float fDegrees) {
+// An arrow at the right of a cell, turned fDegrees clockwise from "ahead",
+// and a text at the left in the narrow value font.
+void DrawArrow(ICanvas& dc, bool fSmall, int x, int y, float fDegrees, const std::u16string& strText) {
     const int r = ScaleY(fSmall ? 10 : 16);
     const int cx = x + ScaleX(fSmall ? 80 : 120) - r - ScaleX(4);
     const int cy = y + ScaleY(fSmall ? 33 : 52) - r - ScaleY(3);
@@ -98,6 +99,11 @@ void DrawArrow(ICanvas& dc, bool fSmall, int x, int y, float fDegrees) {
     brush.crColor = RGB(0, 160, 0);
     dc.SelectBrush(brush);
     dc.Polygon(pts, 4);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(RGB(0, 0, 0));
+    dc.SelectFont(GaugeFonts().narrow[fSmall ? 0 : 1]);
+    const SIZE s = dc.GetTextExtent(strText);
+    dc.TextOut(x + ScaleX(fSmall ? 4 : 10), y + ScaleY(fSmall ? 31 : 45) - s.cy, strText);
 }
 
 // The navigation pointer: an arrow towards the nearest route point and the
@@ -116,15 +122,9 @@ public:
             CGauge::Draw(dc, fSmall, x, y);
             return;
         }
-        DrawArrow(dc, fSmall, x, y, *p->pointer);
         std::u16string strValue, strUnit;
         GetValueText(strValue, strUnit);
-        const CGaugeFonts& fonts = GaugeFonts();
-        dc.SetBkMode(TRANSPARENT);
-        dc.SetTextColor(RGB(0, 0, 0));
-        dc.SelectFont(fonts.narrow[fSmall ? 0 : 1]);
-        const SIZE s = dc.GetTextExtent(strValue + u" " + strUnit);
-        dc.TextOut(x + ScaleX(fSmall ? 4 : 10), y + ScaleY(fSmall ? 31 : 45) - s.cy, strValue + u" " + strUnit);
+        DrawArrow(dc, fSmall, x, y, *p->pointer, strValue + u" " + strUnit);
     }
 };
 
@@ -146,17 +146,11 @@ public:
         }
         float fAngle = static_cast<float>(p->nManoeuvreAngle);
         if (p->nManoeuvreKind == mkUTurnLeft || p->nManoeuvreKind == mkUTurnRight) fAngle = 180;
-        DrawArrow(dc, fSmall, x, y, fAngle);
         std::u16string strValue, strUnit;
         GetValueText(strValue, strUnit);
         if (p->nManoeuvreKind == mkToRoundabout && p->nRoundaboutExit > 0)
             strValue = FormatW(u"(%d) ", p->nRoundaboutExit) + strValue;
-        const CGaugeFonts& fonts = GaugeFonts();
-        dc.SetBkMode(TRANSPARENT);
-        dc.SetTextColor(RGB(0, 0, 0));
-        dc.SelectFont(fonts.narrow[fSmall ? 0 : 1]);
-        const SIZE s = dc.GetTextExtent(strValue + u" " + strUnit);
-        dc.TextOut(x + ScaleX(fSmall ? 4 : 10), y + ScaleY(fSmall ? 31 : 45) - s.cy, strValue + u" " + strUnit);
+        DrawArrow(dc, fSmall, x, y, fAngle, strValue + u" " + strUnit);
     }
 };
 

@@ -26,7 +26,7 @@
 namespace velka::tool {
 namespace {
 
-using json = nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr const char* c_aszGroupKeys[c_cGaugeGroups] = {"trip1", "trip2",     "max",   "navigation",
                                                         "gpsdata", "altitude", "precision", "dgps",

@@ -3,7 +3,6 @@
 // layouts and hit test, cell drawing, and values that must not crash.
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <set>
 
@@ -74,7 +73,7 @@ TEST_F(GaugeCatalogueTest, SeventySevenKeysInRegistrationOrder) {
     EXPECT_EQ(Gauges()->Find(u"avespeed_5sec")->strDescription, u"Средняя скорость за последние 5 секунд");
     int cResettable = 0;
     for (CGaugeEntry* p : list) cResettable += p->fResettable;
-    EXPECT_EQ(cResettable, 16);
+    EXPECT_EQ(cResettable, 17);
 }
 
 TEST_F(GaugeCatalogueTest, StoredTotalsLoadBeforeTheFirstFix) {
@@ -180,8 +179,7 @@ TEST_F(GaugeCatalogueTest, ExportListsGroupsInOrderWithPaddedTitles) {
     test::TempDir dir;
     int nError = 0;
     ASSERT_TRUE(WriteGaugeExport(*Gauges(), dir.File("g.txt"), &nError));
-    std::ifstream in(dir.File("g.txt"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = test::ReadFile(dir.File("g.txt"));
     ASSERT_GE(bytes.size(), 4u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(bytes.substr(bytes.size() - 8), std::string("\r\0\n\0\r\0\n\0", 8));
@@ -214,8 +212,8 @@ TEST(GaugeLayout, GridAndHitTestAtTheEdges) {
     EXPECT_EQ(l.HitTest(479, 639, 480, 640), 31);  // the last cell, not one past it
     EXPECT_EQ(l.HitTest(480, 640, 480, 640), 31);  // outside: clamped
     EXPECT_EQ(l.HitTest(-5, -5, 480, 640), 0);
-    EXPECT_EQ(l.HitTest(130, 60, 480, 640), 3);    // column 1, row 1
-    EXPECT_EQ(l.HitTest(250, 60, 480, 640), 17);   // column 2, row 1
+    EXPECT_EQ(l.HitTest(130, 100, 480, 640), 3);   // column 1, row 1 (rows are 80 high)
+    EXPECT_EQ(l.HitTest(250, 100, 480, 640), 17);  // column 2, row 1
     // Narrower than one cell and one pixel wide: one column, no division by zero.
     const CGaugeLayout n = GaugeLayout(50, 20, true);
     EXPECT_EQ(n.cColumns, 1);
