@@ -144,9 +144,18 @@ void CGauge::Draw(ICanvas& dc, bool fSmall, int x, int y) {
     const int cxRoom = ScaleX(fSmall ? 72 : 100) - cxUnit;
     int yBase = y + ScaleY(fSmall ? 31 : 45);
     if (size.cx > cxRoom) {
-        dc.SelectFont(fonts.narrow[k]);
+        CFontDesc font = fonts.narrow[k];
+        dc.SelectFont(font);
         size = dc.GetTextExtent(strValue);
         if (fSmall) yBase -= ScaleY(1);
+        // A value too wide even for the narrow font (a position in degrees
+        // and minutes) gets smaller still rather than run under the next cell.
+        const int nMin = 9 * ScreenFactorY();
+        while (size.cx > cxRoom + ScaleX(fSmall ? 4 : 10) && font.nHeight > nMin) {
+            --font.nHeight;
+            dc.SelectFont(font);
+            size = dc.GetTextExtent(strValue);
+        }
     }
     // Lower-left corners: the text's top is its baseline cell minus its height.
     dc.TextOut(x + ScaleX(fSmall ? 4 : 10), yBase - size.cy, strValue);
