@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -15,7 +17,16 @@
 #include "app/qt_desktop_commands.h"
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
+#include "app/qt_gauge_dialogs.h"
+#include "gauges/gauge.h"
+#include "gauges/gauge_export.h"
+#include "gauges/gauge_page.h"
+#include "gauges/gauge_sources.h"
+#include "gauges/satellite_page.h"
 #include "gauges/units.h"
+#include "mapdata/map_parser.h"
+#include "shell/main_window.h"
+#include "shell/notifications.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
 #include "mapview/waypoint_layer.h"
@@ -59,13 +70,14 @@ std::unique_ptr<velka::IGpsTrackSource> OpenDemoTrack(const std::string& strPath
 
 void PrintUsage() {
     std::printf(
-        "Usage: velka [--screenshot FILE.png] [/Start | MAP-FILE | -D ATLAS-INDEX]\n"
+        "Usage: velka [--screenshot FILE.png [--screenshot-delay MS]] [/Start | MAP-FILE | -D ATLAS-INDEX]\n"
         "The Velka GPS navigator: shows a map (.zem, .img) or an atlas (-D Index.zidx),\n"
         "follows a GPS receiver on a serial port or through gpsd, records tracks.\n"
         "A second start hands its command line to the running navigator.\n"
         "\n"
         "Options:\n"
         "  --screenshot FILE.png  save a picture of the window shortly after start, then exit\n"
+        "  --screenshot-delay MS  wait this long before the screenshot (default: shortly)\n"
         "  --help                 show this help and exit\n"
         "  --version              show the version and exit\n"
         "  /Start                 start again beside a running navigator (a restart)\n");
@@ -93,6 +105,65 @@ void AssignWaypointHooks(velka::CSubsystemHooks& h) {
     };
 }
 // ---- end of waypoints on the map
+
+// ---- Gauges: the catalogue, the gauge and satellite pages, the map's
+// gauge panel, the export and the chooser.
+void AssignGaugeHooks(velka::CSubsystemHooks& h) {
+    h.fnRegisterGauges = &velka::RegisterGauges;
+    h.fnUnregisterGauges = &velka::UnregisterGauges;
+    h.afnCreatePage[2] = [] { return std::unique_ptr<velka::CPage>(std::make_unique<velka::CGaugePage>()); };
+    h.afnCreatePage[3] = [] { return std::unique_ptr<velka::CPage>(std::make_unique<velka::CSatellitePage>()); };
+    h.fnCreateGaugeFonts = &velka::CreateGaugeFonts;
+    h.fnDeleteGaugeFonts = &velka::DeleteGaugeFonts;
+    h.fnPassFixToGauges = [] {
+        if (velka::Gauges()) velka::Gauges()->UpdateAll(velka::GetCurrentFix());
+    };
+    // A reader thread reports the loss; the gauges hear of it on the
+    // user-interface thread.
+    velka::g_pfnGaugesNoData = [] { velka::UiHost().PostMessage(velka::WM_GPS_NO_POSITION, 0, 0); };
+    h.fnGaugesPositionLost = [] {
+        if (velka::Gauges()) velka::Gauges()->PositionLostAll();
+    };
+    h.fnSaveGauges = &velka::SaveGaugeValues;
+    velka::MapLayers().fnDrawGpsStatus = [](velka::ICanvas& dc, int x, int y) {
+        if (velka::IsPositioningRunning()) velka::DrawGpsStatusIcon(dc, x, y, velka::GetGpsIndicator());
+    };
+    velka::InstallGaugeDialogs(velka::IsHeadlessEnvironment());
+    velka::CGaugeSources& s = velka::GaugeSources();
+    s.fnStartupDuration = &velka::StartupDuration;
+    s.fnMapStatistics = [] {
+        velka::CMapStatistics m;
+        const velka::CFrameStats& f = velka::g_FrameStats;
+        m.fMap = velka::g_pMapParser != nullptr;
+        m.msOpen = velka::g_msMapOpen;
+        m.msMap = f.msMap;
+        m.msTrack = f.msTrack;
+        m.msWaypoints = f.msWaypoints;
+        m.msRoutes = f.msRoutes;
+        m.cObjects = f.cPolygons + f.cPolylines + f.cPoints;
+        m.cFrames = f.cFrames.load();
+        if (const velka::CMapPage* pPage = velka::MapPage()) m.nLevel = static_cast<int>(pPage->FinishedScale());
+        if (velka::g_pMapParser) {
+            velka::CMapName name;
+            velka::g_pMapParser->GetName(name);
+            std::u16string strPath = name.szName;
+            const std::size_t k = strPath.find_last_of(u"/\\");
+            m.strMapFile = k == std::u16string::npos ? strPath : strPath.substr(k + 1);
+        }
+        return m;
+    };
+    s.fnResetMapRenderings = [] { velka::g_FrameStats.cFrames = 0; };
+    // Pages hear when positioning starts and stops.
+    velka::g_pfnPagesPositioningStarted = [] {
+        if (velka::g_hWnd)
+            for (velka::UINT i = 0; i < velka::c_cPages; ++i) velka::g_hWnd->Page(i).OnPositioningStarted();
+    };
+    velka::g_pfnPagesPositioningStopped = [] {
+        if (velka::g_hWnd)
+            for (velka::UINT i = 0; i < velka::c_cPages; ++i) velka::g_hWnd->Page(i).OnPositioningStopped();
+    };
+}
+// ---- end of gauges
 
 // The hooks the navigator fills itself; the subsystems add theirs here as
 // they come.
@@ -154,6 +225,7 @@ void AssignHooks() {
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
     AssignWaypointHooks(h);
     velka::InstallRouteSearch(); // the native map's route slot
+    AssignGaugeHooks(h);
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());
@@ -182,10 +254,14 @@ int main(int argc, char** argv) {
     }
 
     std::string strScreenshot;
+    int msScreenshot = 700;
     std::size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         if (args[i] == "--screenshot" && i + 1 < args.size()) {
             strScreenshot = args[++i];
+        } else if (args[i] == "--screenshot-delay" && i + 1 < args.size()) {
+            // Milliseconds after start-up, e.g. a few fixes into the demo drive.
+            msScreenshot = std::clamp(std::atoi(args[++i].c_str()), 0, 600000);
         } else if (args[i] == "--help") {
             PrintUsage();
             return 0;
@@ -213,7 +289,7 @@ int main(int argc, char** argv) {
     velka::CQtUiHost host(velka::IsHeadlessEnvironment());
     velka::SetUiHost(&host);
     velka::CQtAppPlatform platform(host);
-    if (!strScreenshot.empty()) platform.ScheduleScreenshot(QString::fromStdString(strScreenshot), 700);
+    if (!strScreenshot.empty()) platform.ScheduleScreenshot(QString::fromStdString(strScreenshot), msScreenshot);
     AssignHooks();
 
     int rc = velka::VelkaMain(velka::FromUtf8(strCmdLine), velka::SW_SHOWDEFAULT, platform);

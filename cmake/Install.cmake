@@ -13,7 +13,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/runtime/velka.svg
 # registers them for a user.
 add_executable(velka-desktop-files ${CMAKE_SOURCE_DIR}/tools/desktop_files.cpp)
 target_compile_options(velka-desktop-files PRIVATE ${VELKA_WARNINGS})
-target_link_libraries(velka-desktop-files PRIVATE velka_shell velka_platform)
+target_link_libraries(velka-desktop-files PRIVATE velka_shell_window velka_shell velka_platform)
 set(VELKA_DESKTOP_DIR ${CMAKE_BINARY_DIR}/desktop)
 add_custom_command(
   OUTPUT ${VELKA_DESKTOP_DIR}/velka.desktop ${VELKA_DESKTOP_DIR}/velka.xml

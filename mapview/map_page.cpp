@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 
+#include "gauges/gauge_page.h"
 #include "gauges/units.h"
 #include "geometry/fast_math.h"
 #include "mapdata/map_parser.h"
@@ -573,6 +574,11 @@ void CMapPage::OnPaint(ICanvas& dc) {
             layers.fnDrawGaugeCell(dc, rc, strKey, nState);
             continue;
         }
+        if (Gauges()) {
+            DrawGaugeCell(dc, true, rc.left, rc.top, rc.right - rc.left - 1, rc.bottom - rc.top - 1,
+                          Gauges()->Find(strKey), nState);
+            continue;
+        }
         // An empty cell.
         CBrushDesc face;
         face.crColor = nState == 2 ? RGB(255, 255, 160) : nState == 1 ? RGB(232, 232, 232) : RGB(248, 248, 248);
@@ -750,6 +756,26 @@ void CMapPage::OnCommand(UINT uId) {
             RestoreDefaultGauges();
             RedrawNow();
         }
+        break;
+    case ID_CHOOSE_GAUGE:
+        if (g_pfnChooseGauge && m_nClickedCell >= 0 && m_nClickedCell < static_cast<int>(m_astrGaugeKeys.size())) {
+            std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(m_nClickedCell)];
+            if (CGaugeEntry* p = g_pfnChooseGauge(Gauges() ? Gauges()->Find(strKey) : nullptr)) {
+                strKey = p->strKey;
+                WriteSettingString(FormatW(u"MapGauge_%d", m_nClickedCell).c_str(), strKey.c_str());
+            }
+            RedrawNow();
+        }
+        break;
+    case ID_RESET_GAUGE:
+        if (m_nClickedCell >= 0 && m_nClickedCell < static_cast<int>(m_astrGaugeKeys.size()) && Gauges()) {
+            if (CGaugeEntry* p = Gauges()->Find(m_astrGaugeKeys[static_cast<std::size_t>(m_nClickedCell)]))
+                p->m_pGauge->Reset();
+            RedrawNow();
+        }
+        break;
+    case ID_RESET_ALL_GAUGES:
+        if (AskResetAllGauges()) RedrawNow();
         break;
     default: OnWaypointCommand(uId); break;
     }

@@ -158,6 +158,10 @@ public:
     void ZoomAt(int x, int y, int nSteps);
     void Refresh(bool fForce) override { RefreshMap(fForce); }
     void OnGpsPosition() override;
+    // The gauge panel and the status icon follow every fix and the
+    // 2-second timer (clocks and counters change between moves).
+    void OnGpsFix() override { RedrawNow(); }
+    void OnPeriodic() override { RedrawNow(); }
     void OnUnitsChanged() override;
 
     // Opens a map file (or an atlas index); false with the error shown.

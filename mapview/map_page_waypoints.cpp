@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "mapview/map_page.h"
+
+#include "gauges/gauge_page.h"
 #include "mapview/waypoint_layer.h"
 #include "shell/page_host.h"
 #include "shell/screen.h"
@@ -56,7 +58,12 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
     CMenuPopup menu;
     if (m_nClickedCell >= 0) {
         menu.uTitleId = IDM_GAUGE;
-        menu.vecItems = {PopupItem(ID_MAP_SHOW_GAUGES), PopupItem(ID_MAP_DEFAULT_GAUGES)};
+        const std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(m_nClickedCell)];
+        const CGaugeEntry* pEntry = Gauges() ? Gauges()->Find(strKey) : nullptr;
+        menu.vecItems = {PopupItem(ID_CHOOSE_GAUGE, 0, g_pfnChooseGauge == nullptr),
+                         PopupItem(ID_RESET_GAUGE, 0, !(pEntry && pEntry->fResettable)),
+                         PopupItem(ID_RESET_ALL_GAUGES, 0, Gauges() == nullptr),
+                         PopupItem(ID_MAP_SHOW_GAUGES), PopupItem(ID_MAP_DEFAULT_GAUGES)};
         return menu;
     }
     if (m_mover.IsMoving()) {

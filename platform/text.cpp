@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 #include <vector>
 
 // The formatter builds narrow conversion specs at run time from checked parts.
@@ -113,6 +115,15 @@ void AppendPadded(std::u16string& out, std::u16string_view text, int nWidth, boo
     if (fLeft) out.append(cPad, u' ');
 }
 
+// Reals are written in the C locale whatever the process locale says (a
+// desktop whose locale writes "12,5" must not change stored texts).
+void FormatRealC(char* pBuffer, std::size_t cb, const char* szSpec, double v) {
+    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const locale_t old = c_locale ? uselocale(c_locale) : static_cast<locale_t>(nullptr);
+    std::snprintf(pBuffer, cb, szSpec, v);
+    if (old) uselocale(old);
+}
+
 } // namespace
 
 std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
@@ -220,7 +231,7 @@ std::u16string FormatWV(const char16_t* szFormat, va_list argsIn) {
         case u'G': {
             strSpec += static_cast<char>(conv);
             double v = va_arg(args, double);
-            std::snprintf(buf, sizeof buf, strSpec.c_str(), v);
+            FormatRealC(buf, sizeof buf, strSpec.c_str(), v);
             out += FromUtf8(buf);
             break;
         }

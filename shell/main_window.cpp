@@ -406,6 +406,7 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
         return 0;
     case WM_NEXT_SOUND: CallHook(h.fnPlayNextSound); return 0;
     case WM_POSTED_ERROR: ShowPostedErrors(); return 0;
+    case WM_GPS_NO_POSITION: CallHook(h.fnGaugesPositionLost); return 0;
     default:
         if (pfHandled) *pfHandled = false;
         return 0;

@@ -15,6 +15,7 @@ constexpr UINT WM_GPS_DATA = WM_USER + 4;     // satellite table changed
 constexpr UINT WM_GPS_INDICATOR = WM_USER + 5; // GPS indicator changed: redraw
 constexpr UINT WM_NEXT_SOUND = WM_USER + 6;   // play the next queued sound
 constexpr UINT WM_POSTED_ERROR = WM_USER + 20; // show the error boxes a worker thread queued
+constexpr UINT WM_GPS_NO_POSITION = WM_USER + 7; // the receiver reports no position: tell the gauges
 
 // Posts uMsg (WM_USER+1..+5) unless one is already pending; other messages
 // are posted unconditionally. Returns true when a message was posted.

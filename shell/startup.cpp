@@ -119,6 +119,10 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     // 10. From here on the stored value says the program is running.
     WriteSettingBool(u"SafeExit", false);
     SetCrashCleanup(&CrashCleanup);
+    // The gauges read their stored values and titles: after the store and
+    // the language, before the pages that show them.
+    CallHook(h.fnRegisterGauges);
+    CAtExit guardGauges([&h] { CallHook(h.fnUnregisterGauges); });
 
     // 11.
     CallHook(h.fnCreateSharedUiObjects);

@@ -26,6 +26,11 @@ struct CSubsystemHooks {
 
     // Shared user-interface fonts, pens and brushes of the overlays.
     std::function<void()> fnCreateSharedUiObjects, fnDeleteSharedUiObjects;
+    // The gauge catalogue: registered once the settings store is open and
+    // the language chosen, before the pages; unregistered after them.
+    std::function<void()> fnRegisterGauges, fnUnregisterGauges;
+    // WM_USER+7: positioning lost the position (posted by a reader thread).
+    std::function<void()> fnGaugesPositionLost;
     // Unit and address-format options, gauge fonts.
     std::function<void()> fnReadUnitOptions, fnCreateGaugeFonts, fnDeleteGaugeFonts;
     // Shared image list (bitmap 213 in 9 x 9 cells, icon 161).

@@ -93,6 +93,18 @@ int RenderMapToImage(const RenderOptions& o, QImage& image, DWORD* pmsFrame) {
     return rc;
 }
 
+bool SavePngAtomic(const QImage& image, const std::string& strOut, int* pnError) {
+    // Encoded in memory, then written whole through the atomic writer (which
+    // follows symlinks and writes devices in place).
+    QByteArray png;
+    QBuffer buffer(&png);
+    int nError = EIO;
+    const bool fOk = buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+                     WriteFileAtomic(strOut, png.constData(), static_cast<std::size_t>(png.size()), &nError);
+    if (!fOk && pnError) *pnError = nError;
+    return fOk;
+}
+
 int RunRender(const Args& args) {
     RenderOptions o;
     std::string strOut;
@@ -148,11 +160,8 @@ int RunRender(const Args& args) {
     const int rc = RenderMapToImage(o, image, &msFrame);
     if (rc == c_nExitFailed) std::fprintf(stderr, "velkatool render: cannot open %s\n", o.strMap.c_str());
     if (rc != c_nExitOk) return rc;
-    QByteArray png;
-    QBuffer buffer(&png);
     int nError = EIO;
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
-        !WriteFileAtomic(strOut, png.constData(), static_cast<std::size_t>(png.size()), &nError)) {
+    if (!SavePngAtomic(image, strOut, &nError)) {
         std::fprintf(stderr, "velkatool render: cannot write %s: %s\n", strOut.c_str(), std::strerror(nError));
         return c_nExitFailed;
     }

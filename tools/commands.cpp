@@ -38,7 +38,11 @@ const std::vector<Command>& Commands() {
          RunRender},
         {"render-waypoint-icons", "draw every waypoint icon with its type number into a PNG",
          "render-waypoint-icons OUT.png [--scale S] [--no-antialias]", RunRenderWaypointIcons},
+        {"render-page", "draw the gauge or the satellite page after a GPS capture was replayed, into a PNG",
+         "render-page gauges|satellites --replay FILE [--size WxH] -o OUT.png", RunRenderPage},
 #endif
+        {"gauges", "list the gauges; replay a GPS capture through the trip computer and the gauges",
+         "gauges list | gauges replay nmea|garmin|sirf FILE [--keys k1,k2]", RunGauges},
         {"track", "record fixes into a track file; show track files and the on-screen track",
          "track record [--dir DIR] [--ring] [OUT.mps|OUT.gdb|OUT.gpx] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
         {"route", "find a road route on a native map, or one per line of a file of pairs",

@@ -46,6 +46,12 @@ int RunRender(const Args& args);
 int RunRenderWaypointIcons(const Args& args);
 #endif
 int RunTrack(const Args& args);
+int RunGauges(const Args& args);
+#ifdef VELKA_HAVE_RENDER
+int RunRenderPage(const Args& args);
+#endif
+// True when the global --settings-db named the settings database.
+extern bool g_fSettingsDbGiven;
 int RunConvert(const Args& args);
 int RunRoute(const Args& args);
 int RunGraph(const Args& args);

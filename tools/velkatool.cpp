@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
         }
         if (opt == "--settings-db" && i + 1 < argc) {
             velka::RegSetDatabasePath(argv[i + 1]);
+            velka::tool::g_fSettingsDbGiven = true;
             i += 2;
             continue;
         }

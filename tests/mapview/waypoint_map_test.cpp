@@ -530,7 +530,12 @@ TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
     m_pPage->OnRButtonUp(390, 10);
     ASSERT_EQ(m_port.m_menus.size(), 1u);
     EXPECT_EQ(m_port.m_menus[0].uTitleId, 103u);
-    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40023, 40017}));
+    // Choose, reset this one, reset all, show, defaults; without a chooser
+    // dialog and a catalogue the first three are grayed.
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40016, 40025, 40021, 40023, 40017}));
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[0].fGrayed);
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
+    EXPECT_FALSE(m_port.m_menus[0].vecItems[3].fGrayed);
 }
 
 } // namespace
