@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "platform/text.h"
-#include "shell/main_window.h"
+#include "platform/ui_host.h"
+#include "shell/page_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
@@ -85,7 +86,7 @@ void CGaugePage::Init() {
 
 SIZE CGaugePage::Size() const {
     if (m_cx > 0 && m_cy > 0) return SIZE{m_cx, m_cy};
-    if (g_hWnd && g_hWnd->Port()) return g_hWnd->Port()->ClientSize();
+    if (IWindowPort* pPort = PageHostPort()) return pPort->ClientSize();
     return SIZE{248, 330};
 }
 
@@ -133,7 +134,7 @@ void CGaugePage::OnPaint(ICanvas& dc) {
 }
 
 void CGaugePage::Redraw() {
-    if (g_hWnd && &g_hWnd->CurrentPage() == this) g_hWnd->RedrawNow();
+    if (IPageHost* pHost = PageHost(); pHost && &pHost->CurrentPage() == this) pHost->RedrawNow();
 }
 
 void CGaugePage::SetBig(bool fBig) {
@@ -147,7 +148,7 @@ void CGaugePage::SetBig(bool fBig) {
         for (int c = 0; c < l.cColumns; ++c) fShown = fShown || CGaugeLayout::CellIndex(c, r) == m_nSelected;
     if (!fShown) m_nSelected = 0;
     Redraw();
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CGaugePage::OnDown(int x, int y) {
@@ -177,7 +178,7 @@ void CGaugePage::OnRButtonUp(int x, int y) {
     const SIZE s = Size();
     m_nSelected = GaugeLayout(s.cx, s.cy, m_fBig).HitTest(x, y, s.cx, s.cy);
     Redraw();
-    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    IWindowPort* pPort = PageHostPort();
     if (!pPort) return;
     CMenuPopup menu;
     menu.uTitleId = IDM_GAUGE_PAGE;

@@ -6,7 +6,7 @@
 #include "gauges/units.h"
 #include "gps/positioning.h"
 #include "platform/text.h"
-#include "shell/main_window.h"
+#include "shell/page_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/string_ids.h"
@@ -89,7 +89,7 @@ CSkyView ReadSkyView() {
 }
 
 void CSatellitePage::Redraw() {
-    if (g_hWnd && &g_hWnd->CurrentPage() == this) g_hWnd->RedrawNow();
+    if (IPageHost* pHost = PageHost(); pHost && &pHost->CurrentPage() == this) pHost->RedrawNow();
 }
 
 void CSatellitePage::OnPaint(ICanvas& dc) { Draw(dc, ReadSkyView()); }

@@ -36,6 +36,9 @@ inline bool IsPlausiblePosition(double dLat, double dLon) {
 }
 inline bool IsPlausibleSpeed(double dKmh) { return dKmh >= 0.0 && dKmh <= c_dMaxPlausibleSpeed; }
 
+// Fix quality values 0..11, each with a name in the string table.
+constexpr unsigned c_cFixQualityNames = 12;
+
 struct GpsFix {
     double dTime = 0;       // UTC, OLE date
     float fLongitude = 0;   // degrees, east positive
@@ -51,7 +54,7 @@ struct GpsFix {
     float fSpeed = 0;       // km/h
     float fVertSpeed = 0;   // m/s, up positive
     int nSatellites = 0;    // used in the solution, -1 when not told
-    int nQuality = 0;       // 0..11
+    int nQuality = 0;       // 0..11 (c_cFixQualityNames values)
     float fDiffAge = 0;     // seconds
     short nDiffStation = 0;
     float fDepth = 0;       // metres below the transducer

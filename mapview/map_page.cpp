@@ -619,7 +619,7 @@ void CMapPage::ZoomAt(int x, int y, int nSteps) {
     m_pos.PanByPixels(x - ptNow.x, y - ptNow.y);
     RedrawNow();
     RefreshMap(false);
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::OnDown(int x, int y) {

@@ -45,7 +45,7 @@ public:
     // Pages.
     CPage& Page(UINT uIndex) const override { return *m_apPages[uIndex]; }
     UINT CurrentPageIndex() const { return m_uCurrentPage; }
-    CPage& CurrentPage() const { return *m_apPages[m_uCurrentPage]; }
+    CPage& CurrentPage() const override { return *m_apPages[m_uCurrentPage]; }
     void SelectPage(UINT uIndex);
     void NextPage();
     void PreviousPage();

@@ -14,6 +14,7 @@ public:
     virtual ~IPageHost() = default;
     virtual IWindowPort* Port() const = 0;
     virtual CPage& Page(UINT uIndex) const = 0;
+    virtual CPage& CurrentPage() const = 0;
     virtual SIZE ClientSize() const = 0;
     virtual void RedrawNow() = 0;
     virtual void UpdateMenu() = 0;

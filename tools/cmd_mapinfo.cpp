@@ -36,6 +36,8 @@ const char* KindName(int nKind) {
     return nKind == rkPoint ? "point" : nKind == rkPolyline ? "polyline" : "polygon";
 }
 
+} // namespace
+
 std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath) {
     CError error;
     std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), c_dwOpenAll, &error);
@@ -45,8 +47,6 @@ std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string
     }
     return p;
 }
-
-} // namespace
 
 int RunCities(const Args& args) {
     std::string strPath, strPrefix;

@@ -1,7 +1,9 @@
 // velkatool's subcommands: each has a name, a one-line summary, its usage
 // and a function that runs it with the remaining arguments.
 #pragma once
+#include "mapdata/map_parser.h"
 #include "shell/error.h"
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 // Prints an error value's text to stderr as "error: <text>" ("warning: ..."
 // for warnings), the way the message boxes read; nothing for None.
 void PrintError(const CError& error);
+// Opens a map (native, IMG or atlas index) for a command; on failure prints
+// the reason and "velkatool <name>: cannot open ..." and returns null.
+std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath);
 
 int RunSettings(const Args& args);
 int RunDecode(const Args& args);

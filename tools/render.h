@@ -24,7 +24,7 @@ struct RenderOptions {
 // map cannot be opened); the frame's map time goes to *pmsFrame.
 int RenderMapToImage(const RenderOptions& o, QImage& image, DWORD* pmsFrame = nullptr);
 
-// Writes a PNG beside the target and renames it over it.
+// Writes a PNG whole through the atomic writer; pnError gets errno on failure.
 bool SavePngAtomic(const QImage& image, const std::string& strOut, int* pnError = nullptr);
 
 } // namespace velka::tool

@@ -11,7 +11,7 @@
 #include "platform/recording_canvas.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
-#include "tests/mapview/qt_test_app.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 
 namespace velka {
@@ -45,7 +45,7 @@ TEST(SkyPlot, GeometryAndRampIndex) {
 }
 
 TEST(SatellitePage, SkyPlotPixels) {
-    test::EnsureQtApp();
+    test::QtApp();
     test::ScopedSettings settings;
     SettingsOpen();
     SetScreenMetrics({});
