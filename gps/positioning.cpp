@@ -182,7 +182,7 @@ int RunReader(int nIndex) {
                 GpsLog(u"%s failed to open (error code %d).", port.Name(), static_cast<int>(port.LastError()));
                 fWithoutPort = true;
                 if (++g_cReadersWithoutPort >= g_cRunningReaders) {
-                    SetGpsStatus(2113);
+                    SetGpsStatus(IDS_GPS_NO_COM_PORT);
                     SetGpsIndicator(-1);
                 }
             }
@@ -242,8 +242,14 @@ void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
         ShowError(IDS_CRASH_COM_PORT, nIndex);
         nResult = 2;
     }
-    if (--g_cRunningReaders == 0) {
+    const int cLeft = --g_cRunningReaders;
+    if (cLeft == 0) {
         if (nResult == 1) SetGpsStatus(IDS_GPS_NO_COM_PORT);
+        SetGpsIndicator(-1);
+    } else if (nResult == 1 && g_cReadersWithoutPort >= cLeft) {
+        // The readers still running are all waiting for their devices (gpsd
+        // gave up after them): no port is open.
+        SetGpsStatus(IDS_GPS_NO_COM_PORT);
         SetGpsIndicator(-1);
     }
     pDone->Set();

@@ -276,7 +276,8 @@ TEST_F(RealGpsd, ItsFixesAreFollowedAndARestartedGpsdIsFoundAgain) {
     const GpsFix fix = GetCurrentFix();
     EXPECT_NEAR(fix.fLatitude, -27.21, 0.05);
     EXPECT_NEAR(fix.fLongitude, 153.05, 0.05);
-    EXPECT_EQ(fix.nQuality, 3);
+    // gpsd may report a 2D solution before its first 3D one.
+    EXPECT_TRUE(fix.nQuality == 2 || fix.nQuality == 3) << fix.nQuality;
 
     // gpsd goes away: the data is lost; it comes back: followed again.
     Stop(m_pidGpsd);
