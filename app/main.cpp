@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/navigation_hooks.h"
 #include "app/qt_app_platform.h"
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
@@ -144,6 +145,9 @@ void AssignHooks() {
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());
+    // Routes, guidance, prompts and the route page (replaces the waypoint
+    // start and stop above with the same plus navigation).
+    velka::InstallNavigationHooks(h, velka::IsHeadlessEnvironment());
 
     h.fnAbout = [] {
         const std::u16string strText = velka::MainCaption() + u"\n" + velka::c_szVersion;

@@ -59,17 +59,12 @@ int PromptCodeOfKind(int nKind) {
 }
 
 std::string ManoeuvreKindText(int nKind, int nAngle, int nExit) {
-    static const char* const s_fmt[] = {"%d NO", "%d KEEP LEFT", "%d KEEP RIGHT", "%d LEFT", "%d RIGHT",
-                                        "%d SHARP LEFT", "%d SHARP RIGHT", "%d TOROUND %u", "%d FROMROUND",
-                                        "%d UTURNRIGHT", "%d UTURNLEFT"};
-    char sz[48];
-    if (nKind == mkToRoundabout)
-        std::snprintf(sz, sizeof sz, "%d TOROUND %u", nAngle, static_cast<unsigned>(nExit));
-    else if (nKind >= 0 && nKind <= 10)
-        std::snprintf(sz, sizeof sz, s_fmt[nKind], nAngle);
-    else
-        std::snprintf(sz, sizeof sz, "%d UNK", nAngle);
-    return sz;
+    static const char* const s_names[] = {"NO",         "KEEP LEFT",  "KEEP RIGHT", "LEFT",
+                                          "RIGHT",      "SHARP LEFT", "SHARP RIGHT", "TOROUND",
+                                          "FROMROUND",  "UTURNRIGHT", "UTURNLEFT"};
+    std::string s = std::to_string(nAngle) + " " + (nKind >= 0 && nKind <= 10 ? s_names[nKind] : "UNK");
+    if (nKind == mkToRoundabout) s += " " + std::to_string(static_cast<unsigned>(nExit));
+    return s;
 }
 
 GuidanceSettings GuidanceSettings::Read() {
@@ -261,11 +256,13 @@ std::uint32_t CGuidance::PromptMs(int nKind, int nExit, bool fPreparatory) const
     return ms;
 }
 
-void CGuidance::Speak(int nKind, int nExit, bool fPreparatory) {
+void CGuidance::Speak(int nKind, int nExit, bool fPreparatory, std::size_t iPoint) {
     char sz[80];
     std::snprintf(sz, sizeof sz, "Speak %s%s\n", fPreparatory ? "pre " : "", PromptCodeName(PromptCodeOfKind(nKind)));
     DebugOutput(sz);
-    if (m_host.fnSpeak) m_host.fnSpeak(std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKind), fPreparatory, nExit));
+    if (m_host.fnSpeak)
+        m_host.fnSpeak(std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKind), fPreparatory, nExit), iPoint,
+                       Ahead(iPoint));
 }
 
 void CGuidance::SchedulePrompts(const GpsFix& fix) {
@@ -309,9 +306,9 @@ void CGuidance::SchedulePrompts(const GpsFix& fix) {
                     m_iPending = j;
                     fAppended = true;
                 } else if (dAhead < nNear) {
-                    Speak(nKindJ, pts[j].btExtra, false);
+                    Speak(nKindJ, pts[j].btExtra, false, j);
                 } else {
-                    Speak(nKindJ, pts[j].btExtra, true);
+                    Speak(nKindJ, pts[j].btExtra, true, j);
                     m_pPending = std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra);
                     m_iPending = j;
                 }
@@ -333,7 +330,7 @@ void CGuidance::SchedulePrompts(const GpsFix& fix) {
         char sz[80];
         std::snprintf(sz, sizeof sz, "Speak %s\n", PromptCodeName(m_pPending->m_nCode));
         DebugOutput(sz);
-        if (m_host.fnSpeak) m_host.fnSpeak(std::move(m_pPending));
+        if (m_host.fnSpeak) m_host.fnSpeak(std::move(m_pPending), m_iPending, Ahead(m_iPending));
         m_pPending.reset();
     }
 }

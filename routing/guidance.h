@@ -56,8 +56,9 @@ class CGuidance {
 public:
     // What guidance asks of its surroundings.
     struct Host {
-        // Speaks a manoeuvre prompt (the player's queue merges it).
-        std::function<void(std::unique_ptr<CManoeuvrePrompt>)> fnSpeak;
+        // Speaks a manoeuvre prompt (the player's queue merges it) for
+        // route point iPoint, dDistance metres ahead along the route.
+        std::function<void(std::unique_ptr<CManoeuvrePrompt>, std::size_t iPoint, double dDistance)> fnSpeak;
         // Route events: RouteOut, RouteCalculated, RouteEnd.
         std::function<void(int nValue)> fnRouteEvent;
         // Drops queued manoeuvre prompts and the manoeuvre sound being said.
@@ -99,7 +100,7 @@ private:
     bool IsAhead(std::size_t i, float lon, float lat) const;
     double Ahead(std::size_t j) const;
     std::uint32_t PromptMs(int nKind, int nExit, bool fPreparatory) const;
-    void Speak(int nKind, int nExit, bool fPreparatory);
+    void Speak(int nKind, int nExit, bool fPreparatory, std::size_t iPoint);
 
     Host m_host;
     const Route* m_pRoute = nullptr;

@@ -20,7 +20,7 @@ void RestoreLoadedRoute(Route& route) {
 CNavigator::CNavigator(CWaypointStore& store, CPromptPlayer* pPlayer, LegSearch search, RoutingProgressUi ui)
     : m_store(store), m_pPlayer(pPlayer), m_planner(std::move(search), std::move(ui)), m_guidance(CGuidance::Host{}) {
     CGuidance::Host host;
-    host.fnSpeak = [this](std::unique_ptr<CManoeuvrePrompt> p) {
+    host.fnSpeak = [this](std::unique_ptr<CManoeuvrePrompt> p, std::size_t, double) {
         if (m_pPlayer) m_pPlayer->Raise(std::move(p));
     };
     host.fnRouteEvent = [this](int n) { RaiseRouteEvent(n); };

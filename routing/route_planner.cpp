@@ -72,7 +72,7 @@ RoutePoint CRoutePlanner::PositionPoint(std::int32_t lX, std::int32_t lY) {
 bool CRoutePlanner::Search(CMapPoint from, CMapPoint to, bool fAllowUTurns, int nStart, int nEnd,
                            std::vector<RoutePoint>& points) {
     if (!m_search) return false;
-    LegRequest leg{from, to, fAllowUTurns, nStart, nEnd, m_pCancel};
+    LegRequest leg{from, to, fAllowUTurns, nStart, nEnd, m_pCancel, m_settings};
     return m_search(leg, points);
 }
 

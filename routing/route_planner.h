@@ -34,6 +34,7 @@ struct LegRequest {
     int nProgressStart = 0;
     int nProgressEnd = 100;
     const std::atomic<bool>* pCancel = nullptr;
+    RoutingSettings settings;
 };
 
 // The search: true with the route's points (positions in semicircles)

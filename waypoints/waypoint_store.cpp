@@ -440,6 +440,8 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
     for (const auto& rt : routes)
         for (const RoutePoint& pt : rt->points)
             if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
+    if (m_fnRouteLoaded)
+        for (auto& rt : routes) m_fnRouteLoaded(*rt);
     for (auto& w : waypoints) m_waypoints.push_back(std::move(w));
     for (auto& rt : routes) m_routes.push_back(std::move(rt));
     return fComplete;

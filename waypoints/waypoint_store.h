@@ -3,6 +3,7 @@
 // store file "Waypoints.bin" that keeps both between runs.
 #pragma once
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -163,6 +164,10 @@ public:
     bool Save(const std::string& strPath) const;
     // Save to the path given to Load (or the default path).
     bool Save() const;
+
+    // Runs for every route read from the file (routing derives the angles
+    // and what the file does not keep).
+    std::function<void(Route&)> m_fnRouteLoaded;
 
 private:
     WaypointList m_waypoints;

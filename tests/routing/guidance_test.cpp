@@ -56,7 +56,7 @@ struct Recorder {
 
 CGuidance::Host MakeHost(Recorder& rec, std::function<bool(std::int32_t, std::int32_t, std::size_t, std::size_t)> fnReroute = {}) {
     CGuidance::Host h;
-    h.fnSpeak = [&rec](std::unique_ptr<CManoeuvrePrompt> p) {
+    h.fnSpeak = [&rec](std::unique_ptr<CManoeuvrePrompt> p, std::size_t, double) {
         std::vector<SoundName> list;
         p->BuildSoundList(list);
         std::vector<std::string> v;
@@ -134,6 +134,7 @@ TEST(Guidance, DriveAnnouncesTheTurnBeforeItAndArrivesOnce) {
 
 TEST(Guidance, LeavingTheRouteReroutesWithinOneFix) {
     Route r = LRoute();
+    const std::size_t cBefore = r.points.size();
     Recorder rec;
     std::size_t iViaSeen = 0, iNextSeen = 0;
     CRoutePlanner planner([](const LegRequest& leg, std::vector<RoutePoint>& out) {
@@ -165,7 +166,10 @@ TEST(Guidance, LeavingTheRouteReroutesWithinOneFix) {
     EXPECT_LE(nFixes, 8);
     EXPECT_EQ(rec.cOut, 1);
     EXPECT_EQ(rec.cCalculated, 1);
-    EXPECT_EQ(iViaSeen, r.points.size() - 2 + 0 * iNextSeen); // the end via point, now just before the copy
+    // Aimed at the end, the first via point ahead; the new list is the
+    // points behind, the position, the road found, the end.
+    EXPECT_EQ(iViaSeen, cBefore - 1);
+    EXPECT_EQ(r.points.size(), iNextSeen + 3);
     // The position point stands in the new list as a point made by routing,
     // never as a via point a later re-route would aim back at.
     const RoutePoint& pos = r.points[iNextSeen];

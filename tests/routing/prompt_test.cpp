@@ -18,7 +18,7 @@ std::vector<std::uint8_t> MakeWave(std::uint32_t cbData, std::uint32_t nRate = 8
     std::vector<std::uint8_t> v;
     auto put32 = [&](std::uint32_t x) { for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i))); };
     auto put16 = [&](std::uint16_t x) { v.push_back(static_cast<std::uint8_t>(x)); v.push_back(static_cast<std::uint8_t>(x >> 8)); };
-    auto tag = [&](const char* s) { v.insert(v.end(), s, s + 4); };
+    auto tag = [&](const char* s) { for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(s[i])); };
     tag("RIFF"); put32(36 + cbData); tag("WAVE");
     tag("fmt "); put32(16); put16(1); put16(1); put32(nRate); put32(nRate * 2); put16(2); put16(16);
     tag("data"); put32(cbData);
