@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "mapview/map_position.h"
 #include "platform/debug.h"
 #include "mapview/waypoint_layer.h"
+#include "platform/mapped_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/wave_out.h"
@@ -25,6 +27,7 @@
 #include "shell/main_window.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "waypoints/exchange.h"
 #include "waypoints/waypoint_ui.h"
 
 namespace velka {
@@ -73,7 +76,8 @@ RoutingProgressUi ProgressUi() {
 void CreateNavigator() {
     g_pWaveOut = CreateAlsaWaveOut();
     g_pPlayer = std::make_unique<CPromptPlayer>(g_pWaveOut.get(), PromptFolder());
-    g_pPlayer->m_fnLogSound = [](const std::string& s) { DebugOutput("Prompt " + s + "\n"); };
+    // Every sound said goes to the log, so a machine without sound shows them too.
+    g_pPlayer->m_fnLogSound = [](const std::string& s) { std::fprintf(stderr, "velka: prompt %s\n", s.c_str()); };
     LegSearch search = MakeMapLegSearch([] { return dynamic_cast<CZemParser*>(g_pMapParser); }, &GetCurrentFix);
     g_pNav = std::make_unique<CNavigator>(TheWaypointStore(), g_pPlayer.get(), std::move(search), ProgressUi());
     g_pNav->m_fnStepped = [] {};
@@ -89,6 +93,42 @@ void CreateNavigator() {
     g_pfnQueueGpsPrompt = [](int n) {
         if (g_pPlayer) g_pPlayer->RaiseGps(n);
     };
+}
+
+// The demo: when the simulation file beside the program also holds a route
+// and no route is followed, that route is planned on the open map and
+// followed from its start, so the simulated drive is guided.
+void FollowDemoRoute() {
+    const std::string strPath = ProgramDir() + "/Demo.gdb";
+    std::error_code ec;
+    if (!g_pNav || g_pNav->IsNavigating() || !std::filesystem::is_regular_file(strPath, ec)) return;
+    CMappedFile file;
+    if (!file.Open(strPath)) return;
+    CWaypointStore demo;
+    ImportTarget target(demo);
+    target.m_newer = nvAccept;
+    if (!ImportGdb(file.Bytes(), target)) return;
+    const Route* pDemo = nullptr;
+    for (const auto& p : demo.Routes())
+        if (!p->IsDeleted() && !p->points.empty()) pDemo = p.get();
+    if (!pDemo) return;
+    CWaypointStore& store = TheWaypointStore();
+    Route* pRoute = store.CreateRoute(&pDemo->strName, pDemo->dTime);
+    pRoute->dwFlags |= rfTemporary;
+    for (const RoutePoint& q : pDemo->points) {
+        RoutePoint p = q;
+        p.pWaypoint = nullptr;
+        p.lX = q.X();
+        p.lY = q.Y();
+        if (p.strName.empty() && q.pWaypoint) p.strName = q.pWaypoint->strName;
+        p.btKind = rkVia;
+        store.AppendPoint(*pRoute, std::move(p));
+    }
+    g_pNav->PlanRoute(*pRoute);
+    DebugOutput("Demo route: " + std::to_string(pRoute->points.size()) + " points\n");
+    GpsFix start;
+    start.SetPosition(PointLon(pRoute->points.front()), PointLat(pRoute->points.front()));
+    g_pNav->Start(pRoute, start, {});
 }
 
 } // namespace
@@ -127,6 +167,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         StartWaypoints(CWaypointStore::DefaultPath());
         CreateNavigator();
         g_pNav->Resume();
+        FollowDemoRoute();
     };
     h.fnStopNavigation = [] {
         StopWaypoints();

@@ -96,8 +96,8 @@ void CPromptPlayer::Handle() {
 }
 
 bool CPromptPlayer::StartSound(const std::string& strName) {
-    if (m_fnLogSound) m_fnLogSound(strName);
     if (!IsSoundEnabled(strName)) return false;
+    if (m_fnLogSound) m_fnLogSound(strName);
     const std::string strPath = SoundPath(strName);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(strPath, ec)) return false;

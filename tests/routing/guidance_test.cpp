@@ -7,6 +7,7 @@
 
 #include "geometry/geodesy.h"
 #include "routing/guidance.h"
+#include "routing/navigator.h"
 #include "routing/route_geometry.h"
 #include "routing/route_planner.h"
 #include "tests/support/test_support.h"
@@ -236,6 +237,27 @@ TEST(Guidance, PlannerListsAroundThePosition) {
     ASSERT_EQ(r.points.size(), 7u);
     EXPECT_EQ(r.points[0].btKind, rkRouting);
     EXPECT_EQ(r.points[0].lX, pos.lX);
+}
+
+TEST(Guidance, StoredKeepPointsKeepTheirSide) {
+    // The store keeps no keep side: a reloaded route derives it from the
+    // angle, so a right fork is still "keep right".
+    test::ScopedSettings settings;
+    CWaypointStore store;
+    Route* r = store.CreateRoute(nullptr, 1.0);
+    for (RoutePoint p : {At(0, 0, rkVia), At(0, 100, rkRouting | rkManoeuvre | rkKeep), At(30, 160), At(60, 220, rkVia)}) {
+        p.btExtra = 1;
+        store.AppendPoint(*r, p);
+    }
+    RestoreLoadedRoute(*r);
+    ASSERT_EQ(ManoeuvreKindOf(r->points[1]), mkKeepRight);
+    const std::vector<BYTE> bytes = store.Serialize();
+    CWaypointStore reloaded;
+    reloaded.m_fnRouteLoaded = &RestoreLoadedRoute;
+    ASSERT_TRUE(reloaded.Parse(bytes));
+    const Route& back = *reloaded.Routes().front();
+    EXPECT_EQ(back.points[1].btExtra, 1);
+    EXPECT_EQ(ManoeuvreKindOf(back.points[1]), mkKeepRight);
 }
 
 } // namespace
