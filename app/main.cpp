@@ -26,6 +26,7 @@
 #include "platform/paths.h"
 #include "platform/qt/qt_ui_host.h"
 #include "platform/text.h"
+#include "routing/route_search.h"
 #include "shell/file_types.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
@@ -142,6 +143,7 @@ void AssignHooks() {
     h.fnStopPositioning = &velka::StopPositioning;
     h.fnIsPositioningRunning = &velka::IsPositioningRunning;
     AssignWaypointHooks(h);
+    velka::InstallRouteSearch(); // the native map's route slot
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());

@@ -1,5 +1,6 @@
 // Native maps from arbitrary bytes: open, draw every zoom level into a
-// recording context, and read back every label handed to the store. The
+// recording context, and read back every label handed to the store; then
+// build the road graph and route between points taken from the input. The
 // size field is set to the input's size so inputs get past the probe.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
 #include "mapview/recording_paint.h"
+#include "routing/route_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
     using namespace velka;
@@ -37,5 +39,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
     BYTE btMonth = 0, btDay = 0;
     char16_t szName[40], szNotes[80];
     parser->GetInfo(&wYear, &btMonth, &btDay, szName, 40, szNotes, 80);
+    if (zem && zem->NodeCount() && !parser->Bounds().IsInverted()) {
+        // Ends inside the map's bounds, from the input's last bytes.
+        const CMapRect& rc = parser->Bounds();
+        auto at = [&](std::size_t i, bool fY) {
+            const std::int64_t lo = fY ? rc.top : rc.left, hi = fY ? rc.bottom : rc.right;
+            const std::uint8_t b = cbData > i ? pData[cbData - 1 - i] : 0;
+            return static_cast<LONG>(lo + (hi - lo) * b / 255);
+        };
+        for (int k = 0; k < 3; ++k) {
+            CRouteRequest r;
+            r.ptStart = {at(4 * k, false), at(4 * k + 1, true)};
+            r.ptEnd = {at(4 * k + 2, false), at(4 * k + 3, true)};
+            r.options.nVehicle = k;
+            r.options.fFastest = k != 1;
+            r.method = static_cast<SearchMethod>(k);
+            FindRoute(*zem, r);
+        }
+    }
     return 0;
 }

@@ -53,6 +53,16 @@ CMapFormat& ZemMapFormat() {
 CZemParser::CZemParser(CMapCreateInfo&& info) : CMapParser(std::move(info)) {}
 CZemParser::~CZemParser() = default;
 
+namespace {
+CZemParser::FindRouteHook g_pfnFindRoute = nullptr;
+}
+
+void CZemParser::SetFindRouteHook(FindRouteHook pfn) { g_pfnFindRoute = pfn; }
+
+bool CZemParser::FindRoute(CRouteRequest& request) {
+    return g_pfnFindRoute && g_pfnFindRoute(*this, request);
+}
+
 DWORD CZemParser::HeaderDword(std::size_t nOffset) const {
     if (!m_pHeader || nOffset + 4 > m_cFileSize) return 0;
     return Get32(m_pHeader + nOffset);

@@ -54,8 +54,19 @@ struct CZemObject {
     const BYTE* pNext = nullptr; // the next record
 };
 
+// State another subsystem keeps with an open native map (the road graph);
+// it lives until the map is closed.
+class CZemAttachment {
+public:
+    virtual ~CZemAttachment() = default;
+};
+
 class CZemParser : public CMapParser {
 public:
+    // The route search lives above the map reader; it installs itself here.
+    using FindRouteHook = bool (*)(CZemParser& map, CRouteRequest& request);
+    static void SetFindRouteHook(FindRouteHook pfn);
+
     explicit CZemParser(CMapCreateInfo&& info);
     ~CZemParser() override;
 
@@ -65,6 +76,8 @@ public:
                  char16_t* pText, int* pnShield) override;
     void GetInfo(WORD* pwYear, BYTE* pbtMonth, BYTE* pbtDay, char16_t* pName,
                  std::size_t cchName, char16_t* pNotes, std::size_t cchNotes) const override;
+    bool FindRoute(CRouteRequest& request) override;
+    std::unique_ptr<CZemAttachment>& RoutingState() { return m_pRouting; }
 
     // Levels, from the coarsest (0) to the finest.
     std::size_t LevelCount() const { return m_levels.size(); }
@@ -162,6 +175,7 @@ private:
     std::vector<POINT> m_vecScreen;
     std::size_t m_cWorkLeft = 0;
     bool m_fDrawing = false;
+    std::unique_ptr<CZemAttachment> m_pRouting;
 };
 
 // The native format's registration record.

@@ -86,12 +86,18 @@ int RunMapc(const Args& args) {
         return c_nExitFailed;
     }
     if (!WriteOut("mapc", strOut, bytes.data(), bytes.size())) return c_nExitFailed;
+    // Restrictions: what was written and what was dropped, and why.
+    map.restrictionSummary.cWritten = stats.cRestrictionRecords;
+    if (stats.cRestrictionsDropped)
+        map.restrictionSummary.Drop("its roads were not found in the written records", stats.cRestrictionsDropped);
+    if (!fQuiet || !map.restrictionSummary.dropped.empty())
+        std::fprintf(stderr, "mapc: %s\n", map.restrictionSummary.Text().c_str());
     if (!fQuiet)
         std::fprintf(stderr,
                      "mapc: wrote %s: %zu bytes, %zu points, %zu polylines, %zu polygons, %zu "
-                     "blocks, %u road nodes, %zu turn restrictions\n",
+                     "blocks, %u road nodes, %zu turn restriction records\n",
                      strOut.c_str(), bytes.size(), stats.cObjects[0], stats.cObjects[1],
-                     stats.cObjects[2], stats.cBlocks, map.cNodes, map.restrictions.size());
+                     stats.cObjects[2], stats.cBlocks, map.cNodes, stats.cRestrictionRecords);
     return c_nExitOk;
 }
 

@@ -36,6 +36,15 @@ const std::vector<Command>& Commands() {
 #endif
         {"track", "record fixes into a track file; show track files and the on-screen track",
          "track record [--dir DIR] [--ring] [OUT.mps|OUT.gdb|OUT.gpx] < FIXES | dump FILE.mps | ring [FILE]", RunTrack},
+        {"route", "find a road route on a native map, or one per line of a file of pairs",
+         "route MAP --from LAT,LON --to LAT,LON [--via LAT,LON]... [--vehicle NAME] [--shortest] "
+         "[--avoid tolls,uturns,highways,unpaved] [--course DEG --speed KMH] | route MAP --batch PAIRS.jsonl [options]",
+         RunRoute},
+        {"graph", "print the facts of a native map's road graph", "graph MAP", RunGraph},
+        {"guide", "plan a route and replay guidance along it: the route, prompts, re-routes, arrival",
+         "guide MAP --from LAT,LON --to LAT,LON [--via LAT,LON]... [--vehicle NAME] [--shortest] "
+         "[--avoid tolls,uturns,highways,unpaved] (--simulate KMH | --drive TRACK|CAPTURE)",
+         RunGuide},
         {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };

@@ -42,5 +42,8 @@ int RunRenderWaypointIcons(const Args& args);
 #endif
 int RunTrack(const Args& args);
 int RunConvert(const Args& args);
+int RunRoute(const Args& args);
+int RunGuide(const Args& args);
+int RunGraph(const Args& args);
 
 } // namespace velka::tool

@@ -19,6 +19,7 @@
 #include <osmium/visitor.hpp>
 
 #include "platform/text.h"
+#include "tools/mapc/mapc_roads.h"
 
 namespace velka::mapc {
 
@@ -42,10 +43,7 @@ struct Feature {
     osmium::object_id_type wayId = 0;
 };
 
-struct Restriction {
-    osmium::object_id_type from = 0, via = 0, to = 0;
-    bool fOnly = false;
-};
+using Restriction = OsmRestriction;
 
 const char* LookupTag(const void* p, const char* szKey) {
     return static_cast<const osmium::TagList*>(p)->get_value_by_key(szKey);
@@ -91,8 +89,8 @@ std::u16string LabelOf(const osmium::TagList& tags, int nKind, WORD wType) {
 class CCollector : public osmium::handler::Handler {
 public:
     CCollector(const CStyle& style, std::vector<Feature>& features,
-               std::vector<Restriction>& restrictions)
-        : m_style(style), m_features(features), m_restrictions(restrictions) {}
+               std::vector<Restriction>& restrictions, RestrictionSummary& summary)
+        : m_style(style), m_features(features), m_restrictions(restrictions), m_summary(summary) {}
 
     void node(const osmium::Node& n) {
         Stamp(n);
@@ -148,16 +146,7 @@ public:
             WORD flags = static_cast<WORD>(nSpeed | (r->nRoadClass << 3));
             if (f.fOneWay) flags |= 0x40;
             if (IsYes(w.tags().get_value_by_key("toll"))) flags |= 0x80;
-            const char* access = w.tags().get_value_by_key("access");
-            const bool fNoAccess = IsNo(access);
-            if (fNoAccess || IsNo(w.tags().get_value_by_key("motor_vehicle")) ||
-                IsNo(w.tags().get_value_by_key("motorcar")))
-                flags |= 0x0400 | 0x0800 | 0x1000 | 0x8000;
-            if (IsNo(w.tags().get_value_by_key("hgv"))) flags |= 0x8000;
-            if (IsNo(w.tags().get_value_by_key("foot")) || r->wType <= 0x02 || r->wType == 0x09)
-                flags |= 0x2000;
-            if (IsNo(w.tags().get_value_by_key("bicycle")) || r->wType <= 0x02 || r->wType == 0x09)
-                flags |= 0x4000;
+            flags |= RoadAccessFlags(w.tags());
             f.wRoadFlags = flags;
         } else {
             f.nodeIds.clear();
@@ -200,23 +189,11 @@ public:
         Stamp(rel);
         const char* type = rel.tags().get_value_by_key("type");
         if (!type || std::strcmp(type, "restriction")) return;
-        const char* kind = rel.tags().get_value_by_key("restriction");
-        if (!kind) kind = rel.tags().get_value_by_key("restriction:motorcar");
-        if (!kind) return;
+        ++m_summary.cRead;
         Restriction r;
-        if (!std::strncmp(kind, "only_", 5)) r.fOnly = true;
-        else if (std::strncmp(kind, "no_", 3)) return;
-        int cFrom = 0, cVia = 0, cTo = 0;
-        for (const osmium::RelationMember& m : rel.members()) {
-            if (!std::strcmp(m.role(), "from") && m.type() == osmium::item_type::way) r.from = m.ref(), ++cFrom;
-            else if (!std::strcmp(m.role(), "to") && m.type() == osmium::item_type::way) r.to = m.ref(), ++cTo;
-            else if (!std::strcmp(m.role(), "via")) {
-                if (m.type() != osmium::item_type::node) return; // via ways are not supported
-                r.via = m.ref();
-                ++cVia;
-            }
-        }
-        if (cFrom == 1 && cVia == 1 && cTo == 1) m_restrictions.push_back(r);
+        std::string strReason;
+        if (ReadRestriction(rel, r, strReason)) m_restrictions.push_back(std::move(r));
+        else m_summary.Drop(strReason);
     }
 
     std::time_t Newest() const { return m_tNewest; }
@@ -233,6 +210,7 @@ private:
     const CStyle& m_style;
     std::vector<Feature>& m_features;
     std::vector<Restriction>& m_restrictions;
+    RestrictionSummary& m_summary;
     std::time_t m_tNewest = 0;
 };
 
@@ -322,7 +300,7 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
             index_type index;
             location_handler_type locations{index};
             locations.ignore_errors();
-            CCollector collector(style, features, restrictions);
+            CCollector collector(style, features, restrictions, map.restrictionSummary);
             osmium::io::Reader reader{file};
             const osmium::io::Header header = reader.header();
             for (const osmium::Box& box : header.boxes()) {
@@ -376,7 +354,8 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
         for (std::size_t i = 0; i < f.nodeIds.size(); ++i)
             uses[f.nodeIds[i]] += (i == 0 || i + 1 == f.nodeIds.size()) ? 2 : 1;
     }
-    for (const Restriction& r : restrictions) uses[r.via] += 2;
+    for (const Restriction& r : restrictions)
+        if (r.viaWays.empty()) uses[r.viaNode] += 2;
     std::unordered_map<osmium::object_id_type, LONG> nodeNumber;
     LONG cNodes = 0;
     for (const Feature& f : features) {
@@ -386,56 +365,12 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
     }
     map.cNodes = static_cast<DWORD>(cNodes);
 
-    // Turn restrictions between roads, by way id.
-    std::unordered_map<osmium::object_id_type, std::vector<int>> roadsOfWay;
-    std::unordered_map<osmium::object_id_type, std::vector<int>> roadsAtNode;
-    for (std::size_t i = 0; i < features.size(); ++i) {
-        if (!features[i].fRoad) continue;
-        roadsOfWay[features[i].wayId].push_back(static_cast<int>(i));
-        std::unordered_set<osmium::object_id_type> seen;
-        for (osmium::object_id_type id : features[i].nodeIds)
-            if (nodeNumber.count(id) && seen.insert(id).second) roadsAtNode[id].push_back(static_cast<int>(i));
-    }
-    // The graph nodes next to node `via` along road f (one or two).
-    auto neighbours = [&](int f, osmium::object_id_type via) {
-        std::vector<LONG> out;
-        const auto& ids = features[f].nodeIds;
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            if (ids[i] != via) continue;
-            for (std::size_t k = i; k-- > 0;)
-                if (nodeNumber.count(ids[k])) {
-                    out.push_back(nodeNumber[ids[k]]);
-                    break;
-                }
-            for (std::size_t k = i + 1; k < ids.size(); ++k)
-                if (nodeNumber.count(ids[k])) {
-                    out.push_back(nodeNumber[ids[k]]);
-                    break;
-                }
-        }
-        return out;
-    };
-    for (const Restriction& r : restrictions) {
-        if (!nodeNumber.count(r.via)) continue;
-        const LONG via = nodeNumber[r.via];
-        for (int from : roadsOfWay[r.from]) {
-            for (LONG fromNode : neighbours(from, r.via)) {
-                std::vector<std::pair<int, LONG>> forbidden;
-                if (r.fOnly) {
-                    for (int other : roadsAtNode[r.via]) {
-                        if (features[other].wayId == r.to) continue;
-                        for (LONG n : neighbours(other, r.via))
-                            if (!(other == from && n == fromNode)) forbidden.push_back({other, n});
-                    }
-                } else {
-                    for (int to : roadsOfWay[r.to])
-                        for (LONG n : neighbours(to, r.via)) forbidden.push_back({to, n});
-                }
-                for (auto [to, toNode] : forbidden)
-                    map.restrictions.push_back({fromNode, via, toNode, from, to});
-            }
-        }
-    }
+    // Turn restrictions between roads.
+    std::vector<RoadRef> roadRefs;
+    for (std::size_t i = 0; i < features.size(); ++i)
+        if (features[i].fRoad && !features[i].nodeIds.empty())
+            roadRefs.push_back({static_cast<int>(i), features[i].wayId, &features[i].nodeIds});
+    ResolveRestrictions(restrictions, roadRefs, nodeNumber, map.restrictions, map.restrictionSummary);
 
     // Levels: each shows the objects whose rule reaches it, simplified to
     // its resolution; objects smaller than two level units are dropped.

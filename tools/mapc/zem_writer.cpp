@@ -1,5 +1,7 @@
 #include "tools/mapc/zem_writer.h"
 
+#include "tools/mapc/zem_restrictions.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -341,11 +343,6 @@ void Append16(std::vector<BYTE>& v, std::uint32_t x) {
     v.push_back(static_cast<BYTE>(x >> 8));
 }
 
-struct RoadRecord {
-    int nRoadId;
-    std::vector<LONG> nodes; // node points in order
-    DWORD dwOffset;
-};
 
 } // namespace
 
@@ -635,42 +632,19 @@ bool EncodeZem(const CMapcMap& map, std::vector<BYTE>& out, std::string& strErro
     out.insert(out.end(), labelArea.Bytes().begin(), labelArea.Bytes().end());
 
     // Turn restrictions, naming the road records by their file offsets.
-    std::vector<RoadRecord> roads;
+    std::vector<RoadPiece> roads;
+    std::uint32_t dwMaxRoad = 0;
     for (const PendingRoad& r : pendingRoads) {
         const Block& b = blocks[r.nLevel][r.nBlock];
         roads.push_back({r.nRoadId, r.nodes,
                          static_cast<DWORD>(b.dwDataOffset + b.sections[0].size() + r.ofsInSection)});
+        dwMaxRoad = std::max(dwMaxRoad, roads.back().dwOffset);
     }
-    std::unordered_map<int, std::vector<std::size_t>> roadsById;
-    for (std::size_t i = 0; i < roads.size(); ++i) roadsById[roads[i].nRoadId].push_back(i);
-    auto findPiece = [&](int nRoad, LONG a, LONG bNode) -> long {
-        auto it = roadsById.find(nRoad);
-        if (nRoad < 0 || it == roadsById.end()) return -1;
-        for (std::size_t i : it->second) {
-            const auto& n = roads[i].nodes;
-            for (std::size_t k = 1; k < n.size(); ++k)
-                if ((n[k - 1] == a && n[k] == bNode) || (n[k - 1] == bNode && n[k] == a))
-                    return static_cast<long>(roads[i].dwOffset);
-        }
-        return -1;
-    };
-    std::uint32_t dwMaxRoad = 0;
-    for (const RoadRecord& r : roads) dwMaxRoad = std::max(dwMaxRoad, r.dwOffset);
     const unsigned cRoadBits = BitLen(dwMaxRoad);
     CBitWriter restr;
-    DWORD cRestrictions = 0;
-    for (const CMapcRestriction& r : map.restrictions) {
-        const long from = findPiece(r.nFromRoad, r.lFromNode, r.lNode);
-        const long to = findPiece(r.nToRoad, r.lNode, r.lToNode);
-        if (from < 0 || to < 0 || cNodeBits == 0) continue;
-        restr.WriteBits(static_cast<std::uint32_t>(r.lFromNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(r.lNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(r.lToNode), cNodeBits);
-        restr.WriteBits(static_cast<std::uint32_t>(from), cRoadBits);
-        restr.WriteBits(static_cast<std::uint32_t>(to), cRoadBits);
-        restr.WriteBits(0, 1);
-        ++cRestrictions;
-    }
+    const DWORD cRestrictions = static_cast<DWORD>(EncodeRestrictions(
+        map.restrictions, roads, map.cNodes, cNodeBits, cRoadBits, restr, stats.cRestrictionsDropped));
+    stats.cRestrictionRecords = cRestrictions;
     const std::size_t ofsRestrictions = out.size();
     out.insert(out.end(), restr.Bytes().begin(), restr.Bytes().end());
 

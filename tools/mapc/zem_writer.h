@@ -26,6 +26,15 @@ struct CMapcObject {
     int nRoadId = -1;
 };
 
+// Turn restrictions read and dropped, with the reasons.
+struct RestrictionSummary {
+    std::size_t cRead = 0;
+    std::size_t cWritten = 0; // turn records written to the map
+    std::map<std::string, std::size_t> dropped;
+    void Drop(const std::string& strReason, std::size_t n = 1) { dropped[strReason] += n; }
+    std::string Text() const;
+};
+
 struct CMapcLevel {
     int nBits = 24;
     std::vector<CMapcObject> objects;
@@ -33,12 +42,17 @@ struct CMapcLevel {
 
 // A forbidden turn: from road nFromRoad through node lNode into nToRoad.
 // lFromNode and lToNode are the neighbouring nodes along the two roads.
+// btVehicles: bit v binds vehicle v (0 pedestrian .. 7 truck). With
+// fContinues the turn and the next one form one forbidden row of turns
+// (a restriction over via ways): the next turn starts on this one's to road.
 struct CMapcRestriction {
     LONG lFromNode = 0;
     LONG lNode = 0;
     LONG lToNode = 0;
     int nFromRoad = -1;
     int nToRoad = -1;
+    BYTE btVehicles = 0xFF;
+    bool fContinues = false;
 };
 
 struct CMapcMap {
@@ -54,11 +68,14 @@ struct CMapcMap {
     std::vector<CMapcLevel> levels; // coarsest first
     DWORD cNodes = 0;
     std::vector<CMapcRestriction> restrictions;
+    RestrictionSummary restrictionSummary; // what the compiler read and dropped
     CMapRect rcBounds = CMapRect::MakeEmpty(); // empty: computed from the objects
 };
 
 struct CMapcStats {
     std::size_t cObjects[3] = {};  // finest level, by kind
+    std::size_t cRestrictionRecords = 0; // turn records written
+    std::size_t cRestrictionsDropped = 0; // turns whose roads were not found
     std::size_t cBlocks = 0;
     std::size_t cbLabels = 0;
     std::size_t cbTables = 0;

@@ -1,0 +1,86 @@
+// Routes on OpenStreetMap extracts against pgRouting's directed shortest
+// lengths on the same data (../shared/data/routes): never shorter (that
+// would be a leak through a one-way street or a restriction), equal on
+// nearly all pairs the oracle models fully, and found wherever it found one.
+#include <cmath>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "routing/route_search.h"
+#include "tests/support/test_support.h"
+#include "tools/mapc/mapc_osm.h"
+#include "tools/mapc/mapc_style.h"
+#include "tools/mapc/zem_writer.h"
+
+namespace velka {
+namespace {
+
+struct OracleCase {
+    const char* szExtract;
+    const char* szPairs;
+};
+
+class Oracle : public ::testing::TestWithParam<OracleCase> {};
+
+TEST_P(Oracle, ShortestRoutesAgreeWithPgRouting) {
+    const auto pbf = test::CorpusPath(std::string("osm/") + GetParam().szExtract);
+    const auto pairs = test::CorpusPath(std::string("routes/") + GetParam().szPairs);
+    VELKA_REQUIRE_CORPUS(pbf);
+    VELKA_REQUIRE_CORPUS(pairs);
+    mapc::CStyle style;
+    std::string err;
+    ASSERT_TRUE(style.Load(test::SourcePath("data/runtime/osm.style").string(), err)) << err;
+    mapc::CMapcOptions options;
+    options.inputs = {pbf.string()};
+    mapc::CMapcMap map;
+    ASSERT_TRUE(mapc::CompileOsm(options, style, map, err)) << err;
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(mapc::EncodeZem(map, bytes, err)) << err;
+    std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"oracle.zem", bytes.data(), bytes.size(), c_dwOpenAll);
+    auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
+    ASSERT_NE(pZem, nullptr);
+
+    std::ifstream in(pairs);
+    std::string line;
+    std::size_t cPairs = 0, cUnflagged = 0, cEqual = 0, cFlaggedDiffer = 0;
+    while (std::getline(in, line)) {
+        const auto q = nlohmann::json::parse(line);
+        auto at = [](double lat, double lon) {
+            return CMapPoint{mapc::DegreesToMapUnits(lon), mapc::DegreesToMapUnits(lat)};
+        };
+        CRouteRequest r;
+        r.ptStart = at(q["from_lat"], q["from_lon"]);
+        r.ptEnd = at(q["to_lat"], q["to_lon"]);
+        r.options.fFastest = false;
+        ++cPairs;
+        const double dOracle = q["dist_directed_m"];
+        const bool fFlagged = !q["flags"].empty();
+        ASSERT_TRUE(FindRoute(*pZem, r)) << line << ": " << RouteErrorText(r.error);
+        const double dTolerance = 0.01 * dOracle + 20;
+        EXPECT_GE(r.dLengthM, dOracle - dTolerance) << line;
+        const bool fEqual = std::fabs(r.dLengthM - dOracle) <= dTolerance;
+        if (!fFlagged) {
+            ++cUnflagged;
+            cEqual += fEqual;
+        } else if (!fEqual) {
+            ++cFlaggedDiffer;
+            // Flagged pairs may only come out longer: the oracle drove where
+            // a restriction, an access tag or an area forbids.
+            EXPECT_GT(r.dLengthM, dOracle) << line;
+        }
+    }
+    EXPECT_EQ(cPairs, 200u);
+    EXPECT_GE(cEqual * 100, cUnflagged * 95) << cEqual << " of " << cUnflagged << " unflagged pairs equal";
+    std::printf("%s: %zu pairs, %zu of %zu unflagged equal within 1 %% + 20 m, %zu flagged differ\n",
+                GetParam().szExtract, cPairs, cEqual, cUnflagged, cFlaggedDiffer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Extracts, Oracle,
+                         ::testing::Values(OracleCase{"andorra-20200501.osm.pbf", "andorra-20200501.routes.jsonl"},
+                                           OracleCase{"liechtenstein-20150727.osm.pbf",
+                                                      "liechtenstein-20150727.routes.jsonl"}));
+
+} // namespace
+} // namespace velka
