@@ -22,6 +22,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
 #include "platform/mapped_file.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "routing/guidance.h"
 #include "routing/map_leg_search.h"
@@ -161,6 +162,7 @@ public:
     double FixupGPSEpoch(double d) override { return d; }
     double FixupClock(double d) override { return d; }
     void ReportNoPosition() override {}
+    void CountChecksumError() override {}
     std::vector<GpsFix> m_fixes;
 };
 
