@@ -249,9 +249,19 @@ int RunGuide(const Args& args) {
         for (const SoundName& s : list) names.push_back(s.strName);
         std::printf("%s\n", json{{"t", t}, {"prompt", names}, {"point", iPoint}, {"distance_m", Round2(dDistance)}}.dump().c_str());
     };
+    CGuidance* pGuidance = nullptr;
     host.fnRouteEvent = [&](int n) {
-        if (n == rpEnd) fArrived = true;
-        if (n == rpOut) std::printf("%s\n", json{{"t", t}, {"prompt", {"RouteOut"}}}.dump().c_str());
+        if (n == rpEnd) {
+            fArrived = true;
+            return;
+        }
+        // Leaving the route and the new route are said too: the point is
+        // the next one of the route as it stands.
+        std::vector<SoundName> list;
+        CEventPrompt::Route(n)->BuildSoundList(list);
+        const NavigationState& s = pGuidance->State();
+        std::printf("%s\n", json{{"t", t}, {"prompt", {list.front().strName}}, {"point", s.iNextPoint},
+                                 {"distance_m", s.dwDistNextPoint}}.dump().c_str());
     };
     host.fnReroute = [&](std::int32_t lX, std::int32_t lY, std::size_t iVia, std::size_t iNext) {
         const bool fOk = planner.Reroute(route, lX, lY, iVia, iNext);
@@ -262,6 +272,7 @@ int RunGuide(const Args& args) {
     host.fnSoundMs = [&player](const std::string& s) { return player.SoundDurationMs(s); };
     host.fnNavigationOn = [&] { return !fDone; };
     CGuidance guidance(std::move(host));
+    pGuidance = &guidance;
     guidance.m_settings.nOffRoute = 1;
     guidance.m_settings.nStyle = a.settings.nStyle;
     guidance.Reset(&route);
