@@ -21,14 +21,15 @@ float Degrees(LONG v) { return static_cast<float>(v * (180.0 / 1073741824.0)); }
 
 void CRouteEnd::Feed(const CMapPoint* pts, const LONG* nodes, std::size_t cPoints,
                      std::uint32_t nBlockIndex, std::uint32_t dwRoadOffset, WORD wFlags, BYTE btType,
-                     float k) {
+                     float k, float fPenalty) {
     fWaiting = false; // a new road ends the wait of the last one
     std::int32_t nLast = -1, iLast = -1;
     for (std::size_t i = 0; i < cPoints; ++i) {
         if (nLast >= 0 && i > 0) {
             CMapPoint foot;
             const float d2 = NearestPointOnSegment(pts[i - 1], pts[i], pt, k, foot);
-            if (fD2 < 0 || d2 < fD2) {
+            if (fRank < 0 || d2 + fPenalty < fRank) {
+                fRank = d2 + fPenalty;
                 fD2 = d2;
                 ptFoot = foot;
                 ptSegStart = pts[i - 1];
@@ -86,10 +87,14 @@ float CRouteEnd::SegmentCourse() const {
     return Course(Degrees(a.lX), Degrees(a.lY), Degrees(ptSegEnd.lX), Degrees(ptSegEnd.lY));
 }
 
-bool FindRouteEnds(CRoadGraph& graph, CRouteEnd& start, CRouteEnd& end, const RouteProgress& progress) {
+bool FindRouteEnds(CRoadGraph& graph, CRouteEnd& start, CRouteEnd& end, WORD wClosed,
+                   bool (*pfnAvoided)(WORD wFlags, BYTE btType, const void* pContext), const void* pContext,
+                   const RouteProgress& progress) {
+    // 5 m, squared, in map units.
+    const float fPenalty = static_cast<float>(std::pow(5.0 / 20000000.0 * 1073741824.0, 2));
     const float k = graph.CosLatitude();
     start.kk = end.kk = graph.XScale();
-    // 1000 m in map units, the box half as wide again in x as the latitude needs.
+    // 1000 m in map units; x units are shorter by the latitude's cosine.
     const LONG h = static_cast<LONG>(std::lround(1000.0 / 20000000.0 * 1073741824.0));
     const LONG hw = static_cast<LONG>(std::lround(h / static_cast<double>(k)));
     auto box = [&](const CMapPoint& p) {
@@ -115,11 +120,12 @@ bool FindRouteEnds(CRoadGraph& graph, CRouteEnd& start, CRouteEnd& end, const Ro
             const CMapPoint* pts = graph.DecodeRoad(static_cast<std::uint32_t>(b), dwRoad, obj);
             if (!pts) break;
             p = obj.pNext;
-            if (!obj.fNodeReferences) continue;
+            if (!obj.fNodeReferences || (obj.wRoadFlags & wClosed)) continue;
             const BYTE btType = static_cast<BYTE>(std::min<unsigned>(obj.wType, 255));
             const LONG* nodes = graph.NodeRefs().data();
-            if (fStart) start.Feed(pts, nodes, obj.cPoints, static_cast<std::uint32_t>(b), dwRoad, obj.wRoadFlags, btType, k);
-            if (fEnd) end.Feed(pts, nodes, obj.cPoints, static_cast<std::uint32_t>(b), dwRoad, obj.wRoadFlags, btType, k);
+            const float f = pfnAvoided && pfnAvoided(obj.wRoadFlags, btType, pContext) ? fPenalty : 0;
+            if (fStart) start.Feed(pts, nodes, obj.cPoints, static_cast<std::uint32_t>(b), dwRoad, obj.wRoadFlags, btType, k, f);
+            if (fEnd) end.Feed(pts, nodes, obj.cPoints, static_cast<std::uint32_t>(b), dwRoad, obj.wRoadFlags, btType, k, f);
         }
         if ((b & 63) == 0) progress.At(60 + static_cast<int>(20 * b / std::max<std::size_t>(blocks.size(), 1)));
     }

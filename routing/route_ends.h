@@ -15,6 +15,7 @@ struct CRouteEnd {
     CMapPoint pt;             // the given point
     bool fIsStart = false;
     float fD2 = -1;           // squared distance to the foot point, -1 = none yet
+    float fRank = -1;         // fD2 with the penalty of an avoided road
     bool fOneWay = false;
     std::uint32_t nBlock = 0;
     std::uint32_t dwRoad = 0;
@@ -35,8 +36,10 @@ struct CRouteEnd {
     float kk = 1;             // squared latitude factor
 
     // Feeds one road record (points and node numbers, -1 where none).
+    // fPenalty (squared map units) is added to the distances of a road the
+    // options avoid, so that of two roads meeting at the point the other wins.
     void Feed(const CMapPoint* pts, const LONG* nodes, std::size_t cPoints, std::uint32_t nBlockIndex,
-              std::uint32_t dwRoadOffset, WORD wFlags, BYTE btType, float k);
+              std::uint32_t dwRoadOffset, WORD wFlags, BYTE btType, float k, float fPenalty = 0);
     // Completes the distances; false when no road was found.
     bool Finish();
     // True when this foot point comes before the other's along the road.
@@ -45,8 +48,12 @@ struct CRouteEnd {
     float SegmentCourse() const;
 };
 
-// Scans the blocks within 1000 m of either end and feeds their roads to
-// the two ends (progress 60-80 %). False when cancelled.
-bool FindRouteEnds(CRoadGraph& graph, CRouteEnd& start, CRouteEnd& end, const RouteProgress& progress);
+// Scans the blocks within 1000 m of either end and feeds them the roads
+// open to the vehicle (whose flags share no bit with wClosed); roads for
+// which fnAvoided is true rank behind others at the same spot (progress
+// 60-80 %). False when cancelled.
+bool FindRouteEnds(CRoadGraph& graph, CRouteEnd& start, CRouteEnd& end, WORD wClosed,
+                   bool (*pfnAvoided)(WORD wFlags, BYTE btType, const void* pContext), const void* pContext,
+                   const RouteProgress& progress);
 
 } // namespace velka

@@ -49,10 +49,12 @@ TEST(RoadGraph, LinksJoinConsecutiveNodesInTheStoredDirection) {
         for (std::int32_t k = n.nFirstLink; k >= 0; k = g.Links()[static_cast<std::size_t>(k)].cNextLink)
             fListed |= k == l.cLink;
         EXPECT_TRUE(fListed);
-        if (l.wRoadFlags & c_wRoadOneWay) EXPECT_TRUE(l.fAscending);
+        if (l.wRoadFlags & c_wRoadOneWay) {
+            EXPECT_TRUE(l.fAscending);
+        }
         cFromThree += g.Nodes()[static_cast<std::size_t>(l.nFromNode)].cLinks == 3;
     }
-    EXPECT_EQ(cFromThree, 2u); // node 3 has three links and two of them leave it
+    EXPECT_EQ(cFromThree, 3u); // node 3 has three road pieces, each with a link leaving it
     // A second build reads nothing again.
     const auto* pLinks = g.Links().data();
     EXPECT_TRUE(g.Build({}));
