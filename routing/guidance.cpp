@@ -288,7 +288,6 @@ void CGuidance::SchedulePrompts(const GpsFix& fix) {
     m_nFarLead = nFar;
 
     if (s.iAnnouncedUpTo + 1 < s.iNextPoint) s.iAnnouncedUpTo = s.iNextPoint - 1;
-    bool fHandled = false, fAppended = false;
     for (std::size_t j = s.iAnnouncedUpTo + 1; j + 1 < n; ++j) {
         const double dAhead = Ahead(j);
         const int nKindJ = ManoeuvreKindOf(pts[j]);
@@ -301,28 +300,20 @@ void CGuidance::SchedulePrompts(const GpsFix& fix) {
                 break;
             }
             if (nKindJ != mkNone) {
-                if (fHandled) {
-                    m_pPending = std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra);
-                    m_iPending = j;
-                    fAppended = true;
-                } else if (dAhead < nNear) {
-                    Speak(nKindJ, pts[j].btExtra, false, j);
-                } else {
-                    Speak(nKindJ, pts[j].btExtra, true, j);
-                    m_pPending = std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra);
-                    m_iPending = j;
-                }
-                fHandled = true;
+                // Far enough: prepare now. Either way the immediate prompt
+                // waits in the pending list, gathering the manoeuvres that
+                // follow within the near lead, said with "then".
+                if (dAhead >= nNear) Speak(nKindJ, pts[j].btExtra, true, j);
+                m_pPending = std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra);
+                m_iPending = j;
             }
             s.iAnnouncedUpTo = static_cast<std::uint32_t>(j);
         } else {
-            if (dAhead > nFar) break;
-            if (nKindJ != mkNone) {
+            // Only what comes so soon after the first manoeuvre that it
+            // could not be announced on its own joins it.
+            if (dAhead > nFar || LegLength(*m_pRoute, m_iPending, j) > nNear) break;
+            if (nKindJ != mkNone)
                 m_pPending->AppendThen(std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra));
-                fAppended = true;
-            } else if (!fAppended) {
-                break;
-            }
             s.iAnnouncedUpTo = static_cast<std::uint32_t>(j);
         }
     }

@@ -91,7 +91,6 @@ TEST_P(GuideCorpus, DrivesArriveAndEverySharpTurnIsAnnouncedFirst) {
         std::set<std::size_t> turns, announced;
         for (std::size_t j = 1; j + 1 < route.points.size(); ++j)
             if (ManoeuvreKindOf(route.points[j]) != mkNone && std::labs(route.points[j].lAngle) >= 60) turns.insert(j);
-        cTurns += static_cast<int>(turns.size());
 
         int cEnd = 0;
         bool fStopped = false;
@@ -116,11 +115,18 @@ TEST_P(GuideCorpus, DrivesArriveAndEverySharpTurnIsAnnouncedFirst) {
         CGuidance guidance(host);
         pGuidance = &guidance;
         guidance.Reset(&route);
+        bool fFirst = true;
         for (const GpsFix& fix : SimulatedDrive(route, 50)) {
             guidance.Step(fix);
+            // A turn the first fix is already at cannot be announced first.
+            if (fFirst) {
+                turns.erase(turns.begin(), turns.lower_bound(guidance.State().iNextPoint));
+                fFirst = false;
+            }
             if (fStopped) break;
         }
         EXPECT_EQ(cEnd, 1) << line;
+        cTurns += static_cast<int>(turns.size());
         for (std::size_t j : turns) EXPECT_TRUE(announced.count(j)) << line << ": turn at point " << j;
     }
     EXPECT_GE(cDrives, 20);
