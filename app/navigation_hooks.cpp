@@ -163,7 +163,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
     // Start-up: the store is read with the routes' angles derived, then a
     // route left active with Navigation on is followed again.
     h.fnStartNavigation = [] {
-        TheWaypointStore().m_fnRouteLoaded = &RestoreLoadedRoute;
+        SetRouteLoadedHook(&RestoreLoadedRoute);
         StartWaypoints(CWaypointStore::DefaultPath());
         CreateNavigator();
         g_pNav->Resume();

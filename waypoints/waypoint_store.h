@@ -165,16 +165,16 @@ public:
     // Save to the path given to Load (or the default path).
     bool Save() const;
 
-    // Runs for every route read from the file (routing derives the angles
-    // and what the file does not keep).
-    std::function<void(Route&)> m_fnRouteLoaded;
-
 private:
     WaypointList m_waypoints;
     RouteList m_routes;
     Route* m_pActiveRoute = nullptr;
     std::string m_strPath;
 };
+
+// Runs for every route a store reads from its file (routing derives the
+// angles and what the file does not keep); none by default.
+void SetRouteLoadedHook(std::function<void(Route&)> fn);
 
 // Display name of icon type t (string 2500 + t).
 std::u16string WaypointTypeName(WORD wType);

@@ -253,8 +253,10 @@ TEST(Guidance, StoredKeepPointsKeepTheirSide) {
     ASSERT_EQ(ManoeuvreKindOf(r->points[1]), mkKeepRight);
     const std::vector<BYTE> bytes = store.Serialize();
     CWaypointStore reloaded;
-    reloaded.m_fnRouteLoaded = &RestoreLoadedRoute;
-    ASSERT_TRUE(reloaded.Parse(bytes));
+    SetRouteLoadedHook(&RestoreLoadedRoute);
+    const bool fParsed = reloaded.Parse(bytes);
+    SetRouteLoadedHook({});
+    ASSERT_TRUE(fParsed);
     const Route& back = *reloaded.Routes().front();
     EXPECT_EQ(back.points[1].btExtra, 1);
     EXPECT_EQ(ManoeuvreKindOf(back.points[1]), mkKeepRight);
