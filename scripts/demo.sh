@@ -27,7 +27,7 @@ if [ ! -f "$app/Demo.gdb" ] || [ "$bin/demo/demo.zem" -nt "$app/Demo.gdb" ] || [
   from=$(awk -F, 'NR == 1 { print $3 "," $2 }' "$bin/demo/demo_drive.csv")
   to=$(awk -F, 'NR == 150 { print $3 "," $2 }' "$bin/demo/demo_drive.csv")
   "$bin/velkatool" --settings-db "$tmp/settings.db" guide "$bin/demo/demo.zem" \
-      --from "$from" --to "$to" --simulate 40 > "$tmp/guide.jsonl"
+      --from "$from" --to "$to" --avoid uturns,unpaved --simulate 40 > "$tmp/guide.jsonl"
   python3 - "$tmp/guide.jsonl" "$from" "$to" > "$tmp/demo.gpx" <<'PY'
 import json, math, sys, time
 route = next(json.loads(l)["route"] for l in open(sys.argv[1]) if l.startswith('{"route"'))
