@@ -1,10 +1,15 @@
 // Frame time of the map page (map layer, labels and the copy to the
-// finished-frame buffer) at 1280 x 800 over Vaduz, the densest part of the
-// medium OpenStreetMap extract compiled by mapc, at scale indexes 5, 10, 15
-// and 20, antialiased and not.
+// finished-frame buffer) at 1280 x 800 at every scale index from 2 to 12,
+// antialiased and not, over the dense centres of Liechtenstein (Vaduz) and
+// Monaco, both as compiled by mapc from the OpenStreetMap extracts and as
+// the IMG maps mkgmap made of them. The counters break the frame down:
+// draw (the map's Draw), fill (area fills), stroke (line strokes), labels
+// (texts and icons after the map layer), all in milliseconds.
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,45 +30,91 @@ namespace {
 
 using namespace velka;
 
-const std::string& MapPath() {
-    static const std::string s_path = [] {
-        const std::vector<BYTE>& bytes = bench::MediumMapBytes();
-        const std::string out = std::filesystem::temp_directory_path() / "velka-bench-view.zem";
+struct CBenchMap {
+    const char* szName;
+    const char* szFile; // OSM extract (compiled) or IMG map of the corpus
+    bool fImg;
+    double dLon, dLat;
+};
+
+constexpr CBenchMap c_aMaps[] = {
+    {"vaduz-zem", "liechtenstein-20150727.osm.pbf", false, 9.5215, 47.1410},
+    {"monaco-zem", "monaco-20210421.osm.pbf", false, 7.4246, 43.7384},
+    {"vaduz-img", "liechtenstein-6bit-route.img", true, 9.5215, 47.1410},
+    {"monaco-img", "monaco-6bit-route.img", true, 7.4246, 43.7384},
+};
+
+// The map file of a benchmark map (compiled once per run); empty when its
+// source is missing.
+std::string MapPath(const CBenchMap& m) {
+    if (m.fImg) {
+        const std::string path = std::string(VELKA_CORPUS_DIR) + "/img/" + m.szFile;
+        return std::filesystem::exists(path) ? path : std::string();
+    }
+    static std::map<std::string, std::string> s_compiled;
+    const auto it = s_compiled.find(m.szName);
+    if (it != s_compiled.end()) return it->second;
+    const std::string out =
+        std::filesystem::temp_directory_path() / (std::string("velka-bench-") + m.szName + ".zem");
+    {
+        const std::vector<BYTE> bytes = std::string(m.szFile) == "liechtenstein-20150727.osm.pbf"
+                                            ? bench::MediumMapBytes()
+                                            : bench::CompileCorpusExtract(m.szFile);
+        if (bytes.empty()) return {};
         WriteFileAtomic(out, bytes.data(), bytes.size());
-        return out;
-    }();
-    return s_path;
+    }
+    s_compiled[m.szName] = out;
+    return out;
 }
 
 void BM_MapFrame(benchmark::State& state) {
-    const unsigned uScale = static_cast<unsigned>(state.range(0));
-    const bool fAntialias = state.range(1) != 0;
+    const CBenchMap& m = c_aMaps[state.range(0)];
+    const unsigned uScale = static_cast<unsigned>(state.range(1));
+    const bool fAntialias = state.range(2) != 0;
+    const std::string strPath = MapPath(m);
+    if (strPath.empty()) {
+        state.SkipWithError("map source absent");
+        return;
+    }
+    state.SetLabel(m.szName);
     {
         CMapPage page;
         page.SetBitmapFactory([](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); });
         page.SetClientSize(1280, 800);
         page.Init();
         page.SetAntialias(fAntialias);
-        if (!page.LoadMap(FromUtf8(MapPath()), false)) {
+        if (!page.LoadMap(FromUtf8(strPath), false)) {
             state.SkipWithError("no map");
             return;
         }
         page.Position().SetPersistent(false);
         page.Position().SetScale(uScale);
-        page.Position().SetCenter(DegreesToUnits(9.5215), DegreesToUnits(47.1410));
+        page.Position().SetCenter(DegreesToUnits(m.dLon), DegreesToUnits(m.dLat));
         page.RefreshMap(true); // bitmaps, fonts and icons made once
+        g_FrameStats.fLayerTimes = true;
+        double adSum[4] = {};
         unsigned cObjects = 0;
         for (auto _ : state) {
             page.RefreshMap(true);
             cObjects = g_FrameStats.cPolygons + g_FrameStats.cPolylines + g_FrameStats.cPoints;
+            adSum[0] += g_FrameStats.usDraw;
+            adSum[1] += g_FrameStats.usPolygons;
+            adSum[2] += g_FrameStats.usPolylines;
+            adSum[3] += g_FrameStats.usLabels;
         }
+        g_FrameStats.fLayerTimes = false;
+        const double n = 1000.0 * static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
         state.counters["objects"] = cObjects;
+        state.counters["draw"] = adSum[0] / n;
+        state.counters["fill"] = adSum[1] / n;
+        state.counters["stroke"] = adSum[2] / n;
+        state.counters["labels"] = adSum[3] / n;
         page.Done();
     }
 }
 BENCHMARK(BM_MapFrame)
-    ->ArgsProduct({{5, 10, 15, 20}, {1, 0}})
-    ->ArgNames({"scale", "aa"})
+    ->ArgsProduct({{0, 1, 2, 3}, benchmark::CreateDenseRange(2, 12, 1), {1, 0}})
+    ->ArgNames({"map", "scale", "aa"})
     ->Unit(benchmark::kMillisecond);
 
 // The waypoint layer of a 1280 x 800 frame: n waypoints spread over the

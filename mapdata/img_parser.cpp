@@ -280,6 +280,29 @@ bool CImgParser::OpenTile(CImgTile& t, bool* pfEnciphered, int* pnBadCoding) {
         }
     }
 
+    // Extended types: RGN holds one section per kind (areas at 0x1D, lines
+    // at 0x39, points at 0x55, offset and length each); a TRE table at 0x7C
+    // gives every subdivision its start in each, the next record its end.
+    static constexpr DWORD c_aofsExt[3] = {0x1D, 0x39, 0x55};
+    for (int k = 0; k < 3; ++k)
+        if (rgn.U16(0) >= c_aofsExt[k] + 8) t.ext[k] = rgn.Sub(rgn.U32(c_aofsExt[k]), rgn.U32(c_aofsExt[k] + 4));
+    const WORD cbExtRecord = cbTreHeader >= 0x86 ? tre.U16(0x84) : 0;
+    const CImgBytes extTable = cbExtRecord >= 12 ? tre.Sub(tre.U32(0x7C), tre.U32(0x80)) : CImgBytes{};
+    for (std::size_t i = 0; i < t.subdivisions.size(); ++i) {
+        CImgSubdivision& s = t.subdivisions[i];
+        const std::uint64_t nRec = i * std::uint64_t{cbExtRecord};
+        for (int k = 0; k < 3; ++k) {
+            s.adwExtStart[k] = s.adwExtEnd[k] = c_dwNone;
+            if (!t.ext[k].cb || !extTable.Has(nRec, 12)) continue;
+            const DWORD dwStart = extTable.U32(nRec + 4 * k);
+            const DWORD dwEnd = extTable.Has(nRec + cbExtRecord, 12) ? extTable.U32(nRec + cbExtRecord + 4 * k)
+                                                                      : t.ext[k].cb;
+            if (dwStart >= dwEnd || dwEnd > t.ext[k].cb) continue;
+            s.adwExtStart[k] = dwStart;
+            s.adwExtEnd[k] = dwEnd;
+        }
+    }
+
     // Copyright records: 3-byte label offsets.
     if (tre.U16(57) == 3) {
         const CImgBytes rec = tre.Sub(tre.U32(49), tre.U32(53));
@@ -490,6 +513,65 @@ bool CImgParser::DecodeElement(const CImgTile& t, const CImgSubdivision& s, int 
     return true;
 }
 
+bool CImgParser::DecodeExtElement(const CImgTile& t, const CImgSubdivision& s, int nExt, CImgBytes sec,
+                                  DWORD& nPos, CImgElement& el) {
+    // Type, subtype with flags (0x20 a label follows, 0x80 extra bytes
+    // follow), 16-bit dx and dy; areas and lines then a bit-stream length
+    // (odd first byte: one byte, length >> 1; else two, length >> 2) and
+    // the stream with its info byte first; then the label.
+    if (!sec.Has(nPos, 6)) return false;
+    const BYTE btType = sec.U8(nPos), btSub = sec.U8(nPos + 1);
+    // Extra bytes have a layout of their own; the rest of the section is left.
+    if (btSub & 0x80) return false;
+    const LONG dx = static_cast<short>(sec.U16(nPos + 2));
+    const LONG dy = static_cast<short>(sec.U16(nPos + 4));
+    const LONG x0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterX + (std::int64_t{dx} << s.nShift)));
+    const LONG y0 = SignExtend24(static_cast<std::uint32_t>(s.lCenterY + (std::int64_t{dy} << s.nShift)));
+    DWORD n = nPos + 6;
+    el.wType = ImgExtendedType(btType, btSub);
+    el.fOneWay = false;
+    if (nExt == iePoints) {
+        m_vecPoints[0] = {ToMapUnits(x0), ToMapUnits(y0)};
+        el.cPoints = 1;
+    } else {
+        DWORD cbStream = 0;
+        if (!sec.Has(n, 1)) return false;
+        if (sec.U8(n) & 1) {
+            cbStream = sec.U8(n) >> 1;
+            n += 1;
+        } else {
+            if (!sec.Has(n, 2)) return false;
+            cbStream = sec.U16(n) >> 2;
+            n += 2;
+        }
+        if (cbStream < 1 || !sec.Has(n, cbStream)) return false;
+        el.cPoints = DecodeBitstream(sec.p + n + 1, cbStream - 1, sec.U8(n), false, s.nShift, x0, y0);
+        n += cbStream;
+    }
+    el.dwLabel = c_dwNone;
+    if (btSub & 0x20) {
+        if (!sec.Has(n, 3)) return false;
+        el.dwLabel = LabelIdentity(t, sec.U24(n), false, false);
+        n += 3;
+    }
+    nPos = n;
+    return true;
+}
+
+template <class Fn>
+bool CImgParser::ForEachExtElement(const CImgTile& tile, const CImgSubdivision& sub, int nExt, Fn&& fn) {
+    if (sub.adwExtStart[nExt] == c_dwNone) return true;
+    const CImgBytes sec =
+        tile.ext[nExt].Sub(sub.adwExtStart[nExt], sub.adwExtEnd[nExt] - sub.adwExtStart[nExt]);
+    DWORD nPos = 0;
+    CImgElement el;
+    while (nPos < sec.cb) {
+        if (!DecodeExtElement(tile, sub, nExt, sec, nPos, el)) break; // the rest is not sound
+        if (!fn(el)) return false;
+    }
+    return true;
+}
+
 template <class Fn>
 bool CImgParser::ForEachElement(const CImgTile& tile, const CImgSubdivision& sub, int nSection,
                                 Fn&& fn) {
@@ -554,8 +636,8 @@ bool CImgParser::Draw(CPaintContext& pc, CLabelStore& labels) {
                                                  pc.PointLabelStyle(el.wType), uIcon);
                         return true;
                     }
-                    if (nKind == rkPolygon &&
-                        (el.cPoints < 3 || el.wType <= 3 || el.wType == 0x4A || el.wType == 0x4B))
+                    if (nKind == rkPolygon && (el.cPoints < 3 || (el.wType < 0x8000 && (el.wType <= 3 ||
+                                                     el.wType == 0x4A || el.wType == 0x4B))))
                         return true;
                     if (el.cPoints < 2) return true;
                     CMapRect rcBox = CMapRect::MakeEmpty();
@@ -582,6 +664,7 @@ bool CImgParser::Draw(CPaintContext& pc, CLabelStore& labels) {
                                                 pc.LineLabelStyle(el.wType), nShield != 0);
                     return true;
                 };
+                const int nExt = nKind == rkPolygon ? ieAreas : nKind == rkPolyline ? ieLines : iePoints;
                 if (nKind == rkPoint) {
                     if (!ForEachElement(tile, sub, isPoints, fn) ||
                         !ForEachElement(tile, sub, isIndexedPoints, fn))
@@ -590,6 +673,7 @@ bool CImgParser::Draw(CPaintContext& pc, CLabelStore& labels) {
                                            fn)) {
                     return fInterrupted;
                 }
+                if (!ForEachExtElement(tile, sub, nExt, fn)) return fInterrupted;
             }
         }
     }
@@ -656,6 +740,12 @@ CTypeCatalogue* CImgParser::GetTypes() {
                     return true;
                 });
             }
+            static constexpr int c_aExtKinds[3] = {rkPolygon, rkPolyline, rkPoint};
+            for (int k = 0; k < 3; ++k)
+                ForEachExtElement(tile, sub, k, [&](const CImgElement& el) {
+                    m_pTypes->Add(c_aExtKinds[k], el.wType);
+                    return true;
+                });
         }
     }
     return m_pTypes.get();
@@ -694,6 +784,7 @@ std::unique_ptr<CFindList> CImgParser::FindNearest(int nScaleCode, bool fUseView
             };
             ForEachElement(tile, sub, isPoints, fn);
             ForEachElement(tile, sub, isIndexedPoints, fn);
+            ForEachExtElement(tile, sub, iePoints, fn);
         }
     }
     return pList;

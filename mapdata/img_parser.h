@@ -72,7 +72,22 @@ struct CImgSubdivision {
     // start = end = c_dwNone.
     DWORD adwStart[isMax] = {};
     DWORD adwEnd[isMax] = {};
+    // Extended-type elements (areas, lines, points) within the tile's
+    // extended sections; absent: start = end = c_dwNone.
+    DWORD adwExtStart[3] = {};
+    DWORD adwExtEnd[3] = {};
 };
+
+// The extended sections of a tile, indexed by ObjectKind reversed:
+// ieAreas, ieLines, iePoints.
+enum ImgExtSection { ieAreas = 0, ieLines = 1, iePoints = 2 };
+
+// An extended type (written 0x1TTSS by the map tools: type byte TT, five
+// subtype bits SS) as the 16-bit type code of the drawing and the type
+// lists: above every standard type of its kind.
+constexpr WORD ImgExtendedType(BYTE btType, BYTE btSubtype) {
+    return static_cast<WORD>(0x8000 | btType << 5 | (btSubtype & 0x1F));
+}
 
 // One map tile: its subfiles and what Open decoded from them.
 struct CImgTile {
@@ -88,6 +103,7 @@ struct CImgTile {
     unsigned nPoiShift = 0;
     CImgBytes roads; // NET road data
     unsigned nRoadShift = 0;
+    CImgBytes ext[3]; // extended areas, lines and points (RGN)
     std::vector<CImgLevel> levels;
     std::vector<CImgSubdivision> subdivisions;
     std::vector<DWORD> copyrights; // label offsets
@@ -154,6 +170,9 @@ public:
     // false when fn stopped the walk.
     template <class Fn>
     bool ForEachElement(const CImgTile& tile, const CImgSubdivision& sub, int nSection, Fn&& fn);
+    // The same for the extended-type elements of one kind (ImgExtSection).
+    template <class Fn>
+    bool ForEachExtElement(const CImgTile& tile, const CImgSubdivision& sub, int nExt, Fn&& fn);
     const CMapPoint* PointBuffer() const { return m_vecPoints.data(); }
 
     // Work bound of the bit-stream decoder (points of one element).
@@ -164,6 +183,8 @@ private:
     bool OpenTile(CImgTile& tile, bool* pfEnciphered, int* pnBadCoding);
     bool DecodeElement(const CImgTile& tile, const CImgSubdivision& sub, int nSection,
                        CImgBytes section, DWORD& nPos, CImgElement& el);
+    bool DecodeExtElement(const CImgTile& tile, const CImgSubdivision& sub, int nExt,
+                          CImgBytes section, DWORD& nPos, CImgElement& el);
     unsigned DecodeBitstream(const BYTE* p, DWORD cb, BYTE btInfo, bool fExtraBit,
                              unsigned nShift, LONG x0, LONG y0);
     DWORD LabelIdentity(const CImgTile& tile, DWORD dwField, bool fNet, bool fPoi) const;

@@ -1,6 +1,7 @@
 #include "mapview/map_page.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 
@@ -42,6 +43,27 @@ constexpr const char16_t* c_aszLandscapeGauges[8] = {u"speed", u"pointer", u"eta
 void DebugOut(const char* sz) { DebugOutput(sz); }
 
 int Round(double d) { return fast_floor_d(d + 0.5); }
+
+// Adds the microseconds of its lifetime to a layer's time when layer
+// timing is on.
+class CLayerTimer {
+public:
+    explicit CLayerTimer(unsigned& us) : m_pus(g_FrameStats.fLayerTimes ? &us : nullptr) {
+        if (m_pus) m_t0 = std::chrono::steady_clock::now();
+    }
+    ~CLayerTimer() {
+        if (m_pus)
+            *m_pus += static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                std::chrono::steady_clock::now() - m_t0)
+                                                .count());
+    }
+    CLayerTimer(const CLayerTimer&) = delete;
+    CLayerTimer& operator=(const CLayerTimer&) = delete;
+
+private:
+    unsigned* m_pus;
+    std::chrono::steady_clock::time_point m_t0;
+};
 
 } // namespace
 
@@ -85,7 +107,20 @@ bool CMapPaintContext::PumpMessages() {
     return IsInterrupted();
 }
 
+// Copies the points leaving out each that repeats the one before: at small
+// scales many neighbouring vertices fall on one pixel.
+int DropRepeatedPixels(const POINT* pPoints, int cPoints, std::vector<POINT>& out) {
+    out.resize(static_cast<std::size_t>(std::max(cPoints, 0)));
+    int n = 0;
+    for (int i = 0; i < cPoints; ++i)
+        if (n == 0 || !(pPoints[i] == out[static_cast<std::size_t>(n - 1)])) out[static_cast<std::size_t>(n++)] = pPoints[i];
+    return n;
+}
+
 void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) {
+    CLayerTimer timer(g_FrameStats.usPolygons);
+    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
+    pPoints = m_vecPixels.data();
     CPenDesc nullPen{PS_NULL, 0, 0};
     m_dc.SelectPen(nullPen);
     m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
@@ -98,9 +133,12 @@ void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints
 }
 
 bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) {
+    CLayerTimer timer(g_FrameStats.usPolylines);
     const CMapStyles& s = MapStyles();
     const CPenDesc* p1 = s.PolylinePen1(wType);
     if (!p1) return false;
+    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
+    pPoints = m_vecPixels.data();
     m_dc.SelectPen(*p1);
     m_dc.Polyline(pPoints, cPoints);
     if (const CPenDesc* p2 = s.PolylinePen2(wType)) {
@@ -232,6 +270,9 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     CloseMap();
     VELKA_ASSERT(g_pMapParser == NULL);
     const DWORD dwStart = GetTickCount();
+    // A map other than the last one opens centred on its data; the last
+    // one (at start-up) keeps the view it was left with.
+    m_fNewMap = ReadSettingString(u"MapFileName", 260, u"") != strPath;
     // Atlases open through the same probing: their index is a registered format.
     (void)fAtlas;
     std::unique_ptr<CMapParser> p = OpenMap(strPath, true, c_dwOpenAll);
@@ -265,7 +306,8 @@ void CMapPage::CloseMap() {
 void CMapPage::OnMapChanged() {
     if (!g_pMapParser) return;
     const CMapRect& rc = g_pMapParser->Bounds();
-    if (!rc.IsInverted() && !rc.Contains(m_pos.Center())) m_pos.SetCenter(rc.CenterX(), rc.CenterY());
+    if (!rc.IsInverted() && (m_fNewMap || !rc.Contains(m_pos.Center()))) m_pos.SetCenter(rc.CenterX(), rc.CenterY());
+    m_fNewMap = false;
 }
 
 void CMapPage::OnSettingsChanged() {
@@ -289,18 +331,19 @@ void CMapPage::StopRendering() {
     if (m_pContext) m_pContext->m_fStop = true;
 }
 
+std::unique_ptr<ICanvas> CMapPage::MakeBitmap(int cx, int cy) const {
+    if (m_fnCreateBitmap) return m_fnCreateBitmap(cx, cy);
+    if (g_hWnd && g_hWnd->Port()) return g_hWnd->Port()->CreateBitmap(cx, cy);
+    return nullptr;
+}
+
 bool CMapPage::CreateBitmaps() {
     m_pRender.reset();
     m_pFinished.reset();
     m_fHaveFrame = false;
     const int cx = std::max<int>(1, m_sizeClient.cx), cy = std::max<int>(1, m_sizeClient.cy);
-    if (m_fnCreateBitmap) {
-        m_pRender = m_fnCreateBitmap(cx, cy);
-        m_pFinished = m_fnCreateBitmap(cx, cy);
-    } else if (g_hWnd && g_hWnd->Port()) {
-        m_pRender = g_hWnd->Port()->CreateBitmap(cx, cy);
-        m_pFinished = g_hWnd->Port()->CreateBitmap(cx, cy);
-    }
+    m_pRender = MakeBitmap(cx, cy);
+    m_pFinished = MakeBitmap(cx, cy);
     if (!m_pRender || !m_pFinished) {
         m_pRender.reset();
         m_pFinished.reset();
@@ -349,12 +392,15 @@ void CMapPage::RenderLoop() {
         pc.Restart();
         const DWORD dwStart = GetTickCount();
         g_FrameStats.cPolygons = g_FrameStats.cPolylines = g_FrameStats.cPoints = 0;
+        g_FrameStats.usDraw = g_FrameStats.usPolygons = g_FrameStats.usPolylines = g_FrameStats.usLabels = 0;
         dc.SetBkMode(TRANSPARENT);
         dc.SetBkColor(RGB(255, 255, 255));
         dc.SetAntialias(m_fAntialias);
         m_labels.SetMeasureCanvas(&dc);
         m_labels.SetScreenFactors(ScreenFactorX(), ScreenFactorY());
         m_labels.SetShieldFont(MapStyles().ShieldFont());
+        m_labels.SetIconBitmaps([this](int cx, int cy) { return MakeBitmap(cx, cy); },
+                                MapStyles().BackgroundBrush().crColor, m_fAntialias);
         auto interrupted = [&]() {
             if (!pc.IsInterrupted()) return false;
             DebugOut("Re-start drawing...\n");
@@ -365,7 +411,10 @@ void CMapPage::RenderLoop() {
             const POINT org = m_pos.MapToScreen(rcMap.CenterX(), rcMap.CenterY());
             dc.SetBrushOrigin(org.x, org.y);
             m_labels.Clear(rcClient.right, rcClient.bottom);
-            g_pMapParser->Draw(pc, m_labels);
+            {
+                CLayerTimer timer(g_FrameStats.usDraw);
+                g_pMapParser->Draw(pc, m_labels);
+            }
             if (interrupted()) continue;
         }
         const CMapLayers& layers = MapLayers();
@@ -384,7 +433,11 @@ void CMapPage::RenderLoop() {
             g_FrameStats.msRoutes = GetTickCount() - t0;
         }
         int cIcons = 0;
-        if (g_pMapParser) m_labels.DrawLabels(pc, m_pos.ScaleIndex(), &cIcons);
+        if (g_pMapParser) {
+            CLayerTimer timer(g_FrameStats.usLabels);
+            m_labels.DrawLabels(pc, m_pos.ScaleIndex(), &cIcons);
+            if (m_fnLabelsPlaced && !pc.IsInterrupted()) m_fnLabelsPlaced(m_labels);
+        }
         if (interrupted()) continue;
         g_FrameStats.cPoints += static_cast<unsigned>(cIcons);
         g_FrameStats.msMap = GetTickCount() - dwStart - g_FrameStats.msTrack - g_FrameStats.msRoutes;
@@ -630,7 +683,9 @@ void CMapPage::OnGpsPosition() {
             fChanged = true;
         }
     }
-    if (fChanged && !IsRendering())
+    // A frame being drawn restarts with the new view at once (RefreshMap
+    // only marks it), so course-up follows every fix.
+    if (fChanged)
         RefreshMap(true);
     else
         RedrawNow();

@@ -685,6 +685,10 @@ bool CSearch::Run() {
     CRoadGraph::Debug("find source and dest: %.1f ms\n", m_req.times.dFindEnds);
     if (!m_start.Finish()) return Fail(RouteError::NoRoadNearStart);
     if (!m_end.Finish()) return Fail(RouteError::NoRoadNearEnd);
+    for (const CRouteEnd* e : {&m_start, &m_end})
+        CRoadGraph::Debug("%s: road %u, segment %d-%d, nodes %d (point %d, %.0f) and %d (point %d, %.0f)%s\n",
+                          e->fIsStart ? "Start" : "End", e->dwRoad, e->iFrom, e->iTo, e->nPrevNode, e->cPrevRPoint,
+                          e->fDistPrev, e->nNextNode, e->cNextRPoint, e->fDistNext, e->fOneWay ? ", one-way" : "");
     if (dEnds < std::sqrt(m_start.fD2) || dEnds < std::sqrt(m_end.fD2))
         return Fail(RouteError::EndsNearerThanRoad);
     // Both ends on one road: the road alone, unless the search finds a

@@ -2,6 +2,7 @@
 // pairs, and the facts of a map's road graph.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <numeric>
 #include <string>
@@ -185,6 +186,8 @@ std::unique_ptr<CMapParser> OpenZem(const char* szCommand, const std::string& st
 } // namespace
 
 int RunRoute(const Args& args) {
+    // The search's debug lines go to stderr on request.
+    if (std::getenv("VELKA_ROUTE_DEBUG")) CRoadGraph::SetDebug(true);
     RouteArgs a;
     if (const int n = ParseRouteArgs(args, a); n != c_nExitOk) return n;
     CZemParser* pZem = nullptr;

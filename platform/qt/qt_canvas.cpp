@@ -125,6 +125,10 @@ void CQtCanvas::ApplyPen() {
         m_pPainter->setPen(Qt::NoPen);
         return;
     }
+    if (m_fLastPen && m_pen == m_lastPenDesc) {
+        m_pPainter->setPen(m_lastPen);
+        return;
+    }
     QPen pen(ToQColor(m_pen.crColor));
     const int w = std::max(m_pen.nWidth, 1);
     pen.setWidth(w);
@@ -141,6 +145,9 @@ void CQtCanvas::ApplyPen() {
         }
     }
     m_pPainter->setPen(pen);
+    m_lastPen = pen;
+    m_lastPenDesc = m_pen;
+    m_fLastPen = true;
 }
 
 QBrush CQtCanvas::MakeBrush(const CBrushDesc& brush) const {
@@ -202,19 +209,19 @@ void CQtCanvas::LineTo(int x, int y) {
 
 void CQtCanvas::Polyline(const POINT* pPoints, int cPoints) {
     if (!pPoints || cPoints < 2 || !Begin()) return;
-    std::vector<QPoint> pts(static_cast<std::size_t>(cPoints));
-    for (int i = 0; i < cPoints; ++i) pts[static_cast<std::size_t>(i)] = QPoint(pPoints[i].x, pPoints[i].y);
+    m_points.resize(static_cast<std::size_t>(cPoints));
+    for (int i = 0; i < cPoints; ++i) m_points[static_cast<std::size_t>(i)] = QPoint(pPoints[i].x, pPoints[i].y);
     ApplyPen();
-    m_pPainter->drawPolyline(pts.data(), cPoints);
+    m_pPainter->drawPolyline(m_points.data(), cPoints);
 }
 
 void CQtCanvas::Polygon(const POINT* pPoints, int cPoints) {
     if (!pPoints || cPoints < 2 || !Begin()) return;
-    std::vector<QPoint> pts(static_cast<std::size_t>(cPoints));
-    for (int i = 0; i < cPoints; ++i) pts[static_cast<std::size_t>(i)] = QPoint(pPoints[i].x, pPoints[i].y);
+    m_points.resize(static_cast<std::size_t>(cPoints));
+    for (int i = 0; i < cPoints; ++i) m_points[static_cast<std::size_t>(i)] = QPoint(pPoints[i].x, pPoints[i].y);
     ApplyPen();
     ApplyBrush(m_brush);
-    m_pPainter->drawPolygon(pts.data(), cPoints, Qt::OddEvenFill);
+    m_pPainter->drawPolygon(m_points.data(), cPoints, Qt::OddEvenFill);
 }
 
 void CQtCanvas::Rectangle(const RECT& rc) {
@@ -247,16 +254,29 @@ void CQtCanvas::SetPixel(int x, int y, COLORREF cr) {
 
 void CQtCanvas::TextOut(int x, int y, std::u16string_view text) {
     if (text.empty() || !Begin()) return;
-    const QString s = ToQString(text);
     const QFontMetrics& fm = m_metrics;
     m_pPainter->save();
     m_pPainter->setFont(m_font);
     m_pPainter->translate(x, y);
     if (m_fontDesc.nEscapement) m_pPainter->rotate(-m_fontDesc.nEscapement / 10.0);
     if (m_nBkMode == OPAQUE)
-        m_pPainter->fillRect(QRect(0, 0, fm.horizontalAdvance(s), fm.height()), ToQColor(m_crBack));
+        m_pPainter->fillRect(QRect(0, 0, fm.horizontalAdvance(ToQString(text)), fm.height()), ToQColor(m_crBack));
     m_pPainter->setPen(ToQColor(m_crText));
-    m_pPainter->drawText(0, fm.ascent(), s);
+    std::u16string key = m_fontDesc.strFace;
+    key += static_cast<char16_t>(m_fontDesc.nHeight & 0xFFFF);
+    key += static_cast<char16_t>(m_fontDesc.nWeight & 0xFFFF);
+    key += static_cast<char16_t>((m_fontDesc.fItalic ? 1 : 0) | (m_fontDesc.fUnderline ? 2 : 0));
+    key += text;
+    auto it = m_staticTexts.find(key);
+    if (it == m_staticTexts.end()) {
+        if (m_staticTexts.size() >= 4096) m_staticTexts.clear();
+        QStaticText st(ToQString(text));
+        st.setTextFormat(Qt::PlainText);
+        st.prepare(QTransform(), m_font);
+        it = m_staticTexts.emplace(std::move(key), std::move(st)).first;
+    }
+    // The layout's top is the text's top, as with the ascent below it.
+    m_pPainter->drawStaticText(QPointF(0, 0), it->second);
     m_pPainter->restore();
 }
 

@@ -10,6 +10,8 @@
 #include <vector>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
+#include <unordered_map>
 #include <memory>
 
 #include "platform/canvas.h"
@@ -82,6 +84,15 @@ private:
     int m_nLastBrushBkMode = 0;
     COLORREF m_crLastBrushBack = 0;
     bool m_fLastBrush = false;
+    // The last pen made, and the point buffer of the polyline and polygon
+    // calls (map frames draw thousands of them).
+    CPenDesc m_lastPenDesc;
+    QPen m_lastPen;
+    bool m_fLastPen = false;
+    std::vector<QPoint> m_points;
+    // Laid-out texts by font and text: a map frame draws the same names
+    // frame after frame, and laying them out costs more than drawing.
+    std::unordered_map<std::u16string, QStaticText> m_staticTexts;
     COLORREF m_crText = 0;
     COLORREF m_crBack = 0xFFFFFF;
     int m_nBkMode = OPAQUE;

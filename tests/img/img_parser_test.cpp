@@ -355,11 +355,26 @@ TEST(ImgReader, InfoLevelsTypesAndNearest) {
     EXPECT_EQ(tile.levels[pImg->SelectLevel(tile, 21)].btBits, 20);
     EXPECT_EQ(tile.levels[pImg->SelectLevel(tile, 11)].btBits, 18);
 
-    // Level counts as mkgmap wrote them (level 0: 1041 + 10 points, 1827 lines).
+    // Level counts as mkgmap wrote them (level 0: 1041 + 10 points, 1827
+    // lines and 21 lines of extended types 0x108xx).
     std::size_t c[rkMax] = {};
-    for (const CObject& o : DumpAt(*pMap, 24)) ++c[o.nKind];
+    std::size_t cExtended = 0;
+    for (const CObject& o : DumpAt(*pMap, 24)) {
+        ++c[o.nKind];
+        if (o.nKind == rkPolyline && o.wType >= 0x8000) {
+            ++cExtended;
+            EXPECT_EQ(o.wType & 0xFFE0, ImgExtendedType(0x08, 0));
+            // Their points decode onto the map, not somewhere else.
+            const CMapRect& rc = pMap->Bounds();
+            const LONG lSlack = 1 << 20; // about 0.18 degrees
+            for (const CMapPoint& pt : o.points)
+                EXPECT_TRUE(pt.lX > rc.left - lSlack && pt.lX < rc.right + lSlack && pt.lY > rc.top - lSlack &&
+                            pt.lY < rc.bottom + lSlack);
+        }
+    }
     EXPECT_EQ(c[rkPoint], 1051u);
-    EXPECT_EQ(c[rkPolyline], 1827u);
+    EXPECT_EQ(c[rkPolyline], 1827u + 21u);
+    EXPECT_EQ(cExtended, 21u);
     for (auto& n : c) n = 0;
     for (const CObject& o : DumpAt(*pMap, 18)) ++c[o.nKind];
     EXPECT_EQ(c[rkPolyline], 8u);

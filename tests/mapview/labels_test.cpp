@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "mapview/map_labels.h"
 #include "mapview/recording_paint.h"
 #include "mapview/styles.h"
@@ -26,45 +29,78 @@ TEST_F(LabelStoreTest, GridHasCellsOfEightByFourPixels) {
     EXPECT_EQ(m_store.CellsW(), 320 / 8 + 1);
     EXPECT_EQ(m_store.CellsH(), 240 / 4 + 1);
     Point(u"abc", 16, 8, 5);
+    m_store.Place();
     ASSERT_EQ(m_store.Records().size(), 1u);
-    // 21 x 14 pixels from (16, 8): columns 2..4, rows 2..5.
-    EXPECT_EQ(m_store.TextCell(2, 2), 0);
-    EXPECT_EQ(m_store.TextCell(4, 5), 0);
-    EXPECT_EQ(m_store.TextCell(5, 2), -1);
-    EXPECT_EQ(m_store.TextCell(2, 6), -1);
+    // 21 x 14 pixels right of the bare point, centred on it: from (21, 1)
+    // to (42, 15) exclusive, columns 2..5, rows 0..3.
+    const CLabelRecord& r = m_store.Records()[0];
+    EXPECT_EQ(r.x + r.dxText, 21);
+    EXPECT_EQ(r.y + r.dyText, 1);
+    EXPECT_EQ(m_store.TextCell(2, 0), 0);
+    EXPECT_EQ(m_store.TextCell(5, 3), 0);
+    EXPECT_EQ(m_store.TextCell(6, 0), -1);
+    EXPECT_EQ(m_store.TextCell(2, 4), -1);
 }
 
 TEST_F(LabelStoreTest, TiesKeepTheFirstLabel) {
-    Point(u"first", 100, 100, 7);
-    Point(u"second", 104, 102, 7);
+    // Icons that would cover each other: their texts could go elsewhere.
+    Point(u"first", 100, 100, 7, piInfo);
+    Point(u"second", 104, 102, 7, piInfo);
+    m_store.Place();
     ASSERT_EQ(m_store.Records().size(), 1u);
     EXPECT_EQ(m_store.Records()[0].strText, u"first");
 }
 
-TEST_F(LabelStoreTest, AMoreImportantLabelEvictsAnEarlierText) {
-    Point(u"village", 100, 100, 12);
-    Point(u"city", 104, 102, 4);
-    ASSERT_EQ(m_store.Records().size(), 2u);
-    EXPECT_FALSE(m_store.Records()[0].fText); // the record stays, its text is not drawn
-    EXPECT_TRUE(m_store.Records()[1].fText);
-    // A less important label now loses against the city.
-    Point(u"hamlet", 104, 102, 16);
-    EXPECT_EQ(m_store.Records().size(), 2u);
+TEST_F(LabelStoreTest, AMoreImportantLabelRegisteredLaterWins) {
+    Point(u"village", 100, 100, 12, piVillage);
+    Point(u"city", 104, 102, 4, piCityLarge);
+    m_store.Place();
+    ASSERT_EQ(m_store.Records().size(), 1u);
+    EXPECT_EQ(m_store.Records()[0].strText, u"city");
+    // A later, less important label loses against the placed city.
+    Point(u"hamlet", 104, 102, 16, piVillage);
+    m_store.Place();
+    EXPECT_EQ(m_store.Records().size(), 1u);
 }
 
-TEST_F(LabelStoreTest, IconsKeepTheirPlaceWhenOnlyTheIconFits) {
+TEST_F(LabelStoreTest, PointTypesRankBeforeTheParsersPriority) {
+    // A shop registered first and a hospital on top of it: the hospital
+    // stays although its parser priority is larger.
+    m_store.AddPointLabel({}, 0x2E00, u"Shop", {100, 100}, 0x2E, &m_style, piShop);
+    m_store.AddPointLabel({}, 0x3002, u"Hospital", {104, 100}, 0x30, &m_style, piMedical);
+    m_store.Place();
+    ASSERT_EQ(m_store.Records().size(), 1u);
+    EXPECT_EQ(m_store.Records()[0].strText, u"Hospital");
+    EXPECT_LT(CMapLabelStore::PointRank(0x0100), CMapLabelStore::PointRank(0x0800));
+    EXPECT_LT(CMapLabelStore::PointRank(0x0800), CMapLabelStore::PointRank(0x2F01));
+    EXPECT_LT(CMapLabelStore::PointRank(0x2F01), CMapLabelStore::PointRank(0x6616));
+    EXPECT_LT(CMapLabelStore::PointRank(0x3002), CMapLabelStore::PointRank(0x2E00));
+    EXPECT_LT(CMapLabelStore::LineRank(0x01), CMapLabelStore::LineRank(0x06));
+}
+
+TEST_F(LabelStoreTest, AnIconAndItsTextArePlacedOrDroppedTogether) {
     Point(u"bank", 50, 50, 3, piBank);
-    Point(u"cafe", 60, 51, 20, piFood); // another icon cell, text overlaps
+    // Its icon would cover the bank's: neither icon nor text.
+    Point(u"cafe", 60, 51, 20, piFood);
+    // Its icon is free but every place for its text is taken: dropped too.
+    Point(u"a very long name of a shop by the corner", 50, 75, 21, piShop);
+    Point(u"x", 160, 75, 22, piShop);
+    m_store.Place();
     ASSERT_EQ(m_store.Records().size(), 2u);
-    EXPECT_FALSE(m_store.Records()[1].fText);
-    EXPECT_EQ(m_store.Records()[1].uIcon, UINT{piFood});
-    // The same icon cell: the less important icon is not added...
-    Point(u"", 51, 49, 30, piShop);
-    EXPECT_EQ(m_store.Records().size(), 2u);
-    // ...a more important one hides the old icon.
-    Point(u"", 51, 49, 1, piMedical);
+    EXPECT_EQ(m_store.Records()[0].strText, u"bank");
+    EXPECT_EQ(m_store.Records()[1].strText, u"x");
+    // The bank's text sits right of its icon, clear of it.
+    const CLabelRecord& r = m_store.Records()[0];
+    const CLabelBox icon = m_store.IconBox(r);
+    for (const CLabelBox& b : m_store.TextBoxes(r)) {
+        EXPECT_FALSE(b.Intersects(icon));
+        EXPECT_GE(b.left, icon.right);
+    }
+    // A text that does not fit on the right goes to the left of its icon.
+    Point(u"edge", 312, 150, 1, piInfo);
+    m_store.Place();
     ASSERT_EQ(m_store.Records().size(), 3u);
-    EXPECT_FALSE(m_store.Records()[0].fVisible);
+    EXPECT_LT(m_store.Records()[2].dxText, 0);
 }
 
 TEST_F(LabelStoreTest, PointsOutsideTheClientAreaAddNothing) {
@@ -73,6 +109,7 @@ TEST_F(LabelStoreTest, PointsOutsideTheClientAreaAddNothing) {
     Point(u"edge", -1, 10, 1, piInfo);
     EXPECT_TRUE(m_store.Records().empty());
     Point(u"in", 319, 239, 1, piInfo);
+    m_store.Place();
     EXPECT_EQ(m_store.Records().size(), 1u);
 }
 
@@ -91,38 +128,75 @@ TEST_F(LabelStoreTest, PolylineLabelsSitOnTheLongestSegment) {
     const POINT pts[3] = {{10, 100}, {20, 100}, {220, 100}};
     m_style.fNearLine = true;
     m_store.AddPolylineLabel({}, 0x06, u"Main", pts, 3, {}, &m_style, false);
-    ASSERT_EQ(m_store.Records().size(), 1u);
-    const CLabelRecord& r = m_store.Records()[0];
+    // A point label of a minor type over the road name is dropped.
+    Point(u"x", 120, 96, 0xFE);
+    // A shield is centred on the midpoint, unrotated.
+    const POINT diag[2] = {{0, 200}, {100, 100}};
+    m_store.AddPolylineLabel({}, 0x01, u"M1", diag, 2, {}, &m_style, true);
+    // A line shorter than its text gets no label.
+    const POINT shortLine[2] = {{0, 50}, {20, 50}};
+    m_store.AddPolylineLabel({}, 0x06, u"Long street name", shortLine, 2, {}, &m_style, false);
+    m_store.Place();
+    ASSERT_EQ(m_store.Records().size(), 2u);
+    // The motorway's shield ranks first.
+    const CLabelRecord& shield = m_store.Records()[0];
+    EXPECT_TRUE(shield.fShield);
+    EXPECT_EQ(shield.font.nEscapement, 0);
+    EXPECT_EQ(shield.x, 50 - 7);
+    const CLabelRecord& r = m_store.Records()[1];
+    EXPECT_EQ(r.strText, u"Main");
     EXPECT_EQ(r.font.nEscapement, 0);
     // Midpoint 120; half of 28 to the left, 0.6 x 14 above.
     EXPECT_EQ(r.x, 120 - 14);
     EXPECT_EQ(r.y, 100 - 8);
-    // Lines take no cells: a point label on top still fits.
-    Point(u"x", 120, 96, 0xFFFE);
-    EXPECT_EQ(m_store.Records().size(), 2u);
-    // A shield is centred on the midpoint, unrotated.
-    const POINT diag[2] = {{0, 200}, {100, 100}};
-    m_store.AddPolylineLabel({}, 0x01, u"M1", diag, 2, {}, &m_style, true);
-    ASSERT_EQ(m_store.Records().size(), 3u);
-    EXPECT_TRUE(m_store.Records()[2].fShield);
-    EXPECT_EQ(m_store.Records()[2].font.nEscapement, 0);
-    EXPECT_EQ(m_store.Records()[2].x, 50 - 7);
-    // A line shorter than its text gets no label.
-    const POINT shortLine[2] = {{0, 50}, {20, 50}};
-    m_store.AddPolylineLabel({}, 0x06, u"Long street name", shortLine, 2, {}, &m_style, false);
-    EXPECT_EQ(m_store.Records().size(), 3u);
+}
+
+TEST_F(LabelStoreTest, ARoadNameIsShownOncePerStretch) {
+    m_store.Clear(1600, 400);
+    // Three pieces of one street along a line, the last far away, and a
+    // crossing street whose name would cover the first.
+    const POINT a[2] = {{10, 100}, {110, 100}};
+    const POINT b[2] = {{120, 100}, {220, 100}};
+    const POINT c[2] = {{1200, 100}, {1300, 100}};
+    const POINT d[2] = {{60, 60}, {60, 140}};
+    m_store.AddPolylineLabel({}, 0x06, u"Main", a, 2, {}, &m_style, false);
+    m_store.AddPolylineLabel({}, 0x06, u"Main", b, 2, {}, &m_style, false);
+    m_store.AddPolylineLabel({}, 0x06, u"Main", c, 2, {}, &m_style, false);
+    m_store.AddPolylineLabel({}, 0x06, u"Cross", d, 2, {}, &m_style, false);
+    m_store.Place();
+    int cMain = 0, cCross = 0;
+    for (const CLabelRecord& r : m_store.Records()) {
+        cMain += r.strText == u"Main";
+        cCross += r.strText == u"Cross";
+    }
+    EXPECT_EQ(cMain, 2);
+    EXPECT_EQ(cCross, 0);
+    // A vertical name's boxes stand upright.
+    m_store.Clear(400, 400);
+    m_store.AddPolylineLabel({}, 0x06, u"Upright", d, 2, {}, &m_style, false);
+    m_store.Place();
+    ASSERT_EQ(m_store.Records().size(), 1u);
+    CLabelBox all{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (const CLabelBox& box : m_store.TextBoxes(m_store.Records()[0])) {
+        all.left = std::min(all.left, box.left);
+        all.top = std::min(all.top, box.top);
+        all.right = std::max(all.right, box.right);
+        all.bottom = std::max(all.bottom, box.bottom);
+    }
+    EXPECT_LE(all.right - all.left, 16);
+    EXPECT_GE(all.bottom - all.top, 49);
 }
 
 TEST_F(LabelStoreTest, PolygonLabelsAreCentredAndNeedRoom) {
     const POINT square[4] = {{100, 100}, {200, 100}, {200, 160}, {100, 160}};
     m_store.AddPolygonLabel({}, 0x3C, u"Lake", square, 4, {}, &m_style);
+    const POINT narrow[3] = {{10, 10}, {20, 10}, {15, 40}};
+    m_store.AddPolygonLabel({}, 0x3C, u"Long lake name", narrow, 3, {}, &m_style);
+    m_store.Place();
     ASSERT_EQ(m_store.Records().size(), 1u);
     EXPECT_EQ(m_store.Records()[0].x, 150 - 14);
     EXPECT_EQ(m_store.Records()[0].y, 130);
     EXPECT_EQ(m_store.Records()[0].wPriority, 0xFFFF);
-    const POINT narrow[3] = {{10, 10}, {20, 10}, {15, 40}};
-    m_store.AddPolygonLabel({}, 0x3C, u"Long lake name", narrow, 3, {}, &m_style);
-    EXPECT_EQ(m_store.Records().size(), 1u);
 }
 
 TEST_F(LabelStoreTest, DrawingPumpsAndStopsWhenInterrupted) {

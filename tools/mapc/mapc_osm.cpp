@@ -5,9 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <unordered_map>
-#include <unordered_set>
 
 #include <osmium/area/assembler.hpp>
 #include <osmium/area/multipolygon_manager.hpp>
@@ -19,7 +16,8 @@
 #include <osmium/visitor.hpp>
 
 #include "platform/text.h"
-#include "tools/mapc/mapc_roads.h"
+#include "tools/mapc/mapc_access.h"
+#include "tools/mapc/mapc_stages.h"
 
 namespace velka::mapc {
 
@@ -29,21 +27,6 @@ LONG DegreesToMapUnits(double d) {
 }
 
 namespace {
-
-struct Feature {
-    int nKind = rkPoint;
-    WORD wType = 0;
-    int nBits = 24;
-    std::u16string strLabel;
-    std::vector<CMapPoint> pts;
-    std::vector<osmium::object_id_type> nodeIds; // roads only
-    bool fRoad = false;
-    bool fOneWay = false;
-    WORD wRoadFlags = 0;
-    osmium::object_id_type wayId = 0;
-};
-
-using Restriction = OsmRestriction;
 
 const char* LookupTag(const void* p, const char* szKey) {
     return static_cast<const osmium::TagList*>(p)->get_value_by_key(szKey);
@@ -88,8 +71,8 @@ std::u16string LabelOf(const osmium::TagList& tags, int nKind, WORD wType) {
 
 class CCollector : public osmium::handler::Handler {
 public:
-    CCollector(const CStyle& style, std::vector<Feature>& features,
-               std::vector<Restriction>& restrictions, RestrictionSummary& summary)
+    CCollector(const CStyle& style, std::vector<CMapcFeature>& features,
+               std::vector<CMapcOsmRestriction>& restrictions, RestrictionSummary& summary)
         : m_style(style), m_features(features), m_restrictions(restrictions), m_summary(summary) {}
 
     void node(const osmium::Node& n) {
@@ -97,7 +80,7 @@ public:
         if (n.tags().empty() || !n.location().valid()) return;
         const CStyleRule* r = m_style.Match(rkPoint, &n.tags(), LookupTag);
         if (!r) return;
-        Feature f;
+        CMapcFeature f;
         f.nKind = rkPoint;
         f.wType = r->wType;
         f.nBits = r->nBits;
@@ -111,7 +94,7 @@ public:
         if (w.tags().empty() || w.nodes().size() < 2) return;
         const CStyleRule* r = m_style.Match(rkPolyline, &w.tags(), LookupTag);
         if (!r) return;
-        Feature f;
+        CMapcFeature f;
         f.nKind = rkPolyline;
         f.wType = r->wType;
         f.nBits = r->nBits;
@@ -160,7 +143,7 @@ public:
         if (IsNo(a.tags().get_value_by_key("area"))) return;
         const std::u16string label = LabelOf(a.tags(), rkPolygon, r->wType);
         for (const osmium::OuterRing& outer : a.outer_rings()) {
-            Feature f;
+            CMapcFeature f;
             f.nKind = rkPolygon;
             f.wType = r->wType;
             f.nBits = r->nBits;
@@ -190,7 +173,7 @@ public:
         const char* type = rel.tags().get_value_by_key("type");
         if (!type || std::strcmp(type, "restriction")) return;
         ++m_summary.cRead;
-        Restriction r;
+        CMapcOsmRestriction r;
         std::string strReason;
         if (ReadRestriction(rel, r, strReason)) m_restrictions.push_back(std::move(r));
         else m_summary.Drop(strReason);
@@ -208,248 +191,103 @@ private:
     }
 
     const CStyle& m_style;
-    std::vector<Feature>& m_features;
-    std::vector<Restriction>& m_restrictions;
+    std::vector<CMapcFeature>& m_features;
+    std::vector<CMapcOsmRestriction>& m_restrictions;
     RestrictionSummary& m_summary;
     std::time_t m_tNewest = 0;
 };
 
-// Douglas-Peucker over map units; forced points always stay.
-void Simplify(const std::vector<CMapPoint>& pts, std::vector<char>& keep, double dTolerance) {
-    const std::size_t n = pts.size();
-    if (n < 3) return;
-    keep[0] = keep[n - 1] = 1;
-    std::vector<std::pair<std::size_t, std::size_t>> stack{{0, n - 1}};
-    const double t2 = dTolerance * dTolerance;
-    while (!stack.empty()) {
-        auto [a, b] = stack.back();
-        stack.pop_back();
-        if (b <= a + 1) continue;
-        const double ax = pts[a].lX, ay = pts[a].lY;
-        const double dx = double(pts[b].lX) - ax, dy = double(pts[b].lY) - ay;
-        const double len2 = dx * dx + dy * dy;
-        double best = -1;
-        std::size_t iBest = a;
-        for (std::size_t i = a + 1; i < b; ++i) {
-            double px = pts[i].lX - ax, py = pts[i].lY - ay, d2;
-            if (len2 == 0) {
-                d2 = px * px + py * py;
-            } else {
-                const double t = std::clamp((px * dx + py * dy) / len2, 0.0, 1.0);
-                px -= t * dx;
-                py -= t * dy;
-                d2 = px * px + py * py;
-            }
-            if (keep[i] == 2) d2 = 1e300; // forced
-            if (d2 > best) {
-                best = d2;
-                iBest = i;
-            }
-        }
-        if (best > t2) {
-            keep[iBest] = keep[iBest] == 2 ? 2 : 1;
-            stack.push_back({a, iBest});
-            stack.push_back({iBest, b});
-        }
-    }
-}
+// Reads one input: relations first for the multipolygons, then
+// everything with node locations resolved for the ways.
+bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, const CStyle& style,
+                 CMapcSource& src, std::string& strError, const ProgressFn& progress) {
+    using index_type = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+    using location_handler_type = osmium::handler::NodeLocationsForWays<index_type>;
+    auto say = [&](const std::string& s) {
+        if (progress) progress(s);
+    };
+    try {
+        osmium::area::Assembler::config_type cfg;
+        osmium::area::MultipolygonManager<osmium::area::Assembler> mp{cfg};
+        say("mapc: " + strInput + ": reading relations");
+        osmium::relations::read_relations(file, mp);
 
-bool GuessCyrillic(const std::vector<Feature>& features) {
-    std::size_t cCyr = 0, cNamed = 0;
-    for (const Feature& f : features) {
-        if (f.strLabel.empty()) continue;
-        ++cNamed;
-        for (char16_t c : f.strLabel)
-            if (c >= 0x400 && c < 0x530) {
-                ++cCyr;
-                break;
+        index_type index;
+        location_handler_type locations{index};
+        locations.ignore_errors();
+        CCollector collector(style, src.features, src.restrictions, src.restrictionSummary);
+        osmium::io::Reader reader{file};
+        const osmium::io::Header header = reader.header();
+        for (const osmium::Box& box : header.boxes()) {
+            if (!box.valid()) continue;
+            src.rcHeader.Add(DegreesToMapUnits(box.bottom_left().lon()), DegreesToMapUnits(box.bottom_left().lat()));
+            src.rcHeader.Add(DegreesToMapUnits(box.top_right().lon()), DegreesToMapUnits(box.top_right().lat()));
+        }
+        // The reader decodes ahead on its own threads, so progress is
+        // told by what has been handled, every two seconds.
+        auto tLast = std::chrono::steady_clock::now();
+        std::size_t cBuffers = 0;
+        while (osmium::memory::Buffer buffer = reader.read()) {
+            osmium::apply(buffer, locations, collector,
+                          mp.handler([&collector](osmium::memory::Buffer&& areas) { osmium::apply(areas, collector); }));
+            ++cBuffers;
+            const auto tNow = std::chrono::steady_clock::now();
+            if (tNow - tLast > std::chrono::seconds(2)) {
+                tLast = tNow;
+                say("mapc: " + strInput + ": " + std::to_string(cBuffers) + " blocks read, " +
+                    std::to_string(src.features.size()) + " objects so far");
             }
+        }
+        say("mapc: " + strInput + ": done, " + std::to_string(src.features.size()) + " objects");
+        reader.close();
+        src.tNewest = std::max(src.tNewest, collector.Newest());
+    } catch (const std::exception& e) {
+        strError = "cannot read '" + strInput + "': " + e.what();
+        return false;
     }
-    return cNamed && cCyr * 2 > cNamed;
+    return true;
 }
 
 } // namespace
 
-bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
-                std::string& strError) {
-    using index_type = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    using location_handler_type = osmium::handler::NodeLocationsForWays<index_type>;
-
-    std::vector<Feature> features;
-    std::vector<Restriction> restrictions;
-    CMapRect rcHeader = CMapRect::MakeEmpty();
-    std::time_t tNewest = 0;
-    auto say = [&](const std::string& s) {
-        if (options.fProgress && options.progress) options.progress(s);
-    };
-
-    for (const std::string& strInput : options.inputs) {
+bool ReadOsmFiles(const std::vector<std::string>& inputs, const CStyle& style, CMapcSource& src,
+                  std::string& strError, const ProgressFn& progress) {
+    for (const std::string& strInput : inputs) {
         std::error_code ec;
         (void)std::filesystem::file_size(strInput, ec); // unreadable input fails here, clearly
         if (ec) {
             strError = "cannot read '" + strInput + "': " + ec.message();
             return false;
         }
+        bool fOk = false;
         try {
-            osmium::io::File file{strInput};
-            osmium::area::Assembler::config_type cfg;
-            osmium::area::MultipolygonManager<osmium::area::Assembler> mp{cfg};
-            say("mapc: " + strInput + ": reading relations");
-            osmium::relations::read_relations(file, mp);
-
-            index_type index;
-            location_handler_type locations{index};
-            locations.ignore_errors();
-            CCollector collector(style, features, restrictions, map.restrictionSummary);
-            osmium::io::Reader reader{file};
-            const osmium::io::Header header = reader.header();
-            for (const osmium::Box& box : header.boxes()) {
-                if (!box.valid()) continue;
-                rcHeader.Add(DegreesToMapUnits(box.bottom_left().lon()),
-                             DegreesToMapUnits(box.bottom_left().lat()));
-                rcHeader.Add(DegreesToMapUnits(box.top_right().lon()),
-                             DegreesToMapUnits(box.top_right().lat()));
-            }
-            // The reader decodes ahead on its own threads, so progress is
-            // told by what has been handled, every two seconds.
-            auto tLast = std::chrono::steady_clock::now();
-            std::size_t cBuffers = 0;
-            while (osmium::memory::Buffer buffer = reader.read()) {
-                osmium::apply(buffer, locations, collector,
-                              mp.handler([&collector](osmium::memory::Buffer&& areas) {
-                                  osmium::apply(areas, collector);
-                              }));
-                ++cBuffers;
-                const auto tNow = std::chrono::steady_clock::now();
-                if (tNow - tLast > std::chrono::seconds(2)) {
-                    tLast = tNow;
-                    say("mapc: " + strInput + ": " + std::to_string(cBuffers) + " blocks read, " +
-                        std::to_string(features.size()) + " objects so far");
-                }
-            }
-            say("mapc: " + strInput + ": done, " + std::to_string(features.size()) + " objects");
-            reader.close();
-            tNewest = std::max(tNewest, collector.Newest());
+            fOk = ReadOsmFile(osmium::io::File{strInput}, strInput, style, src, strError, progress);
         } catch (const std::exception& e) {
             strError = "cannot read '" + strInput + "': " + e.what();
-            return false;
         }
+        if (!fOk) return false;
     }
+    return true;
+}
 
-    // Objects wholly outside the extract's declared area are left out.
-    if (!rcHeader.IsInverted()) {
-        std::erase_if(features, [&](const Feature& f) {
-            CMapRect rc = CMapRect::MakeEmpty();
-            rc.Add(f.pts.data(), f.pts.size());
-            return !rc.Intersects(rcHeader);
-        });
-    }
+bool ReadOsmXml(std::string_view xml, const CStyle& style, CMapcSource& src, std::string& strError) {
+    return ReadOsmFile(osmium::io::File{xml.data(), xml.size(), "osm"}, "<memory>", style, src, strError, {});
+}
 
-    // Road graph: a node wherever roads meet, at road ends and at the
-    // nodes of turn restrictions.
-    say("mapc: building the road graph");
-    std::unordered_map<osmium::object_id_type, int> uses;
-    for (const Feature& f : features) {
-        if (!f.fRoad) continue;
-        for (std::size_t i = 0; i < f.nodeIds.size(); ++i)
-            uses[f.nodeIds[i]] += (i == 0 || i + 1 == f.nodeIds.size()) ? 2 : 1;
-    }
-    for (const Restriction& r : restrictions)
-        if (r.viaWays.empty()) uses[r.viaNode] += 2;
-    std::unordered_map<osmium::object_id_type, LONG> nodeNumber;
-    LONG cNodes = 0;
-    for (const Feature& f : features) {
-        if (!f.fRoad) continue;
-        for (osmium::object_id_type id : f.nodeIds)
-            if (uses[id] >= 2 && nodeNumber.try_emplace(id, cNodes).second) ++cNodes;
-    }
-    map.cNodes = static_cast<DWORD>(cNodes);
-
-    // Turn restrictions between roads.
-    std::vector<RoadRef> roadRefs;
-    for (std::size_t i = 0; i < features.size(); ++i)
-        if (features[i].fRoad && !features[i].nodeIds.empty())
-            roadRefs.push_back({static_cast<int>(i), features[i].wayId, &features[i].nodeIds});
-    ResolveRestrictions(restrictions, roadRefs, nodeNumber, map.restrictions, map.restrictionSummary);
-
-    // Levels: each shows the objects whose rule reaches it, simplified to
-    // its resolution; objects smaller than two level units are dropped.
-    const std::size_t cLevels = std::size(c_anLevelBits);
-    map.levels.clear();
-    for (std::size_t l = 0; l < cLevels; ++l) {
-        CMapcLevel level;
-        level.nBits = c_anLevelBits[l];
-        const bool fFinest = l + 1 == cLevels;
-        const double dUnit = std::ldexp(1.0, 31 - level.nBits);
-        for (std::size_t i = 0; i < features.size(); ++i) {
-            const Feature& f = features[i];
-            if (f.nBits > level.nBits) continue;
-            CMapcObject o;
-            o.nKind = f.nKind;
-            o.wType = f.wType;
-            o.strLabel = f.strLabel;
-            o.fOneWay = f.fOneWay;
-            if (f.nKind == rkPoint) {
-                o.points = f.pts;
-                level.objects.push_back(std::move(o));
-                continue;
-            }
-            CMapRect rc = CMapRect::MakeEmpty();
-            rc.Add(f.pts.data(), f.pts.size());
-            if (!fFinest && rc.right - double(rc.left) < 2 * dUnit &&
-                rc.bottom - double(rc.top) < 2 * dUnit)
-                continue;
-            std::vector<char> keep(f.pts.size(), 0);
-            const bool fNodes = fFinest && f.fRoad;
-            if (fNodes)
-                for (std::size_t k = 0; k < f.nodeIds.size(); ++k)
-                    if (nodeNumber.count(f.nodeIds[k])) keep[k] = 2;
-            Simplify(f.pts, keep, fFinest ? 0.5 * dUnit : dUnit);
-            if (f.pts.size() < 3) std::fill(keep.begin(), keep.end(), 1);
-            for (std::size_t k = 0; k < f.pts.size(); ++k) {
-                if (!keep[k]) continue;
-                o.points.push_back(f.pts[k]);
-                if (fNodes) {
-                    auto it = nodeNumber.find(f.nodeIds[k]);
-                    o.nodes.push_back(it == nodeNumber.end() ? -1 : it->second);
-                }
-            }
-            if (fNodes) {
-                o.wRoadFlags = f.wRoadFlags;
-                o.nRoadId = static_cast<int>(i);
-            }
-            level.objects.push_back(std::move(o));
-        }
-        map.levels.push_back(std::move(level));
-    }
-
-    // Header facts.
-    if (!rcHeader.IsInverted()) map.rcBounds = rcHeader;
-    if (map.strName.empty()) {
-        map.strName = options.strName;
-        if (map.strName.empty() && !options.inputs.empty()) {
-            std::string stem = std::filesystem::path(options.inputs[0]).filename().string();
-            for (const char* ext : {".osm.pbf", ".osm.bz2", ".osm.gz", ".osm", ".pbf"})
-                if (stem.size() > std::strlen(ext) && stem.ends_with(ext)) {
-                    stem.resize(stem.size() - std::strlen(ext));
-                    break;
-                }
-            map.strName = FromUtf8(stem);
-        }
-    }
-    map.strNotes = u"\u00A9 OpenStreetMap contributors|ODbL";
-    map.strSource = "OSM";
-    if (options.dwLocale != 0xFFFFFFFF)
-        map.dwLocale = options.dwLocale;
-    else
-        map.dwLocale = GuessCyrillic(features) ? 1049 : 0;
-    if (tNewest > 0) {
-        std::tm tm{};
-        gmtime_r(&tNewest, &tm);
-        map.wYear = static_cast<WORD>(tm.tm_year + 1900);
-        map.btMonth = static_cast<BYTE>(tm.tm_mon + 1);
-        map.btDay = static_cast<BYTE>(tm.tm_mday);
-    }
+bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map, std::string& strError) {
+    CMapcSource src;
+    ProgressFn progress;
+    if (options.fProgress && options.progress) progress = options.progress;
+    if (!ReadOsmFiles(options.inputs, style, src, strError, progress)) return false;
+    ClipToBox(src);
+    if (progress) progress("mapc: building the road graph");
+    const CRoadGraph graph = BuildRoadGraph(src);
+    map.cNodes = graph.cNodes;
+    map.restrictionSummary = src.restrictionSummary;
+    std::vector<CMapcRestriction> restrictions = ResolveRestrictions(src, graph, &map.restrictionSummary);
+    map.restrictions.insert(map.restrictions.end(), restrictions.begin(), restrictions.end());
+    map.levels = GeneraliseLevels(src.features, graph, {std::begin(c_anLevelBits), std::end(c_anLevelBits)});
+    SetHeaderFacts(options, src, map);
     return true;
 }
 

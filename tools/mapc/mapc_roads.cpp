@@ -1,168 +1,39 @@
-#include "tools/mapc/mapc_roads.h"
+// Compiler stages: the road graph and the turn restrictions on it.
+#include <algorithm>
+#include <unordered_set>
 
-#include <cstring>
-
-namespace velka::mapc {
-
-namespace {
-
-// Vehicles as numbered by the router.
-enum { vPedestrian, vBicycle, vCar, vTaxi, vBus, vEmergency, vDelivery, vTruck, cVehicles };
-
-constexpr WORD c_awClosed[cVehicles] = {0x2000, 0x4000, 0x0400, 0x1000, 0x0800, 0x0100, 0x0200, 0x8000};
-
-// Keys that decide a vehicle's access, most specific first.
-const char* const* KeysOf(int v) {
-    static const char* const c_aPedestrian[] = {"foot", "access", nullptr};
-    static const char* const c_aBicycle[] = {"bicycle", "vehicle", "access", nullptr};
-    static const char* const c_aCar[] = {"motorcar", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const c_aTaxi[] = {"taxi", "psv", "motorcar", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const c_aBus[] = {"bus", "psv", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const c_aEmergency[] = {"emergency", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const c_aDelivery[] = {"goods", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const c_aTruck[] = {"hgv", "goods", "motor_vehicle", "vehicle", "access", nullptr};
-    static const char* const* const c_a[cVehicles] = {c_aPedestrian, c_aBicycle, c_aCar,      c_aTaxi,
-                                                      c_aBus,        c_aEmergency, c_aDelivery, c_aTruck};
-    return c_a[v];
-}
-
-bool IsClosedValue(const char* v) {
-    for (const char* s : {"no", "private", "agricultural", "forestry", "military", "restricted"})
-        if (!std::strcmp(v, s)) return true;
-    return false;
-}
-
-bool In(const char* v, std::initializer_list<const char*> list) {
-    if (!v) return false;
-    for (const char* s : list)
-        if (!std::strcmp(v, s)) return true;
-    return false;
-}
-
-// The vehicles a key of restriction:<key> or except=<key> names.
-BYTE VehiclesOfKey(const std::string& k) {
-    if (k == "motorcar") return 1u << vCar;
-    if (k == "motorcycle" || k == "moped" || k == "mofa") return 0; // not told apart from cars
-    if (k == "hgv" || k == "goods") return (1u << vTruck) | (k == "goods" ? 1u << vDelivery : 0u);
-    if (k == "psv") return (1u << vBus) | (1u << vTaxi);
-    if (k == "bus") return 1u << vBus;
-    if (k == "taxi") return 1u << vTaxi;
-    if (k == "bicycle") return 1u << vBicycle;
-    if (k == "emergency") return 1u << vEmergency;
-    if (k == "delivery") return 1u << vDelivery;
-    if (k == "motor_vehicle") return 0xFC;
-    if (k == "vehicle") return 0xFE;
-    if (k == "foot") return 1u << vPedestrian;
-    return 0;
-}
-
-} // namespace
-
-WORD RoadAccessFlags(const osmium::TagList& tags) {
-    const char* hw = tags.get_value_by_key("highway");
-    const bool fNonMotor = In(hw, {"footway", "path", "cycleway", "pedestrian", "steps", "bridleway", "corridor"});
-    const bool fMotorway = In(hw, {"motorway", "motorway_link"}) || In(tags.get_value_by_key("motorroad"), {"yes"});
-    WORD w = 0;
-    for (int v = 0; v < cVehicles; ++v) {
-        const char* value = nullptr;
-        for (const char* const* k = KeysOf(v); *k && !value; ++k) value = tags.get_value_by_key(*k);
-        bool fClosed;
-        if (value) fClosed = IsClosedValue(value);
-        else if (v == vPedestrian) fClosed = fMotorway || In(hw, {"cycleway"});
-        else if (v == vBicycle) fClosed = fMotorway || In(hw, {"footway", "pedestrian", "steps", "corridor"});
-        else fClosed = fNonMotor;
-        // A cycleway tagged foot=yes or a footway tagged bicycle=yes is open
-        // to them; the keys above already say so.
-        if (fClosed) w |= c_awClosed[v];
-    }
-    return w;
-}
-
-bool ReadRestriction(const osmium::Relation& rel, OsmRestriction& r, std::string& strReason) {
-    r = OsmRestriction();
-    const osmium::TagList& tags = rel.tags();
-    const char* kind = tags.get_value_by_key("restriction");
-    BYTE btVehicles = c_btRestrictAllVehicles;
-    if (!kind) {
-        // restriction:<vehicle>: the first such tag names kind and vehicles.
-        btVehicles = 0;
-        for (const osmium::Tag& t : tags) {
-            if (std::strncmp(t.key(), "restriction:", 12)) continue;
-            const BYTE b = VehiclesOfKey(t.key() + 12);
-            if (!b) continue;
-            if (kind && std::strcmp(kind, t.value())) continue; // another kind: the first holds
-            kind = t.value();
-            btVehicles |= b;
-        }
-        if (!kind) {
-            strReason = "no restriction tag for a routed vehicle";
-            return false;
-        }
-    }
-    if (const char* except = tags.get_value_by_key("except")) {
-        std::string list = except;
-        std::size_t p = 0;
-        while (p <= list.size()) {
-            const std::size_t e = std::min(list.find(';', p), list.size());
-            btVehicles = static_cast<BYTE>(btVehicles & ~VehiclesOfKey(list.substr(p, e - p)));
-            p = e + 1;
-        }
-    }
-    btVehicles &= static_cast<BYTE>(~1u); // restrictions bind vehicles, not walkers
-    if (!btVehicles) {
-        strReason = "binds no routed vehicle";
-        return false;
-    }
-    r.btVehicles = btVehicles;
-    if (!std::strncmp(kind, "only_", 5)) r.fOnly = true;
-    else if (std::strncmp(kind, "no_", 3)) {
-        strReason = "kind is neither no_* nor only_*";
-        return false;
-    }
-    int cFrom = 0, cTo = 0, cViaNodes = 0;
-    for (const osmium::RelationMember& m : rel.members()) {
-        const bool fWay = m.type() == osmium::item_type::way;
-        if (!std::strcmp(m.role(), "from") && fWay) r.from = m.ref(), ++cFrom;
-        else if (!std::strcmp(m.role(), "to") && fWay) r.to = m.ref(), ++cTo;
-        else if (!std::strcmp(m.role(), "via")) {
-            if (fWay) r.viaWays.push_back(m.ref());
-            else if (m.type() == osmium::item_type::node) r.viaNode = m.ref(), ++cViaNodes;
-        }
-    }
-    if (cFrom != 1 || cTo != 1) {
-        strReason = "not one from and one to way";
-        return false;
-    }
-    if ((cViaNodes == 1) == !r.viaWays.empty() || cViaNodes > 1) {
-        strReason = "via is not one node or a row of ways";
-        return false;
-    }
-    return true;
-}
-
-std::string RestrictionSummary::Text() const {
-    std::size_t cDropped = 0;
-    for (const auto& [k, n] : dropped) cDropped += n;
-    std::string s = std::to_string(cRead) + " turn restrictions read, " + std::to_string(cWritten) +
-                    " turns written, " + std::to_string(cDropped) + " dropped";
-    if (cDropped) {
-        s += " (";
-        bool fFirst = true;
-        for (const auto& [k, n] : dropped) {
-            if (!fFirst) s += ", ";
-            s += k + ": " + std::to_string(n);
-            fFirst = false;
-        }
-        s += ")";
-    }
-    return s;
-}
-
-} // namespace velka::mapc
+#include "tools/mapc/mapc_stages.h"
 
 namespace velka::mapc {
 
+CRoadGraph BuildRoadGraph(const CMapcSource& src) {
+    std::unordered_map<OsmId, int> uses;
+    for (const CMapcFeature& f : src.features) {
+        if (!f.fRoad) continue;
+        for (std::size_t i = 0; i < f.nodeIds.size(); ++i)
+            uses[f.nodeIds[i]] += (i == 0 || i + 1 == f.nodeIds.size()) ? 2 : 1;
+    }
+    for (const CMapcOsmRestriction& r : src.restrictions)
+        if (r.viaWays.empty()) uses[r.via] += 2;
+    CRoadGraph graph;
+    LONG cNodes = 0;
+    for (const CMapcFeature& f : src.features) {
+        if (!f.fRoad) continue;
+        for (OsmId id : f.nodeIds)
+            if (uses[id] >= 2 && graph.nodeNumber.try_emplace(id, cNodes).second) ++cNodes;
+    }
+    graph.cNodes = static_cast<DWORD>(cNodes);
+    return graph;
+}
+
 namespace {
+
+// A road feature: its road id (index in the features), way and node ids.
+struct RoadRef {
+    int nRoadId = -1;
+    OsmId wayId = 0;
+    const std::vector<OsmId>* pNodeIds = nullptr;
+};
 
 // One step of a path: along road nRoad from node a to node b.
 struct Edge {
@@ -172,7 +43,7 @@ struct Edge {
 
 class CResolver {
 public:
-    CResolver(const std::vector<RoadRef>& roads, const std::unordered_map<std::int64_t, LONG>& nodeNumber)
+    CResolver(const std::vector<RoadRef>& roads, const std::unordered_map<OsmId, LONG>& nodeNumber)
         : m_roads(roads), m_nodeNumber(nodeNumber) {
         for (std::size_t i = 0; i < roads.size(); ++i) {
             m_roadsOfWay[roads[i].wayId].push_back(i);
@@ -184,16 +55,16 @@ public:
         }
     }
 
-    LONG Node(std::int64_t id) const {
+    LONG Node(OsmId id) const {
         auto it = m_nodeNumber.find(id);
         return it == m_nodeNumber.end() ? -1 : it->second;
     }
-    const std::vector<std::size_t>& RoadsOfWay(std::int64_t way) const {
+    const std::vector<std::size_t>& RoadsOfWay(OsmId way) const {
         static const std::vector<std::size_t> c_none;
         auto it = m_roadsOfWay.find(way);
         return it == m_roadsOfWay.end() ? c_none : it->second;
     }
-    const std::vector<std::size_t>& RoadsAt(std::int64_t node) const {
+    const std::vector<std::size_t>& RoadsAt(OsmId node) const {
         static const std::vector<std::size_t> c_none;
         auto it = m_roadsAtNode.find(node);
         return it == m_roadsAtNode.end() ? c_none : it->second;
@@ -249,9 +120,9 @@ public:
 
 private:
     const std::vector<RoadRef>& m_roads;
-    const std::unordered_map<std::int64_t, LONG>& m_nodeNumber;
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> m_roadsOfWay;
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> m_roadsAtNode;
+    const std::unordered_map<OsmId, LONG>& m_nodeNumber;
+    std::unordered_map<OsmId, std::vector<std::size_t>> m_roadsOfWay;
+    std::unordered_map<OsmId, std::vector<std::size_t>> m_roadsAtNode;
 };
 
 // Writes the forbidden row of turns along the edges.
@@ -271,11 +142,17 @@ void Emit(const std::vector<Edge>& path, BYTE btVehicles, std::vector<CMapcRestr
 
 } // namespace
 
-void ResolveRestrictions(const std::vector<OsmRestriction>& restrictions, const std::vector<RoadRef>& roads,
-                         const std::unordered_map<std::int64_t, LONG>& nodeNumber,
-                         std::vector<CMapcRestriction>& out, RestrictionSummary& summary) {
-    CResolver g(roads, nodeNumber);
-    for (const OsmRestriction& r : restrictions) {
+std::vector<CMapcRestriction> ResolveRestrictions(const CMapcSource& src, const CRoadGraph& graph,
+                                                  RestrictionSummary* pSummary) {
+    std::vector<RoadRef> roads;
+    for (std::size_t i = 0; i < src.features.size(); ++i)
+        if (src.features[i].fRoad && !src.features[i].nodeIds.empty())
+            roads.push_back({static_cast<int>(i), src.features[i].wayId, &src.features[i].nodeIds});
+    RestrictionSummary ignored;
+    RestrictionSummary& summary = pSummary ? *pSummary : ignored;
+    std::vector<CMapcRestriction> out;
+    CResolver g(roads, graph.nodeNumber);
+    for (const CMapcOsmRestriction& r : src.restrictions) {
         const std::size_t cBefore = out.size();
         const auto& froms = g.RoadsOfWay(r.from);
         const auto& tos = g.RoadsOfWay(r.to);
@@ -286,8 +163,8 @@ void ResolveRestrictions(const std::vector<OsmRestriction>& restrictions, const 
         // The via ways' row from the from way to the to way, as edges, and
         // the OSM node where the last turn is made.
         std::vector<Edge> middle;
-        std::int64_t last = r.viaNode;
-        std::int64_t first = r.viaNode;
+        OsmId last = r.via;
+        OsmId first = r.via;
         if (!r.viaWays.empty()) {
             std::size_t prev = froms.front();
             bool fOk = true;
@@ -356,6 +233,7 @@ void ResolveRestrictions(const std::vector<OsmRestriction>& restrictions, const 
         }
         if (out.size() == cBefore) summary.Drop("from or to way does not reach the via");
     }
+    return out;
 }
 
 } // namespace velka::mapc

@@ -1,0 +1,98 @@
+// The compiler's stages, in the order CompileOsm runs them: read the
+// OpenStreetMap input into features, clip to the extract's box, build the
+// road graph, resolve turn restrictions onto it, generalise the features
+// for every zoom level and fill the header facts. Each stage is a function
+// of the previous ones' results, so each can be tested on a few nodes and
+// ways.
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "tools/mapc/mapc_style.h"
+#include "tools/mapc/zem_writer.h"
+
+namespace velka::mapc {
+
+struct CMapcOptions;
+
+using OsmId = std::int64_t;
+
+// One object of the input, matched by a style rule, in map units.
+struct CMapcFeature {
+    int nKind = rkPoint;
+    WORD wType = 0;
+    int nBits = 24;
+    std::u16string strLabel;
+    std::vector<CMapPoint> pts;
+    std::vector<OsmId> nodeIds; // roads only
+    bool fRoad = false;
+    bool fOneWay = false;
+    WORD wRoadFlags = 0;
+    OsmId wayId = 0;
+};
+
+// A turn restriction relation as read: from way, via node (or a row of
+// via ways, via then 0), to way, and the vehicles it binds (bit v for
+// vehicle v, 0 pedestrian .. 7 truck).
+struct CMapcOsmRestriction {
+    OsmId from = 0, via = 0, to = 0;
+    bool fOnly = false;
+    std::vector<OsmId> viaWays;
+    BYTE btVehicles = 0xFE;
+};
+
+// What the read stage collects from all inputs.
+struct CMapcSource {
+    std::vector<CMapcFeature> features;
+    std::vector<CMapcOsmRestriction> restrictions;
+    CMapRect rcHeader = CMapRect::MakeEmpty(); // the inputs' declared boxes
+    std::time_t tNewest = 0;                   // newest object time stamp
+    RestrictionSummary restrictionSummary;     // relations read and dropped
+};
+
+using ProgressFn = std::function<void(const std::string&)>;
+
+// Read: every input file in turn (any format libosmium reads).
+bool ReadOsmFiles(const std::vector<std::string>& inputs, const CStyle& style, CMapcSource& src,
+                  std::string& strError, const ProgressFn& progress = {});
+// Read: OpenStreetMap XML held in memory (tests write their inputs so).
+bool ReadOsmXml(std::string_view xml, const CStyle& style, CMapcSource& src, std::string& strError);
+
+// Clip: objects wholly outside the declared box are left out.
+void ClipToBox(CMapcSource& src);
+
+// Road graph: a node wherever roads meet, at road ends and at the via
+// nodes of turn restrictions, numbered in the order the roads meet them.
+struct CRoadGraph {
+    std::unordered_map<OsmId, LONG> nodeNumber;
+    DWORD cNodes = 0;
+    bool IsNode(OsmId id) const { return nodeNumber.count(id) != 0; }
+};
+CRoadGraph BuildRoadGraph(const CMapcSource& src);
+
+// Restrictions: every forbidden (from node, via node, to node) with the
+// features of the two roads; "only_" relations forbid every other exit.
+// Over via ways a restriction becomes a row of turns (fContinues); what
+// cannot be placed is counted in the summary with its reason.
+std::vector<CMapcRestriction> ResolveRestrictions(const CMapcSource& src, const CRoadGraph& graph,
+                                                  RestrictionSummary* pSummary = nullptr);
+
+// Generalise: one level per resolution (coarsest first), each with the
+// features whose rule reaches it, simplified to its resolution; road
+// features at the finest level keep their graph nodes.
+std::vector<CMapcLevel> GeneraliseLevels(const std::vector<CMapcFeature>& features, const CRoadGraph& graph,
+                                         const std::vector<int>& levelBits);
+
+// Douglas-Peucker over map units; keep[i] == 2 forces a point to stay,
+// kept points get keep[i] != 0.
+void Simplify(const std::vector<CMapPoint>& pts, std::vector<char>& keep, double dTolerance);
+
+// Header facts: name, notes, date and locale.
+void SetHeaderFacts(const CMapcOptions& options, const CMapcSource& src, CMapcMap& map);
+
+} // namespace velka::mapc
