@@ -38,8 +38,6 @@ void Say(const std::string& strLine) {
 }
 
 // Texts of the safety warning dialog.
-constexpr UINT c_idsSafetyWarning = 200020;
-constexpr UINT c_idsSafetyDontShow = 200021;
 
 } // namespace
 
@@ -120,7 +118,7 @@ void CQtAppPlatform::ShowCrashWarning(const std::function<void()>& fnReset) {
 }
 
 bool CQtAppPlatform::ShowSafetyWarning() {
-    const std::u16string strText = LoadStr(c_idsSafetyWarning);
+    const std::u16string strText = LoadStr(IDS_SAFETY_WARNING);
     if (m_fHeadless) {
         Say("dialog: safety warning: " + ToUtf8(strText));
         return EnvOr("VELKA_HEADLESS_SAFETY", "keep") == "hide";
@@ -131,7 +129,7 @@ bool CQtAppPlatform::ShowSafetyWarning() {
     auto* pLabel = new QLabel(ToQString(strText));
     pLabel->setWordWrap(true);
     pLayout->addWidget(pLabel);
-    auto* pCheck = new QCheckBox(ToQString(LoadStr(c_idsSafetyDontShow)));
+    auto* pCheck = new QCheckBox(ToQString(LoadStr(IDS_SAFETY_DONT_SHOW)));
     pLayout->addWidget(pCheck);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok);
     pLayout->addWidget(pButtons);

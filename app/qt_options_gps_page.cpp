@@ -12,6 +12,7 @@
 
 #include "app/qt_options_pages.h"
 #include "gps/gps_options.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -61,7 +62,7 @@ public:
           m_vecProtocols(ListGpsProtocols()), m_log(ReadGpsLogOptions()) {
         m_pPorts = MakeList(3);
         m_pPorts->setObjectName(QStringLiteral("ports"));
-        m_pPorts->setHeaderLabels({OptionsText(2018), OptionsText(2019), OptionsText(2020)});
+        m_pPorts->setHeaderLabels({OptionsText(IDS_PORT_COLUMN_PORT), OptionsText(IDS_PORT_COLUMN_STATUS), OptionsText(IDS_PORT_COLUMN_DEVICE)});
         for (const GpsPortRow& r : m_vecPorts) {
             auto* pItem = new QTreeWidgetItem(
                 m_pPorts, {ToOptionsQString(r.strName), ToOptionsQString(r.strStatus), ToOptionsQString(r.strDevice)});

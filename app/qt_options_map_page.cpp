@@ -6,6 +6,7 @@
 
 #include "app/qt_options_pages.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -29,7 +30,7 @@ constexpr int c_nMinDetail = -2, c_nMaxDetail = 2;
 
 class CMapOptionsPage : public COptionsPage {
 public:
-    CMapOptionsPage() : COptionsPage(c_nOptionsPageMap, 2200) {
+    CMapOptionsPage() : COptionsPage(c_nOptionsPageMap, IDS_PAGE_MAP) {
         for (const CMapSwitch& s : c_aSwitches) {
             auto* p = new CSettingCheckBox(s.szName, s.fDefault, s.uText);
             m_vecBoxes.push_back(p);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/win_types.h"
+#include "shell/string_ids.h"
 
 class QComboBox;
 class QVBoxLayout;
@@ -24,54 +25,8 @@ constexpr int c_nOptionsPageLanguage = 3;
 constexpr int c_nOptionsPageTracks = 4;
 constexpr int c_cOptionsPages = 6;
 
-// Texts of the options dialog (shell range).
-constexpr UINT IDS_OPTIONS_TITLE = 200300;
-constexpr UINT IDS_OPTIONS_PAGE_UNITS = 200301;
-constexpr UINT IDS_OPTIONS_PAGE_GPS = 200303;
-constexpr UINT IDS_OPTIONS_PAGE_LANGUAGE = 200304;
-constexpr UINT IDS_OPTIONS_PAGE_TRACKS = 200305;
-constexpr UINT IDS_OPTIONS_PAGE_CLOCK = 200306;
-// Units page: labels and the choices of each option, in value order.
-constexpr UINT IDS_OPT_ELEVATION = 200310;    // then 200311 feet, 200312 metres
-constexpr UINT IDS_OPT_DISTANCE = 200313;     // 200314 metric, 200315 nautical, 200316 statute
-constexpr UINT IDS_OPT_AREA = 200317;         // 200318 metric .. 200321 hectares
-constexpr UINT IDS_OPT_AZIMUTH = 200322;      // 200323 degrees, 200324 compass points
-constexpr UINT IDS_OPT_POSITION = 200325;     // choices are samples of each format
-constexpr UINT IDS_OPT_ADDRESS = 200326;      // 200327 number first, 200328 street first
-constexpr UINT IDS_OPT_SHOW_ZIP = 200329;
-constexpr UINT IDS_OPT_SHOW_CITY = 200330;
-constexpr UINT IDS_OPT_ADDRESS_GROUP = 200331;
-// Map page.
-constexpr UINT IDS_OPT_ROTATE_MAP = 200332;
-constexpr UINT IDS_OPT_KEEP_VISIBLE = 200333;
-constexpr UINT IDS_OPT_SHOW_WAYPOINTS = 200334;
-constexpr UINT IDS_OPT_SHOW_HOT_SPOT = 200335;
-constexpr UINT IDS_OPT_SHOW_MAP_GAUGES = 200336;
-constexpr UINT IDS_OPT_ANTIALIAS = 200337;
-constexpr UINT IDS_OPT_NIGHT_MODE = 200338;   // 200339 day, 200340 night, 200341 automatic
-// 200342 is the language's own name (shell/language_choice.h).
-constexpr UINT IDS_OPT_LANGUAGE = 200343;
-constexpr UINT IDS_OPT_LANGUAGE_RESTART = 200344;
-constexpr UINT IDS_OPT_SHOW_TRACK = 200345;
-constexpr UINT IDS_OPT_MAP_DETAIL = 200346;   // 200347 less .. 200351 more
-constexpr UINT IDS_OPT_TRACKS_FOLDER = 200352;
-constexpr UINT IDS_OPT_UNITS_GROUP = 200353;
-
-// GPS range: the GPS and clock pages.
-constexpr UINT IDS_OPT_PORTS = 204100;
-constexpr UINT IDS_OPT_PROTOCOLS = 204101;
-constexpr UINT IDS_OPT_ADVANCED = 204102;
-constexpr UINT IDS_OPT_ADVANCED_TITLE = 204103;
-constexpr UINT IDS_OPT_LOG_COM_PORTS = 204104;
-constexpr UINT IDS_OPT_ELEVATION_ELLIPSOID = 204105;
-constexpr UINT IDS_OPT_FIXUP_CLOCK = 204110;
-constexpr UINT IDS_OPT_FIXUP_EPOCH = 204111;
-constexpr UINT IDS_OPT_FIXUP_TIMEZONE = 204112;
-constexpr UINT IDS_OPT_CLOCK_THRESHOLD = 204113;
-
-constexpr UINT IDS_OPT_OK = 200354;
-constexpr UINT IDS_OPT_CANCEL = 200355;
-constexpr UINT IDS_OPT_APPLY = 200356;
+// Texts of the options dialog: IDS_OPTIONS_* and IDS_OPT_* (shell/string_ids.h);
+// the choices of an option follow its label in value order.
 
 QString OptionsText(UINT uId);
 QString ToOptionsQString(const std::u16string& s);

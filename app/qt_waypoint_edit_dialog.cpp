@@ -20,6 +20,7 @@
 #include "app/qt_waypoint_list_dialog.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 #include "tracks/semicircles.h"
 #include "waypoints/waypoint_list.h"
 
@@ -35,7 +36,6 @@ std::u16string CoreText(const QString& s) {
 
 namespace {
 
-constexpr UINT c_idsShowFirst = 2165; // "Значок", "Значок и имя", "Значок и описание"
 
 QString Str(UINT uId) { return QtText(LoadStr(uId)); }
 
@@ -97,8 +97,8 @@ CWaypointEditDialog::CWaypointEditDialog(Waypoint& wp, bool fNew, QWidget* pPare
     SelectData(m_pSymbol, wp.wType);
 
     m_pShow = new QComboBox;
-    for (int i = wsIcon; i <= wsIconAndDesc; ++i) m_pShow->addItem(Str(c_idsShowFirst + static_cast<UINT>(i)), i);
-    if (wp.btShow > wsIconAndDesc) m_pShow->addItem(Str(c_idsShowFirst + wsIconAndDesc), wp.btShow); // drawn like 2
+    for (int i = wsIcon; i <= wsIconAndDesc; ++i) m_pShow->addItem(Str(IDS_WAYPOINT_SHOW_FIRST + static_cast<UINT>(i)), i);
+    if (wp.btShow > wsIconAndDesc) m_pShow->addItem(Str(IDS_WAYPOINT_SHOW_FIRST + wsIconAndDesc), wp.btShow); // drawn like 2
     SelectData(m_pShow, wp.btShow);
 
     m_strLatitude = QtText(LatitudeText(wp.lY));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mapdata/img_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 
 namespace {
 

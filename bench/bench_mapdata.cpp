@@ -11,7 +11,7 @@
 #include "bench/bench_medium_map.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/paths.h"
 #include "tools/mapc/demotown.h"
 #include "tools/mapc/mapc_osm.h"

@@ -18,7 +18,7 @@
 
 #include "bench/bench_medium_map.h"
 #include "mapview/map_page.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "mapview/waypoint_layer.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_canvas.h"

@@ -13,7 +13,7 @@
 #include "gps/gps_fix.h"
 #include "platform/registry.h"
 #include "shell/settings.h"
-#include "tests/tracks/recording_canvas.h"
+#include "platform/recording_canvas.h"
 #include "tracks/file_utils.h"
 #include "tracks/file_writer.h"
 #include "tracks/track_recorder.h"
@@ -119,12 +119,14 @@ void BM_DrawFullRing(benchmark::State& state) {
     };
     std::size_t cPolylines = 0;
     for (auto _ : state) {
-        test::CRecordingCanvas canvas(800, 600);
+        CRecordingCanvas canvas(800, 600);
         DrawVisualTrack(canvas, view, [] { return false; }, 800, 600);
-        cPolylines = canvas.m_polylines.size();
+        cPolylines = canvas.Calls().size();
         benchmark::DoNotOptimize(cPolylines);
     }
-    state.counters["polylines"] = static_cast<double>(cPolylines);
+    CRecordingCanvas canvas(800, 600);
+    DrawVisualTrack(canvas, view, [] { return false; }, 800, 600);
+    state.counters["polylines"] = static_cast<double>(canvas.Polylines().size());
     state.SetItemsProcessed(state.iterations() * c_cMaxPoints);
     CloseOnScreenTrack();
     DisableVisualTrack();

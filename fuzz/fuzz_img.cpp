@@ -4,8 +4,7 @@
 #include <cstdint>
 
 #include "mapdata/img_parser.h"
-#include "mapview/recording_paint.h"
-#include "platform/ui_host.h"
+#include "mapdata/recording_paint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {
     using namespace velka;
@@ -15,9 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb)
     info.pData = pData;
     info.cbSize = static_cast<DWORD>(cb);
     CImgParser parser(std::move(info));
-    const bool fOpen = parser.Open(c_dwOpenAll);
-    HeadlessUiHost().ClearBoxes();
-    if (!fOpen) return 0;
+    if (!parser.Open(c_dwOpenAll)) return 0;
     for (int nCode : {24, 18}) {
         CRecordingPaintContext pc(parser.Bounds(), 256, 256, nCode == 24 ? 7u : 16u, nCode);
         CRecordingLabelStore labels;

@@ -8,7 +8,7 @@
 
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "routing/route_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {

@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -107,15 +108,15 @@ std::vector<GpsPortRow> ListGpsPorts() {
         row.strName = FormatW(u"COM%d:", i);
         std::string path = ComPortDevicePath(i);
         if (IsPortInUse(i)) {
-            row.strStatus = LoadStr(2022);
+            row.strStatus = LoadStr(IDS_PORT_FREE);
         } else {
             CComPort port;
             if (port.Open(i, GENERIC_READ_ | GENERIC_WRITE_)) {
-                row.strStatus = LoadStr(2022);
+                row.strStatus = LoadStr(IDS_PORT_FREE);
             } else if (port.LastError() == ERROR_FILE_NOT_FOUND_ || port.LastError() == ERROR_INVALID_NAME_) {
                 continue;
             } else {
-                row.strStatus = LoadStr(2023);
+                row.strStatus = LoadStr(IDS_PORT_UNAVAILABLE);
             }
         }
         row.strDevice = path.empty() ? u"-" : SerialDeviceName(path);

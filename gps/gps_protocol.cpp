@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -87,7 +88,7 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
     VELKA_ASSERT(_pPort != NULL);
     if (!_pPort) return false;
     std::u16string strName = pInfo->DisplayName();
-    SetGpsStatus(2116, strName.c_str());
+    SetGpsStatus(IDS_GPS_SEARCHING, strName.c_str());
 
     COMMTIMEOUTS timeouts;
     timeouts.ReadIntervalTimeout = 100;
@@ -128,7 +129,7 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
         if (cb == 0) {
             nResult = pProtocol->OnData(nullptr, 0);
             if (nResult != c_nGpsGiveUp) continue;
-            if (!fSearching) LoseData(2117, pStopEvent, pFoundEvent);
+            if (!fSearching) LoseData(IDS_GPS_NO_DATA, pStopEvent, pFoundEvent);
             return false;
         }
         DWORD cbRead = 0;
@@ -141,11 +142,11 @@ bool RunProtocol(CGpsProtocol* pProtocol, const GpsProtocolInfo* pInfo, CComPort
         if (nResult == c_nGpsRecognised && fSearching) {
             fSearching = false;
             pFoundEvent->Set();
-            SetGpsStatus(2119, strName.c_str(), nIndex);
+            SetGpsStatus(IDS_GPS_CONNECTED_VIA, strName.c_str(), nIndex);
             SetGpsIndicator(0);
         }
     }
-    if (!fSearching) LoseData(2118, pStopEvent, pFoundEvent);
+    if (!fSearching) LoseData(IDS_GPS_PROTOCOL_ERROR, pStopEvent, pFoundEvent);
     return false;
 }
 

@@ -24,6 +24,7 @@
 #include "shell/notifications.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -151,7 +152,7 @@ int RunReader(int nIndex) {
             ReportNoPosition();
         }
         if (!fAnyEnabled && !g_fStopping) {
-            SetGpsStatus(2114);
+            SetGpsStatus(IDS_GPS_ALL_PROTOCOLS_OFF);
             g_pStopEvent->Wait(1000);
         }
     }
@@ -173,24 +174,24 @@ void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
         GpsLog(u"_Protocol_ShowException, port=%d: %S", nIndex, e.what());
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
         g_afPortInUse[nIndex] = false;
-        ShowError(2009, nIndex);
+        ShowError(IDS_CRASH_COM_PORT, nIndex);
         nResult = 2;
     } catch (...) {
         GpsLog(u"_Protocol_ShowException, port=%d", nIndex);
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
         g_afPortInUse[nIndex] = false;
-        ShowError(2009, nIndex);
+        ShowError(IDS_CRASH_COM_PORT, nIndex);
         nResult = 2;
     }
     if (--g_cRunningReaders == 0) {
-        if (nResult == 1) SetGpsStatus(2113);
+        if (nResult == 1) SetGpsStatus(IDS_GPS_NO_COM_PORT);
         SetGpsIndicator(-1);
     }
     pDone->Set();
 }
 
 void SimulationThread(std::shared_ptr<CEvent> pDone) {
-    SetGpsStatus(2043);
+    SetGpsStatus(IDS_GPS_DEMO_TRACK);
     std::unique_ptr<IGpsTrackSource> pTrack;
     if (g_pfnOpenDemoTrack) pTrack = g_pfnOpenDemoTrack(DemoTrackPath());
     if (!pTrack) {
@@ -215,7 +216,7 @@ void SimulationThread(std::shared_ptr<CEvent> pDone) {
         if (g_pStopEvent->Wait(g_dwSimulationInterval)) break;
     }
     pTrack.reset();
-    SetGpsStatus(2115);
+    SetGpsStatus(IDS_GPS_NOT_CONNECTED);
     pDone->Set();
 }
 
@@ -269,7 +270,7 @@ void InitPositioning() {
     }
     g_pStopEvent = std::make_unique<CEvent>(true, false);
     g_pFoundEvent = std::make_unique<CEvent>(true, false);
-    SetGpsStatus(2115);
+    SetGpsStatus(IDS_GPS_NOT_CONNECTED);
     if (ReadSettingBool(u"ScanCOMPorts", true)) StartPositioning();
 }
 
@@ -317,7 +318,7 @@ void StopPositioning() {
     JoinWorkers(g_aReaders, g_cReaderHandles.load(), 2000);
     g_cReaderHandles = 0;
     JoinWorkers(&g_simulation, 1, 2000);
-    SetGpsStatus(2115);
+    SetGpsStatus(IDS_GPS_NOT_CONNECTED);
 }
 
 bool IsPositioningRunning() { return !g_fStopping; }

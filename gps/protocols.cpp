@@ -5,6 +5,7 @@
 #include "gps/garmin.h"
 #include "gps/nmea.h"
 #include "gps/sirf.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -26,10 +27,10 @@ GpsProtocolInfo g_infoNmea;
 GpsProtocolInfo g_infoNmea9600;
 GpsProtocolInfo g_infoSiRF;
 
-const CRegistration g_regGarmin(&g_infoGarmin, CreateGarmin, u"garmin", 2240, true);
-const CRegistration g_regNmea(&g_infoNmea, CreateNmea4800, u"nmea", 2241, true);
-const CRegistration g_regNmea9600(&g_infoNmea9600, CreateNmea9600, u"nmea9600", 2242, false);
-const CRegistration g_regSiRF(&g_infoSiRF, CreateSiRF, u"sirf100", 2244, false);
+const CRegistration g_regGarmin(&g_infoGarmin, CreateGarmin, u"garmin", IDS_PROTOCOL_GARMIN, true);
+const CRegistration g_regNmea(&g_infoNmea, CreateNmea4800, u"nmea", IDS_PROTOCOL_NMEA, true);
+const CRegistration g_regNmea9600(&g_infoNmea9600, CreateNmea9600, u"nmea9600", IDS_PROTOCOL_NMEA_9600, false);
+const CRegistration g_regSiRF(&g_infoSiRF, CreateSiRF, u"sirf100", IDS_PROTOCOL_SIRF, false);
 
 } // namespace
 

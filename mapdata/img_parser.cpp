@@ -7,10 +7,11 @@
 
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
-#include "mapview/label_store.h"
-#include "mapview/paint_context.h"
+#include "mapdata/label_store.h"
+#include "mapdata/paint_context.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -64,7 +65,7 @@ unsigned BaseWidth(unsigned n) { return n >= 10 ? 2 * n - 9 : n; }
 } // namespace
 
 CMapFormat& ImgMapFormat() {
-    static CMapFormat s_format{nullptr, 2274, u"*.img", u"img", CreateImg, ProbeImg};
+    static CMapFormat s_format{nullptr, IDS_FILE_TYPE_IMG, u"*.img", u"img", CreateImg, ProbeImg};
     return s_format;
 }
 
@@ -337,9 +338,8 @@ bool CImgParser::Open(DWORD dwFlags) {
     m_tiles = std::move(vecOpen);
     if (m_tiles.empty()) {
         // A locked map or one in an unknown text coding is refused with its reason.
-        if (fEnciphered) ShowError(2131);
-        else if (nBadCoding >= 0) ShowError(2132, nBadCoding);
-        m_fReportedOpenError = fEnciphered || nBadCoding >= 0;
+        if (fEnciphered) m_openError = ErrorCode::MapEnciphered;
+        else if (nBadCoding >= 0) m_openError = {ErrorCode::MapBadTextCoding, {nBadCoding}};
         return false;
     }
 

@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -116,15 +117,15 @@ bool ProbeZidx(const BYTE* pData, std::size_t cbSize) {
 namespace {
 
 std::unique_ptr<CMapParser> CreateAndOpen(CMapCreateInfo&& info, DWORD dwFlags, bool* pfProbed,
-                                          bool* pfReported) {
+                                          CError* pError) {
     *pfProbed = false;
-    *pfReported = false;
+    *pError = {};
     for (CMapFormat* p = MapFormats(); p; p = p->pNext) {
         if (!p->pfnProbe(info.pData, info.cbSize)) continue;
         *pfProbed = true;
         std::unique_ptr<CMapParser> pParser = p->pfnCreate(std::move(info));
         if (pParser && pParser->Open(dwFlags)) return pParser;
-        *pfReported = pParser && pParser->ReportedOpenError();
+        if (pParser) *pError = pParser->OpenError();
         return nullptr;
     }
     return nullptr;
@@ -132,8 +133,13 @@ std::unique_ptr<CMapParser> CreateAndOpen(CMapCreateInfo&& info, DWORD dwFlags, 
 
 } // namespace
 
-std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fShowErrors,
-                                        DWORD dwFlags) {
+std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, DWORD dwFlags,
+                                        CError* pError) {
+    CError error;
+    auto fail = [&](CError e) -> std::unique_ptr<CMapParser> {
+        if (pError) *pError = std::move(e);
+        return nullptr;
+    };
     auto pFile = std::make_unique<CMapFile>();
     const BYTE* pData = pFile->Open(strPath);
     // Files of 4 GiB and more cannot be addressed by the format's 32-bit
@@ -141,20 +147,20 @@ std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fSho
     if (pData && pFile->Size() > 0xFFFFFFFFu) pData = nullptr, errno = EFBIG;
     if (!pData) {
         const int nError = pFile->LastError() ? pFile->LastError() : errno;
-        if (fShowErrors) ShowError(2001, strPath.c_str(), SystemErrorText(nError).c_str());
-        return nullptr;
+        return fail(FileError(ErrorCode::CannotOpenFile, strPath, nError));
     }
     CMapCreateInfo info;
     info.strFileName = strPath;
     info.cbSize = static_cast<DWORD>(pFile->Size());
     info.pData = pData;
     info.pFile = std::move(pFile);
-    bool fProbed = false, fReported = false;
-    std::unique_ptr<CMapParser> pParser = CreateAndOpen(std::move(info), dwFlags, &fProbed, &fReported);
+    bool fProbed = false;
+    std::unique_ptr<CMapParser> pParser = CreateAndOpen(std::move(info), dwFlags, &fProbed, &error);
     // A file the probe accepted but whose contents are unsound is reported
-    // the same way as one no format recognises, unless its parser already
-    // gave the reason.
-    if (!pParser && fShowErrors && !fReported) ShowError(2129, strPath.c_str());
+    // the same way as one no format recognises, unless its parser gave the
+    // reason.
+    if (!pParser) return fail(error ? std::move(error) : CError(ErrorCode::BadFileFormat, {strPath}));
+    if (pError) *pError = {};
     return pParser;
 }
 
@@ -165,13 +171,14 @@ std::unique_ptr<CMapParser> OpenMapMemory(const std::u16string& strName, const B
     info.strFileName = strName;
     info.pData = pData;
     info.cbSize = static_cast<DWORD>(cbSize);
-    bool fProbed = false, fReported = false;
-    return CreateAndOpen(std::move(info), dwFlags, &fProbed, &fReported);
+    bool fProbed = false;
+    CError error;
+    return CreateAndOpen(std::move(info), dwFlags, &fProbed, &error);
 }
 
-std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, bool fShowErrors,
-                                    DWORD dwFlags) {
-    std::unique_ptr<CMapParser> pInner = OpenMapFile(strPath, fShowErrors, dwFlags);
+std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, DWORD dwFlags,
+                                    CError* pError) {
+    std::unique_ptr<CMapParser> pInner = OpenMapFile(strPath, dwFlags, pError);
     if (!pInner) return nullptr;
     return std::make_unique<CMapProxy>(strPath, std::move(pInner));
 }
@@ -213,10 +220,10 @@ bool CMapProxy::Open(DWORD) {
 bool CMapProxy::Draw(CPaintContext& pc, CLabelStore& labels) {
     if (!m_pMapParser) {
         errno = 0;
-        m_pMapParser = OpenMapFile(m_szFileName, false, c_dwOpenAll);
+        m_pMapParser = OpenMapFile(m_szFileName, c_dwOpenAll);
         if (!m_pMapParser) {
             const int nError = errno;
-            pc.DrawMessage(FormatMessageId(2002, m_szFileName, SystemErrorText(nError).c_str()));
+            pc.DrawMessage(FormatMessageId(IDS_CANNOT_READ_FILE, m_szFileName, SystemErrorText(nError).c_str()));
             return false;
         }
     }

@@ -10,6 +10,7 @@
 #include "mapdata/map_queries.h"
 #include "platform/mapped_file.h"
 #include "platform/win_types.h"
+#include "shell/error.h"
 
 namespace velka {
 
@@ -99,11 +100,11 @@ public:
     DWORD FileSize() const { return m_cFileSize; }
     const BYTE* Data() const { return m_pData; }
     const char16_t* FileName() const { return m_szFileName; }
-    // True when a failed Open already told the user why.
-    bool ReportedOpenError() const { return m_fReportedOpenError; }
+    // Why a failed Open refused the map, when the format knows (else None).
+    const CError& OpenError() const { return m_openError; }
 
 protected:
-    bool m_fReportedOpenError = false;
+    CError m_openError;
     std::unique_ptr<CMapFile> m_pFile;
     const BYTE* m_pData = nullptr;
     DWORD m_cFileSize = 0;
@@ -135,16 +136,17 @@ bool ProbeZem(const BYTE* pData, std::size_t cbSize);
 bool ProbeImg(const BYTE* pData, std::size_t cbSize);
 bool ProbeZidx(const BYTE* pData, std::size_t cbSize);
 
-// Opens a map file with the first format whose probe accepts it (null on
-// failure; with fShowErrors, message 2001 or 2129 is shown).
-std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, bool fShowErrors,
-                                        DWORD dwFlags);
-// Opens the bytes held in memory (no file object); no error boxes.
+// Opens a map file with the first format whose probe accepts it; null on
+// failure, with the reason in *pError when given (the file cannot be opened,
+// no format accepts it, or the format's own reason).
+std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, DWORD dwFlags,
+                                        CError* pError = nullptr);
+// Opens the bytes held in memory (no file object).
 std::unique_ptr<CMapParser> OpenMapMemory(const std::u16string& strName, const BYTE* pData,
                                           std::size_t cbSize, DWORD dwFlags);
 // OpenMapFile wrapped in a CMapProxy.
-std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, bool fShowErrors,
-                                    DWORD dwFlags);
+std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, DWORD dwFlags,
+                                    CError* pError = nullptr);
 
 // Stands in front of another parser; keeps its bounds and scale range while
 // the inner parser is closed and reopens it on the next draw.

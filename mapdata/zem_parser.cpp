@@ -5,9 +5,10 @@
 
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
-#include "mapview/label_store.h"
-#include "mapview/paint_context.h"
+#include "mapdata/label_store.h"
+#include "mapdata/paint_context.h"
 #include "platform/text.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -46,7 +47,7 @@ std::unique_ptr<CMapParser> CreateZem(CMapCreateInfo&& info) {
 } // namespace
 
 CMapFormat& ZemMapFormat() {
-    static CMapFormat s_format{nullptr, 2273, u"*.zem", u"zem", CreateZem, ProbeZem};
+    static CMapFormat s_format{nullptr, IDS_FILE_TYPE_ZEM, u"*.zem", u"zem", CreateZem, ProbeZem};
     return s_format;
 }
 

@@ -6,7 +6,7 @@
 
 #include "geometry/fast_math.h"
 #include "mapdata/map_parser.h"
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "mapview/styles.h"
 #include "platform/debug.h"
 

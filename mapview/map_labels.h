@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "mapview/label_store.h"
+#include "mapdata/label_store.h"
 #include "platform/canvas.h"
 
 namespace velka {

@@ -12,10 +12,13 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
-#include "shell/main_window.h"
+#include "shell/message_boxes.h"
+#include "shell/page_host.h"
+#include "shell/window_messages.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "shell/subsystem_hooks.h"
 
 namespace velka {
@@ -28,8 +31,6 @@ namespace {
 
 CMapPage* g_pMapPage = nullptr;
 
-constexpr UINT c_idsMapPageTitle = 2200;
-constexpr UINT c_idsAskDefaultGauges = 2143;
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
 
@@ -186,7 +187,7 @@ CMapPage::~CMapPage() {
     if (g_pMapParser == m_pMap.get()) g_pMapParser = nullptr;
 }
 
-UINT CMapPage::GetTitle() const { return c_idsMapPageTitle; }
+UINT CMapPage::GetTitle() const { return IDS_PAGE_MAP; }
 
 void CMapPage::Init() {
     MapStyles().CreateBuiltIn();
@@ -194,7 +195,7 @@ void CMapPage::Init() {
     m_fAntialias = ReadSettingBool(u"MapAntialias", true);
     m_pos.InitFromSettings();
     ReadGaugeSlots();
-    if (g_hWnd) m_sizeClient = g_hWnd->ClientSize();
+    if (IPageHost* pHost = PageHost()) m_sizeClient = pHost->ClientSize();
     UpdateScreen();
 }
 
@@ -256,7 +257,7 @@ void CMapPage::UpdateScreen() {
 }
 
 void CMapPage::RedrawNow() {
-    if (g_hWnd) g_hWnd->RedrawNow();
+    if (IPageHost* pHost = PageHost()) pHost->RedrawNow();
 }
 
 void CMapPage::CountObject(int nKind) {
@@ -275,10 +276,12 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     m_fNewMap = ReadSettingString(u"MapFileName", 260, u"") != strPath;
     // Atlases open through the same probing: their index is a registered format.
     (void)fAtlas;
-    std::unique_ptr<CMapParser> p = OpenMap(strPath, true, c_dwOpenAll);
+    CError error;
+    std::unique_ptr<CMapParser> p = OpenMap(strPath, c_dwOpenAll, &error);
     if (!p) {
+        ShowErrorBox(error);
         WriteSettingString(u"MapFileName", u"");
-        if (g_hWnd) g_hWnd->UpdateMenu();
+        if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
         return false;
     }
     m_pMap = std::move(p);
@@ -286,9 +289,9 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     g_msMapOpen = GetTickCount() - dwStart;
     WriteSettingString(u"MapFileName", strPath.c_str());
     WriteSettingBool(u"MapIsAtlas", fAtlas);
-    if (g_hWnd) {
-        g_hWnd->UpdateMenu();
-        for (UINT i = 0; i < 4; ++i) g_hWnd->Page(i).OnMapChanged();
+    if (IPageHost* pHost = PageHost()) {
+        pHost->UpdateMenu();
+        for (UINT i = 0; i < 4; ++i) pHost->Page(i).OnMapChanged();
     } else {
         OnMapChanged();
     }
@@ -300,7 +303,7 @@ void CMapPage::CloseMap() {
     if (IsRendering()) StopRendering();
     g_pMapParser = nullptr;
     m_pMap.reset();
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::OnMapChanged() {
@@ -333,7 +336,7 @@ void CMapPage::StopRendering() {
 
 std::unique_ptr<ICanvas> CMapPage::MakeBitmap(int cx, int cy) const {
     if (m_fnCreateBitmap) return m_fnCreateBitmap(cx, cy);
-    if (g_hWnd && g_hWnd->Port()) return g_hWnd->Port()->CreateBitmap(cx, cy);
+    if (IWindowPort* pPort = PageHostPort()) return pPort->CreateBitmap(cx, cy);
     return nullptr;
 }
 
@@ -485,7 +488,7 @@ void CMapPage::DrawMessage(UINT uId, ...) {
 
 void CMapPage::DrawMessageText(const std::u16string& strText) {
     std::u16string str = strText.substr(0, 519);
-    if (m_pContext && m_pRender && (g_hWnd || m_fnCreateBitmap)) {
+    if (m_pContext && m_pRender && (PageHost() || m_fnCreateBitmap)) {
         ICanvas& dc = *m_pRender;
         CFontDesc font;
         font.strFace = u"Tahoma";
@@ -570,7 +573,7 @@ void CMapPage::ZoomIn() {
     m_pos.SetScale(m_pos.ScaleIndex() - 1);
     RedrawNow();
     RefreshMap(false);
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::ZoomOut() {
@@ -578,7 +581,7 @@ void CMapPage::ZoomOut() {
     m_pos.SetScale(m_pos.ScaleIndex() + 1);
     RedrawNow();
     RefreshMap(false);
-    if (g_hWnd) g_hWnd->UpdateMenu();
+    if (IPageHost* pHost = PageHost()) pHost->UpdateMenu();
 }
 
 void CMapPage::OnDown(int x, int y) {
@@ -599,9 +602,9 @@ void CMapPage::OnMove(int x, int y) {
         m_pos.PanByPixels(dx, dy);
         RedrawNow();
     }
-    if (g_hWnd && g_hWnd->Port()) {
-        g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
-        g_hWnd->Port()->SetTimer(c_uTimerDragRedraw, 20);
+    if (IWindowPort* pPort = PageHostPort()) {
+        pPort->KillTimer(c_uTimerDragRedraw);
+        pPort->SetTimer(c_uTimerDragRedraw, 20);
     }
 }
 
@@ -611,7 +614,7 @@ bool CMapPage::IsTap(int x, int y) const {
 }
 
 void CMapPage::OnUp(int x, int y) {
-    if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+    if (IWindowPort* pPort = PageHostPort()) pPort->KillTimer(c_uTimerDragRedraw);
     const bool fWasDown = m_fDown;
     m_fDown = false;
     if (fWasDown && IsTap(x, y)) OnTap(x, y);
@@ -619,7 +622,7 @@ void CMapPage::OnUp(int x, int y) {
 }
 
 void CMapPage::OnTap(int x, int y) {
-    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    IWindowPort* pPort = PageHostPort();
     switch (m_selection.HitTest(x, y)) {
     case CObjectSelection::btClose:
         m_selection.Clear();
@@ -654,7 +657,7 @@ void CMapPage::OnTap(int x, int y) {
 
 void CMapPage::OnTimer(UINT uId) {
     if (uId == c_uTimerDragRedraw) {
-        if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->KillTimer(c_uTimerDragRedraw);
+        if (IWindowPort* pPort = PageHostPort()) pPort->KillTimer(c_uTimerDragRedraw);
         RefreshMap(false);
     }
 }
@@ -711,7 +714,7 @@ void CMapPage::OnCommand(UINT uId) {
         RedrawNow();
         break;
     case ID_MAP_DEFAULT_GAUGES:
-        if (AskYesNo(c_idsAskDefaultGauges) == IDYES) {
+        if (AskYesNo(IDS_ASK_DEFAULT_GAUGES) == IDYES) {
             RestoreDefaultGauges();
             RedrawNow();
         }

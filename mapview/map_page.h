@@ -14,7 +14,7 @@
 #include "mapview/map_labels.h"
 #include "mapview/map_position.h"
 #include "mapview/overlays.h"
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "mapview/styles.h"
 #include "shell/menu_commands.h"
 #include "shell/page.h"

@@ -5,9 +5,10 @@
 
 #include "mapview/map_page.h"
 #include "mapview/waypoint_layer.h"
-#include "shell/main_window.h"
+#include "shell/page_host.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "waypoints/waypoint_commands.h"
 #include "waypoints/waypoint_ui.h"
 
@@ -21,7 +22,6 @@ constexpr UINT IDM_WAYPOINT = 207;
 constexpr UINT IDM_MOVING = 209;
 
 // "Свойства точки..." for the waypoint's properties.
-constexpr UINT c_idsWaypointProperties = 203000;
 // A click hits what lies within half a symbol icon.
 constexpr int c_nHitPixels = 9;
 
@@ -69,7 +69,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
     if (ReadSettingBool(u"ShowWaypoints", true)) m_pClickedWaypoint = store.WaypointNear(m_ptClicked, fRadius);
     if (m_pClickedWaypoint) {
         menu.uTitleId = IDM_WAYPOINT;
-        menu.vecItems = {PopupItem(ID_MAP_PROPERTIES, c_idsWaypointProperties), PopupItem(ID_MAP_DELETE_WAYPOINT),
+        menu.vecItems = {PopupItem(ID_MAP_PROPERTIES, IDS_MENU_WAYPOINT_PROPERTIES), PopupItem(ID_MAP_DELETE_WAYPOINT),
                          PopupItem(ID_MAP_MOVE_WAYPOINT)};
         return menu;
     }
@@ -88,7 +88,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
 
 void CMapPage::OnRButtonUp(int x, int y) {
     m_ptPointer = {x, y};
-    IWindowPort* pPort = g_hWnd ? g_hWnd->Port() : nullptr;
+    IWindowPort* pPort = PageHostPort();
     const CMenuPopup menu = ContextMenuAt(x, y);
     if (!pPort) return;
     const UINT uId = pPort->TrackPopupMenu(menu, x, y);

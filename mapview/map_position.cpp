@@ -11,6 +11,7 @@
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -39,8 +40,6 @@ CScaleEntry g_aScales[g_cScales] = {
 
 constexpr unsigned c_uFirstKm = 12;
 // Unit texts of the scale bar.
-constexpr UINT c_idsMetres = 2400, c_idsFeet = 2401, c_idsKilometres = 2402,
-               c_idsNauticalMiles = 2403, c_idsMiles = 2404;
 constexpr unsigned c_uFirstMiles = 9;
 
 // The imperial columns: bar value x pixel factor / 40 in map units,
@@ -93,10 +92,10 @@ std::u16string ScaleBarLabel(unsigned uIndex, int nDistanceUnit) {
     uIndex = std::min(uIndex, g_cScales - 1);
     if (nDistanceUnit == duMetric)
         return FormatBarValue(e.fMetricBar) + u" " +
-               LoadStr(uIndex < c_uFirstKm ? c_idsMetres : c_idsKilometres);
-    UINT uUnit = c_idsFeet;
+               LoadStr(uIndex < c_uFirstKm ? IDS_UNIT_METRES : IDS_UNIT_KILOMETRES);
+    UINT uUnit = IDS_UNIT_FEET;
     if (uIndex >= c_uFirstMiles)
-        uUnit = nDistanceUnit == duNautical ? c_idsNauticalMiles : c_idsMiles;
+        uUnit = nDistanceUnit == duNautical ? IDS_UNIT_NAUTICAL_MILES : IDS_UNIT_STATUTE_MILES;
     return FormatBarValue(e.fImperialBar) + u" " + LoadStr(uUnit);
 }
 

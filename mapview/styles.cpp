@@ -15,12 +15,11 @@
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
 
-constexpr UINT c_idsBadFormat = 2129;
-constexpr UINT c_idsUnknownType = 2163;
 
 // ---------------------------------------------------------------- fonts
 
@@ -585,7 +584,7 @@ bool CMapStyles::LoadSkinFile(const std::string& strPath, bool fNight, bool fSho
     }
     auto pSkin = std::make_unique<CSkin>();
     if (!ParseSkin(reinterpret_cast<const char*>(file.Data()), file.Size(), *pSkin, ScreenFactorX())) {
-        if (fShowErrors) ShowError(c_idsBadFormat, FromUtf8(strPath).c_str());
+        if (fShowErrors) ShowError(IDS_BAD_FILE_FORMAT, FromUtf8(strPath).c_str());
         return false;
     }
     pSkin->fNight = fNight;
@@ -718,16 +717,16 @@ std::u16string TypeName(int _Kind, WORD wType) {
     if (_Kind == rkPoint) {
         unsigned t = wType >> 8;
         if (wType >= 0x1700 && wType <= 0x1BFF) t = 22;
-        uId = 5776 + t * 32 + (wType & 0xFF);
+        uId = IDS_POINT_TYPE_BASE + t * 32 + (wType & 0xFF);
         if ((wType & 0xFF) < 32 && lookup(uId)) return str;
-        if (lookup(5520 + t)) return str;
+        if (lookup(IDS_POINT_CLASS_BASE + t)) return str;
     } else if (_Kind == rkPolyline) {
-        if (lookup(5264u + wType)) return str;
+        if (lookup(IDS_POLYLINE_TYPE_BASE + wType)) return str;
     } else {
         VELKA_ASSERT(_Kind == rkPolygon);
-        if (lookup(5008u + wType)) return str;
+        if (lookup(IDS_POLYGON_TYPE_BASE + wType)) return str;
     }
-    return LoadStr(c_idsUnknownType);
+    return LoadStr(IDS_UNKNOWN_TYPE);
 }
 
 void DrawTypeSample(ICanvas& dc, const RECT& rc, int nKind, WORD wType) {

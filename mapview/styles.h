@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "mapview/label_store.h"
+#include "mapdata/label_store.h"
 #include "platform/canvas.h"
 #include "platform/win_types.h"
 

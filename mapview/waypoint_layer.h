@@ -10,7 +10,7 @@
 #include "gps/gps_fix.h"
 #include "mapview/map_labels.h"
 #include "mapview/overlays.h"
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {

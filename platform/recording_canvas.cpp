@@ -18,6 +18,20 @@ std::vector<CCanvasCall> CRecordingCanvas::CallsOf(const std::string& strOp) con
     return out;
 }
 
+std::vector<std::vector<POINT>> CRecordingCanvas::Polylines() const {
+    std::vector<std::vector<POINT>> out;
+    for (const CCanvasCall& c : m_calls)
+        if (c.strOp == "Polyline") out.push_back(c.vecPoints);
+    return out;
+}
+
+std::vector<CPenDesc> CRecordingCanvas::Pens() const {
+    std::vector<CPenDesc> out;
+    for (const CCanvasCall& c : m_calls)
+        if (c.strOp == "SelectPen") out.push_back(c.pen);
+    return out;
+}
+
 void CRecordingCanvas::SelectPen(const CPenDesc& pen) {
     m_pen = pen;
     Add("SelectPen").pen = pen;

@@ -54,6 +54,9 @@ public:
     const std::vector<CCanvasCall>& Calls() const { return m_calls; }
     // The calls of one operation, in order.
     std::vector<CCanvasCall> CallsOf(const std::string& strOp) const;
+    // The points of every Polyline call, and every pen selected, in order.
+    std::vector<std::vector<POINT>> Polylines() const;
+    std::vector<CPenDesc> Pens() const;
     void Clear() { m_calls.clear(); }
 
     // The state the calls left behind.

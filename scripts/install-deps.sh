@@ -11,8 +11,8 @@ packages=(
   libasound2-dev nlohmann-json3-dev libpugixml-dev
   # run time: the SVG image and icon plugins of Qt (the application icon)
   libqt6svg6
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests, benchmarks and the include check
+  libgtest-dev libgmock-dev libbenchmark-dev python3
   # peers used as test oracles, pseudo-terminals, a display for screenshots
   gpsbabel gpsd-clients libgeographiclib-dev socat xvfb xauth
 )

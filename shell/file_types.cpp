@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 extern char** environ;
 
@@ -18,11 +19,11 @@ namespace velka {
 namespace {
 
 constexpr CFileTypeInfo c_aFileTypes[] = {
-    {".img", "application/x-velka-img", "imgfile", true, 0, 2274},
-    {".zem", "application/x-velka-zem", "zemfile", true, 0, 2273},
-    {".mps", "application/x-mapsource-mps", "MapSource.Document", false, 1, 2270},
-    {".gdb", "application/x-garmin-gdb", "GarminGpsDatabase", false, 1, 2271},
-    {".wpt", "application/x-oziexplorer-wpt", "OziExplorer.WaypointsFile", false, 1, 2277},
+    {".img", "application/x-velka-img", "imgfile", true, 0, IDS_FILE_TYPE_IMG},
+    {".zem", "application/x-velka-zem", "zemfile", true, 0, IDS_FILE_TYPE_ZEM},
+    {".mps", "application/x-mapsource-mps", "MapSource.Document", false, 1, IDS_FILE_TYPE_MPS},
+    {".gdb", "application/x-garmin-gdb", "GarminGpsDatabase", false, 1, IDS_FILE_TYPE_GDB},
+    {".wpt", "application/x-oziexplorer-wpt", "OziExplorer.WaypointsFile", false, 1, IDS_FILE_TYPE_WPT},
 };
 
 // Quoting of an Exec argument in a desktop entry.
@@ -131,7 +132,7 @@ std::string DesktopEntry(const std::string& strProgramPath) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=" + DesktopValue(ToUtf8(MainCaption())) + "\n"
-           "Comment=" + DesktopValue(ToUtf8(LoadStr(2037))) + "\n"
+           "Comment=" + DesktopValue(ToUtf8(LoadStr(IDS_OPEN_WITH_VELKA))) + "\n"
            "Exec=" + DesktopQuote(strProgramPath) + " %f\n"
            "Icon=" + c_szIconName + "\n"
            "Terminal=false\n"

@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "shell/language.h"
+#include "shell/string_ids.h"
 
 namespace velka {
-
-// The name of a language in that language ("Русский" in the built-in table).
-constexpr UINT IDS_LANGUAGE_NAME = 200342;
 
 struct LanguageChoice {
     LANGID lang = 0;

@@ -48,6 +48,7 @@ CMainWindow::CMainWindow(std::array<std::unique_ptr<CPage>, c_cPages> pages) : m
 
 CMainWindow::~CMainWindow() {
     if (g_hWnd == this) g_hWnd = nullptr;
+    if (PageHost() == this) SetPageHost(nullptr);
 }
 
 void CMainWindow::InitPages() {
@@ -294,6 +295,7 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
     switch (uMsg) {
     case WM_CREATE:
         g_hWnd = this;
+        SetPageHost(this);
         if (!m_pPort || !m_pPort->BuildMenuBar(MenuTemplate())) {
             ShowErrorText(u"Couldn't create menu bar");
             if (m_pPort) m_pPort->Destroy();

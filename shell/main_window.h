@@ -13,41 +13,12 @@
 #include "platform/canvas.h"
 #include "shell/menu_commands.h"
 #include "shell/page.h"
+#include "shell/page_host.h"
+#include "shell/window_port.h"
 #include "shell/window_messages.h"
 
 namespace velka {
 
-class IWindowPort {
-public:
-    virtual ~IWindowPort() = default;
-    // Builds the menu bar from the template; false when it cannot.
-    virtual bool BuildMenuBar(const std::vector<CMenuPopup>& menu) = 0;
-    virtual void EnableMenuItem(UINT uId, bool fEnabled) = 0;
-    virtual void CheckMenuItem(UINT uId, bool fChecked) = 0;
-    // Checks uId and clears every other radio item from uFirst to uLast.
-    virtual void CheckMenuRadioItem(UINT uFirst, UINT uLast, UINT uId) = 0;
-    // Image of an owner-drawn item (-1: none).
-    virtual void SetMenuItemImage(UINT uId, int nImage) = 0;
-    virtual void DrawMenuBar() = 0;
-    // Shows a pop-up menu at a client point and waits for the choice: the
-    // command chosen, 0 when the menu was dismissed.
-    virtual UINT TrackPopupMenu(const CMenuPopup& menu, int x, int y) = 0;
-
-    virtual SIZE ClientSize() const = 0;
-    // A bitmap compatible with the window, cx x cy pixels.
-    virtual std::unique_ptr<ICanvas> CreateBitmap(int cx, int cy) = 0;
-    virtual void Invalidate() = 0; // the whole client area, no erase
-    virtual void UpdateNow() = 0;  // paints an invalid area at once
-    virtual void SetTimer(UINT uId, UINT uElapseMs) = 0;
-    virtual void KillTimer(UINT uId) = 0;
-    virtual void SetWaitCursor(bool fWait) = 0;
-    virtual void SetForeground() = 0;
-    // Destroys the window; the port then delivers WM_DESTROY.
-    virtual void Destroy() = 0;
-    virtual void PostQuitMessage(int nExitCode) = 0;
-    // Starts the program again with the command line "/Start".
-    virtual bool StartRestartedProcess() = 0;
-};
 
 class CMainWindow;
 using HWND = CMainWindow*;
@@ -55,7 +26,7 @@ using HWND = CMainWindow*;
 // assert that it is set.
 extern HWND g_hWnd;
 
-class CMainWindow {
+class CMainWindow : public IPageHost {
 public:
     // The four pages in index order (0 map, 1 route, 2 gauges, 3 satellites).
     explicit CMainWindow(std::array<std::unique_ptr<CPage>, c_cPages> pages);
@@ -65,14 +36,14 @@ public:
 
     // The port is attached before it sends WM_CREATE.
     void Attach(IWindowPort* pPort) { m_pPort = pPort; }
-    IWindowPort* Port() const { return m_pPort; }
+    IWindowPort* Port() const override { return m_pPort; }
 
     // The window procedure. *pfHandled (when given) is false for messages
     // left to the window system's default processing.
     LRESULT WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHandled = nullptr);
 
     // Pages.
-    CPage& Page(UINT uIndex) const { return *m_apPages[uIndex]; }
+    CPage& Page(UINT uIndex) const override { return *m_apPages[uIndex]; }
     UINT CurrentPageIndex() const { return m_uCurrentPage; }
     CPage& CurrentPage() const { return *m_apPages[m_uCurrentPage]; }
     void SelectPage(UINT uIndex);
@@ -83,14 +54,14 @@ public:
     // Shutdown: Deactivate on the current page, Done on all pages.
     void DonePages();
 
-    void RedrawNow();
+    void RedrawNow() override;
     void RefreshAllPages(bool fForce);
-    void UpdateMenu();
+    void UpdateMenu() override;
     // Opens a map (wait cursor), refreshes all pages and lets OnMapOpened
     // choose the current page.
     void OpenMapAndChoosePage(const std::u16string& strPath, bool fAtlas);
 
-    SIZE ClientSize() const { return m_sizeClient; }
+    SIZE ClientSize() const override { return m_sizeClient; }
     const ICanvas* OffscreenBitmap() const { return m_pBitmap.get(); }
     ICanvas* OffscreenBitmap() { return m_pBitmap.get(); }
     SIZE BitmapSize() const { return m_sizeBitmap; }

@@ -1,9 +1,17 @@
 #include "shell/page.h"
 
+#include "shell/page_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 
 namespace velka {
+
+namespace {
+IPageHost* g_pPageHost = nullptr;
+} // namespace
+
+IPageHost* PageHost() { return g_pPageHost; }
+void SetPageHost(IPageHost* pHost) { g_pPageHost = pHost; }
 
 void CTitlePage::OnPaint(ICanvas& dc) {
     RECT rc{0, 0, dc.Width(), dc.Height()};

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -285,32 +286,32 @@ std::u16string SystemErrorText(int nError) {
 }
 
 void ShowCreateFileError(const std::u16string& strPath, int nError) {
-    ShowError(2000, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_CREATE_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowOpenFileError(const std::u16string& strPath, int nError) {
-    ShowError(2001, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_OPEN_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowReadFileError(const std::u16string& strPath, int nError) {
-    ShowError(2002, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_READ_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowWriteFileError(const std::u16string& strPath, int nError) {
-    ShowError(2003, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_WRITE_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowCreateFolderError(const std::u16string& strPath, int nError) {
-    ShowError(2035, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_CREATE_FOLDER, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowDeleteError(const std::u16string& strPath, int nError) {
-    ShowError(2025, strPath.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_DELETE, strPath.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowRenameError(const std::u16string& strOld, const std::u16string& strNew, int nError) {
-    ShowError(2026, strOld.c_str(), strNew.c_str(), SystemErrorText(nError).c_str());
+    ShowError(IDS_CANNOT_RENAME, strOld.c_str(), strNew.c_str(), SystemErrorText(nError).c_str());
 }
 void ShowOutOfMemory() {
-    ShowError(2127);
+    ShowError(IDS_OUT_OF_MEMORY);
 }
 void ShowSoundError(int nCode) {
     std::u16string code = FormatW(u"%d", nCode);
-    ShowError(40166, code.c_str());
+    ShowError(IDS_SOUND_ERROR, code.c_str());
 }
 
 std::u16string MainCaption() {
@@ -320,7 +321,7 @@ std::u16string MainCaption() {
 
 void LoadMainCaption() {
     char16_t sz[c_cchCaption];
-    if (LoadSelected(Selected(), 2111, sz, static_cast<int>(c_cchCaption)) > 0) SetMainCaption(sz);
+    if (LoadSelected(Selected(), IDS_MAIN_CAPTION, sz, static_cast<int>(c_cchCaption)) > 0) SetMainCaption(sz);
 }
 
 void SetMainCaption(const std::u16string& strCaption) {

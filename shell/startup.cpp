@@ -12,6 +12,7 @@
 #include "shell/file_types.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "shell/subsystem_hooks.h"
 
 namespace velka {
@@ -20,10 +21,9 @@ namespace {
 DWORD g_dwStartupDuration = 0;
 
 // "The settings store cannot be opened ... runs on defaults".
-constexpr UINT c_idsSettingsUnavailable = 200022;
 
 // Page titles of the pages that only draw their title so far.
-constexpr UINT c_auPageTitles[c_cPages] = {2200, 2204, 2201, 2203};
+constexpr UINT c_auPageTitles[c_cPages] = {IDS_PAGE_MAP, IDS_PAGE_ROUTE, IDS_PAGE_GAUGES, IDS_PAGE_SATELLITES};
 
 std::array<std::unique_ptr<CPage>, c_cPages> CreatePages() {
     std::array<std::unique_ptr<CPage>, c_cPages> pages;
@@ -88,11 +88,11 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     SetScreenMetrics(platform.ReadScreenMetrics());
     // 6. The first lookup selects the language module.
     {
-        std::u16string strCaption = LoadStr(2111);
-        if (!strCaption.empty() && strCaption != FormatW(u"<??%d>", 2111)) SetMainCaption(strCaption);
+        std::u16string strCaption = LoadStr(IDS_MAIN_CAPTION);
+        if (!strCaption.empty() && strCaption != FormatW(u"<??%d>", IDS_MAIN_CAPTION)) SetMainCaption(strCaption);
         crashConfig.strCaption = MainCaption();
-        crashConfig.strDefaultText = LoadStr(2008);
-        crashConfig.strWndProcText = LoadStr(2010);
+        crashConfig.strDefaultText = LoadStr(IDS_CRASH);
+        crashConfig.strWndProcText = LoadStr(IDS_CRASH_WITH_TEXT);
         InstallCrashFilter(crashConfig);
     }
     // 7. The common controls need no set-up here.
@@ -102,14 +102,14 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     if (SettingsUnavailable()) {
         // The damaged or unreadable store stays as it is; the run goes on
         // with defaults, and says so this once.
-        ShowError(c_idsSettingsUnavailable, FromUtf8(RegDatabasePath()).c_str(),
+        ShowError(IDS_SETTINGS_UNAVAILABLE, FromUtf8(RegDatabasePath()).c_str(),
                   FromUtf8(RegLastOpenError()).c_str());
     }
 
     // 9. Crash detection.
     if (!ReadSettingBool(u"SafeExit", true)) {
         platform.ShowCrashWarning([] {
-            if (AskYesNo(2126) == IDYES) DeleteAllSettings();
+            if (AskYesNo(IDS_ASK_RESET_SETTINGS) == IDYES) DeleteAllSettings();
         });
     }
     // 10. From here on the stored value says the program is running.

@@ -6,6 +6,7 @@
 #include "platform/mapped_file.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 #include "tools/commands.h"
 #include "waypoints/exchange_commands.h"
 #include "waypoints/mapsource_records.h"
@@ -50,7 +51,7 @@ int RunConvert(const Args& args) {
     }
     const ExchangeFormat* pIn = InputFormat(strIn, file.Bytes());
     if (!pIn) {
-        ShowError(2129, FromUtf8(strIn).c_str());
+        ShowError(IDS_BAD_FILE_FORMAT, FromUtf8(strIn).c_str());
         return c_nExitFailed;
     }
     const bool fRoutesOut = what == wtAll || what == wtRoutes;

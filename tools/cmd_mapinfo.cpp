@@ -10,11 +10,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "mapdata/dump_context.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/map_scales.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/paint_context.h"
-#include "mapview/recording_paint.h"
 #include "platform/text.h"
 #include "tools/commands.h"
 
@@ -29,77 +28,19 @@ LONG FromDegrees(double d) {
     return static_cast<LONG>(std::clamp(d * 1073741824.0 / 180.0, -2147483648.0, 2147483647.0));
 }
 
-// Records every object drawn, in map units, with its label and one-way flag.
-class CDumpContext : public CPaintContext, public CLabelStore {
-public:
-    struct Object {
-        int nKind;
-        WORD wType;
-        std::vector<POINT> points;
-        std::u16string strLabel;
-        bool fOneWay = false;
-    };
-
-    CDumpContext(const CMapRect& rcView, int nScaleCode)
-        : m_canvas(1, 1), m_rcView(rcView), m_nScaleCode(nScaleCode) {}
-
-    ICanvas& Canvas() override { return m_canvas; }
-    unsigned ScaleIndex() const override { return 0; }
-    int ScaleCode() const override { return m_nScaleCode; }
-    const CMapRect& VisibleRect() const override { return m_rcView; }
-    POINT MapToScreen(const CMapPoint& pt) const override { return {pt.lX, pt.lY}; }
-    SIZE ScreenExtent(const CMapRect& rc) const override {
-        // Every object counts as large enough to draw and to label.
-        (void)rc;
-        return {1 << 20, 1 << 20};
-    }
-    int ScreenFactor() const override { return 1; }
-    bool PumpMessages() override { return false; }
-    void DrawPolygon(WORD wType, const POINT* p, int n) override {
-        m_objects.push_back({rkPolygon, wType, {p, p + n}, {}, false});
-    }
-    bool DrawPolyline(WORD wType, const POINT* p, int n) override {
-        m_objects.push_back({rkPolyline, wType, {p, p + n}, {}, false});
-        return true;
-    }
-    void DrawDirectionArrows(const POINT*, int) override { m_objects.back().fOneWay = true; }
-    UINT PointIcon(WORD) override { return 1; }
-    const CLabelStyle* PointLabelStyle(WORD) override { return nullptr; }
-    const CLabelStyle* LineLabelStyle(WORD) override { return nullptr; }
-    const CLabelStyle* AreaLabelStyle(WORD) override { return nullptr; }
-    void DrawMessage(const std::u16string& s) override { m_messages.push_back(s); }
-
-    void AddPointLabel(const CLabelSource&, WORD wType, std::u16string_view text, POINT pt, WORD,
-                       const CLabelStyle*, UINT) override {
-        m_objects.push_back({rkPoint, wType, {pt}, std::u16string(text), false});
-    }
-    void AddPolygonLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                         const CMapRect&, const CLabelStyle*) override {
-        m_objects.back().strLabel = text;
-    }
-    void AddPolylineLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                          const CMapRect&, const CLabelStyle*, bool) override {
-        m_objects.back().strLabel = text;
-    }
-
-    std::vector<Object> m_objects;
-    std::vector<std::u16string> m_messages;
-
-private:
-    CNullCanvas m_canvas;
-    CMapRect m_rcView;
-    int m_nScaleCode;
-};
-
-constexpr CMapRect c_rcWorld{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+constexpr CMapRect c_rcWorld = CDumpContext::c_rcWorld;
 
 const char* KindName(int nKind) {
     return nKind == rkPoint ? "point" : nKind == rkPolyline ? "polyline" : "polygon";
 }
 
 std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath) {
-    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), true, c_dwOpenAll);
-    if (!p) std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
+    CError error;
+    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), c_dwOpenAll, &error);
+    if (!p) {
+        PrintError(error);
+        std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
+    }
     return p;
 }
 
@@ -192,7 +133,7 @@ int RunDump(const Args& args) {
     pMap->Draw(dc, dc);
     for (const auto& o : dc.m_objects) {
         json pts = json::array();
-        for (const POINT& p : o.points) pts.push_back({ToDegrees(p.x), ToDegrees(p.y)});
+        for (const CMapPoint& p : o.points) pts.push_back({ToDegrees(p.lX), ToDegrees(p.lY)});
         json j{{"kind", KindName(o.nKind)}, {"type", o.wType}, {"label", ToUtf8(o.strLabel)}};
         if (o.nKind == rkPolyline) j["oneway"] = o.fOneWay;
         j["points"] = pts;

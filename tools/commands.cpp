@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
+#include "platform/ui_host.h"
+
 namespace velka::tool {
 
 const std::vector<Command>& Commands() {
@@ -49,6 +52,12 @@ const std::vector<Command>& Commands() {
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };
     return commands;
+}
+
+void PrintError(const CError& error) {
+    if (!error.HasText()) return;
+    const char* szKind = ErrorIcon(error) == MB_ICONWARNING ? "warning" : "error";
+    std::fprintf(stderr, "%s: %s\n", szKind, ToUtf8(ErrorText(error)).c_str());
 }
 
 int UsageError(const char* szCommand, const std::string& strMessage) {

@@ -1,6 +1,7 @@
 // velkatool's subcommands: each has a name, a one-line summary, its usage
 // and a function that runs it with the remaining arguments.
 #pragma once
+#include "shell/error.h"
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ constexpr int c_nExitUsage = 2;
 
 // Prints "velkatool <name>: <message>" to stderr and returns c_nExitUsage.
 int UsageError(const char* szCommand, const std::string& strMessage);
+// Prints an error value's text to stderr as "error: <text>" ("warning: ..."
+// for warnings), the way the message boxes read; nothing for None.
+void PrintError(const CError& error);
 
 int RunSettings(const Args& args);
 int RunDecode(const Args& args);

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -105,7 +106,7 @@ bool IsDotEntry(const char* szName) {
 bool IsDotEntry(const std::u16string& strName) { return strName == u"." || strName == u".."; }
 
 bool DeleteWithConfirmation(const std::u16string& strPath) {
-    if (AskYesNo(2027, strPath.c_str()) != IDYES) return false;
+    if (AskYesNo(IDS_ASK_DELETE_FILE, strPath.c_str()) != IDYES) return false;
     std::string path = ToUtf8(strPath);
     struct stat st {};
     int nResult = lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? rmdir(path.c_str())
@@ -141,7 +142,7 @@ bool RenameInFolder(const std::u16string& strFolder, const std::u16string& strOl
 std::u16string CreateNewFolder(const std::u16string& strFolder) {
     std::u16string folder = strFolder;
     AddTrailingSlash(folder);
-    const std::u16string base = LoadStr(2028);
+    const std::u16string base = LoadStr(IDS_NEW_FOLDER);
     std::u16string name = base;
     for (unsigned n = 1; FileExists(folder + name); ++n) name = FormatW(u"%s(%u)", base.c_str(), n);
     if (mkdir(ToUtf8(folder + name).c_str(), 0777) != 0) {

@@ -15,9 +15,9 @@ namespace velka {
 
 const std::vector<ExchangeFormat>& WaypointImporters() {
     static const std::vector<ExchangeFormat> registry = {
-        {2271, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, false},
-        {2270, u"*.mps", u"mps", ProbeMps, ImportMps, nullptr, false},
-        {2277, u"*.wpt", u"wpt", ProbeWpt, ImportWpt, nullptr, false},
+        {IDS_FILE_TYPE_GDB, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, false},
+        {IDS_FILE_TYPE_MPS, u"*.mps", u"mps", ProbeMps, ImportMps, nullptr, false},
+        {IDS_FILE_TYPE_WPT, u"*.wpt", u"wpt", ProbeWpt, ImportWpt, nullptr, false},
         {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, ImportGpx, nullptr, false},
     };
     return registry;
@@ -25,9 +25,9 @@ const std::vector<ExchangeFormat>& WaypointImporters() {
 
 const std::vector<ExchangeFormat>& WaypointExporters() {
     static const std::vector<ExchangeFormat> registry = {
-        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
-        {2270, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
-        {2277, u"*.wpt", u"wpt", ProbeWpt, nullptr, ExportWpt, false},
+        {IDS_FILE_TYPE_GDB, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
+        {IDS_FILE_TYPE_MPS, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
+        {IDS_FILE_TYPE_WPT, u"*.wpt", u"wpt", ProbeWpt, nullptr, ExportWpt, false},
         {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, false},
     };
     return registry;
@@ -35,8 +35,8 @@ const std::vector<ExchangeFormat>& WaypointExporters() {
 
 const std::vector<ExchangeFormat>& RouteImporters() {
     static const std::vector<ExchangeFormat> registry = {
-        {2271, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, true},
-        {2279, u"*.rte", u"rte", ProbeRte, ImportRte, nullptr, true},
+        {IDS_FILE_TYPE_GDB, u"*.gdb", u"gdb", ProbeGdb, ImportGdb, nullptr, true},
+        {IDS_FILE_TYPE_RTE, u"*.rte", u"rte", ProbeRte, ImportRte, nullptr, true},
         {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, ImportGpx, nullptr, true},
     };
     return registry;
@@ -44,8 +44,8 @@ const std::vector<ExchangeFormat>& RouteImporters() {
 
 const std::vector<ExchangeFormat>& RouteExporters() {
     static const std::vector<ExchangeFormat> registry = {
-        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, true},
-        {2279, u"*.rte", u"rte", ProbeRte, nullptr, ExportRte, true},
+        {IDS_FILE_TYPE_GDB, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, true},
+        {IDS_FILE_TYPE_RTE, u"*.rte", u"rte", ProbeRte, nullptr, ExportRte, true},
         {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, true},
     };
     return registry;
@@ -53,8 +53,8 @@ const std::vector<ExchangeFormat>& RouteExporters() {
 
 const std::vector<ExchangeFormat>& TrackExporters() {
     static const std::vector<ExchangeFormat> registry = {
-        {2271, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
-        {2270, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
+        {IDS_FILE_TYPE_GDB, u"*.gdb", u"gdb", ProbeGdb, nullptr, ExportGdb, false},
+        {IDS_FILE_TYPE_MPS, u"*.mps", u"mps", ProbeMps, nullptr, ExportMps, false},
         {IDS_GPX_FILTER, u"*.gpx", u"gpx", ProbeGpx, nullptr, ExportGpx, false},
     };
     return registry;
@@ -77,7 +77,7 @@ std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeK
         if (!strAll.empty()) strAll += u';';
         strAll += f.szPattern;
     }
-    filters.emplace_back(LoadStr(2276), strAll);
+    filters.emplace_back(LoadStr(IDS_FILE_FILTER_ALL), strAll);
     for (const ExchangeFormat& f : registry) filters.emplace_back(LoadStr(f.uFilterText), f.szPattern);
     return filters;
 }
@@ -94,14 +94,14 @@ bool ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypoint
     const auto it = std::find_if(registry.begin(), registry.end(),
                                  [&](const ExchangeFormat& f) { return f.pfnProbe(file.Bytes()); });
     if (it == registry.end()) {
-        ShowError(2129, strName.c_str());
+        ShowError(IDS_BAD_FILE_FORMAT, strName.c_str());
         return false;
     }
     ImportTarget target(store);
     target.m_fWaypointsOnly = kind == ekWaypoints;
     target.m_newer = newer;
     if (!it->pfnImport(file.Bytes(), target)) return false;
-    if (kind == ekRoutes) ShowInformation(2190, target.m_cRoutes, target.m_cWaypoints);
+    if (kind == ekRoutes) ShowInformation(IDS_ROUTES_IMPORTED, target.m_cRoutes, target.m_cWaypoints);
     if (target.m_cWaypoints || target.m_cRoutes) store.Save();
     return target.m_cWaypoints || target.m_cRoutes;
 }

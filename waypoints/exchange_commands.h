@@ -7,12 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "shell/string_ids.h"
 #include "waypoints/exchange.h"
 
 namespace velka {
-
-// Filter text id of the GPX entries.
-constexpr UINT IDS_GPX_FILTER = 208002;
 
 enum ExchangeKind { ekWaypoints, ekRoutes };
 

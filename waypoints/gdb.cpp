@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
 #include "waypoints/mapsource_records.h"
@@ -203,14 +204,14 @@ std::unique_ptr<Route> CGdbReader::ReadRoute(
 bool AcceptVersion(WORD wVersion, NewerVersionPolicy policy) {
     if (wVersion < c_wVersion3) return true;
     if (wVersion > c_wVersion3 || policy == nvRefuse) {
-        ShowWarning(2168);
+        ShowWarning(IDS_GDB_NEWER_VERSION);
         return false;
     }
     if (policy == nvAccept) {
-        ShowWarning(2168);
+        ShowWarning(IDS_GDB_NEWER_VERSION);
         return true;
     }
-    const std::u16string strText = LoadStr(2168);
+    const std::u16string strText = LoadStr(IDS_GDB_NEWER_VERSION);
     return UiHost().MessageBox(strText, MainCaption(), MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 

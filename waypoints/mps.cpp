@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
 #include "waypoints/mapsource_records.h"
@@ -117,7 +118,7 @@ bool ImportMps(std::span<const BYTE> data, ImportTarget& target) {
             BYTE btVersion = 0;
             if (!body.Read(btVersion)) break;
             if (btVersion < c_wOldestVersion) {
-                ShowWarning(2169);
+                ShowWarning(IDS_MPS_NEWER_VERSION);
                 return false;
             }
         } else if (chType == 'W') {

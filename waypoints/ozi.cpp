@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
 #include "waypoints/exchange.h"
@@ -111,7 +112,7 @@ bool CheckDatum(CLineReader& lines) {
     const std::string_view field = Trim(SplitFields(datum)[0]);
     if (field == "WGS 84") return true;
     const std::u16string strDatum = AnsiToUtf16(field);
-    ShowError(2170, strDatum.c_str());
+    ShowError(IDS_WPT_UNKNOWN_DATUM, strDatum.c_str());
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -23,14 +24,14 @@ void CancelNewWaypoint(CWaypointStore&, Waypoint* pWaypoint) {
 
 bool DeleteWaypointAsked(CWaypointStore& store, Waypoint* pWaypoint) {
     if (!pWaypoint || pWaypoint->IsDeleted()) return false;
-    if (AskYesNo(2139, pWaypoint->strName.c_str()) != IDYES) return false;
+    if (AskYesNo(IDS_ASK_DELETE_WAYPOINT, pWaypoint->strName.c_str()) != IDYES) return false;
     store.DeleteWaypoint(pWaypoint);
     store.Save();
     return true;
 }
 
 bool DeleteAllWaypointsAsked(CWaypointStore& store) {
-    if (store.LiveWaypointCount() == 0 || AskYesNo(2164) != IDYES) return false;
+    if (store.LiveWaypointCount() == 0 || AskYesNo(IDS_ASK_DELETE_ALL_WAYPOINTS) != IDYES) return false;
     store.DeleteAllWaypoints();
     store.Save();
     return true;
@@ -38,7 +39,7 @@ bool DeleteAllWaypointsAsked(CWaypointStore& store) {
 
 bool DeleteRouteAsked(CWaypointStore& store, Route* pRoute) {
     if (!pRoute || pRoute->IsDeleted()) return false;
-    if (AskYesNo(2180, pRoute->strName.c_str()) != IDYES) return false;
+    if (AskYesNo(IDS_ASK_DELETE_ROUTE, pRoute->strName.c_str()) != IDYES) return false;
     if (!store.DeleteRoute(pRoute)) return false;
     store.Save();
     return true;

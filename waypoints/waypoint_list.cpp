@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "tracks/semicircles.h"
 #include "waypoints/exchange.h"
 
@@ -334,8 +335,8 @@ std::optional<double> ParseNumber(std::u16string_view text) {
 }
 
 std::u16string WaypointValueUnit(WaypointValueKind kind) {
-    if (kind == wvTemperature) return LoadStr(201000);
-    return LoadStr(IsFeet(kind) ? 2401 : 2400);
+    if (kind == wvTemperature) return LoadStr(IDS_UNIT_CELSIUS);
+    return LoadStr(IsFeet(kind) ? IDS_UNIT_FEET : IDS_UNIT_METRES);
 }
 
 std::u16string WaypointValueText(WaypointValueKind kind, float fValue) {

@@ -11,46 +11,11 @@
 #include <vector>
 
 #include "platform/win_types.h"
+#include "shell/string_ids.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
 
-// Texts of the dialogs.
-enum : UINT {
-    IDS_WPT_TITLE_NEW = 208100,
-    IDS_WPT_TITLE_PROPERTIES = 208101,
-    IDS_WPT_NAME = 208102,
-    IDS_WPT_COMMENT = 208103,
-    IDS_WPT_SYMBOL = 208104,
-    IDS_WPT_SHOW = 208105,
-    IDS_WPT_LATITUDE = 208106,
-    IDS_WPT_LONGITUDE = 208107,
-    IDS_WPT_ALTITUDE = 208108,
-    IDS_WPT_DEPTH = 208109,
-    IDS_WPT_PROXIMITY = 208110,
-    IDS_WPT_TEMPERATURE = 208111,
-    IDS_WPT_TIME = 208112,
-    IDS_WPT_NAME_EMPTY = 208113,
-    IDS_WPT_BAD_LATITUDE = 208114,
-    IDS_WPT_BAD_LONGITUDE = 208115,
-    IDS_WPT_BAD_VALUE = 208116,
-    IDS_WPT_OK = 208117,
-    IDS_WPT_CANCEL = 208118,
-    IDS_WPT_LIST_TITLE = 208120,
-    IDS_WPT_COLUMN_NAME = 208121, // six column titles in column order
-    IDS_WPT_MENU_PROPERTIES = 208130,
-    IDS_WPT_MENU_DELETE = 208131,
-    IDS_WPT_MENU_DELETE_ALL = 208132,
-    IDS_WPT_MENU_SHOW_ON_MAP = 208133,
-    IDS_WPT_MENU_IMPORT_WAYPOINTS = 208134,
-    IDS_WPT_MENU_EXPORT_WAYPOINTS = 208135,
-    IDS_WPT_MENU_IMPORT_ROUTES = 208136,
-    IDS_WPT_MENU_EXPORT_ROUTES = 208137,
-    IDS_WPT_MENU_WAYPOINT = 208138,
-    IDS_WPT_MENU_EXCHANGE = 208139,
-    IDS_WPT_CLOSE = 208140,
-    IDS_WPT_SHOW_SHORT = 208141,
-};
 
 // Field lengths of the edit dialog (a longer imported text is kept whole).
 constexpr int c_cchWaypointName = 80;

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "tracks/file_utils.h"
 #include "waypoints/byte_reader.h"
 
@@ -214,7 +215,7 @@ Route* CWaypointStore::CopyRoute(const Route& route) {
 bool CWaypointStore::DeleteRoute(Route* pRoute) {
     if (!pRoute || pRoute->IsDeleted()) return true;
     if (pRoute == m_pActiveRoute) {
-        ShowWarning(2181);
+        ShowWarning(IDS_ACTIVE_ROUTE_NOT_DELETED);
         return false;
     }
     for (RoutePoint& pt : pRoute->points) {
@@ -474,7 +475,7 @@ bool CWaypointStore::Load(const std::string& strPath) {
     if (!fOk) {
         // What could be read stays loaded; the file itself is kept for the
         // user, since the next save would replace it with less.
-        ShowError(2130);
+        ShowError(IDS_WAYPOINTS_FILE_DAMAGED);
         KeepAside(strPath);
     }
     for (auto& p : m_routes) {
@@ -502,6 +503,6 @@ bool CWaypointStore::Save(const std::string& strPath) const {
 
 bool CWaypointStore::Save() const { return Save(m_strPath.empty() ? DefaultPath() : m_strPath); }
 
-std::u16string WaypointTypeName(WORD wType) { return LoadStr(2500u + wType); }
+std::u16string WaypointTypeName(WORD wType) { return LoadStr(IDS_SYMBOL_FIRST + wType); }
 
 } // namespace velka

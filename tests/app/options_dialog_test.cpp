@@ -37,6 +37,7 @@
 #include "shell/subsystem_hooks.h"
 #include "shell/notifications.h"
 #include "shell/string_ids.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -45,14 +46,6 @@ namespace velka {
 namespace {
 
 using namespace std::chrono_literals;
-
-QApplication& App() {
-    static int argc = 1;
-    static char szName[] = "options_dialog_test";
-    static char* argv[] = {szName, nullptr};
-    static QApplication* pApp = new QApplication(argc, argv);
-    return *pApp;
-}
 
 QString Text(UINT uId) { return ToOptionsQString(LoadStr(uId)); }
 
@@ -102,8 +95,12 @@ public:
         }
         m_pWnd = std::make_unique<CMainWindow>(std::move(pages));
         g_hWnd = m_pWnd.get();
+        SetPageHost(m_pWnd.get());
     }
-    ~CPagesWindow() { g_hWnd = nullptr; }
+    ~CPagesWindow() {
+        g_hWnd = nullptr;
+        SetPageHost(nullptr);
+    }
     CPagesWindow(const CPagesWindow&) = delete;
     CPagesWindow& operator=(const CPagesWindow&) = delete;
     // Counts of page i.
@@ -118,7 +115,7 @@ private:
 class OptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        test::QtApp();
         SubsystemHooks() = CSubsystemHooks{};
         SetUserDefaultLangIdOverride(c_langBuiltin);
         ResetResourceSelection();

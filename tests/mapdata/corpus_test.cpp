@@ -18,7 +18,7 @@
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
 #include "tools/mapc/demotown.h"

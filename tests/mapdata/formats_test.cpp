@@ -6,7 +6,7 @@
 
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
@@ -59,10 +59,9 @@ TEST(MapFormats, OpenMapFileReportsUnreadableAndUnknownFiles) {
     test::TempDir dir;
     HeadlessUiHost().ClearBoxes();
     const std::u16string missing = FromUtf8(dir.File("missing.zem"));
-    EXPECT_FALSE(OpenMapFile(missing, true, c_dwOpenAll));
-    auto boxes = HeadlessUiHost().Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].strText,
+    CError error;
+    EXPECT_FALSE(OpenMapFile(missing, c_dwOpenAll, &error));
+    EXPECT_EQ(ErrorText(error),
               FormatMessageId(2001, missing.c_str(), SystemErrorText(ENOENT).c_str()));
 
     // "GZEM" with a wrong size field: no format accepts it.
@@ -70,22 +69,19 @@ TEST(MapFormats, OpenMapFileReportsUnreadableAndUnknownFiles) {
     test::PutLE(bytes, 8, 1234, 4);
     const std::string bad = dir.File("bad.zem");
     WriteBytes(bad, bytes);
-    HeadlessUiHost().ClearBoxes();
-    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), true, c_dwOpenAll));
-    boxes = HeadlessUiHost().Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].strText, FormatMessageId(2129, FromUtf8(bad).c_str()));
-    EXPECT_NE(boxes[0].uStyle & MB_ICONERROR, 0u);
+    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), c_dwOpenAll, &error));
+    EXPECT_EQ(ErrorText(error), FormatMessageId(2129, FromUtf8(bad).c_str()));
+    EXPECT_NE(ErrorIcon(error) & MB_ICONERROR, 0u);
 
     // Accepted by the probe but unsound inside: also 2129.
     bytes = test::GoldenMap();
     test::PutLE(bytes, 428, 5000, 4); // tables beyond the end
     WriteBytes(bad, bytes);
-    HeadlessUiHost().ClearBoxes();
-    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), true, c_dwOpenAll));
-    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    HeadlessUiHost().ClearBoxes();
-    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), false, c_dwOpenAll));
+    error = {};
+    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), c_dwOpenAll, &error));
+    EXPECT_EQ(error.code, ErrorCode::BadFileFormat);
+    EXPECT_FALSE(OpenMapFile(FromUtf8(bad), c_dwOpenAll));
+    // The reader tells its caller; it never shows a box itself.
     EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
 }
 
@@ -93,7 +89,7 @@ TEST(MapFormats, ProxyKeepsExtentAndReopensOnDraw) {
     test::TempDir dir;
     const std::string path = dir.File("tiny.zem");
     WriteBytes(path, test::GoldenMap());
-    auto map = OpenMap(FromUtf8(path), true, c_dwOpenAll);
+    auto map = OpenMap(FromUtf8(path), c_dwOpenAll);
     ASSERT_TRUE(map);
     auto* proxy = dynamic_cast<CMapProxy*>(map.get());
     ASSERT_TRUE(proxy);

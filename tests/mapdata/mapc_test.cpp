@@ -12,7 +12,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_bits.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "tests/support/test_support.h"
 #include "tools/mapc/demotown.h"
 #include "tools/mapc/mapc_osm.h"

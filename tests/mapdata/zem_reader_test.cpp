@@ -5,7 +5,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_bits.h"
 #include "mapdata/zem_parser.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "tests/mapdata/golden_map.h"
 
 namespace velka {

@@ -16,7 +16,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "shell/settings.h"
-#include "tests/mapview/qt_test_app.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 
 namespace velka {
@@ -80,7 +80,7 @@ void ExpectNoOverlaps(const CShown& s, const std::string& strWhat) {
 class LabelLayoutTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        test::EnsureQtApp();
+        test::QtApp();
         RegSetDatabasePath(":memory:");
         SettingsOpen();
         WriteSettingBool(u"ShowMapGauges", false);

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "mapview/map_labels.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "mapview/styles.h"
 #include "platform/debug.h"
 

@@ -20,7 +20,7 @@
 #include "platform/ui_host.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
-#include "tests/mapview/qt_test_app.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 #include "tools/commands.h"
 #include "tools/render.h"
@@ -28,7 +28,6 @@
 namespace velka {
 namespace {
 
-void EnsureApp() { test::EnsureQtApp(); }
 
 // A map that draws a water stripe at x 100..139 of the screen, slowly
 // enough that every object passes a message pump.
@@ -62,7 +61,7 @@ private:
 class MapPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        test::QtApp();
         SetScreenMetrics({});
         WriteSettingBool(u"ShowMapGauges", false);
         m_page = std::make_unique<CMapPage>();
@@ -208,7 +207,7 @@ TEST_F(MapPageTest, MessagesDrawIntoTheRunningFrame) {
 class OverlayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        test::QtApp();
         SetScreenMetrics({});
         m_pos.SetScale(10);
         m_pos.SetScreen(200, 200, {0, 0, 200, 200}, false);
@@ -319,7 +318,7 @@ bool Near(QColor c, int r, int g, int b, int tol = 6) {
 
 class RenderTest : public ::testing::Test {
 protected:
-    void SetUp() override { EnsureApp(); }
+    void SetUp() override { test::QtApp(); }
 };
 
 TEST_F(RenderTest, DemoMapDayAndNight) {

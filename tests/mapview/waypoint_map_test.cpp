@@ -13,7 +13,7 @@
 #include "mapdata/img_parser.h"
 #include "mapdata/map_parser.h"
 #include "mapview/map_page.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "mapview/waypoint_icons.h"
 #include "mapview/waypoint_layer.h"
 #include "platform/qt/qt_canvas.h"
@@ -22,14 +22,14 @@
 #include "shell/main_window.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
-#include "tests/mapview/qt_test_app.h"
+#include "tests/support/fake_window_port.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 #include "waypoints/waypoint_ui.h"
 
 namespace velka {
 namespace {
 
-void EnsureApp() { test::EnsureQtApp(); }
 
 constexpr COLORREF c_crGround = RGB(250, 250, 250);
 
@@ -62,7 +62,7 @@ bool Inside(const RECT& inner, const RECT& outer) {
 }
 
 TEST(WaypointIcons, CornerOffsetsAtScreenFactorsOneAndTwo) {
-    EnsureApp();
+    test::QtApp();
     for (int s : {1, 2}) {
         // Symbols: 18 s square from (x - 9s + 1, y - 9s + 1).
         EXPECT_EQ(WaypointIconRect(15, 100, 90, s), (RECT{100 - 9 * s + 1, 90 - 9 * s + 1, 100 + 9 * s + 1, 90 + 9 * s + 1}));
@@ -88,7 +88,7 @@ TEST(WaypointIcons, CornerOffsetsAtScreenFactorsOneAndTwo) {
 }
 
 TEST(WaypointIcons, EveryIconDrawsInsideItsRectangle) {
-    EnsureApp();
+    test::QtApp();
     for (int s : {1, 2}) {
         for (int t = 0; t <= 222; ++t) {
             const WORD w = static_cast<WORD>(t);
@@ -102,7 +102,7 @@ TEST(WaypointIcons, EveryIconDrawsInsideItsRectangle) {
 }
 
 TEST(WaypointIcons, ColouredShapesTakeTheirColour) {
-    EnsureApp();
+    test::QtApp();
     auto centre = [](WORD w) {
         CQtCanvas dc(60, 60);
         DrawWaypointIcon(dc, w, 30, 30, 1);
@@ -166,7 +166,7 @@ Waypoint* AddAt(CWaypointStore& store, LONG lMapX, LONG lMapY, WORD wType, BYTE 
 class WaypointLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        test::QtApp();
         SetScreenMetrics({});
         m_labels.Clear(400, 300);
     }
@@ -231,36 +231,13 @@ TEST_F(WaypointLayerTest, WaypointsOutsideTheViewAndDeletedOnesAreNotDrawn) {
     EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"003"}));
 }
 
-// A window port that records the pop-up menus and answers from a script.
-class CPopupPort : public IWindowPort {
+// A window port that records the pop-up menus, answers from a script and
+// draws into Qt bitmaps.
+class CPopupPort : public test::CFakeWindowPort {
 public:
-    bool BuildMenuBar(const std::vector<CMenuPopup>&) override { return true; }
-    void EnableMenuItem(UINT, bool) override {}
-    void CheckMenuItem(UINT, bool) override {}
-    void CheckMenuRadioItem(UINT, UINT, UINT) override {}
-    void SetMenuItemImage(UINT, int) override {}
-    void DrawMenuBar() override {}
-    UINT TrackPopupMenu(const CMenuPopup& menu, int, int) override {
-        m_menus.push_back(menu);
-        if (m_answers.empty()) return 0;
-        const UINT u = m_answers.front();
-        m_answers.pop_front();
-        return u;
+    CPopupPort() {
+        m_fnCreateBitmap = [](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); };
     }
-    SIZE ClientSize() const override { return {400, 300}; }
-    std::unique_ptr<ICanvas> CreateBitmap(int cx, int cy) override { return std::make_unique<CQtCanvas>(cx, cy); }
-    void Invalidate() override {}
-    void UpdateNow() override {}
-    void SetTimer(UINT, UINT) override {}
-    void KillTimer(UINT) override {}
-    void SetWaitCursor(bool) override {}
-    void SetForeground() override {}
-    void Destroy() override {}
-    void PostQuitMessage(int) override {}
-    bool StartRestartedProcess() override { return false; }
-
-    std::vector<CMenuPopup> m_menus;
-    std::deque<UINT> m_answers;
 };
 
 std::vector<UINT> Ids(const CMenuPopup& menu) {
@@ -272,7 +249,7 @@ std::vector<UINT> Ids(const CMenuPopup& menu) {
 class MapWaypointTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        test::QtApp();
         SetScreenMetrics({});
         WriteSettingBool(u"ShowMapGauges", false);
         std::array<std::unique_ptr<CPage>, c_cPages> pages;
@@ -282,6 +259,7 @@ protected:
         m_pWnd = std::make_unique<CMainWindow>(std::move(pages));
         m_pWnd->Attach(&m_port);
         g_hWnd = m_pWnd.get();
+        SetPageHost(m_pWnd.get());
         m_pPage->SetBitmapFactory([](int cx, int cy) { return std::make_unique<CQtCanvas>(cx, cy); });
         m_pPage->Init();
         m_pPage->Position().SetScale(10);
@@ -301,6 +279,7 @@ protected:
         TheWaypointStore().Clear();
         m_pWnd.reset();
         g_hWnd = nullptr;
+        SetPageHost(nullptr);
     }
     // A waypoint at a screen point, saved.
     Waypoint* AddAtScreen(int x, int y) {

@@ -3,20 +3,13 @@
 // the clip.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/recording_canvas.h"
+#include "tests/support/qt_app.h"
 
 namespace velka {
 namespace {
-
-void EnsureApp() {
-    static int argc = 1;
-    static char szName[] = "canvas_test";
-    static char* argv[] = {szName, nullptr};
-    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
-}
 
 constexpr COLORREF c_crWhite = RGB(255, 255, 255);
 
@@ -42,7 +35,7 @@ CInk Ink(const CQtCanvas& c, RECT rc = {0, 0, 0, 0}) {
 }
 
 TEST(QtCanvas, PenStylesBrushesAndFillRules) {
-    EnsureApp();
+    test::QtApp();
     CQtCanvas c(100, 60);
     // A solid one-pixel line covers every pixel; a dashed one leaves GDI's
     // gaps (18 on, 6 off); a dotted one every other group of three.
@@ -101,7 +94,7 @@ TEST(QtCanvas, PenStylesBrushesAndFillRules) {
 }
 
 TEST(QtCanvas, RotatedTextTurnsAroundItsOriginAndExtentsMatchTheInk) {
-    EnsureApp();
+    test::QtApp();
     CFontDesc font;
     font.nHeight = -20;
     CQtCanvas flat(200, 200), up(200, 200);
@@ -142,7 +135,7 @@ TEST(QtCanvas, RotatedTextTurnsAroundItsOriginAndExtentsMatchTheInk) {
 }
 
 TEST(QtCanvas, DrawTextMeasuresWrapsAndAligns) {
-    EnsureApp();
+    test::QtApp();
     CQtCanvas c(200, 200);
     c.SelectFont(CFontDesc{u"Tahoma", -12});
     RECT rcOne{0, 0, 0, 0};
@@ -165,7 +158,7 @@ TEST(QtCanvas, DrawTextMeasuresWrapsAndAligns) {
 }
 
 TEST(QtCanvas, BlitsCopyStretchLeaveAColourOutAndHonourTheClip) {
-    EnsureApp();
+    test::QtApp();
     CQtCanvas src(4, 4);
     CBrushDesc red;
     red.crColor = RGB(255, 0, 0);

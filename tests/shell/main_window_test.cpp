@@ -15,18 +15,11 @@
 #include "shell/menu_commands.h"
 #include "shell/settings.h"
 #include "shell/subsystem_hooks.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 
 namespace velka {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char szName[] = "main_window_test";
-    static char* argv[] = {szName, nullptr};
-    static QApplication* pApp = new QApplication(argc, argv);
-    return *pApp;
-}
 
 class CTestPage : public CTitlePage {
 public:
@@ -69,7 +62,7 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        test::QtApp();
         SubsystemHooks() = CSubsystemHooks{};
         SetUiHost(&m_host);
     }

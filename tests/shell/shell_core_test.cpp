@@ -17,6 +17,7 @@
 #include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/subsystem_hooks.h"
+#include "tests/support/fake_window_port.h"
 #include "tests/support/test_support.h"
 
 namespace velka {
@@ -24,30 +25,15 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class CFakePort : public IWindowPort {
+class CFakePort : public test::CFakeWindowPort {
 public:
-    CFakePort(CMainWindow& wnd, Log& log) : m_wnd(wnd), m_log(log) {}
+    CFakePort(CMainWindow& wnd, Log& log) : m_wnd(wnd), m_log(log) { m_size = {240, 300}; }
     bool BuildMenuBar(const std::vector<CMenuPopup>&) override { return m_fMenuOk; }
-    void EnableMenuItem(UINT, bool) override {}
-    void CheckMenuItem(UINT, bool) override {}
-    void CheckMenuRadioItem(UINT, UINT, UINT) override {}
-    void SetMenuItemImage(UINT, int) override {}
-    void DrawMenuBar() override {}
-    UINT TrackPopupMenu(const CMenuPopup&, int, int) override { return 0; }
-    SIZE ClientSize() const override { return {240, 300}; }
-    std::unique_ptr<ICanvas> CreateBitmap(int, int) override { return nullptr; }
-    void Invalidate() override {}
-    void UpdateNow() override {}
-    void SetTimer(UINT, UINT) override {}
-    void KillTimer(UINT) override {}
-    void SetWaitCursor(bool) override {}
-    void SetForeground() override {}
     void Destroy() override {
         m_fDestroyed = true;
         m_log.push_back("destroy");
         m_wnd.WndProc(WM_DESTROY, 0, 0);
     }
-    void PostQuitMessage(int) override {}
     bool StartRestartedProcess() override {
         m_log.push_back(m_fDestroyed ? "restart after destroy" : "restart");
         return true;

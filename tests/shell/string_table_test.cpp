@@ -14,6 +14,9 @@
 namespace velka {
 namespace {
 
+constexpr UINT c_cFixQualityNames = 12;
+constexpr UINT c_cGaugeGroupTitles = 12;
+
 TEST(BuiltinStrings, ParsesAndCarriesTheVersionAndReservedTexts) {
     const CStringTable& table = BuiltinStrings();
     ASSERT_GT(table.Size(), 600u); // a parse failure leaves the table empty
@@ -41,6 +44,26 @@ TEST(EnglishModule, TranslatesEveryBuiltinTextWithTheSameConversions) {
     for (const std::string& strProblem : CheckLanguageModule(*english)) ADD_FAILURE() << strProblem;
     EXPECT_EQ(english->Strings().Size(), BuiltinStrings().Size());
     EXPECT_EQ(*english->FindString(100), c_szVersion);
+}
+
+// Every name the code uses for a text stands for a text of both languages,
+// and no two names share one by accident of a typo in the table.
+TEST(NamedStrings, EveryNamedTextExistsInBothLanguages) {
+    std::string strError;
+    std::unique_ptr<CResourceModule> english =
+        CResourceModule::LoadFile(test::SourcePath("data/runtime/0409.rll").string(), &strError);
+    ASSERT_TRUE(english) << strError;
+    ASSERT_GT(std::size(c_aNamedStrings), 200u);
+    std::vector<UINT> ids;
+    for (const CNamedString& named : c_aNamedStrings) {
+        const std::u16string* pRussian = BuiltinStrings().Find(named.uId);
+        const std::u16string* pEnglish = english->FindString(named.uId);
+        EXPECT_TRUE(pRussian && !pRussian->empty()) << named.pszName << " has no built-in text";
+        EXPECT_TRUE(pEnglish && !pEnglish->empty()) << named.pszName << " has no English text";
+        ids.push_back(named.uId);
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end()) << "two names for one text";
 }
 
 TEST(EnglishModule, AnEnglishDesktopSpeaksEnglish) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gps/gps_fix.h"
-#include "tests/tracks/recording_canvas.h"
+#include "platform/recording_canvas.h"
 #include "tests/support/test_support.h"
 #include "tracks/track_file.h"
 

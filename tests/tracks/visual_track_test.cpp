@@ -18,7 +18,6 @@
 namespace velka {
 namespace {
 
-using test::CRecordingCanvas;
 
 constexpr int c_cxView = 800;
 constexpr int c_cyView = 600;
@@ -88,7 +87,7 @@ TEST_F(VisualTrack, OpenCreatesAClearedRingThatPersists) {
 
     ASSERT_TRUE(OpenOnScreenTrack()); // kept across runs
     EXPECT_EQ(Ring().dwEnd, 2u);
-    EXPECT_EQ(Draw().m_polylines.size(), 1u);
+    EXPECT_EQ(Draw().Polylines().size(), 1u);
 }
 
 TEST_F(VisualTrack, DamagedRingFilesAreCleared) {
@@ -124,7 +123,7 @@ TEST_F(VisualTrack, DamagedRingFilesAreCleared) {
     }
     ASSERT_TRUE(OpenOnScreenTrack());
     EXPECT_EQ(Ring().dwEnd, 0u);
-    EXPECT_TRUE(Draw().m_polylines.empty());
+    EXPECT_TRUE(Draw().Polylines().empty());
 }
 
 TEST_F(VisualTrack, RingWrapsAndDrawsOldestFirst) {
@@ -153,15 +152,15 @@ TEST_F(VisualTrack, RingWrapsAndDrawsOldestFirst) {
 TEST_F(VisualTrack, LongPathsSplitIntoJoinedPolylinesOf1000) {
     for (int i = 0; i < 2500; ++i) AddAt(i % 800, i / 800);
     CRecordingCanvas canvas = Draw();
-    ASSERT_EQ(canvas.m_polylines.size(), 3u);
-    EXPECT_EQ(canvas.m_polylines[0].size(), 1000u);
-    EXPECT_EQ(canvas.m_polylines[1].size(), 1000u);
-    EXPECT_EQ(canvas.m_polylines[2].size(), 502u); // starts again at the last point drawn
-    EXPECT_EQ(canvas.m_polylines[0].back(), canvas.m_polylines[1].front());
-    EXPECT_EQ(canvas.m_polylines[1].back(), canvas.m_polylines[2].front());
+    ASSERT_EQ(canvas.Polylines().size(), 3u);
+    EXPECT_EQ(canvas.Polylines()[0].size(), 1000u);
+    EXPECT_EQ(canvas.Polylines()[1].size(), 1000u);
+    EXPECT_EQ(canvas.Polylines()[2].size(), 502u); // starts again at the last point drawn
+    EXPECT_EQ(canvas.Polylines()[0].back(), canvas.Polylines()[1].front());
+    EXPECT_EQ(canvas.Polylines()[1].back(), canvas.Polylines()[2].front());
     // The pen is selected once per pass: solid, 2 pixels, RGB(207, 4, 218).
-    ASSERT_EQ(canvas.m_pens.size(), 1u);
-    EXPECT_EQ(canvas.m_pens[0], (CPenDesc{PS_SOLID, 2, RGB(207, 4, 218)}));
+    ASSERT_EQ(canvas.Pens().size(), 1u);
+    EXPECT_EQ(canvas.Pens()[0], (CPenDesc{PS_SOLID, 2, RGB(207, 4, 218)}));
 }
 
 TEST_F(VisualTrack, BreaksAndFarPointsCutThePath) {
@@ -179,11 +178,11 @@ TEST_F(VisualTrack, BreaksAndFarPointsCutThePath) {
     AddAt(1500, 100); // inside the margin of one view size: still drawn
     AddAt(1590, 100);
     CRecordingCanvas canvas = Draw();
-    ASSERT_EQ(canvas.m_polylines.size(), 4u);
-    EXPECT_EQ(canvas.m_polylines[0], (std::vector<POINT>{{10, 10}, {20, 10}}));
-    EXPECT_EQ(canvas.m_polylines[1], (std::vector<POINT>{{30, 10}, {40, 10}}));
-    EXPECT_EQ(canvas.m_polylines[2], (std::vector<POINT>{{50, 10}, {60, 10}}));
-    EXPECT_EQ(canvas.m_polylines[3], (std::vector<POINT>{{1500, 100}, {1590, 100}}));
+    ASSERT_EQ(canvas.Polylines().size(), 4u);
+    EXPECT_EQ(canvas.Polylines()[0], (std::vector<POINT>{{10, 10}, {20, 10}}));
+    EXPECT_EQ(canvas.Polylines()[1], (std::vector<POINT>{{30, 10}, {40, 10}}));
+    EXPECT_EQ(canvas.Polylines()[2], (std::vector<POINT>{{50, 10}, {60, 10}}));
+    EXPECT_EQ(canvas.Polylines()[3], (std::vector<POINT>{{1500, 100}, {1590, 100}}));
 }
 
 TEST_F(VisualTrack, DisablingStopsAddingAndBreaksThePath) {
@@ -196,8 +195,8 @@ TEST_F(VisualTrack, DisablingStopsAddingAndBreaksThePath) {
     AddAt(40, 40);
     AddAt(50, 50);
     CRecordingCanvas canvas = Draw();
-    ASSERT_EQ(canvas.m_polylines.size(), 2u);
-    EXPECT_EQ(canvas.m_polylines[1].front(), (POINT{40, 40}));
+    ASSERT_EQ(canvas.Polylines().size(), 2u);
+    EXPECT_EQ(canvas.Polylines()[1].front(), (POINT{40, 40}));
 }
 
 TEST_F(VisualTrack, InterruptionStopsAtOnce) {
@@ -210,7 +209,7 @@ TEST_F(VisualTrack, InterruptionStopsAtOnce) {
                                        c_cyView);
     EXPECT_FALSE(fDone);
     EXPECT_EQ(cAsked, 3);
-    EXPECT_EQ(canvas.m_polylines.size(), 1u);
+    EXPECT_EQ(canvas.Polylines().size(), 1u);
 }
 
 TEST_F(VisualTrack, LatitudeKeeps31BitsAndSign) {
@@ -241,7 +240,7 @@ TEST(VisualTrackOpen, FailuresLeaveTheTrackUnmapped) {
     AddVisualPoint(1, 1); // nothing to add to, nothing to draw
     CRecordingCanvas canvas(100, 100);
     EXPECT_TRUE(DrawVisualTrack(canvas, CTestView{}, [] { return false; }, 100, 100));
-    EXPECT_TRUE(canvas.m_polylines.empty());
+    EXPECT_TRUE(canvas.Polylines().empty());
 
     // A folder that cannot be made.
     SetTracksFolder(ring + "/sub");
@@ -271,7 +270,7 @@ TEST_F(VisualTrack, ReaderThreadAddsWhileDrawing) {
     for (int cDraws = 0; !fDone || cDraws == 0; ++cDraws) Draw();
     reader.join();
     // 25000 points with a break every 333: the last 10000 in the ring.
-    EXPECT_GE(Draw().m_polylines.size(), 10000u / 333);
+    EXPECT_GE(Draw().Polylines().size(), 10000u / 333);
     CTrackLog log = Ring();
     EXPECT_LT(log.dwEnd, c_cMaxPoints);
     EXPECT_EQ(log.dwWrapped, 1u);

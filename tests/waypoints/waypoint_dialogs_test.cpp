@@ -25,20 +25,13 @@
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 #include "tracks/semicircles.h"
 #include "waypoints/waypoint_ui.h"
 
 namespace velka {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char szName[] = "waypoint_dialogs_test";
-    static char* argv[] = {szName, nullptr};
-    static QApplication* pApp = new QApplication(argc, argv);
-    return *pApp;
-}
 
 std::u16string U(const char* s) { return FromUtf8(s); }
 
@@ -61,7 +54,7 @@ void ExpectSame(const Waypoint& a, const Waypoint& b) {
 class WaypointDialogs_ : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        test::QtApp();
         g_UnitOptions = UnitOptions{};
         SetUiHost(nullptr);
         HeadlessUiHost().ClearBoxes();

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "mapview/label_store.h"
-#include "mapview/paint_context.h"
+#include "mapdata/label_store.h"
+#include "mapdata/paint_context.h"
 #include "platform/null_canvas.h"
 
 namespace velka {

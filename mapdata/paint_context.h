@@ -7,7 +7,7 @@
 #include <string>
 
 #include "geometry/map_types.h"
-#include "mapview/label_store.h"
+#include "mapdata/label_store.h"
 #include "platform/canvas.h"
 #include "platform/win_types.h"
 

@@ -17,10 +17,11 @@
 #include <osmium/visitor.hpp>
 #include <unicode/uchar.h>
 
+#include "mapdata/dump_context.h"
 #include "mapdata/img_parser.h"
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
-#include "mapview/recording_paint.h"
+#include "mapdata/recording_paint.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
@@ -53,50 +54,10 @@ std::unique_ptr<CImgParser> OpenBytes(const std::vector<BYTE>& v) {
 }
 
 // What a map draws at a scale code, in map units, with display labels.
-struct CObject {
-    int nKind;
-    WORD wType;
-    std::vector<CMapPoint> points;
-    std::u16string strLabel;
-};
-
-// A paint context whose screen is the map itself, like velkatool dump.
-class CDumpPaint : public CRecordingPaintContext, public CLabelStore {
-public:
-    explicit CDumpPaint(int nCode)
-        : CRecordingPaintContext({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 1, 1, 0, nCode) {}
-    POINT MapToScreen(const CMapPoint& pt) const override { return {pt.lX, pt.lY}; }
-    SIZE ScreenExtent(const CMapRect&) const override { return {1 << 20, 1 << 20}; }
-    void DrawPolygon(WORD wType, const POINT* p, int n) override { Add(rkPolygon, wType, p, n); }
-    bool DrawPolyline(WORD wType, const POINT* p, int n) override {
-        Add(rkPolyline, wType, p, n);
-        return true;
-    }
-    void AddPointLabel(const CLabelSource&, WORD wType, std::u16string_view text, POINT pt, WORD,
-                       const CLabelStyle*, UINT) override {
-        Add(rkPoint, wType, &pt, 1);
-        m_objects.back().strLabel = text;
-    }
-    void AddPolygonLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                         const CMapRect&, const CLabelStyle*) override {
-        m_objects.back().strLabel = text;
-    }
-    void AddPolylineLabel(const CLabelSource&, WORD, std::u16string_view text, const POINT*, int,
-                          const CMapRect&, const CLabelStyle*, bool) override {
-        m_objects.back().strLabel = text;
-    }
-    std::vector<CObject> m_objects;
-
-private:
-    void Add(int nKind, WORD wType, const POINT* p, int n) {
-        CObject o{nKind, wType, {}, {}};
-        for (int i = 0; i < n; ++i) o.points.push_back({p[i].x, p[i].y});
-        m_objects.push_back(std::move(o));
-    }
-};
+using CObject = CDumpContext::Object;
 
 std::vector<CObject> DumpAt(CMapParser& map, int nCode) {
-    CDumpPaint dc(nCode);
+    CDumpContext dc(CDumpContext::c_rcWorld, nCode);
     map.Draw(dc, dc);
     return dc.m_objects;
 }
@@ -330,7 +291,7 @@ TEST(ImgReader, CodingsAndRoadNamesFromNet) {
 TEST(ImgReader, InfoLevelsTypesAndNearest) {
     const auto img = CorpusPath("img/monaco-6bit-route.img");
     VELKA_REQUIRE_CORPUS(img);
-    auto pMap = OpenMapFile(FromUtf8(img.string()), false, c_dwOpenAll);
+    auto pMap = OpenMapFile(FromUtf8(img.string()), c_dwOpenAll);
     ASSERT_TRUE(pMap);
     auto* pImg = dynamic_cast<CImgParser*>(pMap.get());
     ASSERT_NE(pImg, nullptr);
@@ -417,7 +378,7 @@ TEST(ImgReader, KeyedContainerReadsLikeThePlainOne) {
     TempDir dir;
     WriteBytes(dir.File("keyed.img"), keyed);
     auto pPlain = OpenBytes(plain);
-    auto pKeyed = OpenMapFile(FromUtf8(dir.File("keyed.img")), false, c_dwOpenAll);
+    auto pKeyed = OpenMapFile(FromUtf8(dir.File("keyed.img")), c_dwOpenAll);
     ASSERT_TRUE(pPlain);
     ASSERT_TRUE(pKeyed);
     EXPECT_EQ(dynamic_cast<CImgParser&>(*pKeyed).XorKey(), 0x5A);
@@ -488,12 +449,10 @@ TEST(ImgReader, RefusesLockedMapsAndUnknownCodings) {
         ASSERT_NE(dwOffset, 0u);
         v[dwOffset + c.nOffset] = c.btValue;
         WriteBytes(dir.File("refused.img"), v);
-        HeadlessUiHost().ClearBoxes();
-        EXPECT_FALSE(OpenMapFile(FromUtf8(dir.File("refused.img")), true, c_dwOpenAll));
-        const auto boxes = HeadlessUiHost().Boxes();
-        // The reason alone, without the general 2129 after it.
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].strText, c.strBox);
+        CError error;
+        EXPECT_FALSE(OpenMapFile(FromUtf8(dir.File("refused.img")), c_dwOpenAll, &error));
+        // The reason alone, not the general 2129.
+        EXPECT_EQ(ErrorText(error), c.strBox);
     }
     // Coding 10 is read as eight-bit text (UTF-8 in mkgmap's files).
     std::vector<BYTE> v = plain;
