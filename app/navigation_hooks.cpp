@@ -27,6 +27,7 @@
 #include "shell/main_window.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "waypoints/exchange.h"
 #include "waypoints/waypoint_ui.h"
 
@@ -42,7 +43,7 @@ bool g_fHeadless = false;
 // The prompt set: the folder the language module names (string 2290,
 // "wav" built in), beside the program or in the installed data folder.
 std::string PromptFolder() {
-    std::string strSub = ToUtf8(LoadStr(2290));
+    std::string strSub = ToUtf8(LoadStr(IDS_PROMPT_FOLDER));
     if (strSub.empty()) strSub = "wav";
     std::error_code ec;
     std::string strPath = FindDataFile(strSub);
@@ -61,7 +62,7 @@ RoutingProgressUi ProgressUi() {
     ui.fnBegin = []() -> const std::atomic<bool>* {
         s_fCancel = false;
         if (g_fHeadless) return &s_fCancel;
-        s_pDialog = std::make_unique<QProgressDialog>(QString::fromStdU16String(LoadStr(2044)), QString(), 0, 100);
+        s_pDialog = std::make_unique<QProgressDialog>(QString::fromStdU16String(LoadStr(IDS_ROUTING_PROGRESS)), QString(), 0, 100);
         s_pDialog->setMinimumDuration(300);
         QObject::connect(s_pDialog.get(), &QProgressDialog::canceled, [] { s_fCancel = true; });
         return &s_fCancel;

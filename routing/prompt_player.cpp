@@ -10,6 +10,7 @@
 #include "shell/notifications.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 #include "shell/window_messages.h"
 
 namespace velka {
@@ -25,7 +26,7 @@ CPromptPlayer::CPromptPlayer(IWaveOut* pWaveOut, std::string strWavDir)
         if (nCode == 0) {
             ShowErrorText(u"%s", FromUtf8(strText).c_str());
         } else {
-            ShowError(40166, FromUtf8(strText).c_str());
+            ShowError(IDS_SOUND_ERROR, FromUtf8(strText).c_str());
         }
     };
 }

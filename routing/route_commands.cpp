@@ -5,6 +5,7 @@
 #include "routing/route_geometry.h"
 #include "platform/ui_host.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -23,7 +24,7 @@ void ReverseRoute(CNavigator& nav, Route& route) {
 }
 
 bool DeleteRouteAsked(CWaypointStore& store, Route& route) {
-    if (AskYesNo(2180, route.strName.c_str()) != IDYES) return false;
+    if (AskYesNo(IDS_ASK_DELETE_ROUTE, route.strName.c_str()) != IDYES) return false;
     if (!store.DeleteRoute(&route)) return false;
     store.Save();
     return true;

@@ -12,6 +12,7 @@
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
@@ -148,7 +149,7 @@ void CRoutePage::OnPaint(ICanvas& dc) {
         dc.SelectFont(BoldFont(18));
         dc.SetTextColor(RGB(0xFF, 0, 0));
         RECT rc{0, 0, cx, cy};
-        dc.DrawText(LoadStr(2191), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        dc.DrawText(LoadStr(IDS_NO_ACTIVE_ROUTE), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         return;
     }
     const auto& pts = pRoute->points;
@@ -206,9 +207,9 @@ void CRoutePage::OnPaint(ICanvas& dc) {
         }
         std::u16string strTitle;
         if (fLast)
-            strTitle = FormatMessageId(2192, strName.c_str());
+            strTitle = FormatMessageId(IDS_ARRIVAL_AT, strName.c_str());
         else if (p.pWaypoint)
-            strTitle = FormatMessageId(2193, strName.c_str());
+            strTitle = FormatMessageId(IDS_WAYPOINT_AT, strName.c_str());
         else
             strTitle = strName;
         dc.SelectFont(BoldFont(m_fBig ? 20 : 15));

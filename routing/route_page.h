@@ -7,6 +7,7 @@
 
 #include "platform/canvas.h"
 #include "shell/page.h"
+#include "shell/string_ids.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
@@ -32,7 +33,7 @@ constexpr UINT c_uCmdAutoScroll = 40152;
 class CRoutePage : public CPage {
 public:
     explicit CRoutePage(RoutePageSource source);
-    UINT GetTitle() const override { return 2204; }
+    UINT GetTitle() const override { return IDS_PAGE_ROUTE; }
     void Init() override;
     void OnPaint(ICanvas& dc) override;
     void OnSize(int cx, int cy) override;
