@@ -4,7 +4,7 @@
 #pragma once
 #include <cstddef>
 
-#include "mapview/paint_context.h"
+#include "mapdata/paint_context.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {

@@ -195,9 +195,11 @@ double Round2(double d) { return std::round(d * 100) / 100; }
 int RunGuide(const Args& args) {
     GuideArgs a;
     if (const int n = ParseArgs(args, a); n != c_nExitOk) return n;
-    std::unique_ptr<CMapParser> pMap = OpenMapFile(FromUtf8(a.strMap), false, c_dwOpenAll);
+    CError error;
+    std::unique_ptr<CMapParser> pMap = OpenMapFile(FromUtf8(a.strMap), c_dwOpenAll, &error);
     CZemParser* pZem = dynamic_cast<CZemParser*>(pMap.get());
     if (!pZem) {
+        PrintError(error);
         std::fprintf(stderr, "velkatool guide: '%s' is not a native map with a road graph\n", a.strMap.c_str());
         return c_nExitFailed;
     }

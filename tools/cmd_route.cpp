@@ -175,9 +175,10 @@ int ParseRouteArgs(const Args& args, RouteArgs& a) {
 }
 
 std::unique_ptr<CMapParser> OpenZem(const char* szCommand, const std::string& strPath, CZemParser*& pZem) {
-    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), false, c_dwOpenAll);
+    CError error;
+    std::unique_ptr<CMapParser> p = OpenMapFile(FromUtf8(strPath), c_dwOpenAll, &error);
     pZem = dynamic_cast<CZemParser*>(p.get());
-    if (!p) std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
+    if (!p) PrintError(error), std::fprintf(stderr, "velkatool %s: cannot open '%s' as a map\n", szCommand, strPath.c_str());
     else if (!pZem) std::fprintf(stderr, "velkatool %s: '%s' is not a native map; only those carry a road graph\n",
                                  szCommand, strPath.c_str());
     return p;
