@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/navigation_hooks.h"
 #include "app/qt_app_platform.h"
 #include "app/qt_desktop_commands.h"
 #include "app/qt_options_dialog.h"
@@ -229,6 +230,9 @@ void AssignHooks() {
     // Waypoint dialogs: the edit dialog (called by the map's waypoint
     // commands), the list dialog and its menu command 40020.
     velka::InstallWaypointDialogs(h, velka::IsHeadlessEnvironment());
+    // Routes, guidance, prompts and the route page (replaces the waypoint
+    // start and stop above with the same plus navigation).
+    velka::InstallNavigationHooks(h, velka::IsHeadlessEnvironment());
 
     // File > Open Map, File > About Map and the About box.
     velka::InstallDesktopCommands(h, velka::IsHeadlessEnvironment());

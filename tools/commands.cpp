@@ -50,6 +50,10 @@ const std::vector<Command>& Commands() {
          "[--avoid tolls,uturns,highways,unpaved] [--course DEG --speed KMH] | route MAP --batch PAIRS.jsonl [options]",
          RunRoute},
         {"graph", "print the facts of a native map's road graph", "graph MAP", RunGraph},
+        {"guide", "plan a route and replay guidance along it: the route, prompts, re-routes, arrival",
+         "guide MAP --from LAT,LON --to LAT,LON [--via LAT,LON]... [--vehicle NAME] [--shortest] "
+         "[--avoid tolls,uturns,highways,unpaved] (--simulate KMH | --drive TRACK|CAPTURE)",
+         RunGuide},
         {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };

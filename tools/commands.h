@@ -59,6 +59,7 @@ int RunRenderPage(const Args& args);
 extern bool g_fSettingsDbGiven;
 int RunConvert(const Args& args);
 int RunRoute(const Args& args);
+int RunGuide(const Args& args);
 int RunGraph(const Args& args);
 
 } // namespace velka::tool

@@ -336,6 +336,15 @@ std::vector<BYTE> CWaypointStore::Serialize() const {
     return b.Take();
 }
 
+namespace {
+std::function<void(Route&)>& RouteLoadedHook() {
+    static std::function<void(Route&)> s_fn;
+    return s_fn;
+}
+} // namespace
+
+void SetRouteLoadedHook(std::function<void(Route&)> fn) { RouteLoadedHook() = std::move(fn); }
+
 bool CWaypointStore::Parse(std::span<const BYTE> data) {
     Clear();
     CByteReader r(data);
@@ -442,6 +451,8 @@ bool CWaypointStore::Parse(std::span<const BYTE> data) {
     for (const auto& rt : routes)
         for (const RoutePoint& pt : rt->points)
             if (pt.pWaypoint && pt.pWaypoint->cRefs < 255) ++pt.pWaypoint->cRefs;
+    if (RouteLoadedHook())
+        for (auto& rt : routes) RouteLoadedHook()(*rt);
     for (auto& w : waypoints) m_waypoints.push_back(std::move(w));
     for (auto& rt : routes) m_routes.push_back(std::move(rt));
     return fComplete;

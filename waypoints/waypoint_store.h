@@ -3,6 +3,7 @@
 // store file "Waypoints.bin" that keeps both between runs.
 #pragma once
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -170,6 +171,10 @@ private:
     Route* m_pActiveRoute = nullptr;
     std::string m_strPath;
 };
+
+// Runs for every route a store reads from its file (routing derives the
+// angles and what the file does not keep); none by default.
+void SetRouteLoadedHook(std::function<void(Route&)> fn);
 
 // Display name of icon type t (string 2500 + t).
 std::u16string WaypointTypeName(WORD wType);
