@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "gauges/gauge_sources.h"
 #include "gps/positioning.h"
 #include "mapdata/zem_parser.h"
 #include "mapview/map_page.h"
@@ -81,6 +82,8 @@ void CreateNavigator() {
     g_pPlayer->m_fnLogSound = [](const std::string& s) { std::fprintf(stderr, "velka: prompt %s\n", s.c_str()); };
     LegSearch search = MakeMapLegSearch([] { return dynamic_cast<CZemParser*>(g_pMapParser); }, &GetCurrentFix);
     g_pNav = std::make_unique<CNavigator>(TheWaypointStore(), g_pPlayer.get(), std::move(search), ProgressUi());
+    // The navigation gauges read guidance through the navigator.
+    GaugeSources().pNavigation = g_pNav.get();
     g_pNav->m_fnStepped = [] {};
     g_pNav->m_fnStartedStopped = [](bool fStarted) {
         if (g_pRoutePage) {
@@ -174,6 +177,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         StopWaypoints();
         SetTheNavigator(nullptr);
         g_pfnQueueGpsPrompt = nullptr;
+        GaugeSources().pNavigation = nullptr;
         g_pNav.reset();
         g_pPlayer.reset();
         g_pWaveOut.reset();
