@@ -18,16 +18,16 @@ namespace {
 
 // One printf conversion with an argument of the error: strings for %s,
 // numbers for the others; a missing or mismatched argument gives nothing.
-std::u16string Convert(const std::u16string& spec, char16_t conv, const CErrorArg* pArg) {
+std::u16string Convert(const std::u16string& strConversion, char16_t conv, const CErrorArg* pArg) {
     if (!pArg) return {};
     if (conv == u's' || conv == u'S') {
         const std::u16string s = std::holds_alternative<std::u16string>(*pArg)
                                      ? std::get<std::u16string>(*pArg)
                                      : FormatW(u"%d", std::get<int>(*pArg));
-        return FormatW((spec + u's').c_str(), s.c_str());
+        return FormatW((strConversion + u's').c_str(), s.c_str());
     }
     if (!std::holds_alternative<int>(*pArg)) return {};
-    return FormatW((spec + conv).c_str(), std::get<int>(*pArg));
+    return FormatW((strConversion + conv).c_str(), std::get<int>(*pArg));
 }
 
 std::u16string FormatArgs(const std::u16string& format, const std::vector<CErrorArg>& args) {
@@ -43,18 +43,18 @@ std::u16string FormatArgs(const std::u16string& format, const std::vector<CError
             ++i;
             continue;
         }
-        // Flags, width and precision stay in the spec; length modifiers go.
-        std::u16string spec = u"%";
+        // Flags, width and precision stay in the conversion; length modifiers go.
+        std::u16string strConversion = u"%";
         std::size_t j = i + 1;
         while (j < format.size() && std::u16string_view(u"-+ #0123456789.").find(format[j]) != std::u16string_view::npos)
-            spec += format[j++];
+            strConversion += format[j++];
         while (j < format.size() && std::u16string_view(u"lhIz").find(format[j]) != std::u16string_view::npos) ++j;
         if (j >= format.size()) break;
         const char16_t conv = format[j];
         if (std::u16string_view(u"diuxXocsS").find(conv) == std::u16string_view::npos) {
             out.append(format, i, j - i + 1); // not ours to format: kept as written
         } else {
-            out += Convert(spec, conv, iArg < args.size() ? &args[iArg] : nullptr);
+            out += Convert(strConversion, conv, iArg < args.size() ? &args[iArg] : nullptr);
             ++iArg;
         }
         i = j;

@@ -17,9 +17,7 @@
 #include "routing/route_planner.h"
 #include "routing/simulated_drive.h"
 #include "tests/support/test_support.h"
-#include "tools/mapc/mapc_osm.h"
-#include "tools/mapc/mapc_style.h"
-#include "tools/mapc/zem_writer.h"
+#include "tests/routing/tiny_map.h"
 
 namespace velka {
 namespace {
@@ -59,15 +57,9 @@ TEST_P(GuideCorpus, DrivesArriveAndEverySharpTurnIsAnnouncedFirst) {
     const auto pbf = test::CorpusPath(std::string("osm/") + GetParam().szExtract);
     VELKA_REQUIRE_CORPUS(pbf);
     if (GetParam().szPairs) VELKA_REQUIRE_CORPUS(test::CorpusPath(std::string("routes/") + GetParam().szPairs));
-    mapc::CStyle style;
     std::string err;
-    ASSERT_TRUE(style.Load(test::SourcePath("data/runtime/osm.style").string(), err)) << err;
-    mapc::CMapcOptions options;
-    options.inputs = {pbf.string()};
-    mapc::CMapcMap map;
-    ASSERT_TRUE(mapc::CompileOsm(options, style, map, err)) << err;
     std::vector<BYTE> bytes;
-    ASSERT_TRUE(mapc::EncodeZem(map, bytes, err)) << err;
+    ASSERT_TRUE(test::CompileOsmFile(pbf.string(), bytes, err)) << err;
     std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"guide.zem", bytes.data(), bytes.size(), c_dwOpenAll);
     auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
     ASSERT_NE(pZem, nullptr);

@@ -10,9 +10,8 @@
 
 #include "routing/route_search.h"
 #include "tests/support/test_support.h"
+#include "tests/routing/tiny_map.h"
 #include "tools/mapc/mapc_osm.h"
-#include "tools/mapc/mapc_style.h"
-#include "tools/mapc/zem_writer.h"
 
 namespace velka {
 namespace {
@@ -29,15 +28,9 @@ TEST_P(Oracle, ShortestRoutesAgreeWithPgRouting) {
     const auto pairs = test::CorpusPath(std::string("routes/") + GetParam().szPairs);
     VELKA_REQUIRE_CORPUS(pbf);
     VELKA_REQUIRE_CORPUS(pairs);
-    mapc::CStyle style;
     std::string err;
-    ASSERT_TRUE(style.Load(test::SourcePath("data/runtime/osm.style").string(), err)) << err;
-    mapc::CMapcOptions options;
-    options.inputs = {pbf.string()};
-    mapc::CMapcMap map;
-    ASSERT_TRUE(mapc::CompileOsm(options, style, map, err)) << err;
     std::vector<BYTE> bytes;
-    ASSERT_TRUE(mapc::EncodeZem(map, bytes, err)) << err;
+    ASSERT_TRUE(test::CompileOsmFile(pbf.string(), bytes, err)) << err;
     std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"oracle.zem", bytes.data(), bytes.size(), c_dwOpenAll);
     auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
     ASSERT_NE(pZem, nullptr);

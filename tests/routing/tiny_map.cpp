@@ -48,18 +48,21 @@ std::string CTinyMap::Xml() const {
     return s.str();
 }
 
+bool CompileOsmFile(const std::string& strPath, std::vector<BYTE>& bytes, std::string& strError) {
+    mapc::CStyle style;
+    if (!style.Load(SourcePath("data/runtime/osm.style").string(), strError)) return false;
+    mapc::CMapcOptions options;
+    options.inputs = {strPath};
+    mapc::CMapcMap map;
+    return mapc::CompileOsm(options, style, map, strError) && mapc::EncodeZem(map, bytes, strError);
+}
+
 bool CTinyMap::Compile(std::string& strError) {
     if (m_pZem) return true;
     TempDir dir;
     const std::string path = dir.File("tiny.osm");
     { std::ofstream(path) << Xml(); }
-    mapc::CStyle style;
-    if (!style.Load(SourcePath("data/runtime/osm.style").string(), strError)) return false;
-    mapc::CMapcOptions options;
-    options.inputs = {path};
-    mapc::CMapcMap map;
-    if (!mapc::CompileOsm(options, style, map, strError)) return false;
-    if (!mapc::EncodeZem(map, m_bytes, strError)) return false;
+    if (!CompileOsmFile(path, m_bytes, strError)) return false;
     m_pMap = OpenMapMemory(u"tiny.zem", m_bytes.data(), m_bytes.size(), c_dwOpenAll);
     m_pZem = dynamic_cast<CZemParser*>(m_pMap.get());
     if (!m_pZem) strError = "the compiled map does not open";

@@ -13,6 +13,10 @@
 
 namespace velka::test {
 
+// Compiles an OpenStreetMap file with the default style into native map
+// bytes; false with the message on failure.
+bool CompileOsmFile(const std::string& strPath, std::vector<BYTE>& bytes, std::string& strError);
+
 class CTinyMap {
 public:
     using Tags = std::vector<std::pair<std::string, std::string>>;
