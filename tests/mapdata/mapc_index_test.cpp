@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 #include <osmium/handler.hpp>
+#include <osmium/handler/node_locations_for_ways.hpp>
+#include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
 
@@ -163,12 +165,24 @@ TEST(MapcIndexes, CitiesAddressesAndStreetsComeBack) {
     EXPECT_EQ(cafes->FindFirst(u"feld"), 0u);
 }
 
-// House numbers and places in an OpenStreetMap file, counted with libosmium.
+// Addresses (street, number) inside the extract's box and places in an
+// OpenStreetMap file, read with libosmium. The data reaches beyond the box
+// for relation members; the compiler keeps what the box holds.
 struct CountHandler : osmium::handler::Handler {
+    osmium::Box box;
     std::size_t cHouseNumbers = 0;
+    std::multiset<std::pair<std::string, std::string>> addresses;
     std::set<std::string> places;
+    std::map<osmium::object_id_type, bool> wayInBox;
+    void Address(const osmium::TagList& tags, bool fInBox) {
+        const char* house = tags.get_value_by_key("addr:housenumber");
+        if (!house || !fInBox) return;
+        ++cHouseNumbers;
+        const char* street = tags.get_value_by_key("addr:street");
+        addresses.emplace(street ? street : "", house);
+    }
     void node(const osmium::Node& n) {
-        if (n.tags().has_key("addr:housenumber")) ++cHouseNumbers;
+        Address(n.tags(), box.contains(n.location()));
         const char* p = n.tags().get_value_by_key("place");
         const char* name = n.tags().get_value_by_key("name");
         if (p && name && (!std::strcmp(p, "city") || !std::strcmp(p, "town") || !std::strcmp(p, "village") ||
@@ -176,17 +190,43 @@ struct CountHandler : osmium::handler::Handler {
             places.insert(name);
     }
     void way(const osmium::Way& w) {
-        if (w.tags().has_key("addr:housenumber")) ++cHouseNumbers;
+        bool fIn = false;
+        for (const osmium::NodeRef& nr : w.nodes()) fIn = fIn || (nr.location().valid() && box.contains(nr.location()));
+        wayInBox[w.id()] = fIn;
+        Address(w.tags(), fIn);
+    }
+    void relation(const osmium::Relation& r) {
+        if (!r.tags().has_tag("type", "multipolygon")) return;
+        bool fIn = false;
+        for (const osmium::RelationMember& m : r.members())
+            if (m.type() == osmium::item_type::way) fIn = fIn || wayInBox[m.ref()];
+        Address(r.tags(), fIn);
     }
 };
 
-TEST(MapcIndexes, LiechtensteinKeepsEveryPlaceAndHouseNumberInOrder) {
-    const auto path = test::CorpusPath("osm/liechtenstein-20150727.osm.pbf");
+// A real extract, its expected map locale and the least house numbers it holds.
+struct Extract {
+    const char* pszFile;
+    DWORD dwLocale;
+    std::size_t cMinHouseNumbers;
+};
+
+class MapcIndexesOnExtract : public testing::TestWithParam<Extract> {};
+
+// Liechtenstein has German names with umlauts, the Moscow centre Cyrillic
+// names with ё and addr:street on buildings.
+TEST_P(MapcIndexesOnExtract, KeepsEveryPlaceAndHouseNumberInOrder) {
+    const auto path = test::CorpusPath(std::string("osm/") + GetParam().pszFile);
     VELKA_REQUIRE_CORPUS(path);
     CountHandler count;
     {
         osmium::io::Reader reader{path.string()};
-        osmium::apply(reader, count);
+        count.box = reader.header().box();
+        using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+        Index index;
+        osmium::handler::NodeLocationsForWays<Index> locations{index};
+        locations.ignore_errors();
+        osmium::apply(reader, locations, count);
         reader.close();
     }
     CStyle style;
@@ -203,6 +243,7 @@ TEST(MapcIndexes, LiechtensteinKeepsEveryPlaceAndHouseNumberInOrder) {
     auto parser = OpenMapMemory(u"li.zem", bytes.data(), bytes.size(), c_dwOpenAll);
     auto* zem = dynamic_cast<CZemParser*>(parser.get());
     ASSERT_TRUE(zem);
+    EXPECT_EQ(zem->Locale(), GetParam().dwLocale);
 
     // Every place node is a city with its position, in collation order.
     auto cities = parser->CreateCitiesQuery();
@@ -221,16 +262,28 @@ TEST(MapcIndexes, LiechtensteinKeepsEveryPlaceAndHouseNumberInOrder) {
     for (const std::string& p : count.places) EXPECT_TRUE(names.count(FromUtf8(p))) << p;
     // Every house number, on an object with its street.
     std::size_t cWithHouse = 0, cWithStreet = 0;
+    std::multiset<std::pair<std::string, std::string>> missing = count.addresses;
     for (const Address& a : Addresses(*zem)) {
         cWithHouse += !a.house.empty();
         cWithStreet += !a.house.empty() && !a.street.empty();
+        auto it = missing.find({ToUtf8(a.street), ToUtf8(a.house)});
+        if (it != missing.end()) missing.erase(it);
     }
+    for (const auto& [street, house] : missing) ADD_FAILURE() << "no address " << street << " " << house;
     EXPECT_GE(cWithHouse, count.cHouseNumbers);
-    EXPECT_GE(count.cHouseNumbers, 1000u);
+    EXPECT_GE(count.cHouseNumbers, GetParam().cMinHouseNumbers);
     EXPECT_GE(cWithStreet * 10, cWithHouse * 9);
     // The index share of a city extract stays small.
     EXPECT_LT(double(stats.cbCitiesIndex + stats.cbObjectsIndex) / bytes.size(), 0.25);
 }
+
+INSTANTIATE_TEST_SUITE_P(Corpus, MapcIndexesOnExtract,
+                         testing::Values(Extract{"liechtenstein-20150727.osm.pbf", 1033, 1000},
+                                         Extract{"moscow-center-20200720.osm.pbf", 1049, 400}),
+                         [](const testing::TestParamInfo<Extract>& param) {
+                             const char* psz = param.param.pszFile;
+                             return std::string(psz, std::strcspn(psz, "-"));
+                         });
 
 } // namespace
 } // namespace velka
