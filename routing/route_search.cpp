@@ -250,6 +250,14 @@ void CSearch::CopyStartRestrictions(RoutingLink& link) {
 }
 
 void CSearch::AddVirtualLinks() {
+    // An end within one grid step of the roads' level from a node stands on
+    // it: points are rounded to that grid, so a place given at a junction
+    // (a tapped crossing, a node of the source data) lands a little beside
+    // it, and on a one-way road would otherwise be reached from one side only.
+    const CZemParser& map = m_graph.Map();
+    const float fOnNode = map.LevelCount() == 0
+                              ? 0.00001f
+                              : static_cast<float>(1u << map.Level(m_graph.FinestLevel()).Shift());
     const auto cNodes = static_cast<std::int32_t>(m_graph.NodeCount());
     m_nVStart = cNodes;
     m_nVEnd = cNodes + 1;
@@ -275,7 +283,7 @@ void CSearch::AddVirtualLinks() {
         else if (a > 150 && a < 210) fOnlyBackward = true;
     }
     const bool fTail = m_start.nNextNode == m_start.nPrevNode;
-    if (m_start.fDistPrev <= 0.00001f) {
+    if (m_start.fDistPrev <= fOnNode) {
         // Standing on the previous node: the way on starts there.
         CopyStartRestrictions(m_links[static_cast<std::size_t>(
             AddLink(m_nVStart, m_start.nPrevNode, m_start, 0, m_start.cPrevRPoint, m_start.cPrevRPoint, true,
@@ -305,7 +313,7 @@ void CSearch::AddVirtualLinks() {
     // two-way road.
     AddLink(m_end.nPrevNode, m_nVEnd, m_end, m_end.fDistPrev, m_end.cPrevRPoint, m_end.iFrom, true,
             m_end.nPrevNode, m_end.nNextNode);
-    if (m_end.nNextNode != m_end.nPrevNode && m_end.fDistNext <= 0.00001f)
+    if (m_end.nNextNode != m_end.nPrevNode && m_end.fDistNext <= fOnNode)
         // Standing on the next node: the end is reached there.
         AddLink(m_end.nNextNode, m_nVEnd, m_end, 0, m_end.cNextRPoint, m_end.cNextRPoint, true, m_end.nNextNode,
                 m_end.nNextNode);

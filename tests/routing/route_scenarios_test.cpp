@@ -62,6 +62,21 @@ TEST(RouteScenario, OneWayStreetIsDrivenOnlyItsWay) {
     }
 }
 
+TEST(RouteScenario, EndBesideAJunctionOfAOneWayStreetIsReachedFromEveryRoad) {
+    CTinyMap m;
+    OneWaySquare(m, "yes");
+    std::string err;
+    ASSERT_TRUE(m.Compile(err)) << err;
+    // Under a metre short of node 1 on the one-way 2-1, as a junction's own
+    // position lands once rounded to the map's grid: arriving at 1 from 3
+    // reaches it, without the loop round to enter the one-way at 2.
+    CRouteRequest r = m.Request(3, 1);
+    r.ptEnd = m.At(0.01, 0);
+    ASSERT_TRUE(FindRoute(m.Map(), r)) << RouteErrorText(r.error);
+    EXPECT_EQ(m.NodesOf(r), (Nodes{3, 1}));
+    EXPECT_LT(r.dLengthM, 225);
+}
+
 // A crossing at 5 with arms 1 (west), 2 (east), 3 (north), 4 (south), and
 // longer ways round: 1-6-3 and 1-7-4.
 void Crossing(CTinyMap& m) {
