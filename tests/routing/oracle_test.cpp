@@ -2,7 +2,10 @@
 // lengths on the same data (../shared/data/routes): never shorter (that
 // would be a leak through a one-way street or a restriction), equal on
 // nearly all pairs the oracle models fully, and found wherever it found one.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -79,6 +82,47 @@ TEST_P(Oracle, ShortestRoutesAgreeWithPgRouting) {
     std::printf("%s: %zu pairs, %zu of %zu unflagged equal within 1 %% + 20 m, %zu unflagged without route, "
                 "%zu flagged differ\n",
                 GetParam().szExtract, cPairs, cEqual, cUnflagged, cMissing, cFlaggedDiffer);
+}
+
+// A* with its bound finds the cost Dijkstra finds, on random pairs over the
+// whole extract (1 000 by default; VELKA_ROUTE_PAIRS sets the count, the
+// release check runs 10 000).
+TEST_P(Oracle, AStarFindsDijkstrasCostOnRandomPairs) {
+    const auto pbf = test::CorpusPath(std::string("osm/") + GetParam().szExtract);
+    VELKA_REQUIRE_CORPUS(pbf);
+    std::string err;
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(test::CompileOsmFile(pbf.string(), bytes, err)) << err;
+    std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"pairs.zem", bytes.data(), bytes.size(), c_dwOpenAll);
+    auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
+    ASSERT_NE(pZem, nullptr);
+    CRoadGraph& g = RoadGraphOf(*pZem);
+    ASSERT_TRUE(g.Build({}));
+    const char* pszPairs = std::getenv("VELKA_ROUTE_PAIRS");
+    const int cPairs = pszPairs ? std::max(1, std::atoi(pszPairs)) : 1000;
+    const CMapRect& rc = pZem->Bounds();
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<LONG> x(rc.left, rc.right), y(rc.top, rc.bottom);
+    int cRouted = 0;
+    for (int i = 0; i < cPairs; ++i) {
+        CRouteRequest q[2];
+        const SearchMethod methods[2] = {SearchMethod::Dijkstra, SearchMethod::AStar};
+        const CMapPoint a{x(rng), y(rng)}, b{x(rng), y(rng)};
+        for (int k = 0; k < 2; ++k) {
+            q[k].ptStart = a;
+            q[k].ptEnd = b;
+            q[k].options.fFastest = i % 2 == 0;
+            q[k].method = methods[k];
+            FindRoute(g, q[k]);
+        }
+        ASSERT_EQ(q[1].error, q[0].error) << i;
+        if (q[0].error != RouteError::None) continue;
+        ++cRouted;
+        EXPECT_NEAR(q[1].dCost, q[0].dCost, 1e-4 * q[0].dCost + 1e-3) << i;
+    }
+    std::printf("%s: %d random pairs, %d routed, A* against Dijkstra compared on each\n", GetParam().szExtract, cPairs,
+                cRouted);
+    EXPECT_GT(cRouted * 4, cPairs); // most random points lie near a road
 }
 
 INSTANTIATE_TEST_SUITE_P(Extracts, Oracle,
