@@ -25,6 +25,7 @@
 #include "mapview/waypoint_icons.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "tracks/file_utils.h"
 #include "waypoints/waypoint_commands.h"
@@ -330,14 +331,18 @@ void CWaypointListDialog::Import(ExchangeKind kind) {
     if (!m_fnChooser) return;
     const auto choice = m_fnChooser(this, kind, true);
     if (!choice || choice->strPath.empty()) return;
-    if (ImportExchangeFile(choice->strPath, kind, m_store)) Changed();
+    const ExchangeImport result = ImportExchangeFile(choice->strPath, kind, m_store, AskQuestionBox);
+    for (const CError& warning : result.warnings) ShowErrorBox(warning);
+    ShowErrorBox(result.error);
+    if (!result.error && kind == ekRoutes) ShowInformation(IDS_ROUTES_IMPORTED, result.cRoutes, result.cWaypoints);
+    if (result.Imported()) Changed();
 }
 
 void CWaypointListDialog::Export(ExchangeKind kind) {
     if (!m_fnChooser) return;
     const auto choice = m_fnChooser(this, kind, false);
     if (!choice || choice->strPath.empty()) return;
-    ExportExchangeFile(choice->strPath, kind, choice->iFormat, m_store);
+    ShowErrorBox(ExportExchangeFile(choice->strPath, kind, choice->iFormat, m_store));
 }
 
 ListColumnState CWaypointListDialog::ColumnState() const {

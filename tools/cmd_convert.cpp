@@ -76,13 +76,22 @@ int RunConvert(const Args& args) {
     // Tracks of the MapSource files are read whatever their version.
     if (what == wtTracks && ReadMapSourceTracks(file.Bytes(), tracks)) {
     } else if (!pIn->pfnImport(file.Bytes(), target)) {
+        for (const CError& warning : target.m_warnings) PrintError(warning);
+        PrintError(target.m_error);
+        if (!target.m_error.HasText())
+            std::fprintf(stderr, "velkatool convert: %s: the file could not be read\n", strIn.c_str());
         return c_nExitFailed;
     }
+    for (const CError& warning : target.m_warnings) PrintError(warning);
     file.Close();
     if (what == wtTracks) store.Clear();
     const bool fRoutes = fRoutesOut && pOut->fRoutes;
     const bool fTracks = what == wtAll || what == wtTracks;
-    if (!pOut->pfnExport(strOut, store, fRoutes, fTracks ? &tracks : nullptr)) return c_nExitFailed;
+    CError error;
+    if (!pOut->pfnExport(strOut, store, fRoutes, fTracks ? &tracks : nullptr, error)) {
+        PrintError(error);
+        return c_nExitFailed;
+    }
     const bool fTrackFormat = FormatForExtension(TrackExporters(), strOut) != nullptr;
     std::printf("%zu waypoints, %zu routes, %zu tracks written to %s\n",
                 what == wtTracks ? 0 : store.LiveWaypointCount(), fRoutes ? store.LiveRouteCount() : 0,

@@ -92,7 +92,10 @@ bool WriteRecordedTracks(const std::string& strRecorded, const ExchangeFormat& o
         }
     }
     const CWaypointStore none;
-    return out.pfnExport(strOut, none, false, &tracks);
+    CError error;
+    if (out.pfnExport(strOut, none, false, &tracks, error)) return true;
+    PrintError(error);
+    return false;
 }
 
 int Record(const Args& args) {

@@ -82,28 +82,36 @@ std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeK
     return filters;
 }
 
-bool ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
-                        NewerVersionPolicy newer) {
+ExchangeImport ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
+                                  const AskFn& fnAsk) {
+    ExchangeImport result;
     const std::u16string strName = FromUtf8(strPath);
     CMappedFile file;
     if (!file.Open(strPath)) {
-        ShowOpenFileError(strName, file.LastError());
-        return false;
+        result.error = FileError(ErrorCode::CannotOpenFile, strName, file.LastError());
+        return result;
     }
     const auto& registry = Registry(kind, true);
     const auto it = std::find_if(registry.begin(), registry.end(),
                                  [&](const ExchangeFormat& f) { return f.pfnProbe(file.Bytes()); });
     if (it == registry.end()) {
-        ShowError(IDS_BAD_FILE_FORMAT, strName.c_str());
-        return false;
+        result.error = CError(ErrorCode::BadFileFormat, {strName});
+        return result;
     }
     ImportTarget target(store);
     target.m_fWaypointsOnly = kind == ekWaypoints;
-    target.m_newer = newer;
-    if (!it->pfnImport(file.Bytes(), target)) return false;
-    if (kind == ekRoutes) ShowInformation(IDS_ROUTES_IMPORTED, target.m_cRoutes, target.m_cWaypoints);
-    if (target.m_cWaypoints || target.m_cRoutes) store.Save();
-    return target.m_cWaypoints || target.m_cRoutes;
+    target.m_newer = nvAsk;
+    target.m_fnAsk = fnAsk;
+    const bool fAccepted = it->pfnImport(file.Bytes(), target);
+    result.warnings = std::move(target.m_warnings);
+    if (!fAccepted) {
+        result.error = target.m_error ? target.m_error : CError(ErrorCode::BadFileFormat, {strName});
+        return result;
+    }
+    result.cWaypoints = target.m_cWaypoints;
+    result.cRoutes = target.m_cRoutes;
+    if (result.Imported()) store.Save();
+    return result;
 }
 
 std::u16string ProposedExportName(ExchangeKind kind) {
@@ -116,10 +124,10 @@ int LastExportFormat(ExchangeKind kind) {
     return n >= 0 && n < c ? n : 0;
 }
 
-bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
-                        const CWaypointStore& store) {
+CError ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
+                          const CWaypointStore& store) {
     const auto& registry = Registry(kind, false);
-    if (iFormat < 0 || iFormat >= static_cast<int>(registry.size())) return false;
+    iFormat = std::clamp(iFormat, 0, static_cast<int>(registry.size()) - 1);
     // The file's name and its contents agree: a name ending in another
     // format's extension gets that format; a name without a known one gets
     // the chosen format's extension.
@@ -130,7 +138,10 @@ bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iForm
         strFile += "." + ToUtf8(registry[static_cast<std::size_t>(iFormat)].szExtension);
     WriteSettingInt(kind == ekWaypoints ? u"WptExportFormat" : u"RteExportFormat", iFormat);
     const ExchangeFormat& format = registry[static_cast<std::size_t>(iFormat)];
-    return format.pfnExport(strFile, store, format.fRoutes, nullptr);
+    CError error;
+    if (!format.pfnExport(strFile, store, format.fRoutes, nullptr, error) && !error)
+        error = FileError(ErrorCode::CannotWriteFile, FromUtf8(strFile), EIO);
+    return error;
 }
 
 void ImportTarget::Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,

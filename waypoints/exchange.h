@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win_types.h"
+#include "shell/error.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
@@ -32,8 +33,8 @@ struct Track {
 
 // How a newer database version than the tested ones is handled.
 enum NewerVersionPolicy {
-    nvAsk,    // message 2168 as a yes/no question (the dialogs)
-    nvAccept, // message 2168 shown as a warning, import goes on (command line)
+    nvAsk,    // message 2168 as a yes/no question through the target's m_fnAsk (the dialogs)
+    nvAccept, // message 2168 as a warning, import goes on (command line)
     nvRefuse, // message 2168, nothing imported
 };
 
@@ -43,6 +44,12 @@ struct ImportTarget {
     bool m_fWaypointsOnly = false;          // read waypoint records only
     std::vector<Track>* m_pTracks = nullptr; // collect tracks when given
     NewerVersionPolicy m_newer = nvAsk;
+    // Asks the user a yes/no question (nvAsk); without it the answer is no.
+    AskFn m_fnAsk;
+    // Out: why a file was refused, and the warnings of an import that went
+    // on, for the caller to tell.
+    CError m_error;
+    std::vector<CError> m_warnings;
     // Puts what a file gave into the store (its order on top), counts the
     // route points' references and the totals, and hands over the tracks.
     void Commit(std::vector<std::unique_ptr<Waypoint>> waypoints,
@@ -54,13 +61,14 @@ struct ImportTarget {
 };
 
 // Importers add to the store only when the whole file was accepted; they
-// return false after showing why a file was refused (version, datum).
+// return false with why a file was refused (version, datum) in the target's
+// m_error.
 using ProbeFn = bool (*)(std::span<const BYTE> data);
 using ImportFn = bool (*)(std::span<const BYTE> data, ImportTarget& target);
 // Exporters write the live waypoints (and routes when fRoutes, tracks when
-// given) and report a file that cannot be written with its name.
+// given); a file that cannot be written gives false and an error naming it.
 using ExportFn = bool (*)(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-                          const std::vector<Track>* pTracks);
+                          const std::vector<Track>* pTracks, CError& error);
 
 struct ExchangeFormat {
     UINT uFilterText;          // string id of the filter text
@@ -96,27 +104,27 @@ std::string FormatFixed(double d, int nDecimals);
 bool ProbeGdb(std::span<const BYTE> data);
 bool ImportGdb(std::span<const BYTE> data, ImportTarget& target);
 bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks);
+               const std::vector<Track>* pTracks, CError& error);
 
 bool ProbeMps(std::span<const BYTE> data);
 bool ImportMps(std::span<const BYTE> data, ImportTarget& target);
 bool ExportMps(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks);
+               const std::vector<Track>* pTracks, CError& error);
 
 bool ProbeWpt(std::span<const BYTE> data);
 bool ImportWpt(std::span<const BYTE> data, ImportTarget& target);
 bool ExportWpt(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks);
+               const std::vector<Track>* pTracks, CError& error);
 
 bool ProbeRte(std::span<const BYTE> data);
 bool ImportRte(std::span<const BYTE> data, ImportTarget& target);
 bool ExportRte(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks);
+               const std::vector<Track>* pTracks, CError& error);
 
 bool ProbeGpx(std::span<const BYTE> data);
 bool ImportGpx(std::span<const BYTE> data, ImportTarget& target);
 bool ExportGpx(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks);
+               const std::vector<Track>* pTracks, CError& error);
 
 // Export names: a name equal to an earlier one in list order gets " (N)"
 // appended, N being the number of earlier ones with that name.

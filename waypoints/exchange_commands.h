@@ -1,7 +1,7 @@
 // The import and export commands behind the waypoint and route menus: the
 // dialogs' filter lists, probing a chosen file against the registered
-// importers, running the chosen exporter, and their messages. The dialogs
-// themselves belong to the user interface.
+// importers, running the chosen exporter, and what they report. The dialogs,
+// and the boxes that tell the reports, belong to the user interface.
 #pragma once
 #include <string>
 #include <utility>
@@ -18,21 +18,32 @@ enum ExchangeKind { ekWaypoints, ekRoutes };
 // by ';', then one entry per registered format, each as (text, patterns).
 std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeKind kind, bool fImport);
 
+// What an import did: why it refused the file (Declined when the user said
+// no), the warnings of an import that went on, and what it added.
+struct ExchangeImport {
+    CError error;
+    std::vector<CError> warnings;
+    int cWaypoints = 0;
+    int cRoutes = 0;
+    bool Imported() const { return !error && (cWaypoints || cRoutes); }
+};
+
 // Maps the file, gives it to the first importer whose probe accepts it and
-// saves the store. A file no probe accepts gives message 2129 with its
-// name. A route import reports the counts with message 2190. True when
-// something was imported.
-bool ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
-                        NewerVersionPolicy newer = nvAsk);
+// saves the store when something was added. A file no probe accepts gives
+// BadFileFormat with its name. fnAsk puts a newer database's question to
+// the user (none: refused).
+ExchangeImport ImportExchangeFile(const std::string& strPath, ExchangeKind kind, CWaypointStore& store,
+                                  const AskFn& fnAsk = {});
 
 // The proposed name of the save dialog ("Exported Waypoints" or
 // "Exported Routes") and the format position kept from the last export
 // (setting WptExportFormat or RteExportFormat).
 std::u16string ProposedExportName(ExchangeKind kind);
 int LastExportFormat(ExchangeKind kind);
-// Remembers the chosen position and runs that format's writer.
-bool ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
-                        const CWaypointStore& store);
+// Remembers the chosen position and runs that format's writer: None, or
+// why the file could not be written.
+CError ExportExchangeFile(const std::string& strPath, ExchangeKind kind, int iFormat,
+                          const CWaypointStore& store);
 
 // The format registered for a file name's extension (case ignored), or null.
 const ExchangeFormat* FormatForExtension(const std::vector<ExchangeFormat>& registry,

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "platform/text.h"
-#include "shell/resources.h"
 
 namespace velka {
 
@@ -22,7 +21,7 @@ bool CExportFile::Create(const std::string& strPath) {
     m_strPath = strPath;
     int nError = 0;
     if (!m_file.Open(strPath, &nError)) {
-        ShowCreateFileError(FromUtf8(strPath), nError);
+        m_error = FileError(ErrorCode::CannotCreateFile, FromUtf8(strPath), nError);
         return false;
     }
     m_pWriter = std::make_unique<CFileWriter>(m_file.Fd());
@@ -43,13 +42,13 @@ bool CExportFile::Commit() {
              (S_ISREG(st.st_mode) && static_cast<unsigned long long>(st.st_size) != m_pWriter->GetPosition()))
         nError = EIO;
     if (nError) {
-        ShowWriteFileError(FromUtf8(m_strPath), nError);
+        m_error = FileError(ErrorCode::CannotWriteFile, FromUtf8(m_strPath), nError);
         Abandon();
         return false;
     }
     m_pWriter.reset();
     if (!m_file.Commit(&nError)) {
-        ShowWriteFileError(FromUtf8(m_strPath), nError);
+        m_error = FileError(ErrorCode::CannotWriteFile, FromUtf8(m_strPath), nError);
         return false;
     }
     return true;

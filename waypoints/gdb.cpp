@@ -8,8 +8,6 @@
 
 #include "platform/clock.h"
 #include "platform/text.h"
-#include "platform/ui_host.h"
-#include "shell/resources.h"
 #include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
@@ -201,18 +199,20 @@ std::unique_ptr<Route> CGdbReader::ReadRoute(
     return route;
 }
 
-bool AcceptVersion(WORD wVersion, NewerVersionPolicy policy) {
+bool AcceptVersion(WORD wVersion, ImportTarget& target) {
     if (wVersion < c_wVersion3) return true;
-    if (wVersion > c_wVersion3 || policy == nvRefuse) {
-        ShowWarning(IDS_GDB_NEWER_VERSION);
+    const CError notice(ErrorCode::GdbNewerVersion);
+    if (wVersion > c_wVersion3 || target.m_newer == nvRefuse) {
+        target.m_error = notice;
         return false;
     }
-    if (policy == nvAccept) {
-        ShowWarning(IDS_GDB_NEWER_VERSION);
+    if (target.m_newer == nvAccept) {
+        target.m_warnings.push_back(notice);
         return true;
     }
-    const std::u16string strText = LoadStr(IDS_GDB_NEWER_VERSION);
-    return UiHost().MessageBox(strText, MainCaption(), MB_YESNO | MB_ICONWARNING) == IDYES;
+    if (target.m_fnAsk && target.m_fnAsk(notice)) return true;
+    target.m_error = CError(ErrorCode::Declined);
+    return false;
 }
 
 } // namespace
@@ -233,7 +233,7 @@ bool ImportGdb(std::span<const BYTE> data, ImportTarget& target) {
         CGdbReader reader(wVersion);
         if (chType == 'D') {
             if (!body.Read(wVersion)) break;
-            if (!AcceptVersion(wVersion, target.m_newer)) return false;
+            if (!AcceptVersion(wVersion, target)) return false;
         } else if (chType == 'W') {
             if (auto w = reader.ReadWaypoint(body)) {
                 byName.emplace(w->strName, w.get());
@@ -450,8 +450,8 @@ std::vector<std::u16string> UniqueExportNames(const std::vector<const std::u16st
 }
 
 bool ExportGdb(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks) {
-    CExportFile file;
+               const std::vector<Track>* pTracks, CError& error) {
+    CExportFile file(error);
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
     static const BYTE c_abHead[54] = {

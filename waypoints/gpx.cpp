@@ -167,8 +167,8 @@ bool ImportGpx(std::span<const BYTE> data, ImportTarget& target) {
 }
 
 bool ExportGpx(const std::string& strPath, const CWaypointStore& store, bool fRoutes,
-               const std::vector<Track>* pTracks) {
-    CExportFile file;
+               const std::vector<Track>* pTracks, CError& error) {
+    CExportFile file(error);
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
     fw.WriteString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

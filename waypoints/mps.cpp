@@ -5,7 +5,6 @@
 
 #include "platform/clock.h"
 #include "platform/debug.h"
-#include "shell/resources.h"
 #include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
@@ -118,7 +117,7 @@ bool ImportMps(std::span<const BYTE> data, ImportTarget& target) {
             BYTE btVersion = 0;
             if (!body.Read(btVersion)) break;
             if (btVersion < c_wOldestVersion) {
-                ShowWarning(IDS_MPS_NEWER_VERSION);
+                target.m_error = CError(ErrorCode::MpsNewerVersion);
                 return false;
             }
         } else if (chType == 'W') {
@@ -135,8 +134,8 @@ bool ImportMps(std::span<const BYTE> data, ImportTarget& target) {
 }
 
 bool ExportMps(const std::string& strPath, const CWaypointStore& store, bool,
-               const std::vector<Track>* pTracks) {
-    CExportFile file;
+               const std::vector<Track>* pTracks, CError& error) {
+    CExportFile file(error);
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
     WriteMpsHead(fw);

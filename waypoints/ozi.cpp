@@ -6,7 +6,6 @@
 
 #include "platform/clock.h"
 #include "platform/text.h"
-#include "shell/resources.h"
 #include "shell/string_ids.h"
 #include "waypoints/ansi_text.h"
 #include "waypoints/export_file.h"
@@ -105,14 +104,14 @@ bool ProbeHeader(std::span<const BYTE> data, std::string_view a, std::string_vie
     return StartsWith(first, a) || StartsWith(first, b);
 }
 
-bool CheckDatum(CLineReader& lines) {
+bool CheckDatum(CLineReader& lines, CError& error) {
     std::string_view first, datum;
     lines.Next(first);
     lines.Next(datum);
     const std::string_view field = Trim(SplitFields(datum)[0]);
     if (field == "WGS 84") return true;
     const std::u16string strDatum = AnsiToUtf16(field);
-    ShowError(IDS_WPT_UNKNOWN_DATUM, strDatum.c_str());
+    error = CError(ErrorCode::UnknownDatum, {strDatum});
     return false;
 }
 
@@ -141,9 +140,10 @@ void WriteHeader(CFileWriter& fw, const char* szFirst, const char* szThird, cons
 } // namespace
 
 // Past the four header lines of a file its probe accepted and whose datum
-// is WGS 84; false (after reporting another datum) otherwise.
-static bool OpenOziFile(std::span<const BYTE> data, ProbeFn pfnProbe, CLineReader& lines) {
-    if (!pfnProbe(data) || !CheckDatum(lines)) return false;
+// is WGS 84; false (another datum's error set) otherwise.
+static bool OpenOziFile(std::span<const BYTE> data, ProbeFn pfnProbe, CLineReader& lines,
+                        CError& error) {
+    if (!pfnProbe(data) || !CheckDatum(lines, error)) return false;
     std::string_view line;
     lines.Next(line);
     lines.Next(line);
@@ -156,7 +156,7 @@ bool ProbeWpt(std::span<const BYTE> data) {
 
 bool ImportWpt(std::span<const BYTE> data, ImportTarget& target) {
     CLineReader lines(data);
-    if (!OpenOziFile(data, ProbeWpt, lines)) return false;
+    if (!OpenOziFile(data, ProbeWpt, lines, target.m_error)) return false;
     std::string_view line;
     std::vector<std::unique_ptr<Waypoint>> waypoints;
     while (lines.Next(line)) {
@@ -178,8 +178,8 @@ bool ImportWpt(std::span<const BYTE> data, ImportTarget& target) {
 }
 
 bool ExportWpt(const std::string& strPath, const CWaypointStore& store, bool,
-               const std::vector<Track>*) {
-    CExportFile file;
+               const std::vector<Track>*, CError& error) {
+    CExportFile file(error);
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
     fw.SetPrecision(5);
@@ -217,7 +217,7 @@ bool ProbeRte(std::span<const BYTE> data) {
 
 bool ImportRte(std::span<const BYTE> data, ImportTarget& target) {
     CLineReader lines(data);
-    if (!OpenOziFile(data, ProbeRte, lines)) return false;
+    if (!OpenOziFile(data, ProbeRte, lines, target.m_error)) return false;
     std::string_view line;
     std::vector<std::unique_ptr<Waypoint>> waypoints;
     std::vector<std::unique_ptr<Route>> routes;
@@ -255,8 +255,8 @@ bool ImportRte(std::span<const BYTE> data, ImportTarget& target) {
 }
 
 bool ExportRte(const std::string& strPath, const CWaypointStore& store, bool,
-               const std::vector<Track>*) {
-    CExportFile file;
+               const std::vector<Track>*, CError& error) {
+    CExportFile file(error);
     if (!file.Create(strPath)) return false;
     CFileWriter& fw = file.Writer();
     fw.SetPrecision(5);

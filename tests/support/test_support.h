@@ -6,7 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include "shell/error.h"
+
 namespace velka::test {
+
+// An error slot for calls whose result a test checks instead of their error.
+inline CError& IgnoredError() {
+    static thread_local CError error;
+    error = {};
+    return error;
+}
 
 // A fresh folder removed again at destruction.
 class TempDir {

@@ -62,7 +62,7 @@ TEST(AnsiText, RussianNamesSurviveTheDatabaseRoundTrip) {
     Waypoint* p = store.CreateWaypoint(100, 200, 0, std::nullopt, &strName);
     p->strComment = FromUtf8("Вода круглый год");
     const std::string strPath = dir.File("ru.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, store, false, nullptr));
+    ASSERT_TRUE(ExportGdb(strPath, store, false, nullptr, test::IgnoredError()));
     CMappedFile mapped;
     ASSERT_TRUE(mapped.Open(strPath));
     CWaypointStore back;

@@ -68,7 +68,7 @@ protected:
 
 TEST_F(ExportTest, GdbHeadNamesAndWaypointRecords) {
     const std::string strPath = m_dir.File("w.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, m_store, false, nullptr));
+    ASSERT_TRUE(ExportGdb(strPath, m_store, false, nullptr, test::IgnoredError()));
     const std::vector<BYTE> file = Bytes(strPath);
     ASSERT_GE(file.size(), 54u + 7u);
     EXPECT_EQ(std::memcmp(file.data(), "MsRcf\0\x02\0\0\0Dk\0\x1a\0\0\0A", 18), 0);
@@ -106,7 +106,7 @@ TEST_F(ExportTest, GdbRouteOfThreeWaypointsHasThreeLinks) {
     m_store.AppendPoint(*r, test::RefPoint(m_b));
     m_store.AppendPoint(*r, test::RefPoint(m_c));
     const std::string strPath = m_dir.File("r.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, m_store, true, nullptr));
+    ASSERT_TRUE(ExportGdb(strPath, m_store, true, nullptr, test::IgnoredError()));
     const auto recs = Records(Bytes(strPath), 6);
     ASSERT_EQ(recs.size(), 7u);
     const std::vector<BYTE>& rb = recs[5].body;
@@ -152,7 +152,7 @@ TEST_F(ExportTest, GdbRouteOfThreeWaypointsHasThreeLinks) {
 
 TEST_F(ExportTest, WptWritesFeetMinus777AndByte209) {
     const std::string strPath = m_dir.File("w.wpt");
-    ASSERT_TRUE(ExportWpt(strPath, m_store, false, nullptr));
+    ASSERT_TRUE(ExportWpt(strPath, m_store, false, nullptr, test::IgnoredError()));
     const std::string text = test::ReadFile(strPath);
     EXPECT_EQ(text.rfind("OziExplorer Waypoint File Version 1.0\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n", 0), 0u);
     EXPECT_NE(text.find("1,Comma\xD1 and  break,"), std::string::npos);
@@ -187,7 +187,7 @@ TEST_F(ExportTest, GpsBabelReadsWhatWeWrite) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.szExt);
         const std::string strPath = m_dir.File(std::string("x.") + c.szExt);
-        ASSERT_TRUE(c.pfn(strPath, m_store, c.fRoutes, nullptr));
+        ASSERT_TRUE(c.pfn(strPath, m_store, c.fRoutes, nullptr, test::IgnoredError()));
         const test::Oracle o = ReadWithGpsBabel(c.szBabel, strPath, strPath + ".gpx");
         if (c.pfn != ExportRte) {
             ASSERT_EQ(o.waypoints.size(), 3u);

@@ -115,7 +115,7 @@ TEST_F(GdbTrackTest, ImportAndTrackReaderGetBackWhatWasWritten) {
     store.AppendPoint(*r, test::RefPoint(b));
     const std::vector<Track> tracks = {Drive(), Bare()};
     const std::string strPath = m_dir.File("drive.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, store, true, &tracks));
+    ASSERT_TRUE(ExportGdb(strPath, store, true, &tracks, test::IgnoredError()));
 
     CWaypointStore back;
     const std::vector<Track> read = ImportTracks(strPath, back);
@@ -158,7 +158,7 @@ TEST_F(GdbTrackTest, ImportAndTrackReaderGetBackWhatWasWritten) {
 TEST_F(GdbTrackTest, AbsentValuesTakeOnlyTheirFlagByte) {
     const std::vector<Track> tracks = {Bare(), Drive()};
     const std::string strPath = m_dir.File("bare.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), false, &tracks));
+    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), false, &tracks, test::IgnoredError()));
     const std::vector<BYTE> body = FirstRecord(Bytes(strPath), 'T');
     // Name, display, colour, count, three points of 12 bytes, link text.
     ASSERT_EQ(body.size(), 5u + 1 + 4 + 4 + 3 * 12 + 1);
@@ -195,7 +195,7 @@ TEST_F(GdbTrackTest, SeveralTracksKeepOrderAndGetUniqueNames) {
     for (std::size_t i = 0; i < tracks.size(); ++i)
         for (TrackPoint& p : tracks[i].points) p.lLon += static_cast<LONG>(i);
     const std::string strPath = m_dir.File("several.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), true, &tracks));
+    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), true, &tracks, test::IgnoredError()));
     CWaypointStore back;
     const std::vector<Track> read = ImportTracks(strPath, back);
     ASSERT_EQ(read.size(), 4u);
@@ -218,7 +218,7 @@ TEST_F(GdbTrackTest, SeveralTracksKeepOrderAndGetUniqueNames) {
 TEST_F(GdbTrackTest, NoTracksGiveTheHeadAndTailAlone) {
     const std::vector<Track> none;
     const std::string strPath = m_dir.File("empty.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), true, &none));
+    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), true, &none, test::IgnoredError()));
     const std::vector<BYTE> file = Bytes(strPath);
     ASSERT_EQ(file.size(), 61u);
     EXPECT_TRUE(ProbeGdb(file));
@@ -240,7 +240,7 @@ TEST_F(GdbTrackTest, GpsBabelReadsTheSamePoints) {
     // GPSBabel reads the names of these versions as Latin-1.
     const std::vector<Track> tracks = {Drive(), Bare()};
     const std::string strPath = m_dir.File("ours.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), false, &tracks));
+    ASSERT_TRUE(ExportGdb(strPath, CWaypointStore(), false, &tracks, test::IgnoredError()));
     test::ExpectTracksMatch(tracks, test::ReadWithGpsBabel("gdb", strPath, strPath + ".gpx").tracks);
 }
 
@@ -252,7 +252,7 @@ TEST_F(GdbTrackTest, SampleTracksSurviveARewriteForGpsBabel) {
     const std::vector<Track> tracks = ImportTracks(sample.string(), store);
     ASSERT_EQ(tracks.size(), 9u);
     const std::string strPath = m_dir.File("sample.gdb");
-    ASSERT_TRUE(ExportGdb(strPath, store, true, &tracks));
+    ASSERT_TRUE(ExportGdb(strPath, store, true, &tracks, test::IgnoredError()));
     // GPSBabel's reading of the original is the oracle for our rewrite.
     const test::Oracle original = test::LoadOracle(sample.string() + ".gpx");
     const test::Oracle rewritten = test::ReadWithGpsBabel("gdb", strPath, strPath + ".gpx");
@@ -290,7 +290,7 @@ TEST_F(GdbTrackTest, VelkaToolWritesTracksIntoDatabases) {
 
     const std::vector<Track> tracks = {Drive(), Bare()};
     const std::string strGpx = m_dir.File("in.gpx");
-    ASSERT_TRUE(ExportGpx(strGpx, CWaypointStore(), false, &tracks));
+    ASSERT_TRUE(ExportGpx(strGpx, CWaypointStore(), false, &tracks, test::IgnoredError()));
     const std::string strGdb = m_dir.File("from-gpx.gdb");
     ASSERT_EQ(std::system((tool + "convert '" + strGpx + "' '" + strGdb + "' --tracks > /dev/null").c_str()), 0);
     CWaypointStore back;

@@ -20,16 +20,25 @@ using test::CorpusPath;
 
 std::u16string U(const char* s) { return FromUtf8(s); }
 
-bool ImportBytes(std::string_view text, ImportFn pfn, CWaypointStore& store) {
+// Whether an importer read the file, and why not.
+struct Imported {
+    bool fOk = false;
+    CError error;
+    explicit operator bool() const { return fOk; }
+};
+
+Imported ImportBytes(std::string_view text, ImportFn pfn, CWaypointStore& store) {
     ImportTarget target(store);
-    return pfn(std::span<const BYTE>(reinterpret_cast<const BYTE*>(text.data()), text.size()), target);
+    const bool fOk = pfn(std::span<const BYTE>(reinterpret_cast<const BYTE*>(text.data()), text.size()), target);
+    return {fOk, target.m_error};
 }
 
-bool ImportPath(const std::filesystem::path& path, ImportFn pfn, CWaypointStore& store) {
+Imported ImportPath(const std::filesystem::path& path, ImportFn pfn, CWaypointStore& store) {
     CMappedFile file;
     EXPECT_TRUE(file.Open(path.string()));
     ImportTarget target(store);
-    return pfn(file.Bytes(), target);
+    const bool fOk = pfn(file.Bytes(), target);
+    return {fOk, target.m_error};
 }
 
 class TextFormats : public ::testing::Test {
@@ -92,9 +101,11 @@ TEST_F(TextFormats, OziEdgeCases) {
 
     // Only WGS 84 is read; anything else is reported with its name.
     CWaypointStore other;
-    EXPECT_FALSE(ImportBytes("OziExplorer Waypoint File Version 1.1\r\nPulkovo 1942 (1),x\r\n", ImportWpt, other));
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, FormatMessageId(2170, u"Pulkovo 1942 (1)"));
+    const Imported pulkovo =
+        ImportBytes("OziExplorer Waypoint File Version 1.1\r\nPulkovo 1942 (1),x\r\n", ImportWpt, other);
+    EXPECT_FALSE(pulkovo);
+    EXPECT_EQ(ErrorText(pulkovo.error), FormatMessageId(2170, u"Pulkovo 1942 (1)"));
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
     EXPECT_EQ(other.Waypoints().size(), 0u);
 
     // Files of other programs with the same extensions are not taken.
@@ -127,7 +138,7 @@ TEST_F(TextFormats, MapSourceDocumentWaypoints) {
     }
     // Written again and read back: the same waypoints.
     const std::string strOut = m_dir.File("out.mps");
-    ASSERT_TRUE(ExportMps(strOut, store, false, nullptr));
+    ASSERT_TRUE(ExportMps(strOut, store, false, nullptr, test::IgnoredError()));
     CWaypointStore back;
     ASSERT_TRUE(ImportPath(strOut, ImportMps, back));
     const auto again = test::LiveWaypoints(back);
@@ -141,10 +152,10 @@ TEST_F(TextFormats, MapSourceDocumentWaypoints) {
     // An empty document of version 100 (MapSource 3) is refused as too old.
     const auto empty = CorpusPath("exchange/mps/mps-empty.mps");
     CWaypointStore none;
-    EXPECT_FALSE(ImportPath(empty, ImportMps, none));
+    const Imported old = ImportPath(empty, ImportMps, none);
+    EXPECT_FALSE(old);
     EXPECT_EQ(none.Waypoints().size(), 0u);
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2169));
+    EXPECT_EQ(ErrorText(old.error), LoadStr(2169));
 }
 
 TEST_F(TextFormats, OldDocumentsAndNewerDatabasesAreRefused) {
@@ -155,26 +166,34 @@ TEST_F(TextFormats, OldDocumentsAndNewerDatabasesAreRefused) {
     std::string data = test::ReadFile(path);
     data[11] = 102; // the 'D' record's version
     CWaypointStore store;
-    EXPECT_FALSE(ImportBytes(data, ImportMps, store));
+    const Imported old = ImportBytes(data, ImportMps, store);
+    EXPECT_FALSE(old);
     EXPECT_EQ(store.Waypoints().size(), 0u);
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2169));
+    EXPECT_EQ(ErrorText(old.error), LoadStr(2169));
+    EXPECT_EQ(ErrorIcon(old.error), MB_ICONWARNING);
 
     // Version 109: a warning the user may accept, or refuse.
     std::string v3 = test::ReadFile(gdb);
-    for (auto [policy, answer, fImported] : {std::tuple{nvRefuse, IDYES, false}, std::tuple{nvAsk, IDNO, false},
-                                             std::tuple{nvAsk, IDYES, true}, std::tuple{nvAccept, IDNO, true}}) {
-        HeadlessUiHost().ClearBoxes();
-        HeadlessUiHost().ScriptAnswers({answer});
+    for (auto [policy, fAnswer, fImported] : {std::tuple{nvRefuse, true, false}, std::tuple{nvAsk, false, false},
+                                              std::tuple{nvAsk, true, true}, std::tuple{nvAccept, false, true}}) {
         CWaypointStore s;
         ImportTarget target(s);
         target.m_newer = policy;
+        std::vector<std::u16string> asked;
+        target.m_fnAsk = [&, fAnswer = fAnswer](const CError& question) {
+            asked.push_back(ErrorText(question));
+            return fAnswer;
+        };
         EXPECT_EQ(ImportGdb(std::span<const BYTE>(reinterpret_cast<const BYTE*>(v3.data()), v3.size()), target), fImported);
         EXPECT_EQ(s.Waypoints().size(), fImported ? 199u : 0u);
-        ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-        EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2168));
+        // The notice is told exactly once: asked, kept as a warning, or as the refusal.
+        std::vector<std::u16string> told = asked;
+        for (const CError& w : target.m_warnings) told.push_back(ErrorText(w));
+        if (target.m_error.HasText()) told.push_back(ErrorText(target.m_error));
+        EXPECT_EQ(told, std::vector<std::u16string>{LoadStr(2168)}) << policy;
+        EXPECT_EQ(static_cast<bool>(target.m_error), !fImported) << policy;
     }
-    HeadlessUiHost().ScriptAnswers({});
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
     // Anything newer than 109 is never read.
     v3[11] = 110;
     CWaypointStore s;
@@ -198,7 +217,7 @@ TEST_F(TextFormats, GpxRoundTripKeepsEverything) {
     tracks[0].points.push_back({.lLat = 5, .lLon = -6, .fAltitude = true, .fTime = true, .dAltitude = 3.5, .dwTime = 1114525641});
     tracks[0].points.push_back({.lLat = 7, .lLon = 8});
     const std::string strPath = m_dir.File("x.gpx");
-    ASSERT_TRUE(ExportGpx(strPath, store, true, &tracks));
+    ASSERT_TRUE(ExportGpx(strPath, store, true, &tracks, test::IgnoredError()));
 
     CMappedFile file;
     ASSERT_TRUE(file.Open(strPath));
@@ -236,14 +255,17 @@ TEST_F(TextFormats, ImportCommandProbesAndReports) {
     CWaypointStore store;
     const std::string strStore = m_dir.File("Waypoints.bin");
     store.Load(strStore);
-    ASSERT_TRUE(ImportExchangeFile(rte.string(), ekRoutes, store));
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, FormatMessageId(2190, 2, 4));
+    const ExchangeImport routes = ImportExchangeFile(rte.string(), ekRoutes, store);
+    ASSERT_TRUE(routes.Imported());
+    EXPECT_EQ(routes.cRoutes, 2);
+    EXPECT_EQ(routes.cWaypoints, 4);
     EXPECT_TRUE(std::filesystem::exists(strStore)); // saved after the change
-    HeadlessUiHost().ClearBoxes();
-    EXPECT_FALSE(ImportExchangeFile(junk.string(), ekWaypoints, store));
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, FormatMessageId(2129, FromUtf8(junk.string()).c_str()));
+    const ExchangeImport junkImport = ImportExchangeFile(junk.string(), ekWaypoints, store);
+    EXPECT_FALSE(junkImport.Imported());
+    EXPECT_EQ(ErrorText(junkImport.error), FormatMessageId(2129, FromUtf8(junk.string()).c_str()));
+    const ExchangeImport missing = ImportExchangeFile(m_dir.File("absent.wpt"), ekWaypoints, store);
+    EXPECT_EQ(missing.error.code, ErrorCode::CannotOpenFile);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
 
     const auto filters = ExchangeFilters(ekRoutes, true);
     ASSERT_EQ(filters.size(), 4u);
@@ -251,19 +273,23 @@ TEST_F(TextFormats, ImportCommandProbesAndReports) {
     EXPECT_EQ(filters[0].second, U("*.gdb;*.rte;*.gpx"));
     EXPECT_EQ(ProposedExportName(ekWaypoints), U("Exported Waypoints"));
     const std::string strOut = m_dir.File("e.wpt");
-    ASSERT_TRUE(ExportExchangeFile(strOut, ekWaypoints, 2, store));
+    ASSERT_EQ(ExportExchangeFile(strOut, ekWaypoints, 2, store).code, ErrorCode::None);
     EXPECT_EQ(LastExportFormat(ekWaypoints), 2);
     EXPECT_EQ(test::ReadFile(strOut).rfind("OziExplorer Waypoint File", 0), 0u);
 
     // The type box still on another format: the name's extension decides,
     // and a name without a known extension gets the chosen format's.
     const std::string strGpx = m_dir.File("named.gpx");
-    ASSERT_TRUE(ExportExchangeFile(strGpx, ekWaypoints, 2, store));
+    ASSERT_EQ(ExportExchangeFile(strGpx, ekWaypoints, 2, store).code, ErrorCode::None);
     EXPECT_EQ(test::ReadFile(strGpx).find("OziExplorer"), std::string::npos);
     EXPECT_NE(test::ReadFile(strGpx).find("<gpx"), std::string::npos);
     EXPECT_NE(LastExportFormat(ekWaypoints), 2);
-    ASSERT_TRUE(ExportExchangeFile(m_dir.File("plain"), ekWaypoints, 2, store));
+    ASSERT_EQ(ExportExchangeFile(m_dir.File("plain"), ekWaypoints, 2, store).code, ErrorCode::None);
     EXPECT_EQ(test::ReadFile(m_dir.File("plain.wpt")).rfind("OziExplorer Waypoint File", 0), 0u);
+    // A file that cannot be made is told with its name, never as success.
+    const CError failed = ExportExchangeFile(m_dir.File("no/such/folder/x.wpt"), ekWaypoints, 2, store);
+    EXPECT_EQ(failed.code, ErrorCode::CannotCreateFile);
+    EXPECT_NE(ErrorText(failed).find(FromUtf8(m_dir.File("no/such/folder/x.wpt"))), std::u16string::npos);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ std::string MakeMps(const test::TempDir& dir, const std::vector<TrackPoint>& poi
     tracks[0].points = points;
     CWaypointStore empty;
     const std::string strPath = dir.File("t.mps");
-    EXPECT_TRUE(ExportMps(strPath, empty, false, &tracks));
+    EXPECT_TRUE(ExportMps(strPath, empty, false, &tracks, test::IgnoredError()));
     return strPath;
 }
 

@@ -479,7 +479,7 @@ TEST_F(WaypointDialogs_, ImportOfACorpusFileAddsItsWaypoints) {
     VELKA_REQUIRE_CORPUS(path);
     CWaypointStore direct;
     direct.Load(m_dir.File("direct.bin"));
-    ASSERT_TRUE(ImportExchangeFile(path.string(), ekWaypoints, direct));
+    ASSERT_TRUE(ImportExchangeFile(path.string(), ekWaypoints, direct).Imported());
     ASSERT_GT(direct.LiveWaypointCount(), 0u);
 
     Add("mine", 1, 1, std::nullopt);
