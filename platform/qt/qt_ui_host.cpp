@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
 #include <QString>
 
 namespace velka {
@@ -19,6 +21,19 @@ QEvent::Type CPostedMessageEvent::EventType() {
 }
 
 int CQtUiHost::MessageBox(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) {
+    const bool fYesNo = (uStyle & 0xF) == MB_YESNO;
+    QCoreApplication* pApp = QCoreApplication::instance();
+    if (pApp && QThread::currentThread() != pApp->thread()) {
+        // Boxes belong to the window's thread. One raised on a worker (a
+        // reader thread that failed) is shown there when the loop next runs;
+        // the worker goes on at once, and a question from it answers no, so
+        // that it never waits on a window that may be waiting for it.
+        const UINT uShown = fYesNo ? (uStyle & ~0xFu) | MB_OK : uStyle;
+        QMetaObject::invokeMethod(
+            pApp, [this, strText, strCaption, uShown] { MessageBox(strText, strCaption, uShown); },
+            Qt::QueuedConnection);
+        return fYesNo ? IDNO : IDOK;
+    }
     if (m_fHeadless) return HeadlessUiHost().MessageBox(strText, strCaption, uStyle);
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (uStyle & 0xF0) {
@@ -28,7 +43,6 @@ int CQtUiHost::MessageBox(const std::u16string& strText, const std::u16string& s
     case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
     default: break;
     }
-    const bool fYesNo = (uStyle & 0xF) == MB_YESNO;
     QMessageBox box(icon, ToQString(strCaption), ToQString(strText),
                     fYesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, m_pOwner.data());
     int n = box.exec();

@@ -430,5 +430,29 @@ TEST_F(MainWindowTest, HeadlessPopupMenusAnswerFromTheEnvironment) {
     unsetenv("VELKA_HEADLESS_POPUP");
 }
 
+// A box raised on a worker thread (a reader that failed) is shown on the
+// window's thread once its loop runs; the worker is never held, and a
+// question from it answers no.
+TEST_F(MainWindowTest, BoxesFromWorkerThreadsAreShownOnTheWindowsThread) {
+    Create();
+    HeadlessUiHost().ClearBoxes();
+    HeadlessUiHost().ScriptAnswers({IDYES});
+    int nOk = 0, nAnswer = 0;
+    std::thread worker([&] {
+        nOk = UiHost().MessageBox(u"reader stopped", u"VELKA", MB_ICONERROR);
+        nAnswer = UiHost().MessageBox(u"go on?", u"VELKA", MB_YESNO | MB_ICONQUESTION);
+    });
+    worker.join();
+    EXPECT_EQ(nOk, IDOK);
+    EXPECT_EQ(nAnswer, IDNO);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
+    QCoreApplication::processEvents();
+    const auto boxes = HeadlessUiHost().Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].strText, u"reader stopped");
+    EXPECT_EQ(boxes[1].uStyle & 0xFu, static_cast<UINT>(MB_OK));
+    HeadlessUiHost().ScriptAnswers({});
+}
+
 } // namespace
 } // namespace velka
