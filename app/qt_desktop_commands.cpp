@@ -15,14 +15,11 @@
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/subsystem_hooks.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
 
-constexpr UINT c_idsVersion = 200030;
-constexpr UINT c_idsLicence = 200031;
-constexpr UINT c_idsMapData = 200032;
-constexpr UINT c_idsMapInfoTitle = 140037;
 
 QString ToQString(const std::u16string& s) {
     return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
@@ -66,12 +63,12 @@ std::u16string ChooseMapFile(int* pnFilter, bool fHeadless) {
 } // namespace
 
 std::u16string AboutText() {
-    std::u16string strText = MainCaption() + u"\n" + FormatW(LoadStr(c_idsVersion).c_str(), c_szVersion) + u"\n" +
-                             LoadStr(c_idsLicence);
+    std::u16string strText = MainCaption() + u"\n" + FormatW(LoadStr(IDS_ABOUT_VERSION).c_str(), c_szVersion) + u"\n" +
+                             LoadStr(IDS_ABOUT_LICENCE);
     if (g_pMapParser) {
         const std::vector<std::u16string> lines = MapAttribution(*g_pMapParser);
         if (!lines.empty()) {
-            strText += u"\n\n" + LoadStr(c_idsMapData);
+            strText += u"\n\n" + LoadStr(IDS_ABOUT_MAP_DATA);
             for (const std::u16string& s : lines) strText += u"\n" + s;
         }
     }
@@ -82,7 +79,7 @@ void InstallDesktopCommands(CSubsystemHooks& h, bool fHeadless) {
     h.fnChooseMapFile = [fHeadless](int* pnFilter) { return ChooseMapFile(pnFilter, fHeadless); };
     h.fnMapInfo = [] {
         if (!g_pMapParser) return;
-        UiHost().MessageBox(MapInfoText(*g_pMapParser), LoadStr(c_idsMapInfoTitle), MB_ICONINFORMATION);
+        UiHost().MessageBox(MapInfoText(*g_pMapParser), LoadStr(IDS_MENU_MAP_INFO), MB_ICONINFORMATION);
     };
     h.fnAbout = [] { UiHost().MessageBox(AboutText(), MainCaption(), MB_ICONINFORMATION); };
 }

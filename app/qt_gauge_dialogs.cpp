@@ -30,7 +30,7 @@ CGaugeEntry* ChooseWithDialog(CGaugeEntry* pCurrent) { return RunGaugeChooser(pC
 
 std::string AskExportPath(const std::u16string& strProposed) {
     const QString strFolder = Text(ReadSettingString(u"GaugeFormat", 260, FromUtf8(TracksFolder()).c_str()));
-    const QString strFile = QFileDialog::getSaveFileName(QApplication::activeWindow(), Text(LoadStr(140026)),
+    const QString strFile = QFileDialog::getSaveFileName(QApplication::activeWindow(), Text(LoadStr(IDS_MENU_SAVE_GAUGES)),
                                                          strFolder + QLatin1Char('/') + Text(strProposed),
                                                          Text(LoadStr(IDS_GAUGE_EXPORT_FILTER)));
     if (strFile.isEmpty()) return {};

@@ -19,8 +19,6 @@
 namespace velka {
 namespace {
 
-constexpr UINT c_idsUseGpsd = 204202;    // "Читать GPS через gpsd"
-constexpr UINT c_idsGpsdServer = 204203; // "Сервер gpsd (узел:порт):"
 
 QTreeWidget* MakeList(int cColumns) {
     auto* p = new QTreeWidget;
@@ -104,13 +102,13 @@ public:
         Body()->addWidget(pAdvanced, 0, Qt::AlignLeft);
 
         // gpsd beside the ports.
-        m_pGpsd = new QCheckBox(OptionsText(c_idsUseGpsd));
+        m_pGpsd = new QCheckBox(OptionsText(IDS_OPT_USE_GPSD));
         m_pGpsd->setObjectName(QStringLiteral("gpsd"));
         m_pGpsd->setChecked(m_gpsd.fEnabled);
         m_pGpsdServer = new QLineEdit(ToOptionsQString(m_gpsd.strServer));
         m_pGpsdServer->setObjectName(QStringLiteral("gpsdServer"));
         Body()->addWidget(m_pGpsd);
-        Body()->addWidget(new QLabel(OptionsText(c_idsGpsdServer)));
+        Body()->addWidget(new QLabel(OptionsText(IDS_OPT_GPSD_SERVER)));
         Body()->addWidget(m_pGpsdServer);
     }
 

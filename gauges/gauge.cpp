@@ -98,7 +98,7 @@ std::u16string GaugeValueText(const char16_t* szKey, std::u16string* pstrUnit) {
 }
 
 bool AskResetAllGauges() {
-    if (!g_pCatalogue || AskYesNo(2112) != IDYES) return false;
+    if (!g_pCatalogue || AskYesNo(IDS_ASK_RESET_ALL_GAUGES) != IDYES) return false;
     g_pCatalogue->ResetAll();
     return true;
 }

@@ -8,11 +8,11 @@
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
 
-constexpr UINT c_idsAskDefaultGauges = 2143;
 constexpr UINT IDM_GAUGE_PAGE = 103;
 constexpr UINT VK_RETURN = 0x0D;
 constexpr UINT VK_SPACE = 0x20;
@@ -216,7 +216,7 @@ void CGaugePage::OnCommand(UINT uId) {
         if (AskResetAllGauges()) Redraw();
         break;
     case ID_DEFAULT_GAUGES:
-        if (AskYesNo(c_idsAskDefaultGauges) == IDYES) {
+        if (AskYesNo(IDS_ASK_DEFAULT_GAUGES) == IDYES) {
             RestoreDefaults();
             Redraw();
         }

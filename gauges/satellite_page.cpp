@@ -117,12 +117,12 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
     dc.SelectPen(CPenDesc{PS_SOLID, sx, RGB(0, 0, 0)});
     dc.Ellipse(RECT{xc - 1, yc - 1, xc + 1, yc + 1});
     dc.SetTextColor(RGB(0, 0, 255));
-    CentredText(dc, xc, yc - R + ScaleY(4), false, LoadStr(2250));
+    CentredText(dc, xc, yc - R + ScaleY(4), false, LoadStr(IDS_COMPASS_FIRST));
     dc.SetTextColor(RGB(255, 0, 0));
-    CentredText(dc, xc, yc + R - ScaleY(2), true, LoadStr(2254));
+    CentredText(dc, xc, yc + R - ScaleY(2), true, LoadStr(IDS_COMPASS_FIRST + 4));
     dc.SetTextColor(RGB(0, 0, 0));
-    CentredText(dc, xc + R, yc + ScaleY(6), true, LoadStr(2252));
-    CentredText(dc, xc - R, yc + ScaleY(6), true, LoadStr(2256));
+    CentredText(dc, xc + R, yc + ScaleY(6), true, LoadStr(IDS_COMPASS_FIRST + 2));
+    CentredText(dc, xc - R, yc + ScaleY(6), true, LoadStr(IDS_COMPASS_FIRST + 6));
 
     // 3. Satellites.
     for (const GpsSatellite& s : view.vecSatellites) {
@@ -183,8 +183,8 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
         FormatLatitude(view.fLat, strLat);
         FormatLongitude(view.fLon, strLon);
     }
-    dc.TextOut(xText, yText, LoadStr(2133) + u" " + strLat);
-    dc.TextOut(xText, yText + cyLine, LoadStr(2134) + u" " + strLon);
+    dc.TextOut(xText, yText, LoadStr(IDS_SAT_LATITUDE) + u" " + strLat);
+    dc.TextOut(xText, yText + cyLine, LoadStr(IDS_SAT_LONGITUDE) + u" " + strLon);
     std::u16string strFix = u"-";
     const GpsFix& f = view.fix;
     if (f.Has(gfQuality)) {
@@ -200,12 +200,12 @@ void CSatellitePage::Draw(ICanvas& dc, const CSkyView& view) {
             strFix = strName;
         }
     }
-    dc.TextOut(xText, yText + 2 * cyLine, LoadStr(2135) + u" " + strFix);
+    dc.TextOut(xText, yText + 2 * cyLine, LoadStr(IDS_SAT_FIX) + u" " + strFix);
 
     // 6. Satellites used.
     if (f.Has(gfSatellites) && f.nSatellites != -1) {
         dc.SetTextColor(RGB(255, 0, 0));
-        const std::u16string s = FormatMessageId(2136, f.nSatellites);
+        const std::u16string s = FormatMessageId(IDS_SAT_USED, f.nSatellites);
         if (fPortrait)
             dc.TextOut(ScaleX(10), ScaleY(10), s);
         else

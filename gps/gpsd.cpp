@@ -30,8 +30,6 @@ constexpr int c_msConnect = 2000;
 constexpr int c_msPoll = 200;
 constexpr DWORD c_msFirstPause = 1000;
 constexpr DWORD c_msLongestPause = 30000;
-constexpr UINT c_idsSearching = 2116;   // "Поиск данных - %s..."
-constexpr UINT c_idsDataLost = 2118;
 constexpr const char c_szWatch[] = "?WATCH={\"enable\":true,\"json\":true};\n";
 
 // A number member, or false when absent or not a finite number.
@@ -332,7 +330,7 @@ int RunGpsdReader(CEvent* pStop, CEvent* pFound, bool fAuto) {
         // Searching: another source may win the race first.
         const bool fOthersWon = pFound->IsSet();
         if (fOthersWon) return 0;
-        SetGpsStatus(c_idsSearching, strName.c_str());
+        SetGpsStatus(IDS_GPS_SEARCHING, strName.c_str());
         CGpsdDecoder decoder(PositioningSink());
         bool fSearching = true;
         for (;;) {
@@ -358,7 +356,7 @@ int RunGpsdReader(CEvent* pStop, CEvent* pFound, bool fAuto) {
         if (!fSearching) {
             // The race is open again while gpsd is away.
             pFound->Reset();
-            SetGpsStatus(c_idsDataLost);
+            SetGpsStatus(IDS_GPS_PROTOCOL_ERROR);
             SetGpsIndicator(-1);
             ReportNoPosition();
         }

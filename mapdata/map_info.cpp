@@ -3,16 +3,11 @@
 #include "mapdata/map_parser.h"
 #include "platform/text.h"
 #include "shell/resources.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 namespace {
 
-constexpr UINT c_idsAllFormats = 2276;
-constexpr UINT c_idsInfoName = 202100;  // "Карта: %s"
-constexpr UINT c_idsInfoDate = 202101;  // "Дата: %s"
-constexpr UINT c_idsInfoFile = 202102;  // "Файл: %s"
-constexpr UINT c_idsInfoSize = 202103;  // "Размер: %s байт"
-constexpr UINT c_idsInfoNotes = 202104; // "Примечания:"
 constexpr std::size_t c_cchName = 64;
 constexpr std::size_t c_cchNotes = 1024;
 
@@ -65,7 +60,7 @@ std::u16string Line(UINT uId, const std::u16string& strValue) {
 
 std::vector<CMapFileFilter> MapFileFilters() {
     std::vector<CMapFileFilter> filters(1);
-    filters[0].strDescription = LoadStr(c_idsAllFormats);
+    filters[0].strDescription = LoadStr(IDS_FILE_FILTER_ALL);
     for (const CMapFormat* p = MapFormats(); p; p = p->pNext) {
         if (!p->szPattern || !*p->szPattern) continue;
         if (!filters[0].strPatterns.empty()) filters[0].strPatterns += u' ';
@@ -77,17 +72,17 @@ std::vector<CMapFileFilter> MapFileFilters() {
 
 std::u16string MapInfoText(const CMapParser& map) {
     const CInfo info = ReadInfo(map);
-    std::u16string strText = Line(c_idsInfoName, info.szName);
+    std::u16string strText = Line(IDS_MAP_INFO_NAME, info.szName);
     if (info.wYear) {
         const std::u16string strDate = info.btDay ? FormatW(u"%04d-%02d-%02d", info.wYear, info.btMonth, info.btDay)
                                                   : FormatW(u"%04d-%02d", info.wYear, info.btMonth);
-        strText += u"\n" + Line(c_idsInfoDate, strDate);
+        strText += u"\n" + Line(IDS_MAP_INFO_DATE, strDate);
     }
-    strText += u"\n" + Line(c_idsInfoFile, map.FileName());
-    strText += u"\n" + Line(c_idsInfoSize, FormatW(u"%u", static_cast<unsigned>(map.FileSize())));
+    strText += u"\n" + Line(IDS_MAP_INFO_FILE, map.FileName());
+    strText += u"\n" + Line(IDS_MAP_INFO_SIZE, FormatW(u"%u", static_cast<unsigned>(map.FileSize())));
     const std::vector<std::u16string> notes = NoteLines(info.szNotes);
     if (!notes.empty()) {
-        strText += u"\n" + LoadStr(c_idsInfoNotes);
+        strText += u"\n" + LoadStr(IDS_MAP_INFO_NOTES);
         for (const std::u16string& s : notes) strText += u"\n" + s;
     }
     return strText;
