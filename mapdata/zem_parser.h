@@ -237,7 +237,7 @@ private:
     struct BlockRef {
         DWORD dwDataOffset;
         std::size_t nLevel;
-        const BYTE* pHeader;
+        CZemBlock block;
     };
     // The name tables in the forms FindByAddress compares, made on first use.
     struct AddressNames {
