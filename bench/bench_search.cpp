@@ -71,7 +71,20 @@ void Address(benchmark::State& state, const char16_t* street, const char16_t* ho
 void BM_Address(benchmark::State& state) { Address(state, u"Landstrasse", u"10"); }
 void BM_AddressNumberFirst(benchmark::State& state) { Address(state, u"10 Landstrasse", u""); }
 void BM_AddressTypo(benchmark::State& state) { Address(state, u"Landstrase", u"10"); }
+// The first search of an opened map also gathers its address records.
+void BM_AddressFirstSearch(benchmark::State& state) {
+    CMapParser* pMap = Liechtenstein();
+    if (!pMap) return state.SkipWithError("no Liechtenstein extract");
+    CAddressRequest req;
+    req.strStreet = u"Landstrasse";
+    req.strHouse = u"10";
+    for (auto _ : state) {
+        auto pFresh = OpenMapMemory(u"fresh.zem", pMap->Data(), pMap->FileSize(), c_dwOpenAll);
+        benchmark::DoNotOptimize(FindAddresses(*pFresh, req).hits.size());
+    }
+}
 BENCHMARK(BM_Address)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddressFirstSearch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddressNumberFirst)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddressTypo)->Unit(benchmark::kMillisecond);
 

@@ -4,6 +4,7 @@
 // prefix of their name, nearest objects with their distances; and the
 // nearest search on Garmin maps.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -160,12 +161,15 @@ TEST_P(SearchCorpus, AddressesAreFoundByStreetAndNumberNearTheirPlace) {
     sample.resize(std::min(sample.size(), c_cAddressSample));
     std::size_t cFound = 0;
     std::vector<std::string> missed;
+    double dSlowestMs = 0;
     for (const OsmAddress& a : sample) {
         CAddressRequest req;
         req.strStreet = FromUtf8(a.street);
         req.strHouse = FromUtf8(a.house);
         req.fSuggestions = false;
+        const auto t0 = std::chrono::steady_clock::now();
         const CAddressResult r = FindAddresses(*e->map.pMap, req);
+        dSlowestMs = std::max(dSlowestMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
         const bool fFound = std::any_of(r.hits.begin(), r.hits.end(), [&](const CAddressHit& h) {
             return HouseNumberKey(h.item.szHouse) == HouseNumberKey(req.strHouse) &&
                    a.box.DistanceFrom(Deg(h.item.ptRepresentative.lY), Deg(h.item.ptRepresentative.lX)) <= 60.0;
@@ -174,8 +178,8 @@ TEST_P(SearchCorpus, AddressesAreFoundByStreetAndNumberNearTheirPlace) {
         if (!fFound && missed.size() < 10) missed.push_back(a.street + " " + a.house);
     }
     const double dShare = 100.0 * static_cast<double>(cFound) / static_cast<double>(sample.size());
-    std::printf("%s: %zu of %zu sampled addresses (of %zu) found within 60 m: %.1f %%\n", GetParam(), cFound,
-                sample.size(), e->facts->addresses.size(), dShare);
+    std::printf("%s: %zu of %zu sampled addresses (of %zu) found within 60 m: %.1f %%; slowest query %.1f ms\n",
+                GetParam(), cFound, sample.size(), e->facts->addresses.size(), dShare, dSlowestMs);
     RecordProperty("addresses_found_percent", std::to_string(dShare));
     for (const std::string& m : missed) std::printf("  missed: %s\n", m.c_str());
     EXPECT_GE(dShare, 95.0);
