@@ -129,6 +129,25 @@ TEST_F(VillageSearch, NumberTypedWithTheStreetAndNearMisses) {
     EXPECT_EQ(Address(u"", u"", u"9490").hits.size(), 1u);
 }
 
+TEST_F(VillageSearch, CitiesByNameAndObjectsWithoutACity) {
+    const std::vector<int> exact = FindCities(Map(), u"testdorf");
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_EQ(FindCities(Map(), u"Test"), exact);
+    EXPECT_TRUE(FindCities(Map(), u"Nowhere").empty());
+    // City -1 keeps only the objects in no city; every city adds its own.
+    auto pAny = Map().FindByAddress(c_nAnyCity, u"", u"", u"", nullptr);
+    auto pNone = Map().FindByAddress(-1, u"", u"", u"", nullptr);
+    auto pCity = Map().FindByAddress(exact[0], u"", u"", u"", nullptr);
+    ASSERT_TRUE(pAny && pNone && pCity);
+    EXPECT_EQ(pAny->Count(), 3u);
+    EXPECT_EQ(pCity->Count(), pAny->Count()); // the village is the only city
+    for (DWORD i = 0; i < pNone->Count(); ++i) {
+        CFindItem item;
+        ASSERT_TRUE(pNone->Item(i, item, c_dwFindSettlement));
+        EXPECT_EQ(item.szSettlement[0], 0);
+    }
+}
+
 TEST_F(VillageSearch, AddressSearchFailsAsValues) {
     std::atomic<bool> fCancel{true};
     CSearchProgress progress;
