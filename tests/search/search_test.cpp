@@ -87,6 +87,15 @@ TEST(AddressText, NumberAtEitherEndOfTheStreetIsSplitOff) {
     ASSERT_TRUE(SplitHouseNumber(u"Landstrasse, 30b", street, house));
     EXPECT_EQ(street, u"Landstrasse");
     EXPECT_EQ(house, u"30b");
+    ASSERT_TRUE(SplitHouseNumber(u"Тверская 7Б с3", street, house));
+    EXPECT_EQ(street, u"Тверская");
+    EXPECT_EQ(house, u"7Б с3");
+    // A street named with a number: the number at the end first, then the
+    // one at the start.
+    const auto readings = HouseNumberReadings(u"8 Марта 12");
+    ASSERT_EQ(readings.size(), 2u);
+    EXPECT_EQ(readings[0], (std::pair<std::u16string, std::u16string>{u"8 Марта", u"12"}));
+    EXPECT_EQ(readings[1], (std::pair<std::u16string, std::u16string>{u"Марта 12", u"8"}));
     EXPECT_FALSE(SplitHouseNumber(u"Main Street", street, house));
     EXPECT_FALSE(SplitHouseNumber(u"12", street, house));
 }
@@ -114,6 +123,9 @@ TEST_F(VillageSearch, NumberTypedWithTheStreetAndNearMisses) {
         EXPECT_EQ(r.strHouse, u"30б");
         EXPECT_EQ(r.hits[0].rank, MatchRank::Exact);
     }
+    const CAddressResult both = Address(u"улица 8 Марта 12", u"");
+    ASSERT_EQ(both.hits.size(), 1u);
+    EXPECT_EQ(both.strStreet, u"улица 8 Марта");
     // A number that belongs to the street name is kept there.
     const CAddressResult march = Address(u"8 Марта", u"");
     ASSERT_FALSE(march.hits.empty());
