@@ -218,8 +218,15 @@ TEST_F(VillageSearch, NearestByTypeNameAndRadius) {
     EXPECT_NEAR(march->item.ptRepresentative.lY, m.lY, 130);
 
     req.strName = u"CENTRAL";
-    r = FindNearestObjects(Map(), req);
+    std::vector<UINT> stages;
+    std::vector<int> positions;
+    CSearchProgress progress{0, 100, nullptr, [&](int nPos) { positions.push_back(nPos); },
+                             [&](UINT id) { stages.push_back(id); }};
+    r = FindNearestObjects(Map(), req, &progress);
     ASSERT_EQ(r.hits.size(), 1u);
+    EXPECT_EQ(stages, std::vector<UINT>{c_idsSorting});
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 0); // reading the one item starts the second stage
     req.cTypeCookie = 24; // lodging
     EXPECT_EQ(FindNearestObjects(Map(), req).status, SearchStatus::NothingFound);
     req.cTypeCookie = 2; // food
@@ -308,7 +315,7 @@ TEST(SearchExtent, ClampsAtThePolesAndForHugeOrNegativeRadii) {
 TEST(SearchProgress, PartsSplitTheRangeAndTheFlagCancels) {
     std::vector<int> seen;
     std::atomic<bool> fCancel{false};
-    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }};
+    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }, {}};
     const CSearchProgress second = p.Part(1, 4);
     EXPECT_EQ(second.nStart, 125);
     EXPECT_EQ(second.nEnd, 150);
