@@ -97,8 +97,12 @@ TEST_F(LiechtensteinAtlas, CityListIsTheSortedUnionOfTheTiles) {
         for (const CZidxCity& e : entries) {
             CCityItem item;
             ASSERT_TRUE(m_pAtlas->CityEntryItem(e, item, 0));
-            if (!got.empty()) EXPECT_LE(coll.Compare(got.back(), item.szText), 0) << ToUtf8(item.szText);
-            if (&e != &entries.front()) EXPECT_EQ(std::u16string(item.szText), got.back()) << "a duplicate repeats";
+            if (!got.empty()) {
+                EXPECT_LE(coll.Compare(got.back(), item.szText), 0) << ToUtf8(item.szText);
+            }
+            if (&e != &entries.front()) {
+                EXPECT_EQ(std::u16string(item.szText), got.back()) << "a duplicate repeats";
+            }
             got.push_back(item.szText);
         }
         CCityItem item;

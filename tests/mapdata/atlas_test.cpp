@@ -337,7 +337,7 @@ TEST(AtlasCombinedList, MergesByNameWithEveryItemOnceEvenWhenNamesCollide) {
     // "Berg" and "berg" compare equal ignoring case but differ exactly: a
     // rank taken from find-first counts would give two items one rank.
     CCombinedList l(Parts({{u"Au", u"berg", u"Berg", u"Zell"}, {u"Berg", u"Egg"}, {}, {u"au", u"Berg", u"berg"}}),
-                    CCombinedList::Order::ByName, 0);
+                    CCombinedList::Order::ByName, 1033);
     ASSERT_EQ(l.Count(), 9u);
     EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"Au", u"au", u"berg", u"Berg", u"Berg", u"Berg", u"berg",
                                                      u"Egg", u"Zell"}));
@@ -355,7 +355,7 @@ TEST(AtlasCombinedList, TakesPartsOneAfterAnotherForUnsortedResults) {
 }
 
 TEST(AtlasCombinedList, PutsAPartSortedUnderAnotherCollationInOrder) {
-    CCombinedList l(Parts({{u"b", u"a"}, {u"c"}}), CCombinedList::Order::ByName, 0);
+    CCombinedList l(Parts({{u"b", u"a"}, {u"c"}}), CCombinedList::Order::ByName, 1033);
     EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"a", u"b", u"c"}));
 }
 
