@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,24 @@ bool MayReplace(const fs::path& dir, std::string& strWhy) {
     return false;
 }
 
+// Removes the temporary folders of earlier runs for this target whose
+// process no longer runs (a run that was killed).
+void RemoveStaleFolders(const fs::path& dir) {
+    std::error_code ec;
+    for (const char* szTag : {".tmp-", ".old-"}) {
+        const std::string strPrefix = "." + dir.filename().string() + szTag;
+        for (fs::directory_iterator it(dir.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string strName = it->path().filename().string();
+            if (strName.rfind(strPrefix, 0) != 0) continue;
+            const long nPid = std::strtol(strName.c_str() + strPrefix.size(), nullptr, 10);
+            if (nPid > 0 && kill(static_cast<pid_t>(nPid), 0) != 0 && errno == ESRCH) {
+                std::error_code ecRemove;
+                fs::remove_all(it->path(), ecRemove);
+            }
+        }
+    }
+}
+
 class CTempFolder {
 public:
     explicit CTempFolder(fs::path p) : m_path(std::move(p)) {}
@@ -110,6 +129,7 @@ int RunMapcAtlas(const CMapcAtlasOptions& o) {
         std::fprintf(stderr, "velkatool mapc: the folder of '%s' does not exist\n", o.strAtlas.c_str());
         return c_nExitFailed;
     }
+    RemoveStaleFolders(dir);
     CTempFolder temp(dir.parent_path() / ("." + dir.filename().string() + ".tmp-" + std::to_string(getpid())));
     const fs::path sources = temp.Path() / "tiles";
     if (!fs::create_directories(sources, ec)) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mapdata/atlas_list.h"
 #include "mapdata/combined_list.h"
 #include "mapdata/recording_paint.h"
 #include "mapdata/simple_cache.h"
@@ -357,6 +358,23 @@ TEST(AtlasCombinedList, TakesPartsOneAfterAnotherForUnsortedResults) {
 TEST(AtlasCombinedList, PutsAPartSortedUnderAnotherCollationInOrder) {
     CCombinedList l(Parts({{u"b", u"a"}, {u"c"}}), CCombinedList::Order::ByName, 1033);
     EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"a", u"b", u"c"}));
+}
+
+TEST(AtlasList, KeepsFolderAndMapCountPerNamedAtlas) {
+    test::ScopedSettings settings;
+    EXPECT_TRUE(ReadAtlasList().empty());
+    ASSERT_TRUE(WriteAtlasEntry({u"Alps", u"/maps/alps", -1}));
+    ASSERT_TRUE(WriteAtlasEntry({u"Home", u"/maps/home", 12}));
+    EXPECT_EQ(ReadAtlasList(), (std::vector<CAtlasListEntry>{{u"Alps", u"/maps/alps", -1}, {u"Home", u"/maps/home", 12}}));
+    ASSERT_TRUE(WriteAtlasEntry({u"Alps", u"/maps/alps", 3}));
+    ASSERT_TRUE(WriteAtlasEntry({u"Home", u"/maps/home2", -1})); // a new folder: the old count goes
+    EXPECT_EQ(ReadAtlasList(), (std::vector<CAtlasListEntry>{{u"Alps", u"/maps/alps", 3}, {u"Home", u"/maps/home2", -1}}));
+    EXPECT_FALSE(WriteAtlasEntry({u"a\\b", u"/x", 1})) << "a backslash would make a sub-key";
+    EXPECT_FALSE(WriteAtlasEntry({u"", u"/x", 1}));
+    EXPECT_FALSE(WriteAtlasEntry({u"Long", std::u16string(261, u'x'), 1}));
+    ASSERT_TRUE(RemoveAtlasEntry(u"Alps"));
+    EXPECT_EQ(ReadAtlasList(), (std::vector<CAtlasListEntry>{{u"Home", u"/maps/home2", -1}}));
+    EXPECT_FALSE(RemoveAtlasEntry(u"Alps"));
 }
 
 } // namespace
