@@ -24,7 +24,7 @@ measure "mapc --atlas -j1" "$tool" mapc "$input" --atlas "$out/atlas1" --tile-si
 measure "mapc --atlas -j2" "$tool" mapc "$input" --atlas "$out/atlas2" --tile-size "$tile" -j 2 --quiet
 echo "tiles: $(ls "$out/atlas2" | grep -c '\.zem$')"
 if [ -z "$center" ]; then
-  center=$("$tool" info "$out/whole.zem" | python3 -c 'import json,sys; b=json.load(sys.stdin)["bounds"]; print(f"{(b["south"]+b["north"])/2},{(b["west"]+b["east"])/2}")')
+  center=$("$tool" info "$out/whole.zem" | python3 -c "import json,sys; b=json.load(sys.stdin)['bounds']; print(str((b['south']+b['north'])/2)+','+str((b['west']+b['east'])/2))")
 fi
 frame() { # map
   local best=999999

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -210,6 +211,11 @@ int RunMapcAtlas(const CMapcAtlasOptions& o) {
         return c_nExitFailed;
     }
     fs::remove_all(sources, ec);
+    for (const mapc::CTile& t : tiles)
+        if (!mapc::ClipTileBounds((temp.Path() / (t.strName + ".zem")).string(), t)) {
+            std::fprintf(stderr, "velkatool mapc: cannot update the tile '%s'\n", t.strName.c_str());
+            return c_nExitFailed;
+        }
 
     // Indexing, then moving the whole folder into place.
     CAtlasIndexHooks hooks;

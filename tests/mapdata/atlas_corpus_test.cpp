@@ -51,6 +51,7 @@ protected:
             std::ofstream(s_pDir->File(t.strName + ".zem"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             fs::remove(t.strFile);
+            ASSERT_TRUE(ClipTileBounds(s_pDir->File(t.strName + ".zem"), t));
         }
         ASSERT_EQ(CreateZidx(FromUtf8(s_pDir->Path().string()), {}), s_cTiles);
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -76,6 +77,32 @@ bool IsAreaRelation(const osmium::Relation& r) {
 }
 
 } // namespace
+
+// Narrows a compiled tile's bounds to its cell. Ways and areas crossing
+// the border make a tile's data reach far beyond its cell; with the data's
+// bounds every such tile would count as in view wherever its far-reaching
+// objects lie, and a frame would open and draw them all. The objects stay
+// whole, so a view across a border still draws each of them.
+bool ClipTileBounds(const std::string& strZem, const CTile& t) {
+    std::fstream f(strZem, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char b[16];
+    if (!f.seekg(16) || !f.read(reinterpret_cast<char*>(b), 16)) return false;
+    auto get = [&](int i) {
+        return static_cast<std::int32_t>(std::uint32_t{b[4 * i]} | std::uint32_t{b[4 * i + 1]} << 8 |
+                                         std::uint32_t{b[4 * i + 2]} << 16 | std::uint32_t{b[4 * i + 3]} << 24);
+    };
+    // Header bounds are in half map units (2^31 per 180 degrees).
+    auto half = [](double d) {
+        return static_cast<std::int32_t>(std::clamp(d * 2147483648.0 / 180.0, -2147483648.0, 2147483647.0));
+    };
+    const std::int32_t cell[4] = {half(t.dWest), half(t.dSouth), half(t.dEast), half(t.dNorth)};
+    std::int32_t v[4] = {std::max(get(0), cell[0]), std::max(get(1), cell[1]), std::min(get(2), cell[2]),
+                         std::min(get(3), cell[3])};
+    if (v[0] > v[2] || v[1] > v[3]) return true; // no overlap: the data's own bounds stay
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 4; ++k) b[4 * i + k] = static_cast<unsigned char>(static_cast<std::uint32_t>(v[i]) >> (8 * k));
+    return static_cast<bool>(f.seekp(16)) && static_cast<bool>(f.write(reinterpret_cast<const char*>(b), 16));
+}
 
 std::string TileName(double dLat, double dLon) {
     char sz[32];
@@ -177,6 +204,10 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
             t.strName = TileName(grid.South(k) + 1e-9, grid.West(k) + 1e-9);
             t.strFile = (std::filesystem::path(options.strFolder) / (t.strName + ".osm.pbf")).string();
             t.cNodes = c;
+            t.dSouth = grid.South(k);
+            t.dWest = grid.West(k);
+            t.dNorth = t.dSouth + options.dSize;
+            t.dEast = t.dWest + options.dSize;
             writers[k] = std::make_unique<osmium::io::Writer>(osmium::io::File{t.strFile}, header,
                                                               osmium::io::overwrite::allow);
             tiles.push_back(std::move(t));

@@ -15,6 +15,7 @@ struct CTile {
     std::string strName;  // "N47.100E009.500": south-west corner
     std::string strFile;  // the tile's OSM file
     std::size_t cNodes = 0; // nodes inside the tile (not counting those of crossing ways)
+    double dSouth = 0, dWest = 0, dNorth = 0, dEast = 0; // the cell, degrees
 };
 
 struct CTileOptions {
@@ -28,6 +29,10 @@ struct CTileOptions {
 // the reason. Tiles come back in name order.
 bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vector<CTile>& tiles,
               std::string& strError);
+
+// Narrows the bounds in a compiled tile's header to its cell (the objects
+// stay whole); false when the file cannot be updated.
+bool ClipTileBounds(const std::string& strZem, const CTile& tile);
 
 // The tile name of the cell whose south-west corner is (lat, lon).
 std::string TileName(double dLat, double dLon);
