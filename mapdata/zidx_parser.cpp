@@ -251,15 +251,21 @@ std::unique_ptr<CCitiesQuery> CZidxParser::CreateCitiesQuery() {
 // ---------------------------------------------------------------------------
 // Searches over the member maps.
 
-std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nKind, short nCategory, WORD wType) {
-    // City -1 asks for the objects with no city: every map's own.
-    std::vector<CZidxCity> entries;
+bool CZidxParser::SearchEntries(int nCity, std::vector<CZidxCity>& entries) {
+    entries.clear();
+    // City -1 asks for what has no city: every map's own.
     if (nCity < 0) {
         for (std::size_t k = 0; k < m_index.maps.size(); ++k) entries.push_back({false, static_cast<DWORD>(k), 0});
-    } else {
-        if (!PrepareCities()) return nullptr;
-        entries = CityEntries(static_cast<DWORD>(nCity));
+        return true;
     }
+    if (!PrepareCities()) return false;
+    entries = CityEntries(static_cast<DWORD>(nCity));
+    return true;
+}
+
+std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nKind, short nCategory, WORD wType) {
+    std::vector<CZidxCity> entries;
+    if (!SearchEntries(nCity, entries)) return nullptr;
     std::vector<CCombinedList::Part> parts;
     for (const CZidxCity& c : entries) {
         std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
@@ -276,12 +282,7 @@ std::unique_ptr<CFindList> CZidxParser::FindByAddress(int nCity, const std::u16s
                                                       const std::u16string& strStreet, const std::u16string& strHouse,
                                                       CSearchProgress* pProgress) {
     std::vector<CZidxCity> entries;
-    if (nCity < 0) {
-        for (std::size_t k = 0; k < m_index.maps.size(); ++k) entries.push_back({false, static_cast<DWORD>(k), 0});
-    } else {
-        if (!PrepareCities()) return nullptr;
-        entries = CityEntries(static_cast<DWORD>(nCity));
-    }
+    if (!SearchEntries(nCity, entries)) return nullptr;
     std::vector<CCombinedList::Part> parts;
     for (const CZidxCity& c : entries) {
         std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
@@ -339,9 +340,8 @@ std::unique_ptr<CMapParser> CreateZidx(CMapCreateInfo&& info) { return std::make
 } // namespace
 
 CMapFormat& ZidxMapFormat() {
-    // No file pattern: the file dialog's filters list map files, and an
-    // atlas opens from its folder (the atlas dialog, the command line).
-    static CMapFormat format{nullptr, 0, nullptr, u"zidx", &CreateZidx, &ProbeZidx};
+    // The file dialog offers the index by its name; 202120 names the format.
+    static CMapFormat format{nullptr, 202120, c_szAtlasIndexName, u"zidx", &CreateZidx, &ProbeZidx};
     return format;
 }
 

@@ -91,6 +91,9 @@ private:
         std::unique_ptr<CCitiesQuery> pQuery;
     };
     std::unique_ptr<CMapParser> OpenMember(std::size_t k, DWORD dwFlags) const;
+    // The (map, city) pairs a search for atlas city nCity runs over; -1
+    // stands for every map's objects without a city. False without cities.
+    bool SearchEntries(int nCity, std::vector<CZidxCity>& entries);
     // Maps a search over (x, y) ± extents takes part in.
     std::vector<std::size_t> MapsForSearch(const CMapRect& rc, int nScaleCode, bool fUseViewLevel) const;
 
