@@ -172,6 +172,31 @@ TEST_F(LiechtensteinAtlas, ObjectsOfACityAreTheMergedObjectsOfItsMaps) {
     EXPECT_GT(cChecked, 0u);
 }
 
+TEST_F(LiechtensteinAtlas, CancellingWhileMapsOrCitiesAreIndexedKeepsTheIndex) {
+    const std::u16string folder = FromUtf8(s_pDir->Path().string());
+    const std::string strIndex = s_pDir->File("Index.zidx");
+    const std::string before = test::ReadFile(strIndex);
+    // Count the progress reports of a whole run and where the cities start.
+    int cReports = 0, nCitiesFrom = -1;
+    CAtlasIndexHooks count;
+    count.fnPhase = [&](UINT uId) {
+        if (uId == c_idsAtlasIndexingCities) nCitiesFrom = cReports;
+    };
+    count.fnProgress = [&](int) { return ++cReports, true; };
+    ASSERT_EQ(ReindexAtlas(folder, count), s_cTiles);
+    ASSERT_GT(nCitiesFrom, 0);
+    ASSERT_GT(cReports, nCitiesFrom + 2);
+    EXPECT_EQ(test::ReadFile(strIndex), before) << "indexing the same maps writes the same index";
+    for (int nAt : {0, nCitiesFrom / 2, nCitiesFrom, (nCitiesFrom + cReports) / 2, cReports - 1}) {
+        int n = 0;
+        CAtlasIndexHooks h;
+        h.fnProgress = [&](int) { return n++ < nAt; };
+        EXPECT_EQ(ReindexAtlas(folder, h), c_nAtlasCancelled) << "cancelled at report " << nAt;
+        EXPECT_EQ(test::ReadFile(strIndex), before) << "cancelled at report " << nAt;
+    }
+    EXPECT_TRUE(OpenMapFile(folder, c_dwOpenAll));
+}
+
 TEST_F(LiechtensteinAtlas, DrawsTheTilesInViewAcrossTheBorder) {
     // The border at 47.1 degrees runs through Vaduz: a view on it draws
     // the tiles on both sides.
