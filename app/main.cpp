@@ -15,6 +15,7 @@
 
 #include "app/navigation_hooks.h"
 #include "app/qt_app_platform.h"
+#include "app/qt_atlas_dialog.h"
 #include "app/qt_desktop_commands.h"
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
@@ -236,6 +237,7 @@ void AssignHooks() {
 
     // File > Open Map, File > About Map and the About box.
     velka::InstallDesktopCommands(h, velka::IsHeadlessEnvironment());
+    velka::InstallAtlasDialog(h);
 
     // Options dialog (40010) and the unit options it edits, read at start-up
     // and again after the dialog changed them.

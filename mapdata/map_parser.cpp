@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "mapdata/paint_context.h"
+#include "mapdata/zidx_parser.h"
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "shell/resources.h"
@@ -133,8 +135,16 @@ std::unique_ptr<CMapParser> CreateAndOpen(CMapCreateInfo&& info, DWORD dwFlags, 
 
 } // namespace
 
-std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strPath, DWORD dwFlags,
+std::u16string MapFilePath(const std::u16string& strPath) {
+    std::error_code ec;
+    if (!strPath.empty() && std::filesystem::is_directory(std::filesystem::path(ToUtf8(strPath)), ec))
+        return AtlasIndexPath(strPath);
+    return strPath;
+}
+
+std::unique_ptr<CMapParser> OpenMapFile(const std::u16string& strGivenPath, DWORD dwFlags,
                                         CError* pError) {
+    const std::u16string strPath = MapFilePath(strGivenPath);
     CError error;
     auto fail = [&](CError e) -> std::unique_ptr<CMapParser> {
         if (pError) *pError = std::move(e);
@@ -180,7 +190,7 @@ std::unique_ptr<CMapParser> OpenMap(const std::u16string& strPath, DWORD dwFlags
                                     CError* pError) {
     std::unique_ptr<CMapParser> pInner = OpenMapFile(strPath, dwFlags, pError);
     if (!pInner) return nullptr;
-    return std::make_unique<CMapProxy>(strPath, std::move(pInner));
+    return std::make_unique<CMapProxy>(MapFilePath(strPath), std::move(pInner));
 }
 
 // ---------------------------------------------------------------------------

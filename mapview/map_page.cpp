@@ -9,6 +9,7 @@
 #include "gauges/units.h"
 #include "geometry/fast_math.h"
 #include "mapdata/map_parser.h"
+#include "mapdata/zidx_parser.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -282,8 +283,8 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     // A map other than the last one opens centred on its data; the last
     // one (at start-up) keeps the view it was left with.
     m_fNewMap = ReadSettingString(u"MapFileName", 260, u"") != strPath;
-    // Atlases open through the same probing: their index is a registered format.
-    (void)fAtlas;
+    // Atlases open through the same probing: their index is a registered
+    // format, and a folder stands for its index.
     CError error;
     std::unique_ptr<CMapParser> p = OpenMap(strPath, c_dwOpenAll, &error);
     if (!p) {
@@ -296,7 +297,7 @@ bool CMapPage::LoadMap(const std::u16string& strPath, bool fAtlas) {
     g_pMapParser = m_pMap.get();
     g_msMapOpen = GetTickCount() - dwStart;
     WriteSettingString(u"MapFileName", strPath.c_str());
-    WriteSettingBool(u"MapIsAtlas", fAtlas);
+    WriteSettingBool(u"MapIsAtlas", fAtlas || AsAtlas(m_pMap.get()) != nullptr);
     if (IPageHost* pHost = PageHost()) {
         pHost->UpdateMenu();
         for (UINT i = 0; i < 4; ++i) pHost->Page(i).OnMapChanged();

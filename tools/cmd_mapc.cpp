@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <algorithm>
 
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tools/cmd_mapc_atlas.h"
 #include "tools/commands.h"
 #include "tools/mapc/demotown.h"
 #include "tools/mapc/mapc_osm.h"
@@ -30,8 +33,10 @@ bool WriteOut(const char* szCommand, const std::string& strPath, const void* p, 
 
 int RunMapc(const Args& args) {
     mapc::CMapcOptions options;
-    std::string strOut, strStyle;
+    std::string strOut, strStyle, strName;
     bool fQuiet = false;
+    CMapcAtlasOptions atlas;
+    atlas.cJobs = std::max(1u, std::thread::hardware_concurrency());
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](const char* what) -> const std::string* {
@@ -47,16 +52,36 @@ int RunMapc(const Args& args) {
             const std::string* v = value("name");
             if (!v) return UsageError("mapc", "--name needs a text");
             options.strName = FromUtf8(*v);
+            strName = *v;
         } else if (a == "--style") {
             const std::string* v = value("style");
             if (!v) return UsageError("mapc", "--style needs a file name");
             strStyle = *v;
+            atlas.passOn.insert(atlas.passOn.end(), {"--style", *v});
+        } else if (a == "--atlas") {
+            const std::string* v = value("atlas");
+            if (!v) return UsageError("mapc", "--atlas needs a folder");
+            atlas.strAtlas = *v;
+        } else if (a == "--tile-size") {
+            const std::string* v = value("tile size");
+            char* pEnd = nullptr;
+            atlas.dTileSize = v ? std::strtod(v->c_str(), &pEnd) : 0;
+            if (!v || *pEnd || !(atlas.dTileSize >= 0.01 && atlas.dTileSize <= 10))
+                return UsageError("mapc", "--tile-size takes degrees, 0.01 .. 10");
+        } else if (a.rfind("-j", 0) == 0) {
+            // "-j N" or "-jN".
+            const std::string* v = a.size() > 2 ? &a : value("jobs");
+            const long n = v ? std::strtol(v->c_str() + (a.size() > 2 ? 2 : 0), nullptr, 10) : 0;
+            if (n < 1 || n > 256) return UsageError("mapc", "-j takes 1 .. 256");
+            atlas.cJobs = static_cast<std::size_t>(n);
         } else if (a == "--no-index") {
             options.fIndexes = false;
+            atlas.passOn.push_back(a);
         } else if (a == "--lcid" || a == "--locale") {
             const std::string* v = value("lcid");
             if (!v) return UsageError("mapc", "--lcid needs a number");
             options.dwLocale = static_cast<DWORD>(std::strtoul(v->c_str(), nullptr, 0));
+            atlas.passOn.insert(atlas.passOn.end(), {"--lcid", *v});
         } else if (a == "--quiet") {
             fQuiet = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -66,6 +91,14 @@ int RunMapc(const Args& args) {
         }
     }
     if (options.inputs.empty()) return UsageError("mapc", "no input files");
+    if (!atlas.strAtlas.empty()) {
+        if (!strOut.empty()) return UsageError("mapc", "-o and --atlas exclude each other");
+        if (options.inputs.size() != 1) return UsageError("mapc", "--atlas takes one input file");
+        atlas.strInput = options.inputs[0];
+        atlas.strName = strName;
+        atlas.fQuiet = fQuiet;
+        return RunMapcAtlas(atlas);
+    }
     if (strOut.empty()) return UsageError("mapc", "no output file (-o OUT.zem)");
     // Checked before the compilation, which can take minutes.
     if (int nError = 0; !CanWriteOutput(strOut, &nError)) {

@@ -16,6 +16,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/map_scales.h"
 #include "mapdata/zem_parser.h"
+#include "mapdata/zidx_parser.h"
 #include "platform/text.h"
 #include "tools/commands.h"
 
@@ -33,6 +34,24 @@ constexpr CMapRect c_rcWorld = CDumpContext::c_rcWorld;
 
 const char* KindName(int nKind) {
     return nKind == rkPoint ? "point" : nKind == rkPolyline ? "polyline" : "polygon";
+}
+
+// Draws the map into the dump context. An atlas draws each of its maps in
+// the view in turn: as one view its drawing rules would leave out maps
+// smaller than a third of it.
+void DrawForDump(CMapParser& map, CDumpContext& dc, const CMapRect& rcView) {
+    CZidxParser* pAtlas = AsAtlas(&map);
+    if (!pAtlas) {
+        map.Draw(dc, dc);
+        return;
+    }
+    for (std::size_t k = 0; k < pAtlas->MapCount(); ++k) {
+        if (!pAtlas->MapRect(k).Intersects(rcView)) continue;
+        CError error;
+        std::unique_ptr<CMapParser> p = OpenMapFile(pAtlas->MapPath(k), c_dwOpenAll, &error);
+        if (p) p->Draw(dc, dc);
+        else dc.DrawMessage(ErrorText(error));
+    }
 }
 
 } // namespace
@@ -123,7 +142,7 @@ int RunInfo(const Args& args) {
     j["coarsest_scale"] = pMap->CoarsestScale();
     auto count = [&](int nCode) {
         CDumpContext dc(c_rcWorld, nCode);
-        pMap->Draw(dc, dc);
+        DrawForDump(*pMap, dc, c_rcWorld);
         std::size_t c[3] = {};
         for (const auto& o : dc.m_objects) ++c[o.nKind];
         return json{{"point", c[rkPoint]}, {"polyline", c[rkPolyline]}, {"polygon", c[rkPolygon]}};
@@ -162,6 +181,12 @@ int RunInfo(const Args& args) {
                         {"cities_index_bytes", cbCities},
                         {"objects_index_bytes", cbObjects},
                         {"share_of_map", pZem->FileSize() ? double(cbCities + cbObjects) / pZem->FileSize() : 0.0}};
+    } else if (CZidxParser* pAtlas = AsAtlas(pMap.get())) {
+        j["format"] = "atlas";
+        j["locale"] = pAtlas->Locale();
+        j["maps"] = pAtlas->MapCount();
+        j["cities"] = pAtlas->PrepareCities() ? pAtlas->DistinctCount() : 0;
+        j["objects"] = count(31);
     } else {
         j["format"] = dynamic_cast<CImgParser*>(pMap.get()) ? "img" : "other";
         j["objects"] = count(31);
@@ -200,7 +225,7 @@ int RunDump(const Args& args) {
         nCode = c_anScaleBits[std::min<std::size_t>(static_cast<std::size_t>(nLevel), c_cScales - 1)];
     }
     CDumpContext dc(rcView, nCode);
-    pMap->Draw(dc, dc);
+    DrawForDump(*pMap, dc, rcView);
     for (const auto& o : dc.m_objects) {
         json pts = json::array();
         for (const CMapPoint& p : o.points) pts.push_back({ToDegrees(p.lX), ToDegrees(p.lY)});

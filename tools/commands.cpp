@@ -21,16 +21,19 @@ const std::vector<Command>& Commands() {
         {"sun", "time of sunrise or sunset in hours UT (-100: none that day)",
          "sun rise|set YYYY-MM-DD LAT,LON", RunSun},
         {"mapc", "compile OpenStreetMap data into a native map",
-         "mapc INPUT.osm.pbf|.osm [MORE...] -o OUT.zem [--name NAME] [--style FILE] [--locale LCID] [--no-index] [--quiet]",
+         "mapc INPUT.osm.pbf|.osm [MORE...] (-o OUT.zem | --atlas DIR [--tile-size DEG] [-j N]) [--name NAME] "
+         "[--style FILE] [--locale LCID] [--no-index] [--quiet]",
          RunMapc},
         {"demotown", "write the demo town (OSM XML) and its drive (CSV)",
          "demotown -o demo.osm [--drive demo_drive.csv]", RunDemotown},
-        {"info", "print a map's header facts, levels and object counts as JSON", "info MAP",
+        {"atlas", "index a folder of native maps as an atlas; show an atlas index as JSON",
+         "atlas index DIR | atlas info DIR|Index.zidx [--quiet]", RunAtlas},
+        {"info", "print a map's header facts, levels and object counts as JSON", "info MAP|ATLAS",
          RunInfo},
-        {"cities", "list a map's cities (from --prefix on) as JSON lines", "cities MAP [--prefix TEXT]",
+        {"cities", "list a map's cities (from --prefix on) as JSON lines", "cities MAP|ATLAS [--prefix TEXT]",
          RunCities},
         {"dump", "print a map's objects as JSON lines",
-         "dump MAP [--level N] [--bbox W,S,E,N]", RunDump},
+         "dump MAP|ATLAS [--level N] [--bbox W,S,E,N]", RunDump},
 #ifdef VELKA_HAVE_RENDER
         {"render", "draw a map as the map page draws it, into a PNG",
          "render MAP [--center LAT,LON] [--scale INDEX] [--size WxH] [--skin day|night] [--angle DEG] "

@@ -31,7 +31,7 @@ int UsageError(const char* szCommand, const std::string& strMessage);
 // Prints an error value's text to stderr as "error: <text>" ("warning: ..."
 // for warnings), the way the message boxes read; nothing for None.
 void PrintError(const CError& error);
-// Opens a map (native, IMG or atlas index) for a command; on failure prints
+// Opens a map (native, IMG, atlas index or a folder holding one) for a command; on failure prints
 // the reason and "velkatool <name>: cannot open ..." and returns null.
 std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath);
 // Map units to degrees, and "LAT,LON" in degrees to a map point (false
@@ -48,6 +48,7 @@ int RunSun(const Args& args);
 int RunMapc(const Args& args);
 int RunDemotown(const Args& args);
 int RunInfo(const Args& args);
+int RunAtlas(const Args& args);
 int RunCities(const Args& args);
 int RunDump(const Args& args);
 #ifdef VELKA_HAVE_RENDER

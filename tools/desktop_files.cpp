@@ -2,7 +2,7 @@
 // shared-mime-info package the navigator would register for a user, for
 // the system's folders: velka-desktop-files OUT-DIR writes
 // OUT-DIR/velka.desktop and OUT-DIR/velka.xml. The package's MIME file also
-// names the atlas index, which only the atlas dialog opens.
+// names the atlas index, which the atlas dialog and the file dialog open.
 #include <cstdio>
 #include <string>
 

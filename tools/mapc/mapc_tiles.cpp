@@ -1,0 +1,233 @@
+#include "tools/mapc/mapc_tiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include <osmium/io/any_input.hpp>
+#include <osmium/io/any_output.hpp>
+#include <osmium/osm.hpp>
+
+namespace velka::mapc {
+
+namespace {
+
+using Id = std::int64_t;
+using Key = std::uint32_t; // row * c_cColumns + column of the global grid
+
+// Which tiles an object goes to: (id, tile) pairs, sorted once complete.
+struct Membership {
+    std::vector<std::pair<Id, Key>> pairs;
+    void Add(Id id, Key k) { pairs.emplace_back(id, k); }
+    void Seal() {
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    }
+    template <class Fn>
+    void ForEach(Id id, Fn&& fn) const {
+        auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<Id, Key>{id, 0});
+        for (; it != pairs.end() && it->first == id; ++it) fn(it->second);
+    }
+};
+
+class CGrid {
+public:
+    explicit CGrid(double dSize)
+        : m_dSize(dSize), m_cColumns(static_cast<Key>(std::ceil(360.0 / dSize))) {}
+    Key KeyOf(const osmium::Location& loc) const {
+        const auto col = static_cast<Key>(std::clamp(std::floor((loc.lon() + 180.0) / m_dSize), 0.0, double(m_cColumns - 1)));
+        const auto row = static_cast<Key>(std::clamp(std::floor((loc.lat() + 90.0) / m_dSize), 0.0, 180.0 / m_dSize));
+        return row * m_cColumns + col;
+    }
+    double South(Key k) const { return (k / m_cColumns) * m_dSize - 90.0; }
+    double West(Key k) const { return (k % m_cColumns) * m_dSize - 180.0; }
+
+private:
+    double m_dSize;
+    Key m_cColumns;
+};
+
+// Reads the input once, calling fn for every object of the given kinds,
+// with progress of pass nPass of cPasses.
+template <class Fn>
+void ReadPass(const std::string& strInput, osmium::osm_entity_bits::type kinds, int nPass, int cPasses,
+              const CTileOptions& options, Fn&& fn) {
+    osmium::io::Reader reader{osmium::io::File{strInput}, kinds};
+    const std::size_t cbFile = reader.file_size();
+    int nLast = -1;
+    while (osmium::memory::Buffer buffer = reader.read()) {
+        for (const osmium::OSMObject& obj : buffer.select<osmium::OSMObject>()) fn(obj);
+        if (options.progress && cbFile) {
+            const int n = static_cast<int>((nPass * 100 + reader.offset() * 100 / cbFile) / cPasses);
+            if (n != nLast) options.progress(nLast = n);
+        }
+    }
+    reader.close();
+}
+
+bool IsAreaRelation(const osmium::Relation& r) {
+    const char* szType = r.tags()["type"];
+    return szType && (std::strcmp(szType, "multipolygon") == 0 || std::strcmp(szType, "boundary") == 0);
+}
+
+} // namespace
+
+// Narrows a compiled tile's bounds to its cell. Ways and areas crossing
+// the border make a tile's data reach far beyond its cell; with the data's
+// bounds every such tile would count as in view wherever its far-reaching
+// objects lie, and a frame would open and draw them all. The objects stay
+// whole, so a view across a border still draws each of them.
+bool ClipTileBounds(const std::string& strZem, const CTile& t) {
+    std::fstream f(strZem, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char b[16];
+    if (!f.seekg(16) || !f.read(reinterpret_cast<char*>(b), 16)) return false;
+    auto get = [&](int i) {
+        return static_cast<std::int32_t>(std::uint32_t{b[4 * i]} | std::uint32_t{b[4 * i + 1]} << 8 |
+                                         std::uint32_t{b[4 * i + 2]} << 16 | std::uint32_t{b[4 * i + 3]} << 24);
+    };
+    // Header bounds are in half map units (2^31 per 180 degrees).
+    auto half = [](double d) {
+        return static_cast<std::int32_t>(std::clamp(d * 2147483648.0 / 180.0, -2147483648.0, 2147483647.0));
+    };
+    const std::int32_t cell[4] = {half(t.dWest), half(t.dSouth), half(t.dEast), half(t.dNorth)};
+    std::int32_t v[4] = {std::max(get(0), cell[0]), std::max(get(1), cell[1]), std::min(get(2), cell[2]),
+                         std::min(get(3), cell[3])};
+    if (v[0] > v[2] || v[1] > v[3]) return true; // no overlap: the data's own bounds stay
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 4; ++k) b[4 * i + k] = static_cast<unsigned char>(static_cast<std::uint32_t>(v[i]) >> (8 * k));
+    return static_cast<bool>(f.seekp(16)) && static_cast<bool>(f.write(reinterpret_cast<const char*>(b), 16));
+}
+
+std::string TileName(double dLat, double dLon) {
+    char sz[32];
+    std::snprintf(sz, sizeof sz, "%c%06.3f%c%07.3f", dLat < 0 ? 'S' : 'N', std::fabs(dLat), dLon < 0 ? 'W' : 'E',
+                  std::fabs(dLon));
+    return sz;
+}
+
+bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vector<CTile>& tiles,
+              std::string& strError) {
+    tiles.clear();
+    const CGrid grid(options.dSize);
+    Membership nodes, ways, relations, areaWays;
+    std::map<Key, std::size_t> nodesInTile;
+    try {
+        // Pass 1: the nodes inside each tile; the ways using them, with all
+        // their nodes; the relations with a member in a tile, and for areas
+        // the member ways still to be completed.
+        std::size_t cOwnNodes = 0;
+        bool fNodesSealed = false, fWaysSealed = false;
+        std::vector<Key> keys;
+        ReadPass(strInput, osmium::osm_entity_bits::nwr, 0, 3, options, [&](const osmium::OSMObject& obj) {
+            if (obj.type() == osmium::item_type::node) {
+                const auto& n = static_cast<const osmium::Node&>(obj);
+                if (!n.location().valid()) return;
+                const Key k = grid.KeyOf(n.location());
+                nodes.Add(n.id(), k);
+                ++nodesInTile[k];
+            } else if (obj.type() == osmium::item_type::way) {
+                if (!fNodesSealed) {
+                    nodes.Seal(); // the nodes' own tiles, searched by the ways below
+                    cOwnNodes = nodes.pairs.size();
+                    fNodesSealed = true;
+                }
+                const auto& w = static_cast<const osmium::Way&>(obj);
+                keys.clear();
+                const auto own = nodes.pairs.begin() + static_cast<std::ptrdiff_t>(cOwnNodes);
+                for (const osmium::NodeRef& nr : w.nodes()) {
+                    auto it = std::lower_bound(nodes.pairs.begin(), own, std::pair<Id, Key>{nr.ref(), 0});
+                    if (it != own && it->first == nr.ref()) keys.push_back(it->second);
+                }
+                std::sort(keys.begin(), keys.end());
+                keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+                for (Key k : keys) {
+                    ways.Add(w.id(), k);
+                    for (const osmium::NodeRef& nr : w.nodes()) nodes.Add(nr.ref(), k);
+                }
+            } else if (obj.type() == osmium::item_type::relation) {
+                if (!fNodesSealed) {
+                    nodes.Seal();
+                    cOwnNodes = nodes.pairs.size();
+                    fNodesSealed = true;
+                }
+                if (!fWaysSealed) {
+                    ways.Seal();
+                    fWaysSealed = true;
+                }
+                const auto& r = static_cast<const osmium::Relation&>(obj);
+                keys.clear();
+                const auto own = nodes.pairs.begin() + static_cast<std::ptrdiff_t>(cOwnNodes);
+                for (const osmium::RelationMember& m : r.members()) {
+                    if (m.type() == osmium::item_type::way) {
+                        ways.ForEach(m.ref(), [&](Key k) { keys.push_back(k); });
+                    } else if (m.type() == osmium::item_type::node) {
+                        auto it = std::lower_bound(nodes.pairs.begin(), own, std::pair<Id, Key>{m.ref(), 0});
+                        if (it != own && it->first == m.ref()) keys.push_back(it->second);
+                    }
+                }
+                std::sort(keys.begin(), keys.end());
+                keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+                const bool fArea = IsAreaRelation(r);
+                for (Key k : keys) {
+                    relations.Add(r.id(), k);
+                    if (fArea)
+                        for (const osmium::RelationMember& m : r.members())
+                            if (m.type() == osmium::item_type::way) areaWays.Add(m.ref(), k);
+                }
+            }
+        });
+        // Pass 2: the member ways of area relations, with their nodes.
+        areaWays.Seal();
+        ReadPass(strInput, osmium::osm_entity_bits::way, 1, 3, options, [&](const osmium::OSMObject& obj) {
+            const auto& w = static_cast<const osmium::Way&>(obj);
+            areaWays.ForEach(w.id(), [&](Key k) {
+                ways.Add(w.id(), k);
+                for (const osmium::NodeRef& nr : w.nodes()) nodes.Add(nr.ref(), k);
+            });
+        });
+        nodes.Seal();
+        ways.Seal();
+        relations.Seal();
+
+        // Pass 3: every object into the files of its tiles.
+        std::map<Key, std::unique_ptr<osmium::io::Writer>> writers;
+        osmium::io::Header header;
+        header.set("generator", "velkatool mapc --atlas");
+        for (const auto& [k, c] : nodesInTile) {
+            CTile t;
+            t.strName = TileName(grid.South(k) + 1e-9, grid.West(k) + 1e-9);
+            t.strFile = (std::filesystem::path(options.strFolder) / (t.strName + ".osm.pbf")).string();
+            t.cNodes = c;
+            t.dSouth = grid.South(k);
+            t.dWest = grid.West(k);
+            t.dNorth = t.dSouth + options.dSize;
+            t.dEast = t.dWest + options.dSize;
+            writers[k] = std::make_unique<osmium::io::Writer>(osmium::io::File{t.strFile}, header,
+                                                              osmium::io::overwrite::allow);
+            tiles.push_back(std::move(t));
+        }
+        ReadPass(strInput, osmium::osm_entity_bits::nwr, 2, 3, options, [&](const osmium::OSMObject& obj) {
+            const Membership& m = obj.type() == osmium::item_type::node  ? nodes
+                                  : obj.type() == osmium::item_type::way ? ways
+                                                                         : relations;
+            m.ForEach(obj.id(), [&](Key k) {
+                auto it = writers.find(k);
+                if (it != writers.end()) (*it->second)(obj);
+            });
+        });
+        for (auto& [k, w] : writers) w->close();
+    } catch (const std::exception& e) {
+        strError = "cannot cut '" + strInput + "' into tiles: " + e.what();
+        return false;
+    }
+    std::sort(tiles.begin(), tiles.end(), [](const CTile& a, const CTile& b) { return a.strName < b.strName; });
+    return true;
+}
+
+} // namespace velka::mapc

@@ -1,0 +1,40 @@
+// Cutting an OpenStreetMap file into tiles of a fixed size in degrees.
+// Each tile gets the nodes inside it and every way and relation using one
+// of them, complete: a way crossing a border brings all its nodes, and an
+// area relation brings all its member ways, so roads and areas crossing a
+// border are drawn whole in every tile they touch.
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velka::mapc {
+
+struct CTile {
+    std::string strName;  // "N47.100E009.500": south-west corner
+    std::string strFile;  // the tile's OSM file
+    std::size_t cNodes = 0; // nodes inside the tile (not counting those of crossing ways)
+    double dSouth = 0, dWest = 0, dNorth = 0, dEast = 0; // the cell, degrees
+};
+
+struct CTileOptions {
+    double dSize = 0.25;  // degrees
+    std::string strFolder; // where the tile files are written
+    // Progress of the cutting in percent (three passes over the input).
+    std::function<void(int nPercent)> progress;
+};
+
+// Writes one .osm.pbf per tile that holds at least one node; false with
+// the reason. Tiles come back in name order.
+bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vector<CTile>& tiles,
+              std::string& strError);
+
+// Narrows the bounds in a compiled tile's header to its cell (the objects
+// stay whole); false when the file cannot be updated.
+bool ClipTileBounds(const std::string& strZem, const CTile& tile);
+
+// The tile name of the cell whose south-west corner is (lat, lon).
+std::string TileName(double dLat, double dLon);
+
+} // namespace velka::mapc
