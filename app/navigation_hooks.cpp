@@ -11,7 +11,6 @@
 
 #include "gauges/gauge_sources.h"
 #include "gps/positioning.h"
-#include "mapdata/zem_parser.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
 #include "platform/debug.h"
@@ -80,7 +79,7 @@ void CreateNavigator() {
     g_pPlayer = std::make_unique<CPromptPlayer>(g_pWaveOut.get(), PromptFolder());
     // Every sound said goes to the log, so a machine without sound shows them too.
     g_pPlayer->m_fnLogSound = [](const std::string& s) { std::fprintf(stderr, "velka: prompt %s\n", s.c_str()); };
-    LegSearch search = MakeMapLegSearch([] { return dynamic_cast<CZemParser*>(g_pMapParser); }, &GetCurrentFix);
+    LegSearch search = MakeMapLegSearch([] { return g_pMapParser; }, &GetCurrentFix);
     g_pNav = std::make_unique<CNavigator>(TheWaypointStore(), g_pPlayer.get(), std::move(search), ProgressUi());
     // The navigation gauges read guidance through the navigator.
     GaugeSources().pNavigation = g_pNav.get();
@@ -94,9 +93,22 @@ void CreateNavigator() {
         Redraw();
     };
     SetTheNavigator(g_pNav.get());
-    g_pfnQueueGpsPrompt = [](int n) {
-        if (g_pPlayer) g_pPlayer->RaiseGps(n);
-    };
+}
+
+void FollowDemoRoute();
+
+// Positioning tells of a lost or found fix on its reader thread; the prompt
+// queue belongs to the user-interface thread, so the prompt is raised there.
+// When the demo drive starts over, its route is followed again.
+void QueueGpsPrompt(int n) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [n] {
+            if (!g_pPlayer) return;
+            g_pPlayer->RaiseGps(n);
+            if (n == 3) FollowDemoRoute();
+        },
+        Qt::QueuedConnection);
 }
 
 // The demo: when the simulation file beside the program also holds a route
@@ -170,6 +182,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         SetRouteLoadedHook(&RestoreLoadedRoute);
         StartWaypoints(CWaypointStore::DefaultPath());
         CreateNavigator();
+        g_pfnQueueGpsPrompt = &QueueGpsPrompt;
         g_pNav->Resume();
         FollowDemoRoute();
     };
