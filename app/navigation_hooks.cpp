@@ -163,8 +163,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         src.fnAverageSpeed = &GetLongAverageSpeed;
         src.fnContextMenu = [](int x, int y, bool fChecked) -> UINT {
             if (!g_hWnd || !g_hWnd->Port()) return 0;
-            CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false}}};
-            (void)fChecked;
+            CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false, fChecked}}};
             return g_hWnd->Port()->TrackPopupMenu(menu, x, y);
         };
         src.fnRedraw = &Redraw;

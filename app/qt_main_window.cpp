@@ -251,7 +251,11 @@ UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
         QString line = QStringLiteral("popup: %1:").arg(menu.uTitleId);
         for (const CMenuItem& item : menu.vecItems) {
             if (!item.uId) continue;
-            line += QStringLiteral(" [%1%2 %3]").arg(item.fGrayed ? QStringLiteral("-") : QString()).arg(item.uId).arg(textOf(item));
+            line += QStringLiteral(" [%1%2%3 %4]")
+                        .arg(item.fGrayed ? QStringLiteral("-") : QString())
+                        .arg(item.fChecked ? QStringLiteral("*") : QString())
+                        .arg(item.uId)
+                        .arg(textOf(item));
         }
         const char* szAnswer = std::getenv("VELKA_HEADLESS_POPUP");
         UINT uChosen = 0;
@@ -274,6 +278,10 @@ UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
         }
         QAction* pAction = popup.addAction(textOf(item));
         pAction->setEnabled(!item.fGrayed);
+        if (item.fCheckable) {
+            pAction->setCheckable(true);
+            pAction->setChecked(item.fChecked);
+        }
         ids[pAction] = item.uId;
     }
     const qreal dpr = m_pClient->devicePixelRatioF();

@@ -35,6 +35,14 @@ CMenuItem PopupItem(UINT uId, UINT uTextId = 0, bool fGrayed = false) {
     return item;
 }
 
+// "Показывать датчики", checked while the map gauges are shown.
+CMenuItem ShowGaugesItem() {
+    CMenuItem item = PopupItem(ID_MAP_SHOW_GAUGES);
+    item.fCheckable = true;
+    item.fChecked = ReadSettingBool(u"ShowMapGauges", true);
+    return item;
+}
+
 } // namespace
 
 float CMapPage::HitRadius() const {
@@ -63,7 +71,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
         menu.vecItems = {PopupItem(ID_CHOOSE_GAUGE, 0, g_pfnChooseGauge == nullptr),
                          PopupItem(ID_RESET_GAUGE, 0, !(pEntry && pEntry->fResettable)),
                          PopupItem(ID_RESET_ALL_GAUGES, 0, Gauges() == nullptr),
-                         PopupItem(ID_MAP_SHOW_GAUGES), PopupItem(ID_MAP_DEFAULT_GAUGES)};
+                         ShowGaugesItem(), PopupItem(ID_MAP_DEFAULT_GAUGES)};
         return menu;
     }
     if (m_mover.IsMoving()) {
@@ -81,7 +89,8 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
         return menu;
     }
     menu.uTitleId = IDM_MAP_POINT;
-    menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT)};
+    // Hidden gauges have no cell to click: the map's own menu shows them again.
+    menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT), ShowGaugesItem()};
     // Map objects under the point; their properties belong to the search.
     if (MapLayers().fnFindItems) {
         for (CSelectionItem& item : MapLayers().fnFindItems(m_ptClicked, fRadius))

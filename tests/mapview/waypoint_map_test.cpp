@@ -328,7 +328,7 @@ TEST_F(MapWaypointTest, RightClickOnAWaypointOffersItsMenuAndDeletesAfterYes) {
     // Now the point is open map: only "save point" (no map, no objects).
     m_pPage->OnRButtonUp(202, 151);
     EXPECT_EQ(m_port.m_menus.back().uTitleId, 101u);
-    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40019}));
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40019, 40023}));
 }
 
 TEST_F(MapWaypointTest, NewWaypointAtTheClickIsSavedOnlyWhenConfirmed) {
@@ -500,8 +500,8 @@ TEST_F(MapWaypointTest, SelectionListsTheWaypointFirstThenMapPointsByDistance) {
     m_pPage->OnRButtonUp(sp.x, sp.y);
     ASSERT_EQ(m_port.m_menus.size(), 1u);
     EXPECT_EQ(m_port.m_menus[0].uTitleId, 101u);
-    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40019, 40121}));
-    EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40019, 40023, 40121}));
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[2].fGrayed);
     Waypoint* pWp = TheWaypointStore().CreateWaypoint((pt.lX + 3) * 2, pt.lY * 2, 0, std::nullopt, nullptr);
     const auto items = FindItemsNear(TheWaypointStore(), pt, 300.0f, m_pPage->Position());
     ASSERT_GE(items.size(), 2u);
@@ -536,6 +536,37 @@ TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
     EXPECT_TRUE(m_port.m_menus[0].vecItems[0].fGrayed);
     EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
     EXPECT_FALSE(m_port.m_menus[0].vecItems[3].fGrayed);
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[3].fChecked);
+}
+
+TEST_F(MapWaypointTest, HiddenGaugesComeBackFromTheMapMenuAndDefaultsAskFirst) {
+    WriteSettingBool(u"ShowMapGauges", true);
+    m_pPage->OnSize(400, 300);
+    // Hidden from the gauge menu: the cells are gone, the map's menu shows
+    // the item unchecked and brings them back.
+    m_port.m_answers = {40023};
+    m_pPage->OnRButtonUp(390, 10);
+    EXPECT_FALSE(ReadSettingBool(u"ShowMapGauges", true));
+    EXPECT_TRUE(m_pPage->GaugeCells().empty());
+    m_port.m_answers = {40023};
+    m_pPage->OnRButtonUp(390, 10);
+    ASSERT_EQ(m_port.m_menus.size(), 2u);
+    EXPECT_EQ(m_port.m_menus[1].uTitleId, 101u);
+    ASSERT_EQ(Ids(m_port.m_menus[1]), (std::vector<UINT>{40019, 40023}));
+    EXPECT_FALSE(m_port.m_menus[1].vecItems[1].fChecked);
+    EXPECT_TRUE(ReadSettingBool(u"ShowMapGauges", false));
+    EXPECT_FALSE(m_pPage->GaugeCells().empty());
+
+    // The default set (landscape) replaces a chosen gauge only after "yes".
+    WriteSettingString(u"MapGauge_0", u"altitude");
+    HeadlessUiHost().ScriptAnswers({IDNO, IDYES});
+    m_pPage->OnCommand(40017);
+    EXPECT_EQ(ReadSettingString(u"MapGauge_0", 32, u""), u"altitude");
+    m_pPage->OnCommand(40017);
+    EXPECT_EQ(m_pPage->GaugeKeys()[0], u"speed");
+    EXPECT_EQ(m_pPage->GaugeKeys()[4], u"sunrise");
+    EXPECT_EQ(ReadSettingString(u"MapGauge_0", 32, u""), u"speed");
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 2u);
 }
 
 } // namespace
