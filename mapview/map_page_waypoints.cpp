@@ -81,16 +81,21 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
     }
     CWaypointStore& store = TheWaypointStore();
     const float fRadius = HitRadius();
+    m_pClickedRoute = nullptr;
     if (ReadSettingBool(u"ShowWaypoints", true)) m_pClickedWaypoint = store.WaypointNear(m_ptClicked, fRadius);
+    if (m_pClickedWaypoint && m_editor.IsEditing()) return RouteEditingMenu();
     if (m_pClickedWaypoint) {
         menu.uTitleId = IDM_WAYPOINT;
         menu.vecItems = {PopupItem(ID_MAP_PROPERTIES, IDS_MENU_WAYPOINT_PROPERTIES), PopupItem(ID_MAP_DELETE_WAYPOINT),
-                         PopupItem(ID_MAP_MOVE_WAYPOINT)};
+                         PopupItem(ID_MAP_MOVE_WAYPOINT), PopupItem(ID_MAP_START_ROUTE)};
         return menu;
     }
+    if (ReadSettingBool(u"ShowRoutes", true)) m_pClickedRoute = RouteNear(store, m_ptClicked, fRadius);
+    if (m_pClickedRoute) return RouteMenu();
     menu.uTitleId = IDM_MAP_POINT;
     // Hidden gauges have no cell to click: the map's own menu shows them again.
     menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT), ShowGaugesItem()};
+    if (m_editor.IsEditing()) menu.vecItems.push_back(PopupItem(ID_MAP_END_ROUTE_EDIT));
     // Map objects under the point; their properties belong to the search.
     if (MapLayers().fnFindItems) {
         for (CSelectionItem& item : MapLayers().fnFindItems(m_ptClicked, fRadius))
@@ -123,6 +128,7 @@ void CMapPage::OnDblClick(int x, int y) {
     }
     m_ptClicked = pt;
     m_pClickedWaypoint = pWaypoint;
+    m_pClickedRoute = nullptr;
     m_clickedObjects.clear();
     OnCommand(ID_MAP_PROPERTIES);
 }
@@ -155,6 +161,8 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
     case ID_MAP_PROPERTIES:
         if (Waypoint* p = LiveWaypoint(store, m_pClickedWaypoint)) {
             WaypointProperties(p);
+        } else if (m_pClickedRoute) {
+            return OnRouteCommand(uId);
         } else if (!m_clickedObjects.empty() && MapLayers().fnMapObjectProperties) {
             const CSelectionItem item = m_clickedObjects.front();
             MapLayers().fnMapObjectProperties(item);
@@ -186,7 +194,7 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
         m_mover.Cancel();
         RedrawNow();
         return true;
-    default: return false;
+    default: return OnRouteCommand(uId);
     }
 }
 

@@ -313,7 +313,7 @@ TEST_F(MapWaypointTest, RightClickOnAWaypointOffersItsMenuAndDeletesAfterYes) {
     m_pPage->OnRButtonUp(202, 151);
     ASSERT_EQ(m_port.m_menus.size(), 1u);
     EXPECT_EQ(m_port.m_menus[0].uTitleId, 207u);
-    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40121, 40122, 40148}));
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40121, 40122, 40148, 40146}));
     EXPECT_EQ(m_port.m_menus[0].vecItems[0].uTextId, 203000u); // "Свойства точки..."
     EXPECT_EQ(TheWaypointStore().LiveWaypointCount(), 1u);
     // "Yes" deletes and saves.
@@ -537,6 +537,59 @@ TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
     EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
     EXPECT_FALSE(m_port.m_menus[0].vecItems[3].fGrayed);
     EXPECT_TRUE(m_port.m_menus[0].vecItems[3].fChecked);
+}
+
+TEST_F(MapWaypointTest, RoutesAreEditedFromTheMenusOfWaypointsAndRoutes) {
+    Waypoint* pA = AddAtScreen(100, 150);
+    Waypoint* pB = AddAtScreen(300, 150);
+    Waypoint* pC = AddAtScreen(200, 100);
+    // Start a route at A; while it is edited a waypoint has the editing menu.
+    m_port.m_answers = {40146};
+    m_pPage->OnRButtonUp(100, 150);
+    Route* pRoute = m_pPage->EditedRoute();
+    ASSERT_NE(pRoute, nullptr);
+    m_port.m_answers = {40143};
+    m_pPage->OnRButtonUp(300, 150);
+    EXPECT_EQ(m_port.m_menus.back().uTitleId, 208u);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40143, 40151, 40144, 40145}));
+    // C lies between A and B: inserted, not appended.
+    m_port.m_answers = {40151};
+    m_pPage->OnRButtonUp(200, 100);
+    ASSERT_EQ(pRoute->points.size(), 3u);
+    EXPECT_EQ(pRoute->points[1].pWaypoint, pC);
+    EXPECT_EQ(pC->cRefs, 1);
+    // A waypoint of the route can only be removed.
+    m_pPage->OnRButtonUp(300, 150);
+    EXPECT_TRUE(m_port.m_menus.back().vecItems[0].fGrayed);
+    EXPECT_FALSE(m_port.m_menus.back().vecItems[2].fGrayed);
+    m_port.m_answers = {40144};
+    m_pPage->OnRButtonUp(200, 100);
+    ASSERT_EQ(pRoute->points.size(), 2u);
+    EXPECT_EQ(pC->cRefs, 0);
+    // Ending the edit saves the route with its waypoints.
+    m_port.m_answers = {40145};
+    m_pPage->OnRButtonUp(20, 280);
+    EXPECT_EQ(m_pPage->EditedRoute(), nullptr);
+    {
+        const CWaypointStore saved = Saved();
+        ASSERT_EQ(saved.Routes().size(), 1u);
+        ASSERT_EQ(saved.Routes().front()->points.size(), 2u);
+        EXPECT_EQ(saved.Routes().front()->points[0].X(), pA->lX);
+        EXPECT_EQ(saved.Routes().front()->points[1].X(), pB->lX);
+    }
+    // A click on its leg offers the route's menu; continue, then delete.
+    m_port.m_answers = {40147};
+    m_pPage->OnRButtonUp(200, 152);
+    EXPECT_EQ(m_port.m_menus.back().uTitleId, 206u);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40121, 40130, 40139, 40159, 40147, 40141}));
+    EXPECT_EQ(m_pPage->EditedRoute(), pRoute);
+    m_port.m_answers = {40141};
+    HeadlessUiHost().ScriptAnswers({IDYES});
+    m_pPage->OnRButtonUp(200, 152);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40121, 40130, 40139, 40159, 40145, 40141}));
+    EXPECT_TRUE(pRoute->IsDeleted());
+    EXPECT_EQ(m_pPage->EditedRoute(), nullptr);
+    EXPECT_TRUE(Saved().Routes().empty());
 }
 
 TEST_F(MapWaypointTest, HiddenGaugesComeBackFromTheMapMenuAndDefaultsAskFirst) {
