@@ -1,6 +1,7 @@
 #include "app/navigation_hooks.h"
 
 #include "app/qt_route_list_dialog.h"
+#include "app/qt_route_properties_dialog.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -151,6 +152,9 @@ void FollowDemoRoute() {
 
 void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
     g_fHeadless = fHeadless;
+    WaypointDialogs().fnEditRoute = fHeadless ? &HeadlessRouteProperties : [](Route& route) {
+        return RunRoutePropertiesDialog(route, QApplication::activeWindow());
+    };
     h.afnCreatePage[1] = [] {
         RoutePageSource src;
         src.fnRoute = []() -> const Route* { return g_pNav && g_pNav->IsNavigating() ? g_pNav->ActiveRoute() : nullptr; };
