@@ -170,6 +170,9 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
             CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false, fChecked}}};
             return g_hWnd->Port()->TrackPopupMenu(menu, x, y);
         };
+        src.fnSetScrollBar = [](int nMax, int nPage, int nPos) {
+            if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->SetScrollBar(nMax, nPage, nPos);
+        };
         src.fnRedraw = &Redraw;
         src.fnUpdateMenu = [] {
             if (g_hWnd) g_hWnd->UpdateMenu();
