@@ -255,8 +255,8 @@ private:
     CMenuPopup RouteMenu() const;
     CMenuPopup RouteEditingMenu() const;
     bool OnRouteCommand(UINT uId);
-    // After a route changed: the active one is planned again, the store
-    // saved, the selection cleared and the map refreshed.
+    // After a route changed: the active one has its angles recomputed, the
+    // store is saved, the selection cleared and the map refreshed.
     void RouteChanged(Route* pRoute);
     void DrawEditedRoute(ICanvas& dc) const;
 

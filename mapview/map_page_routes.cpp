@@ -6,6 +6,7 @@
 #include "gps/positioning.h"
 #include "routing/navigator.h"
 #include "routing/route_commands.h"
+#include "routing/route_geometry.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
@@ -54,8 +55,7 @@ CMenuPopup CMapPage::RouteEditingMenu() const {
 
 void CMapPage::RouteChanged(Route* pRoute) {
     CWaypointStore& store = TheWaypointStore();
-    CNavigator* pNav = TheNavigator();
-    if (pRoute && pNav && pRoute == store.ActiveRoute()) pNav->PlanRoute(*pRoute);
+    if (pRoute && pRoute == store.ActiveRoute()) RecomputeAngles(*pRoute);
     store.Save();
     m_selection.Clear();
     RefreshMap(true);

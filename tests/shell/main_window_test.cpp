@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QKeySequence>
 #include <QWheelEvent>
@@ -276,6 +277,21 @@ TEST_F(MainWindowTest, TheScrollBarShowsWhileItemsDoNotFitAndItsUseReachesThePag
     m_apPages[2]->m_fScroll = false;
     m_pWnd->SelectPage(2);
     EXPECT_TRUE(pBar->isHidden());
+}
+
+TEST(QtUiHost, ANoticeIsANonModalBoxAndReturnsAtOnce) {
+    test::QtApp();
+    CQtUiHost host(false);
+    host.ShowNotice(u"Sound error", u"VELKA", MB_ICONERROR);
+    QMessageBox* pBox = nullptr;
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(p); b && b->isVisible()) pBox = b;
+    ASSERT_NE(pBox, nullptr);
+    EXPECT_FALSE(pBox->isModal());
+    EXPECT_EQ(pBox->text(), QStringLiteral("Sound error"));
+    EXPECT_EQ(pBox->icon(), QMessageBox::Critical);
+    pBox->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(MainWindowTest, ResizeToTheSameSizeKeepsTheBitmap) {
