@@ -130,6 +130,10 @@ TEST(DemoDrive, TheWindowGuidesTheDemoDriveWithEveryTurnAnnouncedAndArrives) {
     ASSERT_GE(turns.size(), 2u);
 
     CUserHome home;
+    // Its own documents folder: the track file is not shared with other runs.
+    fs::create_directory(home.File("documents"));
+    std::ofstream(home.File("config") + "/user-dirs.dirs")
+        << "XDG_DOCUMENTS_DIR=\"" << home.File("documents") << "\"\n";
     CVelka v(home, "demo", {CDemoFolder::MapPath()},
              {"VELKA_HEADLESS_FIX_INTERVAL=100", "VELKA_SOUND_DEVICE=velka-no-such-device"}, demo.Program());
     ASSERT_TRUE(v.WaitFor("velka: prompt RouteEnd", 90s)) << v.Err();
