@@ -121,14 +121,17 @@ void CMapPage::OnDblClick(int x, int y) {
     Waypoint* pWaypoint = ReadSettingBool(u"ShowWaypoints", true)
                               ? TheWaypointStore().WaypointNear(pt, HitRadius())
                               : nullptr;
+    Route* pRoute = !pWaypoint && ReadSettingBool(u"ShowRoutes", true)
+                        ? RouteNear(TheWaypointStore(), pt, HitRadius())
+                        : nullptr;
     // On open map a double click zooms in about the pointer.
-    if (!pWaypoint) {
+    if (!pWaypoint && !pRoute) {
         ZoomAt(x, y, 1);
         return;
     }
     m_ptClicked = pt;
     m_pClickedWaypoint = pWaypoint;
-    m_pClickedRoute = nullptr;
+    m_pClickedRoute = pRoute;
     m_clickedObjects.clear();
     OnCommand(ID_MAP_PROPERTIES);
 }

@@ -273,6 +273,7 @@ protected:
     }
     void TearDown() override {
         WaypointDialogs().fnEdit = nullptr;
+        WaypointDialogs().fnEditRoute = nullptr;
         MapLayers().fnDrawWaypoints = nullptr;
         MapLayers().fnDrawMovingWaypoint = nullptr;
         MapLayers().fnFindItems = nullptr;
@@ -577,6 +578,14 @@ TEST_F(MapWaypointTest, RoutesAreEditedFromTheMenusOfWaypointsAndRoutes) {
         EXPECT_EQ(saved.Routes().front()->points[0].X(), pA->lX);
         EXPECT_EQ(saved.Routes().front()->points[1].X(), pB->lX);
     }
+    // A double click on its leg opens its properties; a change is saved.
+    WaypointDialogs().fnEditRoute = [](Route& route) {
+        route.strName = u"Home";
+        return true;
+    };
+    m_pPage->OnDblClick(200, 152);
+    EXPECT_EQ(pRoute->strName, u"Home");
+    EXPECT_EQ(Saved().Routes().front()->strName, u"Home");
     // A click on its leg offers the route's menu; continue, then delete.
     m_port.m_answers = {40147};
     m_pPage->OnRButtonUp(200, 152);
