@@ -213,6 +213,9 @@ void AssignHooks() {
     };
     // Positioning hands moved fixes to the track file and the on-screen track.
     velka::g_pfnOpenDemoTrack = &OpenDemoTrack;
+    // Headless runs (the tests) may replay the simulated drive faster.
+    if (const char* sz = std::getenv("VELKA_HEADLESS_FIX_INTERVAL"); sz && velka::IsHeadlessEnvironment())
+        velka::SetSimulationInterval(static_cast<velka::DWORD>(std::clamp(std::atoi(sz), 10, 1000)));
     velka::g_pfnTrackAddFix = &velka::AddTrackPoint;
     velka::g_pfnTrackStartNew = &velka::StartNewTrack;
     velka::g_pfnScreenTrackAddPoint = &velka::AddVisualPoint;

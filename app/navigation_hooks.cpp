@@ -1,6 +1,7 @@
 #include "app/navigation_hooks.h"
 
 #include "app/qt_route_list_dialog.h"
+#include "app/qt_route_properties_dialog.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -11,7 +12,6 @@
 
 #include "gauges/gauge_sources.h"
 #include "gps/positioning.h"
-#include "mapdata/zem_parser.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
 #include "platform/debug.h"
@@ -80,7 +80,7 @@ void CreateNavigator() {
     g_pPlayer = std::make_unique<CPromptPlayer>(g_pWaveOut.get(), PromptFolder());
     // Every sound said goes to the log, so a machine without sound shows them too.
     g_pPlayer->m_fnLogSound = [](const std::string& s) { std::fprintf(stderr, "velka: prompt %s\n", s.c_str()); };
-    LegSearch search = MakeMapLegSearch([] { return dynamic_cast<CZemParser*>(g_pMapParser); }, &GetCurrentFix);
+    LegSearch search = MakeMapLegSearch([] { return g_pMapParser; }, &GetCurrentFix);
     g_pNav = std::make_unique<CNavigator>(TheWaypointStore(), g_pPlayer.get(), std::move(search), ProgressUi());
     // The navigation gauges read guidance through the navigator.
     GaugeSources().pNavigation = g_pNav.get();
@@ -94,9 +94,22 @@ void CreateNavigator() {
         Redraw();
     };
     SetTheNavigator(g_pNav.get());
-    g_pfnQueueGpsPrompt = [](int n) {
-        if (g_pPlayer) g_pPlayer->RaiseGps(n);
-    };
+}
+
+void FollowDemoRoute();
+
+// Positioning tells of a lost or found fix on its reader thread; the prompt
+// queue belongs to the user-interface thread, so the prompt is raised there.
+// When the demo drive starts over, its route is followed again.
+void QueueGpsPrompt(int n) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [n] {
+            if (!g_pPlayer) return;
+            g_pPlayer->RaiseGps(n);
+            if (n == 3) FollowDemoRoute();
+        },
+        Qt::QueuedConnection);
 }
 
 // The demo: when the simulation file beside the program also holds a route
@@ -139,6 +152,9 @@ void FollowDemoRoute() {
 
 void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
     g_fHeadless = fHeadless;
+    WaypointDialogs().fnEditRoute = fHeadless ? &HeadlessRouteProperties : [](Route& route) {
+        return RunRoutePropertiesDialog(route, QApplication::activeWindow());
+    };
     h.afnCreatePage[1] = [] {
         RoutePageSource src;
         src.fnRoute = []() -> const Route* { return g_pNav && g_pNav->IsNavigating() ? g_pNav->ActiveRoute() : nullptr; };
@@ -151,9 +167,11 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         src.fnAverageSpeed = &GetLongAverageSpeed;
         src.fnContextMenu = [](int x, int y, bool fChecked) -> UINT {
             if (!g_hWnd || !g_hWnd->Port()) return 0;
-            CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false}}};
-            (void)fChecked;
+            CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false, fChecked}}};
             return g_hWnd->Port()->TrackPopupMenu(menu, x, y);
+        };
+        src.fnSetScrollBar = [](int nMax, int nPage, int nPos) {
+            if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->SetScrollBar(nMax, nPage, nPos);
         };
         src.fnRedraw = &Redraw;
         src.fnUpdateMenu = [] {
@@ -170,6 +188,7 @@ void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
         SetRouteLoadedHook(&RestoreLoadedRoute);
         StartWaypoints(CWaypointStore::DefaultPath());
         CreateNavigator();
+        g_pfnQueueGpsPrompt = &QueueGpsPrompt;
         g_pNav->Resume();
         FollowDemoRoute();
     };

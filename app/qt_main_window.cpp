@@ -15,8 +15,12 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -104,8 +108,32 @@ void CClientWidget::wheelEvent(QWheelEvent* pEvent) {
 
 CQtMainWindow::CQtMainWindow(CMainWindow& wnd, CQtUiHost& host) : m_wnd(wnd), m_host(host) {
     setObjectName(QStringLiteral("velka"));
+    auto* pCentral = new QWidget(this);
+    auto* pLayout = new QHBoxLayout(pCentral);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
     m_pClient = new CClientWidget(*this);
-    setCentralWidget(m_pClient);
+    m_pScrollBar = new QScrollBar(Qt::Vertical, pCentral);
+    m_pScrollBar->hide();
+    pLayout->addWidget(m_pClient, 1);
+    pLayout->addWidget(m_pScrollBar);
+    setCentralWidget(pCentral);
+    connect(m_pScrollBar, &QScrollBar::actionTriggered, this, [this](int nAction) {
+        int nCode = -1;
+        switch (nAction) {
+        case QAbstractSlider::SliderSingleStepAdd: nCode = SB_LINEDOWN; break;
+        case QAbstractSlider::SliderSingleStepSub: nCode = SB_LINEUP; break;
+        case QAbstractSlider::SliderPageStepAdd: nCode = SB_PAGEDOWN; break;
+        case QAbstractSlider::SliderPageStepSub: nCode = SB_PAGEUP; break;
+        case QAbstractSlider::SliderToMinimum: nCode = SB_TOP; break;
+        case QAbstractSlider::SliderToMaximum: nCode = SB_BOTTOM; break;
+        case QAbstractSlider::SliderMove: nCode = SB_THUMBTRACK; break;
+        default: break;
+        }
+        if (nCode < 0) return;
+        const int nPos = std::max(0, m_pScrollBar->sliderPosition());
+        Send(WM_VSCROLL, static_cast<WPARAM>(nCode) | (static_cast<WPARAM>(nPos & 0xFFFF) << 16));
+    });
     m_wnd.Attach(this);
     // A change of the screen's resolution refreshes all pages.
     if (QScreen* pScreen = QGuiApplication::primaryScreen()) {
@@ -251,7 +279,11 @@ UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
         QString line = QStringLiteral("popup: %1:").arg(menu.uTitleId);
         for (const CMenuItem& item : menu.vecItems) {
             if (!item.uId) continue;
-            line += QStringLiteral(" [%1%2 %3]").arg(item.fGrayed ? QStringLiteral("-") : QString()).arg(item.uId).arg(textOf(item));
+            line += QStringLiteral(" [%1%2%3 %4]")
+                        .arg(item.fGrayed ? QStringLiteral("-") : QString())
+                        .arg(item.fChecked ? QStringLiteral("*") : QString())
+                        .arg(item.uId)
+                        .arg(textOf(item));
         }
         const char* szAnswer = std::getenv("VELKA_HEADLESS_POPUP");
         UINT uChosen = 0;
@@ -274,12 +306,28 @@ UINT CQtMainWindow::TrackPopupMenu(const CMenuPopup& menu, int x, int y) {
         }
         QAction* pAction = popup.addAction(textOf(item));
         pAction->setEnabled(!item.fGrayed);
+        if (item.fCheckable) {
+            pAction->setCheckable(true);
+            pAction->setChecked(item.fChecked);
+        }
         ids[pAction] = item.uId;
     }
     const qreal dpr = m_pClient->devicePixelRatioF();
     QAction* pChosen = popup.exec(m_pClient->mapToGlobal(QPoint(qRound(x / dpr), qRound(y / dpr))));
     auto it = ids.find(pChosen);
     return it == ids.end() ? 0 : it->second;
+}
+
+void CQtMainWindow::SetScrollBar(int nMax, int nPage, int nPos) {
+    const bool fShow = nPage > 0 && nMax >= nPage;
+    if (fShow) {
+        const QSignalBlocker block(m_pScrollBar);
+        m_pScrollBar->setRange(0, nMax - nPage + 1);
+        m_pScrollBar->setPageStep(nPage);
+        m_pScrollBar->setSingleStep(1);
+        m_pScrollBar->setValue(nPos);
+    }
+    if (fShow == m_pScrollBar->isHidden()) m_pScrollBar->setVisible(fShow);
 }
 
 SIZE CQtMainWindow::ClientSize() const { return m_pClient->DeviceSize(); }

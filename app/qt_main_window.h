@@ -13,6 +13,7 @@
 #include "shell/main_window.h"
 
 class QAction;
+class QScrollBar;
 class QActionGroup;
 
 namespace velka {
@@ -63,6 +64,7 @@ public:
     int MenuItemImage(UINT uId) const;
     bool TimerActive(UINT uId) const;
     CClientWidget* Client() const { return m_pClient; }
+    QScrollBar* ScrollBar() const { return m_pScrollBar; }
 
     // IWindowPort
     bool BuildMenuBar(const std::vector<CMenuPopup>& menu) override;
@@ -75,6 +77,9 @@ public:
     // "popup: ..." and answered with VELKA_HEADLESS_POPUP=<command id> when
     // that item is there and enabled, else dismissed.
     UINT TrackPopupMenu(const CMenuPopup& menu, int x, int y) override;
+    // A QScrollBar right of the client widget; the user's actions become
+    // WM_VSCROLL with the matching code (and the position when dragged).
+    void SetScrollBar(int nMax, int nPage, int nPos) override;
     SIZE ClientSize() const override;
     std::unique_ptr<ICanvas> CreateBitmap(int cx, int cy) override;
     void Invalidate() override;
@@ -96,6 +101,7 @@ private:
     CMainWindow& m_wnd;
     CQtUiHost& m_host;
     CClientWidget* m_pClient = nullptr;
+    QScrollBar* m_pScrollBar = nullptr;
     std::map<UINT, QAction*> m_mapActions;
     std::map<UINT, int> m_mapImages;
     std::map<UINT, std::unique_ptr<QTimer>> m_mapTimers;

@@ -555,7 +555,7 @@ void CMapPage::OnPaint(ICanvas& dc) {
     }
     dc.SetAntialias(m_fAntialias);
     const CMapLayers& layers = MapLayers();
-    if (layers.fnDrawEditedRoute) layers.fnDrawEditedRoute(dc, m_pos);
+    DrawEditedRoute(dc);
     if (layers.fnDrawMovingWaypoint) layers.fnDrawMovingWaypoint(dc, m_pos);
     if (ReadSettingBool(u"ShowHotSpot", false)) DrawHotSpot(dc, m_pos);
     if (AskHook(SubsystemHooks().fnIsPositioningRunning) && layers.fnCurrentPosition) {

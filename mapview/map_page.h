@@ -18,6 +18,7 @@
 #include "mapview/styles.h"
 #include "shell/menu_commands.h"
 #include "shell/page.h"
+#include "waypoints/route_editing.h"
 #include "waypoints/waypoint_commands.h"
 
 namespace velka {
@@ -36,6 +37,16 @@ constexpr UINT ID_MAP_NEW_WAYPOINT = 40019;
 constexpr UINT ID_MAP_SHOW_GAUGES = 40023;
 constexpr UINT ID_MAP_PROPERTIES = 40121;
 constexpr UINT ID_MAP_DELETE_WAYPOINT = 40122;
+constexpr UINT ID_MAP_FOLLOW_ROUTE = 40130;
+constexpr UINT ID_MAP_REVERSE_ROUTE = 40139;
+constexpr UINT ID_MAP_DELETE_ROUTE = 40141;
+constexpr UINT ID_MAP_ADD_TO_ROUTE = 40143;
+constexpr UINT ID_MAP_REMOVE_FROM_ROUTE = 40144;
+constexpr UINT ID_MAP_END_ROUTE_EDIT = 40145;
+constexpr UINT ID_MAP_START_ROUTE = 40146;
+constexpr UINT ID_MAP_CONTINUE_ROUTE = 40147;
+constexpr UINT ID_MAP_INSERT_INTO_ROUTE = 40151;
+constexpr UINT ID_MAP_RECALCULATE_ROUTE = 40159;
 constexpr UINT ID_MAP_MOVE_WAYPOINT = 40148;
 constexpr UINT ID_MAP_MOVE_CANCEL = 40149;
 constexpr UINT ID_MAP_MOVE_HERE = 40150;
@@ -74,7 +85,6 @@ struct CMapLayers {
     std::function<bool(CPaintContext&)> fnDrawRoutes;
     std::function<bool(CPaintContext&, CMapLabelStore&)> fnDrawWaypoints;
     std::function<bool(CPaintContext&)> fnDrawBearing;
-    std::function<void(ICanvas&, const CMapPosition&)> fnDrawEditedRoute;
     std::function<void(ICanvas&, const CMapPosition&)> fnDrawMovingWaypoint;
     // The latest GPS position for the cursor and for following.
     std::function<bool(CCursorPosition&)> fnCurrentPosition;
@@ -212,6 +222,9 @@ public:
     POINT PointerPosition() const { return m_ptPointer; }
     const CMapPoint& ClickedPoint() const { return m_ptClicked; }
     Waypoint* ClickedWaypoint() const { return m_pClickedWaypoint; }
+    Route* ClickedRoute() const { return m_pClickedRoute; }
+    // The route being edited on the map (null when none).
+    Route* EditedRoute() const { return m_editor.Editing(); }
     float HitRadius() const;
     // The context menu for a right click at (x, y) as OnRButtonUp shows
     // it; also notes the point and what lies under it.
@@ -236,6 +249,16 @@ private:
     // cleared and the map refreshed.
     void WaypointProperties(Waypoint* pWaypoint);
     void OpenSelectionItem();
+    // The route menus (206 for a route under the click, 208 for a waypoint
+    // while a route is edited) and their commands (40121 for a route,
+    // 40130, 40139, 40141, 40143-40147, 40151, 40159); false for others.
+    CMenuPopup RouteMenu() const;
+    CMenuPopup RouteEditingMenu() const;
+    bool OnRouteCommand(UINT uId);
+    // After a route changed: the active one has its angles recomputed, the
+    // store is saved, the selection cleared and the map refreshed.
+    void RouteChanged(Route* pRoute);
+    void DrawEditedRoute(ICanvas& dc) const;
 
     CMapPosition m_pos;
     bool m_fNewMap = false;
@@ -266,6 +289,8 @@ private:
     // it, the gauge cell; the waypoint being moved and the pointer.
     CMapPoint m_ptClicked{};
     Waypoint* m_pClickedWaypoint = nullptr;
+    Route* m_pClickedRoute = nullptr;
+    CRouteEditor m_editor;
     std::vector<CSelectionItem> m_clickedObjects;
     int m_nClickedCell = -1;
     CWaypointMover m_mover;

@@ -35,6 +35,14 @@ CMenuItem PopupItem(UINT uId, UINT uTextId = 0, bool fGrayed = false) {
     return item;
 }
 
+// "Показывать датчики", checked while the map gauges are shown.
+CMenuItem ShowGaugesItem() {
+    CMenuItem item = PopupItem(ID_MAP_SHOW_GAUGES);
+    item.fCheckable = true;
+    item.fChecked = ReadSettingBool(u"ShowMapGauges", true);
+    return item;
+}
+
 } // namespace
 
 float CMapPage::HitRadius() const {
@@ -63,7 +71,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
         menu.vecItems = {PopupItem(ID_CHOOSE_GAUGE, 0, g_pfnChooseGauge == nullptr),
                          PopupItem(ID_RESET_GAUGE, 0, !(pEntry && pEntry->fResettable)),
                          PopupItem(ID_RESET_ALL_GAUGES, 0, Gauges() == nullptr),
-                         PopupItem(ID_MAP_SHOW_GAUGES), PopupItem(ID_MAP_DEFAULT_GAUGES)};
+                         ShowGaugesItem(), PopupItem(ID_MAP_DEFAULT_GAUGES)};
         return menu;
     }
     if (m_mover.IsMoving()) {
@@ -73,15 +81,21 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
     }
     CWaypointStore& store = TheWaypointStore();
     const float fRadius = HitRadius();
+    m_pClickedRoute = nullptr;
     if (ReadSettingBool(u"ShowWaypoints", true)) m_pClickedWaypoint = store.WaypointNear(m_ptClicked, fRadius);
+    if (m_pClickedWaypoint && m_editor.IsEditing()) return RouteEditingMenu();
     if (m_pClickedWaypoint) {
         menu.uTitleId = IDM_WAYPOINT;
         menu.vecItems = {PopupItem(ID_MAP_PROPERTIES, IDS_MENU_WAYPOINT_PROPERTIES), PopupItem(ID_MAP_DELETE_WAYPOINT),
-                         PopupItem(ID_MAP_MOVE_WAYPOINT)};
+                         PopupItem(ID_MAP_MOVE_WAYPOINT), PopupItem(ID_MAP_START_ROUTE)};
         return menu;
     }
+    if (ReadSettingBool(u"ShowRoutes", true)) m_pClickedRoute = RouteNear(store, m_ptClicked, fRadius);
+    if (m_pClickedRoute) return RouteMenu();
     menu.uTitleId = IDM_MAP_POINT;
-    menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT)};
+    // Hidden gauges have no cell to click: the map's own menu shows them again.
+    menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT), ShowGaugesItem()};
+    if (m_editor.IsEditing()) menu.vecItems.push_back(PopupItem(ID_MAP_END_ROUTE_EDIT));
     // Map objects under the point; their properties belong to the search.
     if (MapLayers().fnFindItems) {
         for (CSelectionItem& item : MapLayers().fnFindItems(m_ptClicked, fRadius))
@@ -107,13 +121,17 @@ void CMapPage::OnDblClick(int x, int y) {
     Waypoint* pWaypoint = ReadSettingBool(u"ShowWaypoints", true)
                               ? TheWaypointStore().WaypointNear(pt, HitRadius())
                               : nullptr;
+    Route* pRoute = !pWaypoint && ReadSettingBool(u"ShowRoutes", true)
+                        ? RouteNear(TheWaypointStore(), pt, HitRadius())
+                        : nullptr;
     // On open map a double click zooms in about the pointer.
-    if (!pWaypoint) {
+    if (!pWaypoint && !pRoute) {
         ZoomAt(x, y, 1);
         return;
     }
     m_ptClicked = pt;
     m_pClickedWaypoint = pWaypoint;
+    m_pClickedRoute = pRoute;
     m_clickedObjects.clear();
     OnCommand(ID_MAP_PROPERTIES);
 }
@@ -146,6 +164,8 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
     case ID_MAP_PROPERTIES:
         if (Waypoint* p = LiveWaypoint(store, m_pClickedWaypoint)) {
             WaypointProperties(p);
+        } else if (m_pClickedRoute) {
+            return OnRouteCommand(uId);
         } else if (!m_clickedObjects.empty() && MapLayers().fnMapObjectProperties) {
             const CSelectionItem item = m_clickedObjects.front();
             MapLayers().fnMapObjectProperties(item);
@@ -177,7 +197,7 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
         m_mover.Cancel();
         RedrawNow();
         return true;
-    default: return false;
+    default: return OnRouteCommand(uId);
     }
 }
 

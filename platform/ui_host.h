@@ -33,6 +33,11 @@ public:
                            UINT uStyle) = 0;
     // Posts a message to the main window's queue; callable from any thread.
     virtual bool PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) = 0;
+    // Shows a box that does not wait for the user: the program goes on at
+    // once (a host without such boxes shows its ordinary one).
+    virtual void ShowNotice(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) {
+        MessageBox(strText, strCaption, uStyle);
+    }
 };
 
 struct RecordedBox {

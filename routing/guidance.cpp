@@ -82,8 +82,28 @@ static int Lead(float v, int nAMN, int nBase, int nExtra, int nStep) {
 int FarLead(float fSpeed, int nAMN) { return Lead(fSpeed, nAMN, 10, 100, 10); }
 int NearLead(float fSpeed, int nAMN) { return Lead(fSpeed, nAMN, 5, 30, 1); }
 
+void CGuidance::RefreshLegs() {
+    if (!m_pRoute) return;
+    const auto& pts = m_pRoute->points;
+    if (m_pLegsOf == pts.data() && m_cumulative.size() == pts.size()) return;
+    m_cumulative.assign(pts.size(), 0.0);
+    for (std::size_t i = 1; i < pts.size(); ++i)
+        m_cumulative[i] = m_cumulative[i - 1] + Distance(PointLon(pts[i - 1]), PointLat(pts[i - 1]),
+                                                         PointLon(pts[i]), PointLat(pts[i]));
+    m_pLegsOf = pts.data();
+}
+
+double CGuidance::Legs(std::size_t iFrom, std::size_t iTo) const {
+    if (m_cumulative.empty()) return 0;
+    iTo = std::min(iTo, m_cumulative.size() - 1);
+    return iFrom < iTo ? m_cumulative[iTo] - m_cumulative[iFrom] : 0.0;
+}
+
 void CGuidance::Reset(const Route* pRoute) {
     m_pRoute = pRoute;
+    m_pLegsOf = nullptr;
+    m_cumulative.clear();
+    RefreshLegs();
     m_state = NavigationState{};
     if (pRoute) m_state.nState = nsOnRoute;
     m_pPending.reset();
@@ -98,9 +118,11 @@ void CGuidance::Step(const GpsFix& fix) {
     // A successful re-route runs the step once more on the new route.
     for (int nPass = 0; nPass < 2; ++nPass) {
         bool fRunAgain = false;
+        RefreshLegs();
         FollowRoute(fix, fRunAgain);
         if (!fRunAgain) break;
     }
+    RefreshLegs();
     SchedulePrompts(fix);
     m_fInStep = false;
 }
@@ -128,7 +150,7 @@ bool CGuidance::IsAhead(std::size_t i, float lon, float lat) const {
 }
 
 double CGuidance::Ahead(std::size_t j) const {
-    return m_state.dwDistNextPoint + LegLength(*m_pRoute, m_state.iNextPoint, j);
+    return m_state.dwDistNextPoint + Legs(m_state.iNextPoint, j);
 }
 
 void CGuidance::FollowRoute(const GpsFix& fix, bool& fRunAgain) {
@@ -207,10 +229,10 @@ void CGuidance::FollowRoute(const GpsFix& fix, bool& fRunAgain) {
 
     const double dNext = Distance(lon, lat, PointLon(pts[iNext]), PointLat(pts[iNext]));
     s.dwDistNextPoint = static_cast<std::uint32_t>(std::lround(dNext));
-    const double dWp = dNext + LegLength(*m_pRoute, iNext, iWp);
+    const double dWp = dNext + Legs(iNext, iWp);
     s.dwDistNextWaypoint = static_cast<std::uint32_t>(std::lround(dWp));
-    s.dwDistManoeuvre = static_cast<std::uint32_t>(std::lround(dWp + LegLength(*m_pRoute, iWp, s.iManoeuvrePoint)));
-    s.dwDistFinal = static_cast<std::uint32_t>(std::lround(dWp + LegLength(*m_pRoute, iWp, n - 1)));
+    s.dwDistManoeuvre = static_cast<std::uint32_t>(std::lround(dWp + Legs(iWp, s.iManoeuvrePoint)));
+    s.dwDistFinal = static_cast<std::uint32_t>(std::lround(dWp + Legs(iWp, n - 1)));
 
     const double d2 = iNext == 0 ? SegmentD2(PointMapUnits(pts[0]), PointMapUnits(pts[0]), pos, k)
                                  : SegmentD2(PointMapUnits(pts[iNext - 1]), PointMapUnits(pts[iNext]), pos, k);
@@ -311,7 +333,7 @@ void CGuidance::SchedulePrompts(const GpsFix& fix) {
         } else {
             // Only what comes so soon after the first manoeuvre that it
             // could not be announced on its own joins it.
-            if (dAhead > nFar || LegLength(*m_pRoute, m_iPending, j) > nNear) break;
+            if (dAhead > nFar || Legs(m_iPending, j) > nNear) break;
             if (nKindJ != mkNone)
                 m_pPending->AppendThen(std::make_unique<CManoeuvrePrompt>(PromptCodeOfKind(nKindJ), false, pts[j].btExtra));
             s.iAnnouncedUpTo = static_cast<std::uint32_t>(j);

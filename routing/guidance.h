@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gps/gps_fix.h"
 #include "routing/navigation_values.h"
@@ -99,6 +100,11 @@ private:
     void SchedulePrompts(const GpsFix& fix);
     bool IsAhead(std::size_t i, float lon, float lat) const;
     double Ahead(std::size_t j) const;
+    // Route length from point iFrom to point iTo (clamped to the last), from
+    // the cumulative leg lengths; those are summed again only when the
+    // route's points were replaced or their count changed.
+    double Legs(std::size_t iFrom, std::size_t iTo) const;
+    void RefreshLegs();
     std::uint32_t PromptMs(int nKind, int nExit, bool fPreparatory) const;
     void Speak(int nKind, int nExit, bool fPreparatory, std::size_t iPoint);
 
@@ -107,6 +113,8 @@ private:
     NavigationState m_state;
     std::unique_ptr<CManoeuvrePrompt> m_pPending; // waiting to be spoken
     std::size_t m_iPending = 0;                   // route point of its first prompt
+    std::vector<double> m_cumulative; // metres from point 0 to point i
+    const RoutePoint* m_pLegsOf = nullptr; // the point array they were summed for
     bool m_fInStep = false;
     int m_nNearLead = 0;
     int m_nFarLead = 0;

@@ -1,13 +1,14 @@
 #include "routing/map_leg_search.h"
 
-#include "mapdata/zem_parser.h"
+#include "mapdata/map_parser.h"
 #include "routing/route_search.h"
 
 namespace velka {
 
-LegSearch MakeMapLegSearch(std::function<CZemParser*()> fnMap, std::function<GpsFix()> fnFix) {
+LegSearch MakeMapLegSearch(std::function<CMapParser*()> fnMap, std::function<GpsFix()> fnFix) {
+    InstallRouteSearch();
     return [fnMap = std::move(fnMap), fnFix = std::move(fnFix)](const LegRequest& leg, std::vector<RoutePoint>& out) {
-        CZemParser* pMap = fnMap ? fnMap() : nullptr;
+        CMapParser* pMap = fnMap ? fnMap() : nullptr;
         if (!pMap) return false;
         CRouteRequest req;
         req.ptStart = leg.ptFrom;
@@ -29,7 +30,7 @@ LegSearch MakeMapLegSearch(std::function<CZemParser*()> fnMap, std::function<Gps
         req.progress.nStart = leg.nProgressStart;
         req.progress.nEnd = leg.nProgressEnd;
         req.progress.pCancel = leg.pCancel;
-        if (!FindRoute(*pMap, req)) return false;
+        if (!pMap->FindRoute(req)) return false;
         for (const RouteSearchPoint& p : req.points) {
             RoutePoint rp;
             rp.lX = p.pt.lX * 2;

@@ -19,14 +19,16 @@ CPromptPlayer::CPromptPlayer(IWaveOut* pWaveOut, std::string strWavDir)
     : m_pWaveOut(pWaveOut), m_strWavDir(std::move(strWavDir)) {
     m_fnPostHandle = [] { UiHost().PostMessage(WM_NEXT_SOUND, 0, 0); };
     m_fnPostDone = [] { UiHost().PostMessage(MM_WOM_DONE, 0, 0); };
+    // Guidance goes on while the box is up: it never waits for the user,
+    // and only the first error of a run shows one.
     m_fnReportError = [this](const std::string& strName, int nCode, const std::string& strText) {
         DebugOutput("Sound " + strName + ": " + strText + "\n");
         if (m_fErrorShown) return;
         m_fErrorShown = true;
         if (nCode == 0) {
-            ShowErrorText(u"%s", FromUtf8(strText).c_str());
+            UiHost().ShowNotice(FromUtf8(strText), MainCaption(), MB_ICONERROR);
         } else {
-            ShowError(IDS_SOUND_ERROR, FromUtf8(strText).c_str());
+            ShowErrorNotice(IDS_SOUND_ERROR, FromUtf8(strText).c_str());
         }
     };
 }

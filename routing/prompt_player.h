@@ -55,7 +55,8 @@ public:
     // Hooks: how WM_USER+6 reaches the window, how completion is posted from
     // the player thread, how a wave error is reported, where each sound
     // that starts is logged. Defaults post to the UI host and show the
-    // sound error box (once per run; later errors are logged only).
+    // sound error box without waiting for it (once per run; later errors
+    // are logged only).
     std::function<void()> m_fnPostHandle;
     std::function<void()> m_fnPostDone;
     std::function<void(const std::string& strName, int nCode, const std::string& strText)> m_fnReportError;

@@ -6,6 +6,7 @@
 #include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
+#include "waypoints/waypoint_commands.h"
 
 namespace velka {
 
@@ -23,12 +24,7 @@ void ReverseRoute(CNavigator& nav, Route& route) {
     if (nav.m_fnSave) nav.m_fnSave();
 }
 
-bool DeleteRouteAsked(CWaypointStore& store, Route& route) {
-    if (AskYesNo(IDS_ASK_DELETE_ROUTE, route.strName.c_str()) != IDYES) return false;
-    if (!store.DeleteRoute(&route)) return false;
-    store.Save();
-    return true;
-}
+bool DeleteRouteAsked(CWaypointStore& store, Route& route) { return DeleteRouteAsked(store, &route); }
 
 bool RecalculateRoute(CNavigator& nav, Route& route) {
     const bool fOk = nav.PlanRoute(route);

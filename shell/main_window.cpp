@@ -68,6 +68,8 @@ void CMainWindow::DonePages() {
 }
 
 void CMainWindow::PageSwitchSteps() {
+    // A page with a scroll bar sets it when it draws; the others have none.
+    if (m_pPort && !CurrentPage().HasScrollBar()) m_pPort->SetScrollBar(0, 0, 0);
     CurrentPage().Activate();
     if (m_pPort) m_pPort->CheckMenuRadioItem(ID_PAGE_FIRST, ID_PAGE_FIRST + 4, ID_PAGE_FIRST + m_uCurrentPage);
     UpdateMenu();

@@ -43,6 +43,7 @@ struct CMenuItem {
     bool fCheckable = false;
     bool fRadio = false;   // one of the gauge-page items
     bool fGrayed = false;  // shown disabled (a pop-up item whose handler is missing)
+    bool fChecked = false; // a checkable pop-up item shown checked
 };
 
 struct CMenuPopup {

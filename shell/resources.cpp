@@ -264,6 +264,16 @@ VELKA_BOX(ShowError, MB_ICONERROR)
 VELKA_BOX(ShowWarning, MB_ICONWARNING)
 VELKA_BOX(ShowInformation, MB_ICONINFORMATION)
 VELKA_BOX(AskYesNo, MB_YESNO | MB_ICONQUESTION)
+
+void ShowErrorNotice(UINT uId, ...) {
+    char16_t szFormat[c_cchBox];
+    LoadWithFallback(uId, szFormat, c_cchBox);
+    va_list args;
+    va_start(args, uId);
+    std::u16string text = Cut(FormatWV(szFormat, args), c_cchBox);
+    va_end(args);
+    UiHost().ShowNotice(text, MainCaption(), MB_ICONERROR);
+}
 #undef VELKA_BOX
 
 std::u16string SystemErrorText(int nError) {

@@ -61,6 +61,8 @@ int ShowWarning(UINT uId, ...);
 int ShowInformation(UINT uId, ...);
 // Returns IDYES or IDNO.
 int AskYesNo(UINT uId, ...);
+// An error box that does not wait for the user (ShowNotice of the host).
+void ShowErrorNotice(UINT uId, ...);
 
 // The platform's text for an error number ("Unknown error %d" when none),
 // at most 127 characters, without trailing line breaks.

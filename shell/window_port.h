@@ -26,6 +26,10 @@ public:
     // Shows a pop-up menu at a client point and waits for the choice: the
     // command chosen, 0 when the menu was dismissed.
     virtual UINT TrackPopupMenu(const CMenuPopup& menu, int x, int y) = 0;
+    // The vertical scroll bar beside the client area: items 0..nMax, nPage
+    // of them visible, the top one nPos. Shown only while the items do not
+    // fit the page; (0, 0, 0) hides it. Its use arrives as WM_VSCROLL.
+    virtual void SetScrollBar(int nMax, int nPage, int nPos) = 0;
 
     virtual SIZE ClientSize() const = 0;
     // A bitmap compatible with the window, cx x cy pixels.

@@ -20,8 +20,6 @@ namespace {
 
 using json = nlohmann::json;
 
-double ToDegrees(LONG v) { return v * 180.0 / 1073741824.0; }
-
 json BoundsJson(const CMapRect& rc) {
     return {{"west", ToDegrees(rc.left)}, {"south", ToDegrees(rc.top)}, {"east", ToDegrees(rc.right)},
             {"north", ToDegrees(rc.bottom)}};

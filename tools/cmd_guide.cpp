@@ -32,6 +32,7 @@
 #include "routing/route_search.h"
 #include "routing/simulated_drive.h"
 #include "tools/commands.h"
+#include "tools/route_args.h"
 #include "waypoints/exchange.h"
 #include "waypoints/track_reader.h"
 
@@ -41,80 +42,40 @@ namespace {
 using json = nlohmann::json;
 constexpr const char* c_szName = "guide";
 
-struct GuideArgs {
-    std::string strMap;
-    std::vector<std::pair<double, double>> stops; // (lat, lon): from, vias, to
+struct GuideArgs : RouteArgs {
     RoutingSettings settings;
     double dSimulateKmh = 0;
     std::string strDrive;
 };
 
-bool ParseLatLon(const std::string& s, std::pair<double, double>& ll) {
-    double lat = 0, lon = 0;
-    char c = 0;
-    if (std::sscanf(s.c_str(), "%lf,%lf%c", &lat, &lon, &c) != 2 || std::fabs(lat) > 90 || std::fabs(lon) > 180)
-        return false;
-    ll = {lat, lon};
-    return true;
-}
-
 int ParseArgs(const Args& args, GuideArgs& a) {
-    static const char* const s_vehicles[] = {"pedestrian", "bicycle", "car", "taxi", "bus", "emergency", "delivery", "truck"};
-    std::pair<double, double> from{}, to{};
-    bool fFrom = false, fTo = false;
-    std::vector<std::pair<double, double>> vias;
-    a.settings.fAvoidUTurns = false;
-    a.settings.fAvoidUnpaved = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& s = args[i];
         const bool fValue = i + 1 < args.size();
-        if ((s == "--from" || s == "--to" || s == "--via") && fValue) {
-            std::pair<double, double> ll;
-            if (!ParseLatLon(args[++i], ll)) return UsageError(c_szName, "bad position '" + args[i] + "' (LAT,LON)");
-            if (s == "--from") from = ll, fFrom = true;
-            else if (s == "--to") to = ll, fTo = true;
-            else vias.push_back(ll);
-        } else if (s == "--vehicle" && fValue) {
-            const std::string v = args[++i];
-            a.settings.nVehicle = -1;
-            for (int k = 0; k < 8; ++k)
-                if (v == s_vehicles[k]) a.settings.nVehicle = k;
-            if (v == "motorcycle") a.settings.nVehicle = 2;
-            if (a.settings.nVehicle < 0) return UsageError(c_szName, "unknown vehicle '" + v + "'");
-        } else if (s == "--shortest") {
-            a.settings.nOptimization = 1;
-        } else if (s == "--avoid" && fValue) {
-            const std::string list = args[++i];
-            std::size_t p = 0;
-            while (p <= list.size()) {
-                const std::size_t e = std::min(list.find(',', p), list.size());
-                const std::string w = list.substr(p, e - p);
-                if (w == "tolls") a.settings.fAvoidTolls = true;
-                else if (w == "uturns") a.settings.fAvoidUTurns = true;
-                else if (w == "highways") a.settings.fAvoidHighways = true;
-                else if (w == "unpaved") a.settings.fAvoidUnpaved = true;
-                else if (!w.empty()) return UsageError(c_szName, "unknown avoid option '" + w + "'");
-                p = e + 1;
-            }
-        } else if (s == "--simulate" && fValue) {
+        int nExit = c_nExitOk;
+        const ArgTaken taken = TakeRouteArg(c_szName, args, i, a, nExit);
+        if (taken == ArgTaken::Error) return nExit;
+        if (taken == ArgTaken::Yes) continue;
+        if (s == "--simulate" && fValue) {
             char* pEnd = nullptr;
             a.dSimulateKmh = std::strtod(args[++i].c_str(), &pEnd);
             if (*pEnd || !(a.dSimulateKmh > 0 && a.dSimulateKmh < 1000))
                 return UsageError(c_szName, "bad speed '" + args[i] + "' (km/h)");
         } else if (s == "--drive" && fValue) {
             a.strDrive = args[++i];
-        } else if (a.strMap.empty() && !s.empty() && s[0] != '-') {
-            a.strMap = s;
         } else {
             return UsageError(c_szName, "unknown argument '" + s + "'");
         }
     }
     if (a.strMap.empty()) return UsageError(c_szName, "expected a map file");
-    if (!fFrom || !fTo) return UsageError(c_szName, "expected --from and --to");
+    if (!a.from || !a.to) return UsageError(c_szName, "expected --from and --to");
     if ((a.dSimulateKmh > 0) == !a.strDrive.empty()) return UsageError(c_szName, "expected --simulate KMH or --drive TRACK");
-    a.stops.push_back(from);
-    a.stops.insert(a.stops.end(), vias.begin(), vias.end());
-    a.stops.push_back(to);
+    a.settings.nVehicle = a.options.nVehicle;
+    a.settings.nOptimization = a.options.fFastest ? 0 : 1;
+    a.settings.fAvoidTolls = a.options.fAvoidTolls;
+    a.settings.fAvoidUTurns = a.options.fAvoidUTurns;
+    a.settings.fAvoidHighways = a.options.fAvoidHighways;
+    a.settings.fAvoidUnpaved = a.options.fAvoidUnpaved;
     return c_nExitOk;
 }
 
@@ -209,7 +170,7 @@ int RunGuide(const Args& args) {
     planner.m_settings = a.settings;
 
     Route route;
-    for (const auto& [lat, lon] : a.stops) {
+    for (const auto& [lat, lon] : a.Stops()) {
         RoutePoint p;
         p.lX = DegreesToSemicircles(lon);
         p.lY = DegreesToSemicircles(lat);

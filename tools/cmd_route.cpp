@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "routing/route_search.h"
 #include "tools/commands.h"
+#include "tools/route_args.h"
 
 namespace velka::tool {
 
@@ -26,9 +27,6 @@ LONG FromDegrees(double d) {
 
 using json = nlohmann::json;
 
-const char* const c_aszVehicles[c_cRouteVehicles] = {"pedestrian", "bicycle", "car",      "taxi",
-                                                     "bus",        "emergency", "delivery", "truck"};
-
 std::string Manoeuvre(const RouteSearchPoint& p) {
     if ((p.btKind & (c_btPointManoeuvre | c_btPointRoundabout)) == (c_btPointManoeuvre | c_btPointRoundabout))
         return "roundabout_exit_" + std::to_string(p.btExtra);
@@ -38,17 +36,15 @@ std::string Manoeuvre(const RouteSearchPoint& p) {
     return "none";
 }
 
-struct RouteArgs {
-    std::string strMap;
+struct RouteCommandArgs : RouteArgs {
     std::vector<CMapPoint> stops; // from, vias, to
     std::string strBatch;
-    RouteOptions options;
     bool fCourse = false, fSpeed = false;
     float fCourseDeg = 0, fSpeedKmh = 0;
 };
 
 // Routes through the stops, leg by leg; the JSON answer.
-json RouteJson(CZemParser& map, const RouteArgs& a, const std::vector<CMapPoint>& stops, bool& fOk) {
+json RouteJson(CZemParser& map, const RouteCommandArgs& a, const std::vector<CMapPoint>& stops, bool& fOk) {
     json j;
     std::vector<RouteSearchPoint> points;
     double dLength = 0, dTime = 0, dCost = 0;
@@ -102,51 +98,22 @@ json RouteJson(CZemParser& map, const RouteArgs& a, const std::vector<CMapPoint>
     return j;
 }
 
-int ParseRouteArgs(const Args& args, RouteArgs& a) {
-    CMapPoint from{}, to{};
-    bool fFrom = false, fTo = false;
-    std::vector<CMapPoint> vias;
+int ParseRouteArgs(const Args& args, RouteCommandArgs& a) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& s = args[i];
         const bool fValue = i + 1 < args.size();
-        if ((s == "--from" || s == "--to" || s == "--via") && fValue) {
-            CMapPoint pt;
-            if (!ParseLatLon(args[++i], pt)) return UsageError("route", "bad position '" + args[i] + "' (LAT,LON)");
-            if (s == "--from") from = pt, fFrom = true;
-            else if (s == "--to") to = pt, fTo = true;
-            else vias.push_back(pt);
-        } else if (s == "--batch" && fValue) {
+        int nExit = c_nExitOk;
+        const ArgTaken taken = TakeRouteArg("route", args, i, a, nExit);
+        if (taken == ArgTaken::Error) return nExit;
+        if (taken == ArgTaken::Yes) continue;
+        if (s == "--batch" && fValue) {
             a.strBatch = args[++i];
-        } else if (s == "--vehicle" && fValue) {
-            const std::string v = args[++i];
-            a.options.nVehicle = -1;
-            for (int k = 0; k < c_cRouteVehicles; ++k)
-                if (v == c_aszVehicles[k]) a.options.nVehicle = k;
-            if (v == "motorcycle") a.options.nVehicle = rvCar;
-            if (a.options.nVehicle < 0) return UsageError("route", "unknown vehicle '" + v + "'");
-        } else if (s == "--shortest") {
-            a.options.fFastest = false;
-        } else if (s == "--avoid" && fValue) {
-            std::string list = args[++i];
-            std::size_t p = 0;
-            while (p <= list.size()) {
-                const std::size_t e = std::min(list.find(',', p), list.size());
-                const std::string w = list.substr(p, e - p);
-                if (w == "tolls") a.options.fAvoidTolls = true;
-                else if (w == "uturns") a.options.fAvoidUTurns = true;
-                else if (w == "highways") a.options.fAvoidHighways = true;
-                else if (w == "unpaved") a.options.fAvoidUnpaved = true;
-                else if (!w.empty()) return UsageError("route", "unknown avoid option '" + w + "'");
-                p = e + 1;
-            }
         } else if ((s == "--course" || s == "--speed") && fValue) {
             char* pEnd = nullptr;
             const float f = std::strtof(args[++i].c_str(), &pEnd);
             if (*pEnd || pEnd == args[i].c_str()) return UsageError("route", "bad number '" + args[i] + "'");
             if (s == "--course") a.fCourse = true, a.fCourseDeg = f;
             else a.fSpeed = true, a.fSpeedKmh = f;
-        } else if (a.strMap.empty() && !s.empty() && s[0] != '-') {
-            a.strMap = s;
         } else {
             return UsageError("route", "unknown argument '" + s + "'");
         }
@@ -154,11 +121,9 @@ int ParseRouteArgs(const Args& args, RouteArgs& a) {
     if (a.strMap.empty()) return UsageError("route", "expected a map file");
     if (a.fCourse != a.fSpeed) return UsageError("route", "--course and --speed go together");
     if (a.strBatch.empty()) {
-        if (!fFrom || !fTo) return UsageError("route", "expected --from and --to, or --batch");
-        a.stops.push_back(from);
-        a.stops.insert(a.stops.end(), vias.begin(), vias.end());
-        a.stops.push_back(to);
-    } else if (fFrom || fTo || !vias.empty()) {
+        if (!a.from || !a.to) return UsageError("route", "expected --from and --to, or --batch");
+        for (const auto& [lat, lon] : a.Stops()) a.stops.push_back({FromDegrees(lon), FromDegrees(lat)});
+    } else if (a.from || a.to || !a.vias.empty()) {
         return UsageError("route", "--batch takes its ends from the file");
     }
     return c_nExitOk;
@@ -177,18 +142,16 @@ std::unique_ptr<CMapParser> OpenZem(const char* szCommand, const std::string& st
 double ToDegrees(LONG v) { return v * 180.0 / 1073741824.0; }
 
 bool ParseLatLon(const std::string& s, CMapPoint& pt) {
-    double lat = 0, lon = 0;
-    char c = 0;
-    if (std::sscanf(s.c_str(), "%lf,%lf%c", &lat, &lon, &c) != 2 || !(std::fabs(lat) <= 90) || !(std::fabs(lon) <= 180))
-        return false;
-    pt = {FromDegrees(lon), FromDegrees(lat)};
+    LatLon ll;
+    if (!ParseLatLon(s, ll)) return false;
+    pt = {FromDegrees(ll.second), FromDegrees(ll.first)};
     return true;
 }
 
 int RunRoute(const Args& args) {
     // The search's debug lines go to stderr on request.
     if (std::getenv("VELKA_ROUTE_DEBUG")) CRoadGraph::SetDebug(true);
-    RouteArgs a;
+    RouteCommandArgs a;
     if (const int n = ParseRouteArgs(args, a); n != c_nExitOk) return n;
     CZemParser* pZem = nullptr;
     std::unique_ptr<CMapParser> pMap = OpenZem("route", a.strMap, pZem);

@@ -75,7 +75,7 @@ bool CTrackReader::NextPoint(GpsFix& fix) {
             if (pt.fAltitude && m_previous.fAltitude)
                 fix.SetVertSpeed(static_cast<float>((pt.dAltitude - m_previous.dAltitude) / dt));
         }
-        if (dx != 0 && dy != 0) {
+        if (dx != 0 || dy != 0) {
             double dCourse = 90.0 - std::atan2(dy, dx) * 180.0 / M_PI;
             if (dCourse < 0) dCourse += 360.0;
             fix.SetCourse(static_cast<float>(dCourse));

@@ -19,6 +19,9 @@ struct CWaypointDialogs {
     // (its cancel deletes it). Changes the fields in place and answers
     // true when the user confirmed.
     std::function<bool(Waypoint& wp, bool fNew)> fnEdit;
+    // The properties dialog of a route (name, texts, colour); true when
+    // the user confirmed a change.
+    std::function<bool(Route& route)> fnEditRoute;
     // The waypoint list dialog.
     std::function<void()> fnList;
     // Centre the map on a point in map units, turn ShowWaypoints on, redraw.

@@ -150,6 +150,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<IWaveOut> CreateAlsaWaveOut() { return std::make_unique<CAlsaWaveOut>(); }
+// ALSA's own messages would repeat each open error on stderr for every
+// sound; the caller reports the error code instead.
+static void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+std::unique_ptr<IWaveOut> CreateAlsaWaveOut() {
+    snd_lib_error_set_handler(&QuietAlsaError);
+    return std::make_unique<CAlsaWaveOut>();
+}
 
 } // namespace velka

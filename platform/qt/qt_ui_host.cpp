@@ -13,6 +13,16 @@ QString ToQString(const std::u16string& s) {
     return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 
+QMessageBox::Icon IconOf(UINT uStyle) {
+    switch (uStyle & 0xF0) {
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
 } // namespace
 
 QEvent::Type CPostedMessageEvent::EventType() {
@@ -35,19 +45,24 @@ int CQtUiHost::MessageBox(const std::u16string& strText, const std::u16string& s
         return fYesNo ? IDNO : IDOK;
     }
     if (m_fHeadless) return HeadlessUiHost().MessageBox(strText, strCaption, uStyle);
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    switch (uStyle & 0xF0) {
-    case MB_ICONERROR: icon = QMessageBox::Critical; break;
-    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
-    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
-    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
-    default: break;
-    }
+    const QMessageBox::Icon icon = IconOf(uStyle);
     QMessageBox box(icon, ToQString(strCaption), ToQString(strText),
                     fYesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, m_pOwner.data());
     int n = box.exec();
     if (fYesNo) return n == QMessageBox::Yes ? IDYES : IDNO;
     return IDOK;
+}
+
+void CQtUiHost::ShowNotice(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) {
+    if (m_fHeadless) {
+        HeadlessUiHost().ShowNotice(strText, strCaption, uStyle);
+        return;
+    }
+    auto* pBox = new QMessageBox(IconOf(uStyle), ToQString(strCaption), ToQString(strText), QMessageBox::Ok,
+                                 m_pOwner.data());
+    pBox->setAttribute(Qt::WA_DeleteOnClose);
+    pBox->setWindowModality(Qt::NonModal);
+    pBox->show();
 }
 
 bool CQtUiHost::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

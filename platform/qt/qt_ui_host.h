@@ -30,6 +30,8 @@ public:
     explicit CQtUiHost(bool fHeadless) : m_fHeadless(fHeadless) {}
     int MessageBox(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) override;
     bool PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    // A non-modal box over the main window that deletes itself when closed.
+    void ShowNotice(const std::u16string& strText, const std::u16string& strCaption, UINT uStyle) override;
 
     // The main window: owner of the boxes and receiver of posted messages.
     void SetMainWindow(QWidget* pWindow);

@@ -273,6 +273,7 @@ protected:
     }
     void TearDown() override {
         WaypointDialogs().fnEdit = nullptr;
+        WaypointDialogs().fnEditRoute = nullptr;
         MapLayers().fnDrawWaypoints = nullptr;
         MapLayers().fnDrawMovingWaypoint = nullptr;
         MapLayers().fnFindItems = nullptr;
@@ -313,7 +314,7 @@ TEST_F(MapWaypointTest, RightClickOnAWaypointOffersItsMenuAndDeletesAfterYes) {
     m_pPage->OnRButtonUp(202, 151);
     ASSERT_EQ(m_port.m_menus.size(), 1u);
     EXPECT_EQ(m_port.m_menus[0].uTitleId, 207u);
-    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40121, 40122, 40148}));
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40121, 40122, 40148, 40146}));
     EXPECT_EQ(m_port.m_menus[0].vecItems[0].uTextId, 203000u); // "Свойства точки..."
     EXPECT_EQ(TheWaypointStore().LiveWaypointCount(), 1u);
     // "Yes" deletes and saves.
@@ -328,7 +329,7 @@ TEST_F(MapWaypointTest, RightClickOnAWaypointOffersItsMenuAndDeletesAfterYes) {
     // Now the point is open map: only "save point" (no map, no objects).
     m_pPage->OnRButtonUp(202, 151);
     EXPECT_EQ(m_port.m_menus.back().uTitleId, 101u);
-    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40019}));
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40019, 40023}));
 }
 
 TEST_F(MapWaypointTest, NewWaypointAtTheClickIsSavedOnlyWhenConfirmed) {
@@ -500,8 +501,8 @@ TEST_F(MapWaypointTest, SelectionListsTheWaypointFirstThenMapPointsByDistance) {
     m_pPage->OnRButtonUp(sp.x, sp.y);
     ASSERT_EQ(m_port.m_menus.size(), 1u);
     EXPECT_EQ(m_port.m_menus[0].uTitleId, 101u);
-    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40019, 40121}));
-    EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
+    EXPECT_EQ(Ids(m_port.m_menus[0]), (std::vector<UINT>{40019, 40023, 40121}));
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[2].fGrayed);
     Waypoint* pWp = TheWaypointStore().CreateWaypoint((pt.lX + 3) * 2, pt.lY * 2, 0, std::nullopt, nullptr);
     const auto items = FindItemsNear(TheWaypointStore(), pt, 300.0f, m_pPage->Position());
     ASSERT_GE(items.size(), 2u);
@@ -536,6 +537,98 @@ TEST_F(MapWaypointTest, GaugeCellsHaveTheirOwnMenu) {
     EXPECT_TRUE(m_port.m_menus[0].vecItems[0].fGrayed);
     EXPECT_TRUE(m_port.m_menus[0].vecItems[1].fGrayed);
     EXPECT_FALSE(m_port.m_menus[0].vecItems[3].fGrayed);
+    EXPECT_TRUE(m_port.m_menus[0].vecItems[3].fChecked);
+}
+
+TEST_F(MapWaypointTest, RoutesAreEditedFromTheMenusOfWaypointsAndRoutes) {
+    Waypoint* pA = AddAtScreen(100, 150);
+    Waypoint* pB = AddAtScreen(300, 150);
+    Waypoint* pC = AddAtScreen(200, 100);
+    // Start a route at A; while it is edited a waypoint has the editing menu.
+    m_port.m_answers = {40146};
+    m_pPage->OnRButtonUp(100, 150);
+    Route* pRoute = m_pPage->EditedRoute();
+    ASSERT_NE(pRoute, nullptr);
+    m_port.m_answers = {40143};
+    m_pPage->OnRButtonUp(300, 150);
+    EXPECT_EQ(m_port.m_menus.back().uTitleId, 208u);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40143, 40151, 40144, 40145}));
+    // C lies between A and B: inserted, not appended.
+    m_port.m_answers = {40151};
+    m_pPage->OnRButtonUp(200, 100);
+    ASSERT_EQ(pRoute->points.size(), 3u);
+    EXPECT_EQ(pRoute->points[1].pWaypoint, pC);
+    EXPECT_EQ(pC->cRefs, 1);
+    // A waypoint of the route can only be removed.
+    m_pPage->OnRButtonUp(300, 150);
+    EXPECT_TRUE(m_port.m_menus.back().vecItems[0].fGrayed);
+    EXPECT_FALSE(m_port.m_menus.back().vecItems[2].fGrayed);
+    m_port.m_answers = {40144};
+    m_pPage->OnRButtonUp(200, 100);
+    ASSERT_EQ(pRoute->points.size(), 2u);
+    EXPECT_EQ(pC->cRefs, 0);
+    // Ending the edit saves the route with its waypoints.
+    m_port.m_answers = {40145};
+    m_pPage->OnRButtonUp(20, 280);
+    EXPECT_EQ(m_pPage->EditedRoute(), nullptr);
+    {
+        const CWaypointStore saved = Saved();
+        ASSERT_EQ(saved.Routes().size(), 1u);
+        ASSERT_EQ(saved.Routes().front()->points.size(), 2u);
+        EXPECT_EQ(saved.Routes().front()->points[0].X(), pA->lX);
+        EXPECT_EQ(saved.Routes().front()->points[1].X(), pB->lX);
+    }
+    // A double click on its leg opens its properties; a change is saved.
+    WaypointDialogs().fnEditRoute = [](Route& route) {
+        route.strName = u"Home";
+        return true;
+    };
+    m_pPage->OnDblClick(200, 152);
+    EXPECT_EQ(pRoute->strName, u"Home");
+    EXPECT_EQ(Saved().Routes().front()->strName, u"Home");
+    // A click on its leg offers the route's menu; continue, then delete.
+    m_port.m_answers = {40147};
+    m_pPage->OnRButtonUp(200, 152);
+    EXPECT_EQ(m_port.m_menus.back().uTitleId, 206u);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40121, 40130, 40139, 40159, 40147, 40141}));
+    EXPECT_EQ(m_pPage->EditedRoute(), pRoute);
+    m_port.m_answers = {40141};
+    HeadlessUiHost().ScriptAnswers({IDYES});
+    m_pPage->OnRButtonUp(200, 152);
+    EXPECT_EQ(Ids(m_port.m_menus.back()), (std::vector<UINT>{40121, 40130, 40139, 40159, 40145, 40141}));
+    EXPECT_TRUE(pRoute->IsDeleted());
+    EXPECT_EQ(m_pPage->EditedRoute(), nullptr);
+    EXPECT_TRUE(Saved().Routes().empty());
+}
+
+TEST_F(MapWaypointTest, HiddenGaugesComeBackFromTheMapMenuAndDefaultsAskFirst) {
+    WriteSettingBool(u"ShowMapGauges", true);
+    m_pPage->OnSize(400, 300);
+    // Hidden from the gauge menu: the cells are gone, the map's menu shows
+    // the item unchecked and brings them back.
+    m_port.m_answers = {40023};
+    m_pPage->OnRButtonUp(390, 10);
+    EXPECT_FALSE(ReadSettingBool(u"ShowMapGauges", true));
+    EXPECT_TRUE(m_pPage->GaugeCells().empty());
+    m_port.m_answers = {40023};
+    m_pPage->OnRButtonUp(390, 10);
+    ASSERT_EQ(m_port.m_menus.size(), 2u);
+    EXPECT_EQ(m_port.m_menus[1].uTitleId, 101u);
+    ASSERT_EQ(Ids(m_port.m_menus[1]), (std::vector<UINT>{40019, 40023}));
+    EXPECT_FALSE(m_port.m_menus[1].vecItems[1].fChecked);
+    EXPECT_TRUE(ReadSettingBool(u"ShowMapGauges", false));
+    EXPECT_FALSE(m_pPage->GaugeCells().empty());
+
+    // The default set (landscape) replaces a chosen gauge only after "yes".
+    WriteSettingString(u"MapGauge_0", u"altitude");
+    HeadlessUiHost().ScriptAnswers({IDNO, IDYES});
+    m_pPage->OnCommand(40017);
+    EXPECT_EQ(ReadSettingString(u"MapGauge_0", 32, u""), u"altitude");
+    m_pPage->OnCommand(40017);
+    EXPECT_EQ(m_pPage->GaugeKeys()[0], u"speed");
+    EXPECT_EQ(m_pPage->GaugeKeys()[4], u"sunrise");
+    EXPECT_EQ(ReadSettingString(u"MapGauge_0", 32, u""), u"speed");
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 2u);
 }
 
 } // namespace

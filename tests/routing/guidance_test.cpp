@@ -133,6 +133,27 @@ TEST(Guidance, DriveAnnouncesTheTurnBeforeItAndArrivesOnce) {
     EXPECT_EQ(rec.cOut, 0);
 }
 
+TEST(Guidance, DistancesFollowTheRouteWhenItsPointsAreReplaced) {
+    Route r = LRoute();
+    Recorder rec;
+    CGuidance g(MakeHost(rec));
+    g.Reset(&r);
+    g.Step(Fix(0, 120, 0, 50, 0));
+    EXPECT_NEAR(g.State().dwDistFinal, 1080, 5);
+    EXPECT_NEAR(g.State().dwDistManoeuvre, 480, 5);
+    // The same number of points, the second leg twice as long (as a
+    // re-route or an edit leaves it): the sums are taken again.
+    std::vector<RoutePoint> pts = r.points;
+    for (std::size_t i = 13; i < pts.size(); ++i) pts[i] = At(100.0 * static_cast<double>(i - 12), 600, pts[i].btKind);
+    r.points = std::move(pts);
+    g.Step(Fix(0, 130, 0, 50, 1.0 / 86400));
+    EXPECT_NEAR(g.State().dwDistFinal, 470 + 1200, 5);
+    // A point added at the end counts too.
+    r.points.push_back(At(1300, 600, rkVia));
+    g.Step(Fix(0, 140, 0, 50, 2.0 / 86400));
+    EXPECT_NEAR(g.State().dwDistFinal, 460 + 1300, 5);
+}
+
 TEST(Guidance, LeavingTheRouteReroutesWithinOneFix) {
     Route r = LRoute();
     const std::size_t cBefore = r.points.size();

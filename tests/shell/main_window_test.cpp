@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <QKeySequence>
 #include <QWheelEvent>
 #include <thread>
@@ -245,6 +247,51 @@ TEST_F(MainWindowTest, PointerAndScrollReachTheCurrentPage) {
     m_pQt->Send(WM_VSCROLL, MakeWParam(SB_THUMBPOSITION, 42));
     EXPECT_EQ(m_apPages[0]->m_vecScroll, std::vector<int>{SB_THUMBPOSITION});
     EXPECT_EQ(m_apPages[0]->m_nScrollPos, 42);
+}
+
+TEST_F(MainWindowTest, TheScrollBarShowsWhileItemsDoNotFitAndItsUseReachesThePage) {
+    Create();
+    m_apPages[0]->m_fScroll = m_apPages[1]->m_fScroll = true;
+    QScrollBar* pBar = m_pQt->ScrollBar();
+    ASSERT_NE(pBar, nullptr);
+    EXPECT_TRUE(pBar->isHidden());
+    const int cxWide = m_pQt->ClientSize().cx;
+    // 20 items (0..19), 5 to a page: tops 0..15.
+    m_pQt->SetScrollBar(19, 5, 3);
+    Pump();
+    EXPECT_FALSE(pBar->isHidden());
+    EXPECT_EQ(pBar->maximum(), 15);
+    EXPECT_EQ(pBar->value(), 3);
+    EXPECT_LT(m_pQt->ClientSize().cx, cxWide); // the bar takes its place beside the page
+    pBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    pBar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    pBar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(m_apPages[0]->m_vecScroll, (std::vector<int>{SB_LINEDOWN, SB_PAGEUP, SB_BOTTOM}));
+    pBar->setSliderPosition(7);
+    EXPECT_EQ(m_apPages[0]->m_vecScroll.back(), SB_THUMBTRACK);
+    EXPECT_EQ(m_apPages[0]->m_nScrollPos, 7);
+    // Everything fits: hidden; a page without a scroll bar hides it too.
+    m_pQt->SetScrollBar(4, 5, 0);
+    EXPECT_TRUE(pBar->isHidden());
+    m_pQt->SetScrollBar(19, 5, 3);
+    m_apPages[2]->m_fScroll = false;
+    m_pWnd->SelectPage(2);
+    EXPECT_TRUE(pBar->isHidden());
+}
+
+TEST(QtUiHost, ANoticeIsANonModalBoxAndReturnsAtOnce) {
+    test::QtApp();
+    CQtUiHost host(false);
+    host.ShowNotice(u"Sound error", u"VELKA", MB_ICONERROR);
+    QMessageBox* pBox = nullptr;
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(p); b && b->isVisible()) pBox = b;
+    ASSERT_NE(pBox, nullptr);
+    EXPECT_FALSE(pBox->isModal());
+    EXPECT_EQ(pBox->text(), QStringLiteral("Sound error"));
+    EXPECT_EQ(pBox->icon(), QMessageBox::Critical);
+    pBox->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(MainWindowTest, ResizeToTheSameSizeKeepsTheBitmap) {

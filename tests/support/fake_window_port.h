@@ -3,6 +3,7 @@
 // from a script, makes bitmaps with a factory the test gives (none by
 // default) and does nothing else. Tests override what they watch.
 #pragma once
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -27,6 +28,7 @@ public:
         m_answers.pop_front();
         return u;
     }
+    void SetScrollBar(int nMax, int nPage, int nPos) override { m_scrollBar = {nMax, nPage, nPos}; }
     SIZE ClientSize() const override { return m_size; }
     std::unique_ptr<ICanvas> CreateBitmap(int cx, int cy) override {
         return m_fnCreateBitmap ? m_fnCreateBitmap(cx, cy) : nullptr;
@@ -42,6 +44,7 @@ public:
     bool StartRestartedProcess() override { return false; }
 
     SIZE m_size{400, 300};
+    std::array<int, 3> m_scrollBar{}; // the last SetScrollBar: max, page, position
     std::function<std::unique_ptr<ICanvas>(int cx, int cy)> m_fnCreateBitmap;
     std::vector<CMenuPopup> m_menus;   // every pop-up menu shown, in order
     std::deque<UINT> m_answers;        // the commands chosen, in order (then 0)

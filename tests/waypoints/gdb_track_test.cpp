@@ -143,10 +143,11 @@ TEST_F(GdbTrackTest, ImportAndTrackReaderGetBackWhatWasWritten) {
     ASSERT_TRUE(reader.NextPoint(fix));
     EXPECT_TRUE(fix.Has(gfDepth));
     EXPECT_FLOAT_EQ(fix.fDepth, 7.5f);
-    ASSERT_TRUE(reader.NextPoint(fix)); // no time: no speed; due east: no course
+    ASSERT_TRUE(reader.NextPoint(fix)); // no time: no speed; due east: course 90
     EXPECT_FALSE(fix.Has(gfTime | gfAltitude));
     EXPECT_FALSE(fix.Has(gfSpeed));
-    EXPECT_FALSE(fix.Has(gfCourse));
+    ASSERT_TRUE(fix.Has(gfCourse));
+    EXPECT_NEAR(fix.fCourse, 90.0f, 1e-3f);
     int cRest = 0;
     while (reader.NextPoint(fix)) {
         EXPECT_FALSE(fix.Has(gfTime | gfAltitude | gfSpeed | gfVertSpeed));

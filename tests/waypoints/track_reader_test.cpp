@@ -55,8 +55,9 @@ TEST(TrackReader, FixesCarrySpeedCourseAndVerticalSpeed) {
     EXPECT_TRUE(fix.Has(gfDepth));
     EXPECT_FLOAT_EQ(fix.fDepth, 7);
 
-    ASSERT_TRUE(reader.NextPoint(fix)); // dy 0: no course; no time: no speed
-    EXPECT_FALSE(fix.Has(gfCourse));
+    ASSERT_TRUE(reader.NextPoint(fix)); // due east: course 90 (dy 0); no time: no speed
+    ASSERT_TRUE(fix.Has(gfCourse));
+    EXPECT_NEAR(fix.fCourse, 90.0f, 1e-3f);
     EXPECT_FALSE(fix.Has(gfSpeed));
     EXPECT_FALSE(fix.Has(gfTime));
     EXPECT_FALSE(reader.NextPoint(fix));
