@@ -10,6 +10,7 @@
 #include "mapdata/collation.h"
 #include "mapdata/combined_list.h"
 #include "mapdata/map_scales.h"
+#include "mapdata/search_params.h"
 #include "mapdata/paint_context.h"
 #include "platform/text.h"
 #include "shell/resources.h"
@@ -253,7 +254,8 @@ std::unique_ptr<CCitiesQuery> CZidxParser::CreateCitiesQuery() {
 
 bool CZidxParser::SearchEntries(int nCity, std::vector<CZidxCity>& entries) {
     entries.clear();
-    // City -1 asks for what has no city: every map's own.
+    // City -1 asks for what has no city, and any city for everything: every
+    // map's own.
     if (nCity < 0) {
         for (std::size_t k = 0; k < m_index.maps.size(); ++k) entries.push_back({false, static_cast<DWORD>(k), 0});
         return true;
@@ -284,11 +286,15 @@ std::unique_ptr<CFindList> CZidxParser::FindByAddress(int nCity, const std::u16s
     std::vector<CZidxCity> entries;
     if (!SearchEntries(nCity, entries)) return nullptr;
     std::vector<CCombinedList::Part> parts;
-    for (const CZidxCity& c : entries) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const CZidxCity& c = entries[k];
         std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
         if (!p || !p->HasCitiesIndex()) continue;
-        std::unique_ptr<CFindList> l =
-            p->FindByAddress(nCity < 0 ? -1 : static_cast<int>(c.nCity), strPostcode, strStreet, strHouse, pProgress);
+        // Each map reports into its share of the progress range.
+        CSearchProgress part;
+        if (pProgress) part = pProgress->Part(k, entries.size());
+        std::unique_ptr<CFindList> l = p->FindByAddress(nCity < 0 ? nCity : static_cast<int>(c.nCity), strPostcode,
+                                                        strStreet, strHouse, pProgress ? &part : nullptr);
         // A map with a cities index answers null only when cancelled.
         if (!l) return nullptr;
         parts.push_back({std::move(p), std::move(l)});
@@ -315,17 +321,15 @@ std::vector<std::size_t> CZidxParser::MapsForSearch(const CMapRect& rc, int nSca
 std::unique_ptr<CFindList> CZidxParser::FindNearest(int nScaleCode, bool fUseViewLevel, LONG x, LONG y,
                                                     DWORD dwRadiusMetres, const CTypeFilter* pFilter,
                                                     const std::u16string& strName, CSearchProgress* pProgress) {
-    const double dY = std::round(dwRadiusMetres / 20000000.0 * 1073741824.0);
-    const double dCos = std::cos(y * 3.14159265358979323846 / 1073741824.0);
-    const double dX = std::min(std::round(dY / std::max(dCos, 1e-6)), 2147483647.0);
-    auto clamp = [](double v) { return static_cast<LONG>(std::clamp(v, -2147483648.0, 2147483647.0)); };
-    const CMapRect rc{clamp(x - dX), clamp(y - dY), clamp(x + dX), clamp(y + dY)};
+    const std::vector<std::size_t> maps = MapsForSearch(SearchExtent(x, y, dwRadiusMetres).rc, nScaleCode, fUseViewLevel);
     std::vector<CCombinedList::Part> parts;
-    for (std::size_t k : MapsForSearch(rc, nScaleCode, fUseViewLevel)) {
-        std::unique_ptr<CMapParser> p = OpenMember(k, c_dwOpenAll);
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        std::unique_ptr<CMapParser> p = OpenMember(maps[i], c_dwOpenAll);
         if (!p) continue;
-        std::unique_ptr<CFindList> l =
-            p->FindNearest(nScaleCode, fUseViewLevel, x, y, dwRadiusMetres, pFilter, strName, pProgress);
+        CSearchProgress part;
+        if (pProgress) part = pProgress->Part(i, maps.size());
+        std::unique_ptr<CFindList> l = p->FindNearest(nScaleCode, fUseViewLevel, x, y, dwRadiusMetres, pFilter, strName,
+                                                      pProgress ? &part : nullptr);
         if (!l) return nullptr; // cancelled: partial results are dropped
         parts.push_back({std::move(p), std::move(l)});
     }

@@ -92,7 +92,8 @@ public:
         target.m_pTracks = &tracks;
         target.m_newer = nvAccept;
         if (!ImportGpx({reinterpret_cast<const BYTE*>(text.data()), text.size()}, target)) return false;
-        return ExportGdb(m_dir.File("app/Demo.gdb"), store, true, &tracks);
+        CError error;
+        return ExportGdb(m_dir.File("app/Demo.gdb"), store, true, &tracks, error);
     }
 
     std::string Program() const { return m_dir.File("app/velka"); }
