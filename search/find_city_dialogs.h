@@ -1,0 +1,48 @@
+// The city dialog (40091): a city by its name, shown on the map or gone
+// to; and the objects-in-city dialog (40075): the named objects of one
+// type or category in the chosen city, through the map's objects index.
+#pragma once
+#include "search/find_dialog.h"
+
+class QLabel;
+
+namespace velka {
+
+// Message 2162: the map gives the city no position.
+constexpr UINT c_idsCityWithoutPosition = 2162;
+
+class CFindCityDialog : public CFindDialog {
+public:
+    CFindCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> pCities, QWidget* pParent);
+    std::optional<CFindTarget> SelectedTarget() const override;
+    void ShowOnMap() override;
+    void GoTo() override;
+
+private:
+    // The selected city with a position, or null after telling the user
+    // why not (the dialog stays open).
+    std::optional<CFindTarget> PositionedCity();
+};
+
+class CFindInCityDialog : public CFindDialog {
+public:
+    CFindInCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> pCities, std::size_t cCookie,
+                      QWidget* pParent);
+    std::size_t Cookie() const { return m_cCookie; }
+    // Takes another type (as the type button does after its chooser).
+    void SetCookie(std::size_t cCookie);
+    QLineEdit* NameEdit() const { return m_pNameEdit; }
+
+protected:
+    void OnCitySelected(int nRow) override;
+
+private:
+    void Query();
+    void NameTextChanged(const QString& strText);
+
+    std::size_t m_cCookie;
+    QLabel* m_pTypeTitle = nullptr;
+    QLineEdit* m_pNameEdit = nullptr;
+};
+
+} // namespace velka

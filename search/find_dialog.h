@@ -1,0 +1,95 @@
+// The base of the search dialogs: the city-name field with its city list,
+// the result list with its column menu and kept column state, and the menu
+// bar with show on the map (40080) and go to (40082), enabled while an
+// entry is selected.
+#pragma once
+#include <QDialog>
+#include <memory>
+#include <optional>
+
+#include "search/find_models.h"
+#include "search/find_settings.h"
+#include "search/search_dialogs.h"
+
+class QGridLayout;
+class QLineEdit;
+class QListView;
+class QSplitter;
+class QTableView;
+class QVBoxLayout;
+
+namespace velka {
+
+constexpr UINT ID_FIND_SHOW_ON_MAP = 40080;
+constexpr UINT ID_FIND_GO_TO = 40082;
+
+class CFindDialog : public QDialog {
+public:
+    CFindDialog(FindDialogKind kind, CMapParser& map, QWidget* pParent);
+    ~CFindDialog() override;
+
+    // 40080 and 40082 on the selected entry.
+    virtual void ShowOnMap();
+    virtual void GoTo();
+    // The entry they act on, if any.
+    virtual std::optional<CFindTarget> SelectedTarget() const;
+
+    // Shows or hides a result column as the header's menu does.
+    void ToggleColumn(int nColumn);
+    ListColumnState ColumnState() const;
+
+    QLineEdit* CityEdit() const { return m_pCityEdit; }
+    QListView* CityView() const { return m_pCityView; }
+    CCityListModel* CityModel() const { return m_pCityModel; }
+    QTableView* ResultView() const { return m_pResultView; }
+    CFindResultModel* ResultModel() const { return m_pResultModel; }
+    QAction* ShowAction() const { return m_pShow; }
+    QAction* GoToAction() const { return m_pGoTo; }
+    int SelectedCity() const;
+    int SelectedResult() const;
+
+    void done(int nResult) override;
+
+protected:
+    // Building blocks, called by the dialogs' constructors in layout order.
+    void AddCityControls(std::unique_ptr<CCitiesQuery> pCities);
+    void AddResultList();
+    // A labelled field row of the form grid.
+    void AddRow(UINT uLabel, QWidget* pField, QWidget* pExtra = nullptr);
+    // Called when the selected city changes (row -1: none).
+    virtual void OnCitySelected(int /*nRow*/) {}
+    // Fills the result list; with fFocus the list gets the focus and its
+    // first row is selected.
+    void SetResults(std::unique_ptr<IFindRows> pRows, bool fFocus);
+    // Selects a result row and scrolls so that row - nAbove is the top row.
+    void SelectResultRow(int nRow, int nAbove);
+    void UpdateCommands();
+    CMapPoint ReferencePoint() const;
+
+    FindDialogKind m_kind;
+    CMapParser& m_map;
+    TypeNameFn m_fnTypeName;
+    QVBoxLayout* m_pLayout = nullptr;
+    QGridLayout* m_pForm = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+
+private:
+    void CityTextChanged(const QString& strText);
+    void RestoreColumnState();
+    void HeaderMenu(const QPoint& pt);
+
+    std::unique_ptr<CCitiesQuery> m_pCities;
+    QLineEdit* m_pCityEdit = nullptr;
+    QListView* m_pCityView = nullptr;
+    CCityListModel* m_pCityModel = nullptr;
+    QTableView* m_pResultView = nullptr;
+    CFindResultModel* m_pResultModel = nullptr;
+    QAction* m_pShow = nullptr;
+    QAction* m_pGoTo = nullptr;
+};
+
+// The dialog size: the parent's on a small screen, a comfortable one where
+// there is room.
+void SizeFindDialog(QDialog& dlg, QWidget* pParent);
+
+} // namespace velka

@@ -1,0 +1,95 @@
+#include "search/search_dialogs.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <map>
+
+#include "mapdata/map_parser.h"
+#include "mapview/map_page.h"
+#include "mapview/styles.h"
+#include "platform/qt/qt_canvas.h"
+#include "search/find_city_dialogs.h"
+#include "search/type_chooser.h"
+#include "shell/resources.h"
+#include "shell/screen.h"
+
+namespace velka {
+namespace {
+
+// Message 2145: the map has no objects index (or not one we read).
+constexpr UINT c_idsNoObjectsIndexMessage = 2145;
+
+// The cities query of a map with an objects index, or null after message
+// 2145.
+std::unique_ptr<CCitiesQuery> CitiesForObjects(CMapParser& map) {
+    std::unique_ptr<CCitiesQuery> p = map.HasObjectsIndex() ? map.CreateCitiesQuery() : nullptr;
+    if (!p) ShowError(c_idsNoObjectsIndexMessage);
+    return p;
+}
+
+// The type cookie at opening: the stored one, offered in the chooser first
+// when Find_AutoType is on; the cookie chosen or kept is stored.
+std::size_t OpeningCookie(TypeChooserMode mode, CMapParser& map, QWidget* pParent) {
+    std::size_t cCookie = ReadTypeCookie(mode);
+    if (ReadAutoType())
+        if (const auto c = ChooseTypeFilter(mode, cCookie, MapTypeNames(&map), SearchUi().fnTypeIcon, pParent))
+            cCookie = *c;
+    WriteTypeCookie(mode, cCookie);
+    return cCookie;
+}
+
+CMapParser* OpenMap() { return g_pMapParser; }
+
+} // namespace
+
+CSearchUi& SearchUi() {
+    static CSearchUi ui;
+    return ui;
+}
+
+QIcon TypeSampleIcon(int nKind, WORD wType) {
+    static std::map<std::pair<int, WORD>, QIcon> cache;
+    const auto key = std::pair{nKind, wType};
+    if (const auto it = cache.find(key); it != cache.end()) return it->second;
+    const int cx = 16 * ScreenFactorX(), cy = 16 * ScreenFactorY();
+    QImage image(cx, cy, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QImage drawn;
+    {
+        CQtCanvas canvas(std::move(image));
+        DrawTypeSample(canvas, RECT{0, 0, cx, cy}, nKind, wType);
+        drawn = canvas.Image().copy();
+    }
+    return cache.emplace(key, QIcon(QPixmap::fromImage(drawn))).first->second;
+}
+
+void RunFindCityDialog(CMapParser& map, QWidget* pParent) {
+    auto pCities = CitiesForObjects(map);
+    if (!pCities) return;
+    CFindCityDialog dlg(map, std::move(pCities), pParent);
+    SizeFindDialog(dlg, pParent);
+    dlg.exec();
+}
+
+void RunFindInCityDialog(CMapParser& map, QWidget* pParent) {
+    auto pCities = CitiesForObjects(map);
+    if (!pCities) return;
+    const std::size_t cCookie = OpeningCookie(tmInCity, map, pParent);
+    CFindInCityDialog dlg(map, std::move(pCities), cCookie, pParent);
+    SizeFindDialog(dlg, pParent);
+    dlg.exec();
+}
+
+void InstallSearchDialogs(CSubsystemHooks& hooks, bool /*fHeadless*/) {
+    if (!SearchUi().fnTypeIcon) SearchUi().fnTypeIcon = &TypeSampleIcon;
+    hooks.fnFindCity = [] {
+        if (CMapParser* p = OpenMap()) RunFindCityDialog(*p, QApplication::activeWindow());
+    };
+    hooks.fnFindInCity = [] {
+        if (CMapParser* p = OpenMap()) RunFindInCityDialog(*p, QApplication::activeWindow());
+    };
+}
+
+} // namespace velka
