@@ -33,6 +33,10 @@ constexpr DWORD c_dwFindMapName = 0x40;
 constexpr DWORD c_dwFindPoint = 0x80;
 constexpr DWORD c_dwFindNearest = 0x100;
 constexpr DWORD c_dwFindScale = 0x200;
+// The city index that makes FindByAddress accept objects of every city
+// (-1 accepts only objects in no city).
+constexpr int c_nAnyCity = -2;
+
 // The city-item flag asking for position and scale.
 constexpr DWORD c_dwCityPosition = 0x2;
 

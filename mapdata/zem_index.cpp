@@ -8,6 +8,7 @@
 #include "mapdata/collation.h"
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
+#include "mapdata/search_params.h"
 #include "mapdata/zem_parser.h"
 
 namespace velka {
@@ -32,11 +33,6 @@ void CopyText(std::u16string_view s, char16_t* p, std::size_t cch) {
     const std::size_t n = std::min(s.size(), cch - 1);
     std::copy_n(s.data(), n, p);
     p[n] = 0;
-}
-
-double CosineOfLatitude(const CMapPoint& pt) {
-    const double dLat = pt.lY * (180.0 / 1073741824.0) * (3.14159265358979323846 / 180.0);
-    return std::clamp(std::cos(dLat), 0.0, 1.0);
 }
 
 // The cities query: entries read in place, one item cached.
@@ -104,7 +100,7 @@ public:
     }
     void SetReferencePoint(const CMapPoint& pt) override {
         m_ptRef = pt;
-        m_dCos = CosineOfLatitude(pt);
+        m_dCos = CosineOfLatitude(pt.lY);
     }
 
 private:
@@ -430,6 +426,8 @@ bool CZemParser::DecodeFindItem(DWORD dwOffset, int nKind, CFindItem& item, cons
     if (dwFlags & c_dwFindScale) item.wScale = static_cast<WORD>(ScaleIndexForCode(m_levels[nLevel].wBits));
     const CMapPoint* pts = m_vecPoints.data();
     const std::size_t n = obj.cPoints;
+    if (n == 0) return false;
+    // A point, or a line or area reduced to its only point.
     if (nKind == rkPoint || n == 1) {
         if (dwFlags & (c_dwFindPoint | c_dwFindNearest)) item.ptRepresentative = item.ptNearest = pts[0];
     } else {
@@ -440,7 +438,7 @@ bool CZemParser::DecodeFindItem(DWORD dwOffset, int nKind, CFindItem& item, cons
                 rc.Add(pts, n);
                 const CMapPoint c{static_cast<LONG>((std::int64_t{rc.left} + rc.right) / 2),
                                   static_cast<LONG>((std::int64_t{rc.top} + rc.bottom) / 2)};
-                item.ptRepresentative = PointInPolygon(pts, n, c) ? c : pts[0];
+                item.ptRepresentative = n >= 3 && PointInPolygon(pts, n, c) ? c : pts[0];
             } else {
                 const CMapPoint& a = pts[n / 2 - 1];
                 const CMapPoint& b = pts[n / 2];
@@ -451,7 +449,7 @@ bool CZemParser::DecodeFindItem(DWORD dwOffset, int nKind, CFindItem& item, cons
             CMapRect rc = CMapRect::MakeEmpty();
             rc.Add(pts, n);
             std::size_t iSeg = 0;
-            if (nKind == rkPolygon && rc.Contains(ptRef) && PointInPolygon(pts, n, ptRef))
+            if (nKind == rkPolygon && n >= 3 && rc.Contains(ptRef) && PointInPolygon(pts, n, ptRef))
                 item.ptNearest = ptRef;
             else
                 NearestPointOnPolyline(pts, n, ptRef, k, nKind == rkPolygon, item.ptNearest, iSeg);

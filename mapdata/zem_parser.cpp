@@ -281,7 +281,8 @@ bool CZemParser::DecodeObject(CBitReader& br, int nKind, const CZemBlock& block,
         CBitReader lr(m_pData + target, m_pEnd);
         const unsigned e2 = lr.ReadBits(2);
         obj.nLabelEncoding = e2 == c_nLabelInline1 ? c_nLabelInline1 : c_nLabelInline3;
-        if (!DecodeLabel(lr, obj.nLabelEncoding, pRaw, cchRaw, obj.cRawLabel)) return false;
+        // A label kept elsewhere is read only when the caller wants it.
+        if (pRaw && !DecodeLabel(lr, obj.nLabelEncoding, pRaw, cchRaw, obj.cRawLabel)) return false;
     }
 
     // 3: the type.

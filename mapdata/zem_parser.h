@@ -182,6 +182,18 @@ public:
     std::unique_ptr<CObjectsQuery> CreateObjectsQuery(int nCity, int nKind, short nCategory,
                                                       WORD wType) override;
     bool HasCitiesIndex() const override;
+    // Objects with address attributes matching the texts (postcode whole,
+    // street and house number contained, in their normal forms), walking
+    // the finest level; null without a cities index or when cancelled.
+    std::unique_ptr<CFindList> FindByAddress(int nCity, const std::u16string& strPostcode,
+                                             const std::u16string& strStreet, const std::u16string& strHouse,
+                                             CSearchProgress* pProgress) override;
+    // Objects within the radius whose type passes the filter (null: every
+    // type) and whose name contains the text; only blocks meeting the
+    // search rectangle are read. Null when cancelled.
+    std::unique_ptr<CFindList> FindNearest(int nScaleCode, bool fUseViewLevel, LONG x, LONG y,
+                                           DWORD dwRadiusMetres, const CTypeFilter* pFilter,
+                                           const std::u16string& strName, CSearchProgress* pProgress) override;
     const CZemPai& Pai() const { return m_pai; }
     const CZemObjectsIndex& ObjectsIndex() const { return m_objectsIndex; }
     // Reads cBits (<= 32) at bit nBit of the area at dwArea; false when that
@@ -227,6 +239,12 @@ private:
         std::size_t nLevel;
         const BYTE* pHeader;
     };
+    // The name tables in the forms FindByAddress compares, made on first use.
+    struct AddressNames {
+        std::vector<std::u16string> postcodes, streets, houses;
+    };
+    const AddressNames& FoldedAddressNames();
+    std::unique_ptr<AddressNames> m_pAddressNames;
     std::vector<BlockRef> m_vecLocator; // by data offset, built on first use
     bool m_fLocator = false;
     CZemPai m_pai;

@@ -25,7 +25,6 @@ namespace {
 
 using json = nlohmann::json;
 
-double ToDegrees(LONG v) { return v * 180.0 / 1073741824.0; }
 LONG FromDegrees(double d) {
     return static_cast<LONG>(std::clamp(d * 1073741824.0 / 180.0, -2147483648.0, 2147483647.0));
 }

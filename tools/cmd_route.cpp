@@ -20,21 +20,11 @@ namespace velka::tool {
 
 namespace {
 
-using json = nlohmann::json;
-
-double ToDegrees(LONG v) { return v * 180.0 / 1073741824.0; }
 LONG FromDegrees(double d) {
     return static_cast<LONG>(std::clamp(std::floor(d * 1073741824.0 / 180.0 + 0.5), -2147483648.0, 2147483647.0));
 }
 
-bool ParseLatLon(const std::string& s, CMapPoint& pt) {
-    double lat = 0, lon = 0;
-    char c = 0;
-    if (std::sscanf(s.c_str(), "%lf,%lf%c", &lat, &lon, &c) != 2 || std::fabs(lat) > 90 || std::fabs(lon) > 180)
-        return false;
-    pt = {FromDegrees(lon), FromDegrees(lat)};
-    return true;
-}
+using json = nlohmann::json;
 
 const char* const c_aszVehicles[c_cRouteVehicles] = {"pedestrian", "bicycle", "car",      "taxi",
                                                      "bus",        "emergency", "delivery", "truck"};
@@ -183,6 +173,17 @@ std::unique_ptr<CMapParser> OpenZem(const char* szCommand, const std::string& st
 }
 
 } // namespace
+
+double ToDegrees(LONG v) { return v * 180.0 / 1073741824.0; }
+
+bool ParseLatLon(const std::string& s, CMapPoint& pt) {
+    double lat = 0, lon = 0;
+    char c = 0;
+    if (std::sscanf(s.c_str(), "%lf,%lf%c", &lat, &lon, &c) != 2 || !(std::fabs(lat) <= 90) || !(std::fabs(lon) <= 180))
+        return false;
+    pt = {FromDegrees(lon), FromDegrees(lat)};
+    return true;
+}
 
 int RunRoute(const Args& args) {
     // The search's debug lines go to stderr on request.

@@ -54,6 +54,14 @@ const std::vector<Command>& Commands() {
          "guide MAP --from LAT,LON --to LAT,LON [--via LAT,LON]... [--vehicle NAME] [--shortest] "
          "[--avoid tolls,uturns,highways,unpaved] (--simulate KMH | --drive TRACK|CAPTURE)",
          RunGuide},
+        {"address", "find addresses by city, postcode, street and house number as JSON lines",
+         "address MAP [--city TEXT] [--zip TEXT] [--street TEXT] [--house TEXT]", RunAddress},
+        {"objects", "list the named objects of a type filter within a city as JSON lines",
+         "objects MAP [--city TEXT] [--filter COOKIE] [--prefix TEXT]", RunObjects},
+        {"nearest", "list the objects within a radius of a point, nearest first, as JSON lines",
+         "nearest MAP --at LAT,LON --radius METRES [--filter COOKIE] [--name TEXT]", RunNearest},
+        {"typefilter", "describe a row of the search type filters, or list the types it stands for",
+         "typefilter describe|expand N", RunTypeFilter},
         {"convert", "convert waypoints, routes and tracks between gdb, mps, wpt, rte and gpx files",
          "convert IN OUT [--waypoints|--routes|--tracks]", RunConvert},
     };

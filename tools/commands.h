@@ -34,6 +34,10 @@ void PrintError(const CError& error);
 // Opens a map (native, IMG or atlas index) for a command; on failure prints
 // the reason and "velkatool <name>: cannot open ..." and returns null.
 std::unique_ptr<CMapParser> OpenForTool(const char* szCommand, const std::string& strPath);
+// Map units to degrees, and "LAT,LON" in degrees to a map point (false
+// when malformed or out of range).
+double ToDegrees(LONG v);
+bool ParseLatLon(const std::string& s, CMapPoint& pt);
 
 int RunSettings(const Args& args);
 int RunDecode(const Args& args);
@@ -61,5 +65,9 @@ int RunConvert(const Args& args);
 int RunRoute(const Args& args);
 int RunGuide(const Args& args);
 int RunGraph(const Args& args);
+int RunAddress(const Args& args);
+int RunObjects(const Args& args);
+int RunNearest(const Args& args);
+int RunTypeFilter(const Args& args);
 
 } // namespace velka::tool

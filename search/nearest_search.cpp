@@ -1,0 +1,57 @@
+#include "search/nearest_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "geometry/geodesy.h"
+#include "search/type_filter_set.h"
+
+namespace velka {
+
+namespace {
+
+constexpr DWORD c_dwNearestFlags =
+    c_dwFindDisplayName | c_dwFindSettlement | c_dwFindMapName | c_dwFindPoint | c_dwFindNearest | c_dwFindScale;
+
+float Degrees(LONG v) { return static_cast<float>(v * (180.0 / 1073741824.0)); }
+
+} // namespace
+
+CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& request, CSearchProgress* pProgress) {
+    CNearestResult r;
+    if (!IsValidTypeCookie(static_cast<long long>(request.cTypeCookie))) {
+        r.status = SearchStatus::BadRequest;
+        return r;
+    }
+    const CTypeFilter filter = TypeFilterOf(request.cTypeCookie);
+    const double dRadius = std::isnan(request.dRadiusMetres)
+                               ? 0.0
+                               : std::clamp(request.dRadiusMetres, 0.0, c_dMaxSearchRadiusMetres);
+    const CMapPoint& ref = request.ptRef;
+    std::unique_ptr<CFindList> pList =
+        map.FindNearest(request.nScaleCode, request.fUseViewLevel, ref.lX, ref.lY,
+                        static_cast<DWORD>(std::lround(dRadius)), &filter, request.strName, pProgress);
+    if (!pList) {
+        r.status = SearchStatus::Cancelled;
+        return r;
+    }
+    pList->SetReferencePoint(ref);
+    r.hits.reserve(pList->Count());
+    for (DWORD i = 0; i < pList->Count(); ++i) {
+        CNearestHit hit;
+        if (!pList->Item(i, hit.item, c_dwNearestFlags)) continue;
+        const CMapPoint& p = hit.item.ptNearest;
+        hit.dDistanceMetres = Distance(Degrees(ref.lX), Degrees(ref.lY), Degrees(p.lX), Degrees(p.lY));
+        hit.dAzimuth = p == ref ? 0.0 : Course(Degrees(ref.lX), Degrees(ref.lY), Degrees(p.lX), Degrees(p.lY));
+        r.hits.push_back(std::move(hit));
+    }
+    // The distance shown is the one sorted by.
+    std::stable_sort(r.hits.begin(), r.hits.end(), [](const CNearestHit& a, const CNearestHit& b) {
+        return a.dDistanceMetres < b.dDistanceMetres;
+    });
+    if (r.hits.empty()) r.status = SearchStatus::NothingFound;
+    return r;
+}
+
+} // namespace velka
