@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include "mapdata/map_parser.h"
+#include "search/objects_search.h"
 #include "search/type_chooser.h"
 #include "search/type_filter_table.h"
 #include "shell/resources.h"
@@ -18,25 +19,12 @@ namespace {
 
 QString Str(UINT uId) { return QString::fromStdU16String(LoadStr(uId)); }
 
-// The lists of the objects index a type row stands for: one category, or
-// every category of a group (a group without categories of its own, such
-// as "Прочие объекты", is searched by its key).
+// The lists of the objects index a type row stands for in a city: one
+// for a category or a single type, one per category for a group.
 std::vector<std::unique_ptr<CFindList>> ObjectsQueries(CMapParser& map, int nCity, std::size_t cCookie) {
     std::vector<std::unique_ptr<CFindList>> lists;
-    if (cCookie >= c_cTypeFilters) return lists;
-    const CTypeFilterEntry& e = g_aTypeFilters[cCookie];
-    auto add = [&](const CTypeFilterEntry& row) {
-        if (auto p = map.CreateObjectsQuery(nCity, static_cast<int>(row.dwKind), static_cast<short>(row.wSimplifiedType),
-                                            row.wType))
-            lists.push_back(std::move(p));
-    };
-    if (e.wSimplifiedType != c_wAnyType) {
-        add(e);
-        return lists;
-    }
-    // A group: its categories, up to the next group.
-    for (std::size_t i = cCookie + 1; i < c_cTypeFilters && g_aTypeFilters[i].wLevel != 0; ++i)
-        if (g_aTypeFilters[i].wLevel == 1) add(g_aTypeFilters[i]);
+    for (const CObjectsIndexQuery& q : ObjectsIndexQueries(cCookie))
+        if (auto p = map.CreateObjectsQuery(nCity, q.nKind, q.nCategory, q.wType)) lists.push_back(std::move(p));
     return lists;
 }
 
@@ -48,6 +36,7 @@ CFindCityDialog::CFindCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> 
     : CFindDialog(fkCity, map, pParent) {
     setWindowTitle(Str(IDS_FIND_CITY_TITLE));
     AddCityControls(std::move(pCities));
+    SelectStoredCity();
     // A double click or Enter shows the city.
     connect(CityView(), &QAbstractItemView::activated, this, [this] { ShowOnMap(); });
     UpdateCommands();
@@ -91,34 +80,16 @@ void CFindCityDialog::GoTo() {
 
 CFindInCityDialog::CFindInCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> pCities, std::size_t cCookie,
                                      QWidget* pParent)
-    : CFindDialog(fkInCity, map, pParent), m_cCookie(cCookie) {
+    : CFindDialog(fkInCity, map, pParent) {
     setWindowTitle(Str(IDS_FIND_CITY_PLACES_TITLE));
-    m_pTypeTitle = new QLabel;
-    m_pTypeTitle->setMinimumWidth(20);
-    auto* pTypeButton = new QPushButton(Str(IDS_FIND_TYPE_BUTTON));
-    pTypeButton->setAutoDefault(false);
-    pTypeButton->setFixedWidth(pTypeButton->fontMetrics().horizontalAdvance(pTypeButton->text()) + 20);
-    connect(pTypeButton, &QPushButton::clicked, this, [this] {
-        if (const auto c = ChooseTypeFilter(tmInCity, m_cCookie, m_fnTypeName, SearchUi().fnTypeIcon, this)) SetCookie(*c);
-    });
     m_pNameEdit = new QLineEdit;
     m_pNameEdit->setMaxLength(127);
     connect(m_pNameEdit, &QLineEdit::textChanged, this, &CFindInCityDialog::NameTextChanged);
-    // The result list exists before the city list selects the stored city.
-    m_pTypeTitle->setText(QString::fromStdU16String(DescribeTypeFilter(m_cCookie, m_fnTypeName).strTitle));
-    AddResultList();
     AddCityControls(std::move(pCities));
-    m_pSplitter->insertWidget(0, CityView());
-    AddRow(IDS_FIND_LABEL_TYPE, m_pTypeTitle, pTypeButton);
+    AddTypeRow(tmInCity, cCookie);
     AddRow(IDS_FIND_LABEL_NAME, m_pNameEdit);
-}
-
-void CFindInCityDialog::SetCookie(std::size_t cCookie) {
-    if (!IsTypeCookieValid(tmInCity, static_cast<long long>(cCookie))) return;
-    m_cCookie = cCookie;
-    WriteTypeCookie(tmInCity, cCookie);
-    m_pTypeTitle->setText(QString::fromStdU16String(DescribeTypeFilter(cCookie, m_fnTypeName).strTitle));
-    Query();
+    AddResultList();
+    SelectStoredCity();
 }
 
 void CFindInCityDialog::OnCitySelected(int) { Query(); }
@@ -129,7 +100,7 @@ void CFindInCityDialog::Query() {
         SetResults(nullptr, false);
         return;
     }
-    auto lists = ObjectsQueries(m_map, nCity, m_cCookie);
+    auto lists = ObjectsQueries(m_map, nCity, Cookie());
     std::unique_ptr<IFindRows> pRows;
     if (lists.size() == 1)
         pRows = std::make_unique<CFindListRows>(std::move(lists.front()));

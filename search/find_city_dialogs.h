@@ -4,8 +4,6 @@
 #pragma once
 #include "search/find_dialog.h"
 
-class QLabel;
-
 namespace velka {
 
 // Message 2162: the map gives the city no position.
@@ -28,20 +26,17 @@ class CFindInCityDialog : public CFindDialog {
 public:
     CFindInCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> pCities, std::size_t cCookie,
                       QWidget* pParent);
-    std::size_t Cookie() const { return m_cCookie; }
-    // Takes another type (as the type button does after its chooser).
-    void SetCookie(std::size_t cCookie);
     QLineEdit* NameEdit() const { return m_pNameEdit; }
 
 protected:
     void OnCitySelected(int nRow) override;
+    // Another type asks the map again for the selected city.
+    void OnTypeChosen() override { Query(); }
 
 private:
     void Query();
     void NameTextChanged(const QString& strText);
 
-    std::size_t m_cCookie;
-    QLabel* m_pTypeTitle = nullptr;
     QLineEdit* m_pNameEdit = nullptr;
 };
 

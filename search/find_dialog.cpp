@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QTableView>
@@ -17,6 +18,8 @@
 #include <algorithm>
 
 #include "mapdata/map_parser.h"
+#include "search/type_chooser.h"
+#include "search/type_filter_table.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 
@@ -64,6 +67,40 @@ void CFindDialog::AddRow(UINT uLabel, QWidget* pField, QWidget* pExtra) {
     if (pExtra) m_pForm->addWidget(pExtra, nRow, 2);
 }
 
+void CFindDialog::AddTypeRow(TypeChooserMode mode, std::size_t cCookie) {
+    m_typeMode = mode;
+    m_cCookie = IsTypeCookieValid(mode, static_cast<long long>(cCookie)) ? cCookie : ReadTypeCookie(mode);
+    m_pTypeTitle = new QLabel(QString::fromStdU16String(DescribeTypeFilter(m_cCookie, m_fnTypeName).strTitle));
+    m_pTypeTitle->setMinimumWidth(20);
+    auto* pButton = new QPushButton(Str(IDS_FIND_TYPE_BUTTON));
+    pButton->setAutoDefault(false);
+    pButton->setFixedWidth(pButton->fontMetrics().horizontalAdvance(pButton->text()) + 20);
+    connect(pButton, &QPushButton::clicked, this, [this] {
+        if (const auto c = ChooseTypeFilter(m_typeMode, m_cCookie, m_fnTypeName, SearchUi().fnTypeIcon, this))
+            SetCookie(*c);
+    });
+    AddRow(IDS_FIND_LABEL_TYPE, m_pTypeTitle, pButton);
+}
+
+void CFindDialog::SetCookie(std::size_t cCookie) {
+    if (!m_pTypeTitle || !IsTypeCookieValid(m_typeMode, static_cast<long long>(cCookie))) return;
+    m_cCookie = cCookie;
+    WriteTypeCookie(m_typeMode, cCookie);
+    m_pTypeTitle->setText(QString::fromStdU16String(DescribeTypeFilter(cCookie, m_fnTypeName).strTitle));
+    OnTypeChosen();
+}
+
+bool CFindDialog::ShowSearchResult(SearchStatus status, std::unique_ptr<IFindRows> pRows) {
+    if (status == SearchStatus::Ok && pRows && pRows->Count() > 0) {
+        SetResults(std::move(pRows), true);
+        return true;
+    }
+    SetResults(nullptr, false);
+    const UINT uMessage = SearchStatusMessage(status);
+    ShowInformation(uMessage ? uMessage : c_idsNothingFound);
+    return false;
+}
+
 void CFindDialog::AddCityControls(std::unique_ptr<CCitiesQuery> pCities) {
     m_pCities = std::move(pCities);
     m_pCityEdit = new QLineEdit;
@@ -82,7 +119,10 @@ void CFindDialog::AddCityControls(std::unique_ptr<CCitiesQuery> pCities) {
         OnCitySelected(SelectedCity());
         UpdateCommands();
     });
-    // The stored city, in view.
+}
+
+void CFindDialog::SelectStoredCity() {
+    if (!m_pCityView) return;
     const int nCity = ReadFindCity(m_pCities ? m_pCities->Count() : 0);
     if (nCity >= 0) {
         const QModelIndex index = m_pCityModel->index(nCity);

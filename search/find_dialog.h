@@ -10,8 +10,10 @@
 #include "search/find_models.h"
 #include "search/find_settings.h"
 #include "search/search_dialogs.h"
+#include "search/search_status.h"
 
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QSplitter;
@@ -47,15 +49,32 @@ public:
     QAction* GoToAction() const { return m_pGoTo; }
     int SelectedCity() const;
     int SelectedResult() const;
+    // The type row of the dialogs that have one: the cookie and taking
+    // another (as the type button does after its chooser); a row the
+    // dialog's chooser leaves out is refused.
+    std::size_t Cookie() const { return m_cCookie; }
+    void SetCookie(std::size_t cCookie);
 
     void done(int nResult) override;
 
 protected:
     // Building blocks, called by the dialogs' constructors in layout order.
     void AddCityControls(std::unique_ptr<CCitiesQuery> pCities);
+    // Selects the city Find_City names and scrolls it into view (once the
+    // dialog's controls exist: the selection may ask the map for objects).
+    void SelectStoredCity();
     void AddResultList();
     // A labelled field row of the form grid.
     void AddRow(UINT uLabel, QWidget* pField, QWidget* pExtra = nullptr);
+    // The type row: the cookie's title and the "..." button that opens the
+    // chooser in the dialog's mode.
+    void AddTypeRow(TypeChooserMode mode, std::size_t cCookie);
+    virtual void OnTypeChosen() {}
+    // After a search the user started: the rows, focused with the first
+    // selected; or, when it found nothing or was cancelled, the message
+    // for its status (2147 unless the map lacks an index) and an empty
+    // list. False then.
+    bool ShowSearchResult(SearchStatus status, std::unique_ptr<IFindRows> pRows);
     // Called when the selected city changes (row -1: none).
     virtual void OnCitySelected(int /*nRow*/) {}
     // Fills the result list; with fFocus the list gets the focus and its
@@ -86,6 +105,9 @@ private:
     CFindResultModel* m_pResultModel = nullptr;
     QAction* m_pShow = nullptr;
     QAction* m_pGoTo = nullptr;
+    TypeChooserMode m_typeMode = tmNearest;
+    std::size_t m_cCookie = 0;
+    QLabel* m_pTypeTitle = nullptr;
 };
 
 // The dialog size: the parent's on a small screen, a comfortable one where

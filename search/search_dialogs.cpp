@@ -11,6 +11,8 @@
 #include "mapview/styles.h"
 #include "platform/qt/qt_canvas.h"
 #include "search/find_city_dialogs.h"
+#include "search/find_search_dialogs.h"
+#include "search/search_status.h"
 #include "search/type_chooser.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
@@ -18,14 +20,11 @@
 namespace velka {
 namespace {
 
-// Message 2145: the map has no objects index (or not one we read).
-constexpr UINT c_idsNoObjectsIndexMessage = 2145;
-
 // The cities query of a map with an objects index, or null after message
 // 2145.
 std::unique_ptr<CCitiesQuery> CitiesForObjects(CMapParser& map) {
     std::unique_ptr<CCitiesQuery> p = map.HasObjectsIndex() ? map.CreateCitiesQuery() : nullptr;
-    if (!p) ShowError(c_idsNoObjectsIndexMessage);
+    if (!p) ShowError(c_idsNoObjectsIndex);
     return p;
 }
 
@@ -33,7 +32,7 @@ std::unique_ptr<CCitiesQuery> CitiesForObjects(CMapParser& map) {
 // when Find_AutoType is on; the cookie chosen or kept is stored.
 std::size_t OpeningCookie(TypeChooserMode mode, CMapParser& map, QWidget* pParent) {
     std::size_t cCookie = ReadTypeCookie(mode);
-    if (ReadAutoType())
+    if (ReadAutoType() && !SearchUi().fHeadless)
         if (const auto c = ChooseTypeFilter(mode, cCookie, MapTypeNames(&map), SearchUi().fnTypeIcon, pParent))
             cCookie = *c;
     WriteTypeCookie(mode, cCookie);
@@ -82,13 +81,38 @@ void RunFindInCityDialog(CMapParser& map, QWidget* pParent) {
     dlg.exec();
 }
 
-void InstallSearchDialogs(CSubsystemHooks& hooks, bool /*fHeadless*/) {
+void RunFindAddressDialog(CMapParser& map, QWidget* pParent) {
+    std::unique_ptr<CCitiesQuery> pCities = map.HasCitiesIndex() ? map.CreateCitiesQuery() : nullptr;
+    if (!pCities) {
+        ShowError(c_idsNoCitiesIndex);
+        return;
+    }
+    CFindAddressDialog dlg(map, std::move(pCities), pParent);
+    SizeFindDialog(dlg, pParent);
+    dlg.exec();
+}
+
+void RunFindNearestDialog(CMapParser& map, QWidget* pParent) {
+    const std::size_t cCookie = OpeningCookie(tmNearest, map, pParent);
+    CFindNearestDialog dlg(map, cCookie, pParent);
+    SizeFindDialog(dlg, pParent);
+    dlg.exec();
+}
+
+void InstallSearchDialogs(CSubsystemHooks& hooks, bool fHeadless) {
     if (!SearchUi().fnTypeIcon) SearchUi().fnTypeIcon = &TypeSampleIcon;
+    SearchUi().fHeadless = fHeadless;
     hooks.fnFindCity = [] {
         if (CMapParser* p = OpenMap()) RunFindCityDialog(*p, QApplication::activeWindow());
     };
     hooks.fnFindInCity = [] {
         if (CMapParser* p = OpenMap()) RunFindInCityDialog(*p, QApplication::activeWindow());
+    };
+    hooks.fnFindAddress = [] {
+        if (CMapParser* p = OpenMap()) RunFindAddressDialog(*p, QApplication::activeWindow());
+    };
+    hooks.fnFindNearest = [] {
+        if (CMapParser* p = OpenMap()) RunFindNearestDialog(*p, QApplication::activeWindow());
     };
 }
 

@@ -37,6 +37,8 @@ struct CSearchUi {
     std::function<CMapPoint()> fnReferencePoint;
     // Row icons (the map's type samples unless replaced).
     TypeIconFn fnTypeIcon;
+    // Without a screen: no progress window, no chooser at opening.
+    bool fHeadless = false;
 };
 CSearchUi& SearchUi();
 
