@@ -3,6 +3,9 @@
 // real queries.
 #pragma once
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <functional>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -11,6 +14,7 @@
 #include "mapdata/collation.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/map_queries.h"
+#include "mapdata/search_params.h"
 
 namespace velka::test {
 
@@ -23,12 +27,20 @@ struct FakeCity {
 };
 
 struct FakeObject {
+    FakeObject(std::u16string name, int city, int kind, WORD type, short category, CMapPoint point,
+               CMapPoint nearest = {INT32_MIN, 0}, std::u16string street = {}, std::u16string house = {},
+               std::u16string zip = {})
+        : strName(std::move(name)), nCity(city), nKind(kind), wType(type), nCategory(category), pt(point),
+          ptNearest(nearest), strStreet(std::move(street)), strHouse(std::move(house)), strZip(std::move(zip)) {}
     std::u16string strName;
-    int nCity = 0;
-    int nKind = rkPoint;
-    WORD wType = 0;
-    short nCategory = 0;
+    int nCity;
+    int nKind;
+    WORD wType;
+    short nCategory;
     CMapPoint pt;
+    // The point nearest to the reference point, where it differs (a line).
+    CMapPoint ptNearest;
+    std::u16string strStreet, strHouse, strZip;
 };
 
 inline void CopyText(char16_t* p, std::size_t cch, const std::u16string& s) {
@@ -72,7 +84,11 @@ public:
         const FakeObject& o = m_objects[i];
         CopyText(item.szName, 64, o.strName);
         CopyText(item.szMapName, 65, u"fake.zem");
+        CopyText(item.szStreet, 64, o.strStreet);
+        CopyText(item.szHouse, 17, o.strHouse);
+        CopyText(item.szPostcode, 17, o.strZip);
         item.ptRepresentative = item.ptNearest = o.pt;
+        if (o.ptNearest.lX != INT32_MIN) item.ptNearest = o.ptNearest;
         item.wScale = 3;
         item.nKind = o.nKind;
         item.wType = o.wType;
@@ -114,11 +130,49 @@ public:
         return std::make_unique<CFakeObjects>(std::move(selected));
     }
 
+    // Every object within the radius (a square of it, in metres at 53.7
+    // units each) whose name contains the text; reports one step per object.
+    std::unique_ptr<CFindList> FindNearest(int, bool, LONG x, LONG y, DWORD dwRadius, const CTypeFilter*,
+                                           const std::u16string& strName, CSearchProgress* pProgress) override {
+        std::vector<FakeObject> found;
+        for (std::size_t i = 0; i < m_objects.size(); ++i) {
+            if (!Step(pProgress, i)) return nullptr;
+            const FakeObject& o = m_objects[i];
+            const CMapPoint pt = o.ptNearest.lX != INT32_MIN ? o.ptNearest : o.pt;
+            const double dLimit = dwRadius * 53.7;
+            if (std::abs(pt.lX - x) <= dLimit && std::abs(pt.lY - y) <= dLimit &&
+                o.strName.find(strName) != std::u16string::npos)
+                found.push_back(o);
+        }
+        return std::make_unique<CFakeObjects>(std::move(found));
+    }
+    // The objects of the city with the street text in their street.
+    std::unique_ptr<CFindList> FindByAddress(int nCity, const std::u16string& strZip, const std::u16string& strStreet,
+                                             const std::u16string& strHouse, CSearchProgress* pProgress) override {
+        std::vector<FakeObject> found;
+        for (std::size_t i = 0; i < m_objects.size(); ++i) {
+            if (!Step(pProgress, i)) return nullptr;
+            const FakeObject& o = m_objects[i];
+            if (o.nCity == nCity && !o.strStreet.empty() && o.strStreet.find(strStreet) != std::u16string::npos &&
+                (strHouse.empty() || o.strHouse == strHouse) && (strZip.empty() || o.strZip == strZip))
+                found.push_back(o);
+        }
+        return std::make_unique<CFakeObjects>(std::move(found));
+    }
+
     // Sorted by name, as a cities index is.
     std::vector<FakeCity> m_cities;
     std::vector<FakeObject> m_objects;
     bool m_fIndexes = true;
     int m_cObjectQueries = 0;
+    // Called at each step of a search (a test presses cancel).
+    std::function<void()> m_fnDuringSearch;
+
+private:
+    bool Step(CSearchProgress* pProgress, std::size_t i) {
+        if (m_fnDuringSearch) m_fnDuringSearch();
+        return !pProgress || pProgress->Step(i, m_objects.size());
+    }
 };
 
 } // namespace velka::test

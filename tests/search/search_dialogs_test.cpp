@@ -5,7 +5,11 @@
 // type chooser's modes.
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QListView>
 #include <QTableView>
 #include <QTreeWidget>
@@ -15,9 +19,12 @@
 #include "gauges/units.h"
 #include "platform/ui_host.h"
 #include "search/find_city_dialogs.h"
+#include "search/find_search_dialogs.h"
+#include "search/search_dialogs.h"
 #include "search/find_settings.h"
 #include "search/type_chooser.h"
 #include "search/type_filter_table.h"
+#include "shell/resources.h"
 #include "shell/settings.h"
 #include "tests/search/fake_search_map.h"
 #include "tests/support/qt_app.h"
@@ -27,6 +34,12 @@ namespace velka {
 namespace {
 
 using test::CFakeSearchMap;
+
+// Types a text as the keyboard would (textEdited follows).
+void QTest_TypeInto(QLineEdit* p, const QString& s) {
+    p->setFocus();
+    p->insert(s);
+}
 
 class SearchDialogs : public ::testing::Test {
 protected:
@@ -270,6 +283,129 @@ TEST_F(SearchDialogs, TypeChooserLeavesOutItsModesRowAndNestsTheTable) {
     EXPECT_FALSE(inCity.AutoTypeAction()->isChecked());
     inCity.AutoTypeAction()->trigger();
     EXPECT_TRUE(ReadAutoType());
+}
+
+// Metres east of the reference point (0, 0) in map units (53.7 a metre).
+CMapPoint East(int nMetres) { return {static_cast<std::int32_t>(nMetres * 53.68709), 0}; }
+
+std::u16string DistanceText(const CMapPoint& pt) {
+    CFindItem item;
+    item.ptRepresentative = item.ptNearest = pt;
+    return FindCellText(item, fcDistance, {0, 0}, fpNearest, {});
+}
+
+TEST_F(SearchDialogs, NearestDialogKeepsItsInputsAndListsByTheNearestPoint) {
+    g_UnitOptions.nDistanceUnit = duStatute;
+    WriteFindText(c_szFindName, u"а");
+    m_map.m_objects = {{u"Вокзал", 0, rkPoint, 0x2F08, 0x2F00, East(300)},
+                       // A long street: its middle lies far, its nearest point close.
+                       {u"Улица Ленина", 0, rkPolyline, 0x06, 0x0001, East(5000), East(40)},
+                       {u"Кафе", 0, rkPoint, 0x2A00, 0x2A00, East(120)},
+                       {u"Далёкая аптека", 0, rkPoint, 0x2E05, 0x2E00, East(9000)},
+                       {u"Почта", 0, rkPoint, 0x2F05, 0x2F00, East(60)}};
+    CFindNearestDialog dlg(m_map, 0, nullptr);
+    dlg.resize(248, 330);
+    dlg.show();
+    EXPECT_EQ(dlg.RadiusEdit()->text(), QStringLiteral("0.6")); // 1000 m in statute miles
+    EXPECT_EQ(dlg.UnitLabel()->text(), QStringLiteral("ми"));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("а"));
+    dlg.RadiusEdit()->setText(QString());
+    QTest_TypeInto(dlg.RadiusEdit(), QStringLiteral("2"));
+    EXPECT_EQ(ReadFindRadius(), 3219u);
+    dlg.RadiusEdit()->setText(QString());
+    QTest_TypeInto(dlg.RadiusEdit(), QStringLiteral("3"));
+    EXPECT_EQ(ReadFindRadius(), 4828u);
+
+    dlg.SearchButton()->click();
+    CFindResultModel* pModel = dlg.ResultModel();
+    ASSERT_EQ(pModel->rowCount(), 4); // the pharmacy lies beyond 3 miles
+    QStringList names;
+    for (int r = 0; r < pModel->rowCount(); ++r) names << pModel->data(pModel->index(r, fcName), Qt::DisplayRole).toString();
+    EXPECT_EQ(names.join(u','), QStringLiteral("Улица Ленина,Почта,Кафе,Вокзал"));
+    // The distance shown is the one sorted by: to the street's nearest point.
+    EXPECT_EQ(pModel->data(pModel->index(0, fcDistance), Qt::DisplayRole).toString().toStdU16String(),
+              DistanceText(East(40)));
+    EXPECT_EQ(dlg.SelectedResult(), 0);
+    EXPECT_TRUE(dlg.GoToAction()->isEnabled());
+    dlg.GoToAction()->trigger();
+    ASSERT_EQ(m_gone.size(), 1u);
+    EXPECT_EQ(m_gone[0].strText, u"Улица Ленина");
+    EXPECT_EQ(m_gone[0].pt, East(5000));
+    g_UnitOptions.nDistanceUnit = duMetric;
+}
+
+TEST_F(SearchDialogs, NearestSearchCancelledOrEmptyShowsTheMessageAndAnEmptyList) {
+    m_map.m_objects = {{u"Кафе", 0, rkPoint, 0x2A00, 0x2A00, East(120)}};
+    CFindNearestDialog dlg(m_map, 0, nullptr);
+    dlg.show();
+    dlg.SearchButton()->click();
+    ASSERT_EQ(dlg.ResultModel()->rowCount(), 1);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
+    // Another type empties the list.
+    dlg.SetCookie(24);
+    EXPECT_EQ(dlg.ResultModel()->rowCount(), 0);
+    EXPECT_EQ(ReadTypeCookie(tmNearest), 24u);
+    dlg.SearchButton()->click();
+    EXPECT_EQ(dlg.ResultModel()->rowCount(), 1);
+    // The cancel button of the progress window, pressed while the map searches.
+    m_map.m_fnDuringSearch = [] {
+        for (QWidget* p : QApplication::topLevelWidgets())
+            if (auto* pProgress = qobject_cast<QProgressDialog*>(p))
+                if (auto* pButton = pProgress->findChild<QPushButton*>()) pButton->click();
+    };
+    dlg.SearchButton()->click();
+    EXPECT_EQ(dlg.ResultModel()->rowCount(), 0);
+    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
+    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2147));
+    EXPECT_FALSE(dlg.ShowAction()->isEnabled());
+    m_map.m_fnDuringSearch = nullptr;
+    dlg.RadiusEdit()->setText(QStringLiteral("0.05"));
+    dlg.SearchButton()->click();
+    EXPECT_EQ(dlg.ResultModel()->rowCount(), 0);
+    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 2u);
+}
+
+TEST_F(SearchDialogs, AddressDialogSearchesTheSelectedCityAndKeepsItsFields) {
+    WriteFindText(c_szFindStreet, u"Ленина");
+    WriteFindCity(2);
+    m_map.m_objects = {{u"", 2, rkPoint, 0x13, 0, {10, 10}, {INT32_MIN, 0}, u"улица Ленина", u"7Б", u"101000"},
+                       {u"", 2, rkPoint, 0x13, 0, {20, 20}, {INT32_MIN, 0}, u"улица Ленина", u"5", u"101000"},
+                       {u"", 1, rkPoint, 0x13, 0, {30, 30}, {INT32_MIN, 0}, u"улица Ленина", u"5", u"200000"}};
+    CFindAddressDialog dlg(m_map, m_map.CreateCitiesQuery(), nullptr);
+    dlg.resize(248, 330);
+    dlg.show();
+    EXPECT_EQ(dlg.StreetEdit()->text(), QStringLiteral("Ленина"));
+    EXPECT_TRUE(dlg.SearchButton()->isEnabled());
+    dlg.SearchButton()->click();
+    CFindResultModel* pModel = dlg.ResultModel();
+    ASSERT_EQ(pModel->rowCount(), 2);
+    EXPECT_NE(pModel->data(pModel->index(0, fcAddress), Qt::DisplayRole).toString().indexOf(QStringLiteral("Ленина")), -1);
+    EXPECT_EQ(pModel->data(pModel->index(0, fcPostcode), Qt::DisplayRole).toString(), QStringLiteral("101000"));
+    dlg.HouseEdit()->setText(QStringLiteral("9"));
+    dlg.ZipEdit()->setText(QStringLiteral("101000"));
+    dlg.SearchButton()->click();
+    EXPECT_EQ(pModel->rowCount(), 0);
+    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
+    dlg.reject();
+    EXPECT_EQ(ReadFindText(c_szFindNumber), u"9");
+    EXPECT_EQ(ReadFindText(c_szFindZip), u"101000");
+    EXPECT_EQ(ReadFindText(c_szFindStreet), u"Ленина");
+}
+
+TEST_F(SearchDialogs, DialogsRefuseMapsWithoutTheirIndexes) {
+    m_map.m_fIndexes = false;
+    // A dialog that opened despite the check would wait here: close it.
+    QTimer::singleShot(2000, [] {
+        if (QWidget* p = QApplication::activeModalWidget()) p->close();
+    });
+    RunFindCityDialog(m_map, nullptr);
+    RunFindInCityDialog(m_map, nullptr);
+    RunFindAddressDialog(m_map, nullptr);
+    const auto boxes = HeadlessUiHost().Boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].strText, LoadStr(2145));
+    EXPECT_EQ(boxes[1].strText, LoadStr(2145));
+    EXPECT_EQ(boxes[2].strText, LoadStr(2146));
 }
 
 } // namespace
