@@ -30,6 +30,8 @@ QString Str(UINT uId) { return QString::fromStdU16String(LoadStr(uId)); }
 
 // Default widths of the result columns before a state is kept.
 constexpr int c_anDefaultWidths[c_cFindColumns] = {150, 70, 55, 0, 140, 100, 0, 0};
+// Narrower windows show the field labels as placeholder texts.
+constexpr int c_cxNarrow = 330;
 // The menu bar of every search dialog (menu 158) is titled by the find popup.
 constexpr UINT c_uFindMenuTitle = IDS_POPUP_FIND;
 
@@ -62,9 +64,23 @@ void CFindDialog::AddRow(UINT uLabel, QWidget* pField, QWidget* pExtra) {
     const int nRow = m_pForm->rowCount();
     auto* pLabel = new QLabel(Str(uLabel));
     pLabel->setBuddy(pField);
+    m_vecLabels.push_back(pLabel);
     m_pForm->addWidget(pLabel, nRow, 0);
     m_pForm->addWidget(pField, nRow, 1, 1, pExtra ? 1 : 2);
     if (pExtra) m_pForm->addWidget(pExtra, nRow, 2);
+}
+
+void CFindDialog::resizeEvent(QResizeEvent* pEvent) {
+    const bool fNarrow = width() < c_cxNarrow;
+    for (QLabel* p : m_vecLabels) {
+        p->setVisible(!fNarrow);
+        if (auto* pEdit = qobject_cast<QLineEdit*>(p->buddy())) {
+            QString strHint = p->text();
+            if (strHint.endsWith(QLatin1Char(':'))) strHint.chop(1);
+            pEdit->setPlaceholderText(fNarrow ? strHint : QString());
+        }
+    }
+    QDialog::resizeEvent(pEvent);
 }
 
 void CFindDialog::AddTypeRow(TypeChooserMode mode, std::size_t cCookie) {
@@ -170,6 +186,14 @@ int CFindDialog::SelectedResult() const {
     if (!m_pResultView) return -1;
     const QModelIndexList rows = m_pResultView->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void CFindDialog::SelectRow(int nRow) {
+    if (m_pResultView) {
+        SelectResultRow(nRow, 0);
+    } else if (m_pCityView && nRow >= 0 && nRow < m_pCityModel->rowCount()) {
+        m_pCityView->setCurrentIndex(m_pCityModel->index(nRow));
+    }
 }
 
 void CFindDialog::CityTextChanged(const QString& strText) {

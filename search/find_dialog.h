@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "search/find_models.h"
 #include "search/find_settings.h"
@@ -49,6 +50,8 @@ public:
     QAction* GoToAction() const { return m_pGoTo; }
     int SelectedCity() const;
     int SelectedResult() const;
+    // Selects a row of the result list (the city list where there is none).
+    void SelectRow(int nRow);
     // The type row of the dialogs that have one: the cookie and taking
     // another (as the type button does after its chooser); a row the
     // dialog's chooser leaves out is refused.
@@ -58,6 +61,9 @@ public:
     void done(int nResult) override;
 
 protected:
+    // A narrow window (a handheld's) hides the field labels: the fields
+    // show them as their placeholder text instead.
+    void resizeEvent(QResizeEvent* pEvent) override;
     // Building blocks, called by the dialogs' constructors in layout order.
     void AddCityControls(std::unique_ptr<CCitiesQuery> pCities);
     // Selects the city Find_City names and scrolls it into view (once the
@@ -105,6 +111,7 @@ private:
     CFindResultModel* m_pResultModel = nullptr;
     QAction* m_pShow = nullptr;
     QAction* m_pGoTo = nullptr;
+    std::vector<QLabel*> m_vecLabels;
     TypeChooserMode m_typeMode = tmNearest;
     std::size_t m_cCookie = 0;
     QLabel* m_pTypeTitle = nullptr;

@@ -49,20 +49,10 @@ CFindAddressDialog::CFindAddressDialog(CMapParser& map, std::unique_ptr<CCitiesQ
     m_pHouse->setText(Q(ReadFindText(c_szFindNumber)));
     m_pZip->setText(Q(ReadFindText(c_szFindZip)));
     AddRow(IDS_FIND_LABEL_STREET, m_pStreet);
-    // Number and postal code share a row: the dialog fits a small screen.
-    auto* pRow = new QWidget;
-    auto* pRowLayout = new QHBoxLayout(pRow);
-    pRowLayout->setContentsMargins(0, 0, 0, 0);
-    pRowLayout->setSpacing(4);
-    pRowLayout->addWidget(m_pHouse, 1);
-    auto* pZipLabel = new QLabel(Str(IDS_FIND_LABEL_ZIP));
-    pZipLabel->setBuddy(m_pZip);
-    pRowLayout->addWidget(pZipLabel);
-    pRowLayout->addWidget(m_pZip, 1);
-    AddRow(IDS_FIND_LABEL_NUMBER, pRow);
+    AddRow(IDS_FIND_LABEL_NUMBER, m_pHouse);
     m_pSearch = NewSearchButton();
     connect(m_pSearch, &QPushButton::clicked, this, [this] { Search(); });
-    m_pForm->addWidget(m_pSearch, m_pForm->rowCount(), 0, 1, 3, Qt::AlignRight);
+    AddRow(IDS_FIND_LABEL_ZIP, m_pZip, m_pSearch);
     AddResultList();
     SelectStoredCity();
     OnCitySelected(SelectedCity());
@@ -122,6 +112,7 @@ CFindNearestDialog::CFindNearestDialog(CMapParser& map, std::size_t cCookie, QWi
     connect(m_pRadius, &QLineEdit::textEdited, this, [nUnit](const QString& s) {
         if (const auto dw = ParseRadius(s.toStdU16String(), nUnit)) WriteFindRadius(*dw);
     });
+    m_pRadius->setPlaceholderText(Str(IDS_FIND_LABEL_DISTANCE).remove(QLatin1Char(':')));
     m_pUnit = new QLabel(Q(RadiusUnitLabel(nUnit)));
     m_pSearch = NewSearchButton();
     connect(m_pSearch, &QPushButton::clicked, this, [this] { Search(); });

@@ -11,6 +11,7 @@
 #include "mapview/styles.h"
 #include "platform/qt/qt_canvas.h"
 #include "search/find_city_dialogs.h"
+#include "search/find_headless.h"
 #include "search/find_search_dialogs.h"
 #include "search/search_status.h"
 #include "search/type_chooser.h"
@@ -41,6 +42,16 @@ std::size_t OpeningCookie(TypeChooserMode mode, CMapParser& map, QWidget* pParen
 
 CMapParser* OpenMap() { return g_pMapParser; }
 
+// Runs a dialog: modal over the parent, or scripted without a screen.
+void RunDialog(CFindDialog& dlg, QWidget* pParent) {
+    if (SearchUi().fHeadless) {
+        RunHeadlessFind(dlg);
+        return;
+    }
+    SizeFindDialog(dlg, pParent);
+    dlg.exec();
+}
+
 } // namespace
 
 CSearchUi& SearchUi() {
@@ -68,8 +79,7 @@ void RunFindCityDialog(CMapParser& map, QWidget* pParent) {
     auto pCities = CitiesForObjects(map);
     if (!pCities) return;
     CFindCityDialog dlg(map, std::move(pCities), pParent);
-    SizeFindDialog(dlg, pParent);
-    dlg.exec();
+    RunDialog(dlg, pParent);
 }
 
 void RunFindInCityDialog(CMapParser& map, QWidget* pParent) {
@@ -77,8 +87,7 @@ void RunFindInCityDialog(CMapParser& map, QWidget* pParent) {
     if (!pCities) return;
     const std::size_t cCookie = OpeningCookie(tmInCity, map, pParent);
     CFindInCityDialog dlg(map, std::move(pCities), cCookie, pParent);
-    SizeFindDialog(dlg, pParent);
-    dlg.exec();
+    RunDialog(dlg, pParent);
 }
 
 void RunFindAddressDialog(CMapParser& map, QWidget* pParent) {
@@ -88,15 +97,13 @@ void RunFindAddressDialog(CMapParser& map, QWidget* pParent) {
         return;
     }
     CFindAddressDialog dlg(map, std::move(pCities), pParent);
-    SizeFindDialog(dlg, pParent);
-    dlg.exec();
+    RunDialog(dlg, pParent);
 }
 
 void RunFindNearestDialog(CMapParser& map, QWidget* pParent) {
     const std::size_t cCookie = OpeningCookie(tmNearest, map, pParent);
     CFindNearestDialog dlg(map, cCookie, pParent);
-    SizeFindDialog(dlg, pParent);
-    dlg.exec();
+    RunDialog(dlg, pParent);
 }
 
 void InstallSearchDialogs(CSubsystemHooks& hooks, bool fHeadless) {

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -79,6 +80,8 @@ CTypeChooserDialog::CTypeChooserDialog(TypeChooserMode mode, std::size_t cCookie
     connect(m_pTree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem*, int) { accept(); });
 
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    pButtons->button(QDialogButtonBox::Ok)->setText(Str(IDS_OPT_OK));
+    pButtons->button(QDialogButtonBox::Cancel)->setText(Str(IDS_OPT_CANCEL));
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* pLayout = new QVBoxLayout(this);

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QTableView>
 #include <QTreeWidget>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -390,6 +391,50 @@ TEST_F(SearchDialogs, AddressDialogSearchesTheSelectedCityAndKeepsItsFields) {
     EXPECT_EQ(ReadFindText(c_szFindNumber), u"9");
     EXPECT_EQ(ReadFindText(c_szFindZip), u"101000");
     EXPECT_EQ(ReadFindText(c_szFindStreet), u"Ленина");
+}
+
+// Every control of a dialog lies inside it, lists show a few rows; with
+// VELKA_SCREENSHOT_DIR set, the dialog's picture is saved there.
+void ExpectFits(QDialog& dlg, const QSize& size, const std::string& strName) {
+    dlg.resize(size);
+    dlg.show();
+    QApplication::processEvents();
+    EXPECT_LE(dlg.width(), size.width()) << strName;
+    EXPECT_LE(dlg.height(), size.height()) << strName;
+    for (QWidget* p : dlg.findChildren<QWidget*>()) {
+        if (!p->isVisible() || !(qobject_cast<QLineEdit*>(p) || qobject_cast<QPushButton*>(p) ||
+                                 qobject_cast<QAbstractItemView*>(p)))
+            continue;
+        const QRect rc(p->mapTo(&dlg, QPoint(0, 0)), p->size());
+        EXPECT_TRUE(dlg.rect().contains(rc)) << strName << ": " << p->metaObject()->className();
+        if (qobject_cast<QAbstractItemView*>(p) && !qobject_cast<QHeaderView*>(p)) {
+            EXPECT_GE(p->height(), 48) << strName;
+        }
+        if (qobject_cast<QLineEdit*>(p)) {
+            EXPECT_GE(p->width(), 40) << strName;
+        }
+    }
+    if (const char* szDir = std::getenv("VELKA_SCREENSHOT_DIR"))
+        dlg.grab().save(QString::fromStdString(std::string(szDir) + "/" + strName + "-" + std::to_string(size.width()) +
+                                               "x" + std::to_string(size.height()) + ".png"));
+    dlg.hide();
+}
+
+TEST_F(SearchDialogs, DialogsFitTheHandheldWindowAndADesktop) {
+    WriteFindCity(2);
+    for (const QSize& size : {QSize(248, 330), QSize(800, 600)}) {
+        CFindCityDialog city(m_map, m_map.CreateCitiesQuery(), nullptr);
+        ExpectFits(city, size, "city");
+        CFindInCityDialog inCity(m_map, m_map.CreateCitiesQuery(), 2, nullptr);
+        inCity.NameEdit()->setText(QStringLiteral("Кафе"));
+        ExpectFits(inCity, size, "objects");
+        CFindAddressDialog address(m_map, m_map.CreateCitiesQuery(), nullptr);
+        ExpectFits(address, size, "address");
+        CFindNearestDialog nearest(m_map, 24, nullptr);
+        ExpectFits(nearest, size, "nearest");
+        CTypeChooserDialog chooser(tmNearest, 24, MapTypeNames(&m_map), TypeSampleIcon, nullptr);
+        ExpectFits(chooser, size, "types");
+    }
 }
 
 TEST_F(SearchDialogs, DialogsRefuseMapsWithoutTheirIndexes) {
