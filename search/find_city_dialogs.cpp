@@ -52,7 +52,7 @@ std::optional<CFindTarget> CFindCityDialog::SelectedTarget() const {
     return t;
 }
 
-std::optional<CFindTarget> CFindCityDialog::PositionedCity() {
+std::optional<CFindTarget> CFindCityDialog::ChosenTarget() {
     CCityItem city;
     if (!CityModel()->Item(SelectedCity(), city)) return std::nullopt;
     if (!city.fHasPosition) {
@@ -60,20 +60,6 @@ std::optional<CFindTarget> CFindCityDialog::PositionedCity() {
         return std::nullopt;
     }
     return SelectedTarget();
-}
-
-void CFindCityDialog::ShowOnMap() {
-    const auto target = PositionedCity();
-    if (!target || !SearchUi().fnShowOnMap) return;
-    SearchUi().fnShowOnMap(*target);
-    accept();
-}
-
-void CFindCityDialog::GoTo() {
-    const auto target = PositionedCity();
-    if (!target || !SearchUi().fnGoTo) return;
-    SearchUi().fnGoTo(*target);
-    accept();
 }
 
 // The objects-in-city dialog.

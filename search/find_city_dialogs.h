@@ -13,13 +13,10 @@ class CFindCityDialog : public CFindDialog {
 public:
     CFindCityDialog(CMapParser& map, std::unique_ptr<CCitiesQuery> pCities, QWidget* pParent);
     std::optional<CFindTarget> SelectedTarget() const override;
-    void ShowOnMap() override;
-    void GoTo() override;
 
-private:
-    // The selected city with a position, or null after telling the user
-    // why not (the dialog stays open).
-    std::optional<CFindTarget> PositionedCity();
+protected:
+    // The selected city with a position, or null after message 2162.
+    std::optional<CFindTarget> ChosenTarget() override;
 };
 
 class CFindInCityDialog : public CFindDialog {

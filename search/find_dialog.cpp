@@ -248,19 +248,16 @@ std::optional<CFindTarget> CFindDialog::SelectedTarget() const {
     return t;
 }
 
-void CFindDialog::ShowOnMap() {
-    const auto target = SelectedTarget();
-    if (!target || !SearchUi().fnShowOnMap) return;
-    SearchUi().fnShowOnMap(*target);
+void CFindDialog::Act(const std::function<void(const CFindTarget&)>& fnAction) {
+    if (!fnAction) return;
+    const auto target = ChosenTarget();
+    if (!target) return;
+    fnAction(*target);
     accept();
 }
 
-void CFindDialog::GoTo() {
-    const auto target = SelectedTarget();
-    if (!target || !SearchUi().fnGoTo) return;
-    SearchUi().fnGoTo(*target);
-    accept();
-}
+void CFindDialog::ShowOnMap() { Act(SearchUi().fnShowOnMap); }
+void CFindDialog::GoTo() { Act(SearchUi().fnGoTo); }
 
 ListColumnState CFindDialog::ColumnState() const {
     ListColumnState state;

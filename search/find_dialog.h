@@ -4,6 +4,7 @@
 // entry is selected.
 #pragma once
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,10 +32,10 @@ public:
     CFindDialog(FindDialogKind kind, CMapParser& map, QWidget* pParent);
     ~CFindDialog() override;
 
-    // 40080 and 40082 on the selected entry.
-    virtual void ShowOnMap();
-    virtual void GoTo();
-    // The entry they act on, if any.
+    // 40080 and 40082 on the selected entry; the dialog closes after.
+    void ShowOnMap();
+    void GoTo();
+    // The selected entry (enables the commands).
     virtual std::optional<CFindTarget> SelectedTarget() const;
 
     // Shows or hides a result column as the header's menu does.
@@ -90,6 +91,10 @@ protected:
     void SelectResultRow(int nRow, int nAbove);
     void UpdateCommands();
     CMapPoint ReferencePoint() const;
+    // The entry a command acts on: the selected one, unless the dialog
+    // tells the user why it cannot be (the dialog then stays open).
+    virtual std::optional<CFindTarget> ChosenTarget() { return SelectedTarget(); }
+    void Act(const std::function<void(const CFindTarget&)>& fnAction);
 
     FindDialogKind m_kind;
     CMapParser& m_map;

@@ -12,9 +12,6 @@
 namespace velka {
 namespace {
 
-// Rows kept between the asks of one paint; a view shows far fewer.
-constexpr std::size_t c_cCachedRows = 256;
-
 QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
 
 bool StartsWithIgnoringCase(const char16_t* szName, std::u16string_view prefix) {
@@ -45,21 +42,13 @@ void CFindResultModel::SetRows(std::unique_ptr<IFindRows> pRows, const CMapPoint
     beginResetModel();
     m_pRows = std::move(pRows);
     m_ptReference = ptReference;
-    m_cache.clear();
+    m_cache.Clear();
     endResetModel();
 }
 
 bool CFindResultModel::Item(int nRow, CFindItem& item) const {
     if (!m_pRows || nRow < 0 || static_cast<DWORD>(nRow) >= m_pRows->Count()) return false;
-    if (const auto it = m_cache.find(nRow); it != m_cache.end()) {
-        item = it->second;
-        return true;
-    }
-    CFindItem fetched;
-    if (!m_pRows->Item(static_cast<DWORD>(nRow), fetched)) return false;
-    if (m_cache.size() >= c_cCachedRows) m_cache.clear();
-    item = m_cache.emplace(nRow, fetched).first->second;
-    return true;
+    return m_cache.Get(nRow, item, [this](int n, CFindItem& out) { return m_pRows->Item(static_cast<DWORD>(n), out); });
 }
 
 int CFindResultModel::rowCount(const QModelIndex& parent) const {
@@ -107,21 +96,15 @@ CCityListModel::CCityListModel(QObject* pParent) : QAbstractListModel(pParent) {
 void CCityListModel::SetQuery(CCitiesQuery* pQuery) {
     beginResetModel();
     m_pQuery = pQuery;
-    m_cache.clear();
+    m_cache.Clear();
     endResetModel();
 }
 
 bool CCityListModel::Item(int nRow, CCityItem& item) const {
     if (!m_pQuery || nRow < 0 || static_cast<DWORD>(nRow) >= m_pQuery->Count()) return false;
-    if (const auto it = m_cache.find(nRow); it != m_cache.end()) {
-        item = it->second;
-        return true;
-    }
-    CCityItem fetched;
-    if (!m_pQuery->Item(static_cast<DWORD>(nRow), fetched, c_dwCityPosition)) return false;
-    if (m_cache.size() >= c_cCachedRows) m_cache.clear();
-    item = m_cache.emplace(nRow, fetched).first->second;
-    return true;
+    return m_cache.Get(nRow, item, [this](int n, CCityItem& out) {
+        return m_pQuery->Item(static_cast<DWORD>(n), out, c_dwCityPosition);
+    });
 }
 
 int CCityListModel::rowCount(const QModelIndex& parent) const {

@@ -16,6 +16,30 @@
 
 namespace velka {
 
+// Rows kept between the asks of one paint (a view shows far fewer).
+template <class T>
+class CRowCache {
+public:
+    // The cached row, or fetch(row, out) called and kept.
+    template <class F>
+    bool Get(int nRow, T& out, F&& fetch) {
+        if (const auto it = m_rows.find(nRow); it != m_rows.end()) {
+            out = it->second;
+            return true;
+        }
+        T fetched;
+        if (!fetch(nRow, fetched)) return false;
+        if (m_rows.size() >= c_cRows) m_rows.clear();
+        out = m_rows.emplace(nRow, fetched).first->second;
+        return true;
+    }
+    void Clear() { m_rows.clear(); }
+
+private:
+    static constexpr std::size_t c_cRows = 256;
+    std::unordered_map<int, T> m_rows;
+};
+
 // The rows of a result list, whatever made them: a list of the map (an
 // objects query, a found-objects list) or the hits of a search.
 class IFindRows {
@@ -69,7 +93,7 @@ private:
     CMapPoint m_ptReference{};
     TypeNameFn m_fnTypeName;
     TypeIconFn m_fnTypeIcon;
-    mutable std::unordered_map<int, CFindItem> m_cache;
+    mutable CRowCache<CFindItem> m_cache;
 };
 
 // The city list: one column, the city item's text; cities without a
@@ -86,7 +110,7 @@ public:
 
 private:
     CCitiesQuery* m_pQuery = nullptr;
-    mutable std::unordered_map<int, CCityItem> m_cache;
+    mutable CRowCache<CCityItem> m_cache;
 };
 
 } // namespace velka

@@ -34,6 +34,15 @@ QPushButton* NewSearchButton() {
     return p;
 }
 
+// Runs a search under the progress window; a cancelled one reports so.
+template <class F>
+auto SearchWithProgress(QWidget* pParent, F&& fnSearch) {
+    CSearchProgressWindow progress(pParent, c_idsSearching, SearchUi().fHeadless);
+    auto result = fnSearch(progress.Progress());
+    if (progress.Cancelled()) result.status = SearchStatus::Cancelled;
+    return result;
+}
+
 } // namespace
 
 // The postal-address dialog.
@@ -68,14 +77,8 @@ bool CFindAddressDialog::Search() {
     request.strPostcode = m_pZip->text().trimmed().toStdU16String();
     request.strStreet = m_pStreet->text().trimmed().toStdU16String();
     request.strHouse = m_pHouse->text().trimmed().toStdU16String();
-    CAddressResult result;
-    bool fCancelled = false;
-    {
-        CSearchProgressWindow progress(this, c_idsSearching, SearchUi().fHeadless);
-        result = FindAddresses(m_map, request, progress.Progress());
-        fCancelled = progress.Cancelled();
-    }
-    if (fCancelled) result.status = SearchStatus::Cancelled;
+    const CAddressResult result =
+        SearchWithProgress(this, [&](CSearchProgress* p) { return FindAddresses(m_map, request, p); });
     std::vector<CFindItem> items;
     std::vector<bool> suggestions;
     items.reserve(result.hits.size());
@@ -138,14 +141,8 @@ bool CFindNearestDialog::Search() {
     request.dRadiusMetres = dwTyped ? *dwTyped : ReadFindRadius();
     request.cTypeCookie = Cookie();
     request.strName = m_pName->text().trimmed().toStdU16String();
-    CNearestResult result;
-    bool fCancelled = false;
-    {
-        CSearchProgressWindow progress(this, c_idsSearching, SearchUi().fHeadless);
-        result = FindNearestObjects(m_map, request, progress.Progress());
-        fCancelled = progress.Cancelled();
-    }
-    if (fCancelled) result.status = SearchStatus::Cancelled;
+    const CNearestResult result =
+        SearchWithProgress(this, [&](CSearchProgress* p) { return FindNearestObjects(m_map, request, p); });
     std::vector<CFindItem> items;
     items.reserve(result.hits.size());
     for (const CNearestHit& hit : result.hits) items.push_back(hit.item);
