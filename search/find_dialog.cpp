@@ -29,7 +29,7 @@ namespace {
 QString Str(UINT uId) { return QString::fromStdU16String(LoadStr(uId)); }
 
 // Default widths of the result columns before a state is kept.
-constexpr int c_anDefaultWidths[c_cFindColumns] = {150, 70, 55, 0, 140, 100, 0, 0};
+constexpr int c_anDefaultWidths[c_cFindColumns] = {150, 85, 60, 0, 140, 100, 0, 0};
 // Narrower windows show the field labels as placeholder texts.
 constexpr int c_cxNarrow = 330;
 // The menu bar of every search dialog (menu 158) is titled by the find popup.
