@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the Garmin IMG reader: open, draw at a coarse and
 // a detailed scale, read back labels, info, types and a nearest search.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "mapdata/img_parser.h"
+#include "mapdata/search_params.h"
 #include "mapdata/recording_paint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb) {
@@ -30,6 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb)
     parser.GetInfo(&wYear, &btMonth, &btDay, szName, 64, szNotes, 256);
     parser.GetTypes();
     const CMapRect& rc = parser.Bounds();
-    parser.FindNearest(24, false, rc.CenterX(), rc.CenterY(), 5000, nullptr, u"", nullptr);
+    CTypeFilter filter;
+    filter.Set(rkPoint, 0x2A00);
+    for (const char16_t* szName : {u"", u"a"})
+        for (const CTypeFilter* pFilter : {static_cast<const CTypeFilter*>(nullptr), &filter}) {
+            auto pList = parser.FindNearest(24, false, rc.CenterX(), rc.CenterY(), 5000, pFilter, szName, nullptr);
+            CFindItem item;
+            for (DWORD i = 0; pList && i < std::min<DWORD>(pList->Count(), 64); ++i) pList->Item(i, item, 0x3FE);
+        }
     return 0;
 }

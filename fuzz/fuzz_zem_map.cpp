@@ -2,7 +2,8 @@
 // recording context, and read back every label handed to the store; then
 // build the road graph and route between points taken from the input; and
 // the search indexes: every city item, find-first, the objects queries of
-// a few categories with their items, and the name tables. The size field is
+// a few categories with their items, and the name tables; the address
+// and nearest searches with their found items. The size field is
 // set to the input's size so inputs get past the probe.
 #include <cstddef>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "mapdata/map_parser.h"
 #include "mapdata/zem_parser.h"
 #include "mapdata/recording_paint.h"
+#include "mapdata/search_params.h"
 #include "routing/route_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData) {
@@ -82,6 +84,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
             objects->FindFirst(u"A");
         }
     }
+    // The address search with texts that match everything and part of a
+    // name, and the nearest search around points of the input, with and
+    // without a name, through a filter from the input's first bytes.
+    for (const char16_t* szStreet : {u"", u"a"})
+        for (int nCity : {c_nAnyCity, -1, 0}) {
+            auto found = parser->FindByAddress(nCity, u"", szStreet, szStreet, nullptr);
+            if (!found) continue;
+            found->SetReferencePoint({0, 0});
+            CFindItem item;
+            for (DWORD i = 0; i < std::min<DWORD>(found->Count(), 64); ++i) found->Item(i, item, 0x3FE);
+        }
+    CTypeFilter filter;
+    filter.SetAll();
+    if (cbData > 2) filter.Reset(pData[0] % 3, static_cast<WORD>(pData[1] | pData[2] << 8));
+    const CMapRect& rcMap = parser->Bounds();
+    const CMapPoint aRefs[] = {{rcMap.CenterX(), rcMap.CenterY()}, {rcMap.left, rcMap.top}, {0, INT32_MAX}};
+    for (const CMapPoint& ref : aRefs)
+        for (DWORD dwRadius : {0u, 500u, 0xFFFFFFFFu})
+            for (const char16_t* szName : {u"", u"e"}) {
+                auto near = parser->FindNearest(codes.back(), dwRadius == 500, ref.lX, ref.lY, dwRadius, &filter,
+                                                szName, nullptr);
+                if (!near) continue;
+                near->SetReferencePoint(ref);
+                CFindItem item;
+                for (DWORD i = 0; i < std::min<DWORD>(near->Count(), 64); ++i) near->Item(i, item, 0x3FE);
+            }
     if (zem) {
         std::u16string s;
         for (int t = 0; t < 3; ++t)

@@ -5,17 +5,18 @@
 #include <cstring>
 #include <map>
 
+#include "mapdata/address_text.h"
 #include "mapdata/label_interpret.h"
 #include "mapdata/map_scales.h"
 #include "mapdata/label_store.h"
 #include "mapdata/paint_context.h"
+#include "mapdata/search_params.h"
 #include "platform/text.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 
 namespace velka {
 
-PFNIMGTYPEFILTER g_pfnImgTypeFilter = nullptr;
 
 namespace {
 
@@ -754,15 +755,15 @@ CTypeCatalogue* CImgParser::GetTypes() {
 std::unique_ptr<CFindList> CImgParser::FindNearest(int nScaleCode, bool fUseViewLevel, LONG x,
                                                    LONG y, DWORD dwRadiusMetres,
                                                    const CTypeFilter* pFilter,
-                                                   const std::u16string&, CSearchProgress*) {
-    auto pList = std::make_unique<CImgFindList>();
-    const double dY = std::round(dwRadiusMetres / 20000000.0 * 1073741824.0);
-    const double dCos = std::cos(y * M_PI / 1073741824.0);
-    const double dX = std::min(std::round(dY / std::max(dCos, 1e-6)), 2147483647.0);
-    const std::int64_t llY = static_cast<std::int64_t>(dY), llX = static_cast<std::int64_t>(dX);
-    const CMapRect rcSearch{ClampLong(x - llX), ClampLong(y - llY), ClampLong(x + llX),
-                            ClampLong(y + llY)};
+                                                   const std::u16string& strName, CSearchProgress* pProgress) {
+    auto pList = std::make_unique<CImgFindList>(*this);
+    const CSearchExtent ext = SearchExtent(x, y, dwRadiusMetres);
+    const double dY = static_cast<double>(ext.llY), dCos = ext.dCos;
+    const CMapRect& rcSearch = ext.rc;
+    const std::u16string name = FoldText(strName);
+    std::size_t nTile = 0;
     for (const CImgTile& tile : m_tiles) {
+        if (pProgress && !pProgress->Step(nTile++, m_tiles.size())) return nullptr;
         if (!tile.rcBounds.Intersects(rcSearch)) continue;
         // The view's level, or the most detailed one.
         const CImgLevel& level =
@@ -773,8 +774,14 @@ std::unique_ptr<CFindList> CImgParser::FindNearest(int nScaleCode, bool fUseView
             auto fn = [&](const CImgElement& el) {
                 const CMapPoint pt = m_vecPoints[0];
                 if (!rcSearch.Contains(pt)) return true;
-                if (pFilter && g_pfnImgTypeFilter && !g_pfnImgTypeFilter(*pFilter, rkPoint, el.wType))
-                    return true;
+                if (pFilter && !pFilter->Test(rkPoint, el.wType)) return true;
+                if (!name.empty()) {
+                    char16_t sz[c_cDisplayLabelMax];
+                    const int n = GetLabel(0, rkPoint, el.wType, el.dwLabel, sz, nullptr);
+                    if (el.dwLabel == c_dwNone || n <= 0 ||
+                        !ContainsText(FoldText(std::u16string_view(sz, static_cast<std::size_t>(n))), name))
+                        return true;
+                }
                 const double ddx = (double(pt.lX) - x) * dCos, ddy = double(pt.lY) - y;
                 const double d2 = ddx * ddx + ddy * ddy;
                 if (d2 > dY * dY) return true;
@@ -787,7 +794,32 @@ std::unique_ptr<CFindList> CImgParser::FindNearest(int nScaleCode, bool fUseView
             ForEachExtElement(tile, sub, iePoints, fn);
         }
     }
+    if (pProgress && !pProgress->Step(m_tiles.size(), m_tiles.size())) return nullptr;
     return pList;
+}
+
+bool CImgFindList::Item(DWORD dwIndex, CFindItem& item, DWORD dwFlags) {
+    if (dwIndex >= m_items.size()) return false;
+    const Entry& f = m_items[dwIndex];
+    item.nKind = f.nKind;
+    item.wType = f.wType;
+    item.ptRepresentative = item.ptNearest = f.pt;
+    char16_t sz[c_cDisplayLabelMax] = {};
+    const int n = f.dwLabelOffset == CImgParser::c_dwNone
+                      ? 0
+                      : m_parser.GetLabel(0, f.nKind, f.wType, f.dwLabelOffset, sz, nullptr);
+    const std::size_t cch = std::min<std::size_t>(static_cast<std::size_t>(std::max(n, 0)), std::size(item.szName) - 1);
+    std::copy_n(sz, cch, item.szName);
+    item.szName[cch] = 0;
+    if (dwFlags & c_dwFindMapName) {
+        std::u16string_view file(m_parser.FileName());
+        const std::size_t slash = file.find_last_of(u"/\\");
+        if (slash != std::u16string_view::npos) file.remove_prefix(slash + 1);
+        const std::size_t c = std::min(file.size(), std::size(item.szMapName) - 1);
+        std::copy_n(file.data(), c, item.szMapName);
+        item.szMapName[c] = 0;
+    }
+    return true;
 }
 
 } // namespace velka

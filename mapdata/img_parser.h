@@ -111,22 +111,28 @@ struct CImgTile {
     DWORD dwLabelBase = 0; // first label identity of this tile (see CImgParser)
 };
 
-// What FindNearest found: points with their types, positions and labels.
+class CImgParser;
+
+// What FindNearest found: points with their types, positions and labels,
+// read as find items through the parser that found them.
 class CImgFindList : public CFindList {
 public:
-    struct Item {
+    explicit CImgFindList(CImgParser& parser) : m_parser(parser) {}
+    DWORD Count() const override { return static_cast<DWORD>(m_items.size()); }
+    bool Item(DWORD dwIndex, CFindItem& item, DWORD dwFlags) override;
+
+    struct Entry {
         int nKind = rkPoint;
         WORD wType = 0;
         CMapPoint pt;
         DWORD dwLabelOffset = 0;
         std::int64_t llDistance2 = 0; // squared distance, map units (x scaled)
     };
-    std::vector<Item> m_items;
-};
+    std::vector<Entry> m_items;
 
-// The type filter test the search subsystem installs (null: every type passes).
-using PFNIMGTYPEFILTER = bool (*)(const CTypeFilter& filter, int nKind, WORD wType);
-extern PFNIMGTYPEFILTER g_pfnImgTypeFilter;
+private:
+    CImgParser& m_parser;
+};
 
 // One decoded element (polygon, polyline or point).
 struct CImgElement {

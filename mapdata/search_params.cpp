@@ -77,6 +77,11 @@ CSearchExtent SearchExtent(LONG x, LONG y, double dRadiusMetres) {
     };
     e.rc = {clamp(std::int64_t{x} - e.llX), clamp(std::int64_t{y} - e.llY), clamp(std::int64_t{x} + e.llX),
             clamp(std::int64_t{y} + e.llY)};
+    // Half the world's longitudes either way reach every longitude.
+    if (dX >= 1073741824.0) {
+        e.rc.left = INT32_MIN;
+        e.rc.right = INT32_MAX;
+    }
     return e;
 }
 

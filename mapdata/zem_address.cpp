@@ -1,6 +1,7 @@
 // The native map's address search: match tables built once per name-table
-// entry, then one pass over the finest level testing each record's
-// address attributes against them.
+// entry, then the records with address attributes tested against them.
+// The records are gathered by one walk over the finest level, the first
+// time, and kept, so later searches read no map data.
 #include <algorithm>
 
 #include "mapdata/address_text.h"
@@ -9,9 +10,16 @@
 
 namespace velka {
 
-const CZemParser::AddressNames& CZemParser::FoldedAddressNames() {
+namespace {
+
+// Records tested between two progress reports once they are kept.
+constexpr std::size_t c_cRecordsPerStep = 4096;
+
+} // namespace
+
+CZemParser::AddressCache& CZemParser::FoldedAddressNames() {
     if (m_pAddressNames) return *m_pAddressNames;
-    auto p = std::make_unique<AddressNames>();
+    auto p = std::make_unique<AddressCache>();
     std::vector<std::u16string>* const aTables[3] = {&p->postcodes, &p->streets, &p->houses};
     std::u16string s;
     for (int t = 0; t < 3; ++t) {
@@ -26,6 +34,27 @@ const CZemParser::AddressNames& CZemParser::FoldedAddressNames() {
     return *m_pAddressNames;
 }
 
+bool CZemParser::ReadAddressRecords(AddressCache& cache, CSearchProgress* pProgress) {
+    if (cache.fRecords) return true;
+    std::vector<AddressRecord> records;
+    const std::size_t nLevel = m_levels.size() - 1;
+    const std::size_t cBlocks = m_levels[nLevel].cBlocks;
+    CZemBlock block;
+    std::size_t nBlock = 0;
+    for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block)) {
+        if (pProgress && !pProgress->Step(nBlock, cBlocks)) return false;
+        ForEachObjectInBlock(block, nLevel, nullptr, 0, [&](int nKind, const CZemBlock&, const CZemObject& obj) {
+            if (!obj.fAddress || (obj.fAddressBit && !obj.fAddressExtra)) return;
+            AddressRecord r{static_cast<DWORD>(obj.pRecord - m_pData), nKind, {}};
+            std::copy_n(obj.adwAddress, 4, r.adwAddress);
+            records.push_back(r);
+        });
+    }
+    cache.records = std::move(records);
+    cache.fRecords = true;
+    return true;
+}
+
 std::unique_ptr<CFindList> CZemParser::FindByAddress(int nCity, const std::u16string& strPostcode,
                                                      const std::u16string& strStreet,
                                                      const std::u16string& strHouse, CSearchProgress* pProgress) {
@@ -34,10 +63,10 @@ std::unique_ptr<CFindList> CZemParser::FindByAddress(int nCity, const std::u16st
     if (!CanDraw() || m_levels.empty() || !m_fAddressData)
         return std::make_unique<CZemFoundList>(*this, std::move(found));
 
-    // 1: one flag per name-table entry.
-    const AddressNames& names = FoldedAddressNames();
+    // One flag per name-table entry.
+    AddressCache& cache = FoldedAddressNames();
     const std::u16string aArgs[3] = {FoldText(strPostcode), FoldText(strStreet), HouseNumberKey(strHouse)};
-    const std::vector<std::u16string>* const aTables[3] = {&names.postcodes, &names.streets, &names.houses};
+    const std::vector<std::u16string>* const aTables[3] = {&cache.postcodes, &cache.streets, &cache.houses};
     std::vector<char> aMatch[3];
     for (int t = 0; t < 3; ++t) {
         if (aArgs[t].empty()) continue;
@@ -56,30 +85,18 @@ std::unique_ptr<CFindList> CZemParser::FindByAddress(int nCity, const std::u16st
         return v != 0 && v - 1 < aMatch[t].size() && aMatch[t][v - 1];
     };
 
-    // 2: every record of the finest level.
-    const std::size_t nLevel = m_levels.size() - 1;
-    const std::size_t cBlocks = m_levels[nLevel].cBlocks;
-    CZemBlock block;
-    std::size_t nBlock = 0;
-    for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block)) {
-        if (pProgress && !pProgress->Step(nBlock, cBlocks)) return nullptr;
-        for (int nKind = 0; nKind < rkMax; ++nKind) {
-            const BYTE* p = block.apSection[nKind];
-            while (p < block.apSectionEnd[nKind]) {
-                CBitReader br(p, block.apSectionEnd[nKind]);
-                CZemObject obj;
-                if (!DecodeObject(br, nKind, block, nLevel, obj, nullptr, 0)) break;
-                p = obj.pNext;
-                if (!obj.fAddress || (obj.fAddressBit && !obj.fAddressExtra)) continue;
-                const DWORD dwCity = obj.adwAddress[0];
-                if (nCity != c_nAnyCity && dwCity != 0 && std::int64_t{dwCity} != std::int64_t{nCity} + 1) continue;
-                if (!accepts(0, obj.adwAddress[1]) || !accepts(1, obj.adwAddress[2]) || !accepts(2, obj.adwAddress[3]))
-                    continue;
-                found.push_back({static_cast<DWORD>(obj.pRecord - m_pData), nKind});
-            }
-        }
+    // Three table look-ups per record.
+    if (!ReadAddressRecords(cache, pProgress)) return nullptr;
+    const std::size_t cRecords = cache.records.size();
+    for (std::size_t i = 0; i < cRecords; ++i) {
+        if (pProgress && i % c_cRecordsPerStep == 0 && !pProgress->Step(i, cRecords)) return nullptr;
+        const AddressRecord& r = cache.records[i];
+        const DWORD dwCity = r.adwAddress[0];
+        if (nCity != c_nAnyCity && dwCity != 0 && std::int64_t{dwCity} != std::int64_t{nCity} + 1) continue;
+        if (accepts(0, r.adwAddress[1]) && accepts(1, r.adwAddress[2]) && accepts(2, r.adwAddress[3]))
+            found.push_back({r.dwOffset, r.nKind});
     }
-    if (pProgress && !pProgress->Step(cBlocks, cBlocks)) return nullptr;
+    if (pProgress && !pProgress->Step(cRecords, cRecords)) return nullptr;
     return std::make_unique<CZemFoundList>(*this, std::move(found));
 }
 

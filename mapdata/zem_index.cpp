@@ -365,7 +365,7 @@ bool CZemParser::LocateRecord(DWORD dwOffset, CZemBlock& block, std::size_t& nLe
             CZemBlock b;
             std::size_t n = 0;
             for (bool f = FirstBlock(l, b); f; f = NextBlock(l, n++, b))
-                m_vecLocator.push_back({b.dwDataOffset, l, b.pHeader});
+                m_vecLocator.push_back({b.dwDataOffset, l, b});
         }
         std::stable_sort(m_vecLocator.begin(), m_vecLocator.end(),
                          [](const BlockRef& a, const BlockRef& b) { return a.dwDataOffset < b.dwDataOffset; });
@@ -377,16 +377,8 @@ bool CZemParser::LocateRecord(DWORD dwOffset, CZemBlock& block, std::size_t& nLe
     if (it == m_vecLocator.begin()) return false; // below every block's data
     --it;
     nLevel = it->nLevel;
-    if (!FirstBlock(nLevel, block)) return false;
-    // Re-read the found header with its level's shift.
-    CZemBlock b;
-    std::size_t n = 0;
-    for (bool f = FirstBlock(nLevel, b); f; f = NextBlock(nLevel, n++, b))
-        if (b.pHeader == it->pHeader) {
-            block = b;
-            return true;
-        }
-    return false;
+    block = it->block;
+    return true;
 }
 
 bool CZemParser::DecodeFindItem(DWORD dwOffset, int nKind, CFindItem& item, const CMapPoint& ptRef, double dCos,

@@ -36,38 +36,30 @@ std::unique_ptr<CFindList> CZemParser::FindNearest(int nScaleCode, bool fUseView
     for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block)) {
         if (!block.rc.Intersects(ext.rc)) continue;
         if (pProgress && !pProgress->Step(nBlock, cBlocks)) return nullptr;
-        for (int nKind = 0; nKind < rkMax; ++nKind) {
-            const BYTE* p = block.apSection[nKind];
-            while (p < block.apSectionEnd[nKind]) {
-                CBitReader br(p, block.apSectionEnd[nKind]);
-                CZemObject obj;
-                if (!DecodeObject(br, nKind, block, nLevel, obj, pRaw, raw.size())) break;
-                p = obj.pNext;
-                if (pFilter && !pFilter->Test(nKind, obj.wType)) continue;
-                if (!name.empty()) {
-                    if (obj.cRawLabel == 0) continue;
-                    char16_t display[c_cDisplayLabelMax];
-                    int nShield = 0;
-                    const int n = LabelInterpret(nKind, obj.wType, m_fMetres, true, pRaw, obj.cRawLabel, display,
-                                                 &nShield);
-                    if (n <= 0 || !ContainsText(FoldText(std::u16string_view(display, std::size_t(n))), name))
-                        continue;
-                }
-                const CMapPoint* pts = m_vecPoints.data();
-                const std::size_t cPoints = obj.cPoints;
-                bool fNear = false;
-                if (nKind == rkPoint || cPoints == 1) {
-                    // A point, or a line or area reduced to one point.
-                    const double dx = (double(pts[0].lX) - x) * ext.dCos, dy = double(pts[0].lY) - y;
-                    fNear = ext.rc.Contains(pts[0]) && dx * dx + dy * dy <= dR2;
-                } else if (nKind == rkPolyline) {
-                    fNear = IsNearPolyline(pts, cPoints, ptRef, r, k, false);
-                } else {
-                    fNear = IsNearPolygon(pts, cPoints, ptRef, r, k);
-                }
-                if (fNear) found.push_back({static_cast<DWORD>(obj.pRecord - m_pData), nKind});
+        ForEachObjectInBlock(block, nLevel, pRaw, raw.size(), [&](int nKind, const CZemBlock&, const CZemObject& obj) {
+            if (pFilter && !pFilter->Test(nKind, obj.wType)) return;
+            if (!name.empty()) {
+                if (obj.cRawLabel == 0) return;
+                char16_t display[c_cDisplayLabelMax];
+                int nShield = 0;
+                const int n =
+                    LabelInterpret(nKind, obj.wType, m_fMetres, true, pRaw, obj.cRawLabel, display, &nShield);
+                if (n <= 0 || !ContainsText(FoldText(std::u16string_view(display, std::size_t(n))), name)) return;
             }
-        }
+            const CMapPoint* pts = m_vecPoints.data();
+            const std::size_t cPoints = obj.cPoints;
+            bool fNear = false;
+            if (nKind == rkPoint || cPoints == 1) {
+                // A point, or a line or area reduced to one point.
+                const double dx = (double(pts[0].lX) - x) * ext.dCos, dy = double(pts[0].lY) - y;
+                fNear = ext.rc.Contains(pts[0]) && dx * dx + dy * dy <= dR2;
+            } else if (nKind == rkPolyline) {
+                fNear = IsNearPolyline(pts, cPoints, ptRef, r, k, false);
+            } else {
+                fNear = IsNearPolygon(pts, cPoints, ptRef, r, k);
+            }
+            if (fNear) found.push_back({static_cast<DWORD>(obj.pRecord - m_pData), nKind});
+        });
     }
     if (pProgress && !pProgress->Step(cBlocks, cBlocks)) return nullptr;
     return std::make_unique<CZemFoundList>(*this, std::move(found));

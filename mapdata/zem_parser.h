@@ -143,16 +143,21 @@ public:
     void ForEachObject(std::size_t nLevel, char16_t* pRaw, std::size_t cchRaw, Fn&& fn) {
         CZemBlock block;
         std::size_t nBlock = 0;
-        for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block)) {
-            for (int nKind = 0; nKind < rkMax; ++nKind) {
-                const BYTE* p = block.apSection[nKind];
-                while (p < block.apSectionEnd[nKind]) {
-                    CBitReader br(p, block.apSectionEnd[nKind]);
-                    CZemObject obj;
-                    if (!DecodeObject(br, nKind, block, nLevel, obj, pRaw, cchRaw)) break;
-                    p = obj.pNext;
-                    fn(nKind, block, obj);
-                }
+        for (bool f = FirstBlock(nLevel, block); f; f = NextBlock(nLevel, nBlock++, block))
+            ForEachObjectInBlock(block, nLevel, pRaw, cchRaw, fn);
+    }
+    // The same for the records of one block: fn(kind, block, object).
+    template <class Fn>
+    void ForEachObjectInBlock(const CZemBlock& block, std::size_t nLevel, char16_t* pRaw, std::size_t cchRaw,
+                              Fn&& fn) {
+        for (int nKind = 0; nKind < rkMax; ++nKind) {
+            const BYTE* p = block.apSection[nKind];
+            while (p < block.apSectionEnd[nKind]) {
+                CBitReader br(p, block.apSectionEnd[nKind]);
+                CZemObject obj;
+                if (!DecodeObject(br, nKind, block, nLevel, obj, pRaw, cchRaw)) break;
+                p = obj.pNext;
+                fn(nKind, block, obj);
             }
         }
     }
@@ -237,14 +242,24 @@ private:
     struct BlockRef {
         DWORD dwDataOffset;
         std::size_t nLevel;
-        const BYTE* pHeader;
+        CZemBlock block;
     };
-    // The name tables in the forms FindByAddress compares, made on first use.
-    struct AddressNames {
+    // What FindByAddress reads once and keeps: the name tables in the forms
+    // it compares, and every record of the finest level with address
+    // attributes (after a complete walk).
+    struct AddressRecord {
+        DWORD dwOffset;
+        int nKind;
+        DWORD adwAddress[4];
+    };
+    struct AddressCache {
         std::vector<std::u16string> postcodes, streets, houses;
+        std::vector<AddressRecord> records;
+        bool fRecords = false;
     };
-    const AddressNames& FoldedAddressNames();
-    std::unique_ptr<AddressNames> m_pAddressNames;
+    AddressCache& FoldedAddressNames();
+    bool ReadAddressRecords(AddressCache& cache, CSearchProgress* pProgress);
+    std::unique_ptr<AddressCache> m_pAddressNames;
     std::vector<BlockRef> m_vecLocator; // by data offset, built on first use
     bool m_fLocator = false;
     CZemPai m_pai;

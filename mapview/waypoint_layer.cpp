@@ -90,10 +90,10 @@ std::vector<CSelectionItem> FindItemsNear(const CWaypointStore& store, const CMa
     // Only lists whose items can be read are shown.
     auto* pFound = dynamic_cast<CImgFindList*>(pList.get());
     if (!pFound) return items;
-    std::vector<CImgFindList::Item> found = pFound->m_items;
+    std::vector<CImgFindList::Entry> found = pFound->m_items;
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.llDistance2 < b.llDistance2; });
-    for (const CImgFindList::Item& f : found) {
+    for (const CImgFindList::Entry& f : found) {
         CSelectionItem item;
         item.pt = f.pt;
         item.uIcon = MapStyles().PointIcon(f.wType);
