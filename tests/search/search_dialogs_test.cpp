@@ -27,7 +27,9 @@
 #include "search/type_filter_table.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
+#include "tests/mapdata/osm_sketch.h"
 #include "tests/search/fake_search_map.h"
+#include "tests/search/search_map.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/test_support.h"
 
@@ -451,6 +453,78 @@ TEST_F(SearchDialogs, DialogsRefuseMapsWithoutTheirIndexes) {
     EXPECT_EQ(boxes[0].strText, LoadStr(2145));
     EXPECT_EQ(boxes[1].strText, LoadStr(2145));
     EXPECT_EQ(boxes[2].strText, LoadStr(2146));
+}
+
+} // namespace
+} // namespace velka
+
+namespace velka {
+namespace {
+
+// The dialogs over a compiled map: its cities index's find-first and
+// positions, its objects index's categories.
+class SearchDialogsOnACompiledMap : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::QtApp();
+        WriteAutoType(false);
+        test::COsmSketch s(R"(
+ M  a  b           O            Z
+
+ c
+
+                   Y
+)");
+        s.Tag('M', {{"place", "town"}, {"name", "Москва"}})
+            .Tag('O', {{"place", "village"}, {"name", "Омск"}})
+            .Tag('Z', {{"place", "village"}, {"name", "Мозырь"}})
+            .Tag('Y', {{"place", "village"}, {"name", "Алма"}})
+            .Tag('a', {{"amenity", "cafe"}, {"name", "Кафе Ромашка"}})
+            .Tag('b', {{"amenity", "restaurant"}, {"name", "Ресторан Волга"}})
+            .Tag('c', {{"amenity", "cafe"}, {"name", "Кафе Берёзка"}});
+        std::string strError;
+        m_map = test::CompileXmlForSearch(s.Xml(), strError);
+        ASSERT_TRUE(m_map.pMap) << strError;
+        SearchUi().fnShowOnMap = [this](const CFindTarget& t) { m_shown.push_back(t); };
+    }
+    void TearDown() override { SearchUi() = {}; }
+
+    test::ScopedSettings m_settings;
+    test::CCompiledMap m_map;
+    std::vector<CFindTarget> m_shown;
+};
+
+TEST_F(SearchDialogsOnACompiledMap, TypedPrefixesSelectWhatFindFirstGives) {
+    CMapParser& map = *m_map.pMap;
+    std::unique_ptr<CCitiesQuery> pCities = map.CreateCitiesQuery();
+    ASSERT_TRUE(pCities);
+    ASSERT_GE(pCities->Count(), 4u);
+    CFindCityDialog city(map, map.CreateCitiesQuery(), nullptr);
+    for (const char16_t* sz : {u"мо", u"Моз", u"ом", u"а", u"я"}) {
+        city.CityEdit()->setText(QString::fromStdU16String(sz));
+        EXPECT_EQ(static_cast<DWORD>(city.SelectedCity()), std::min(pCities->FindFirst(sz), pCities->Count() - 1))
+            << QString::fromStdU16String(sz).toStdString();
+    }
+    city.CityEdit()->setText(QStringLiteral("Моск"));
+    CCityItem item;
+    ASSERT_TRUE(pCities->Item(static_cast<DWORD>(city.SelectedCity()), item, c_dwCityPosition));
+    EXPECT_EQ(std::u16string(item.szText).rfind(u"Москва", 0), 0u);
+    ASSERT_TRUE(item.fHasPosition);
+    city.ShowAction()->trigger();
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].pt, (CMapPoint{item.x, item.y}));
+
+    // The food places of Москва, by name; typing selects find-first's row.
+    WriteFindCity(static_cast<int>(pCities->FindFirst(u"Москва")));
+    CFindInCityDialog objects(map, map.CreateCitiesQuery(), 2, nullptr);
+    CFindResultModel* pModel = objects.ResultModel();
+    ASSERT_EQ(pModel->rowCount(), 3);
+    EXPECT_EQ(pModel->data(pModel->index(0, fcName), Qt::DisplayRole).toString(), QStringLiteral("Кафе Берёзка"));
+    objects.NameEdit()->setText(QStringLiteral("кафе р"));
+    EXPECT_EQ(objects.SelectedResult(), static_cast<int>(pModel->Rows()->FindFirst(u"кафе р")));
+    EXPECT_EQ(objects.SelectedResult(), 1);
+    objects.NameEdit()->setText(QStringLiteral("Рест"));
+    EXPECT_EQ(objects.SelectedResult(), 2);
 }
 
 } // namespace
