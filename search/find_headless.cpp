@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -71,8 +72,11 @@ void RunHeadlessFind(CFindDialog& dlg) {
         const std::size_t eq = strCommand.find('=');
         const std::string strVerb = strCommand.substr(0, eq);
         const std::string strArg = eq == std::string::npos ? std::string() : strCommand.substr(eq + 1);
-        Say(strCommand);
-        if (strVerb == "close") break;
+        if (strVerb == "close") {
+            Say(strCommand);
+            break;
+        }
+        const auto tStart = std::chrono::steady_clock::now();
         if (QLineEdit* pField = FieldOf(dlg, strVerb)) {
             // Typed, so that the dialogs hear it as from the keyboard.
             pField->clear();
@@ -86,16 +90,22 @@ void RunHeadlessFind(CFindDialog& dlg) {
             dlg.SelectRow(std::atoi(strArg.c_str()));
         } else if (strVerb == "show") {
             dlg.ShowOnMap();
-            if (const CMapPage* pPage = MapPage())
-                Say("map centre " + std::to_string(pPage->Position().CenterX()) + " " +
-                    std::to_string(pPage->Position().CenterY()) + " scale " +
-                    std::to_string(pPage->Position().ScaleIndex()));
         } else if (strVerb == "goto") {
             dlg.GoTo();
         } else {
             Say("unknown command " + strVerb);
             continue;
         }
+        // How long the command took.
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - tStart);
+        char szTime[32];
+        std::snprintf(szTime, sizeof szTime, " (%.1f ms)", static_cast<double>(us.count()) / 1000.0);
+        Say(strCommand + szTime);
+        if (strVerb == "show")
+            if (const CMapPage* pPage = MapPage())
+                Say("map centre " + std::to_string(pPage->Position().CenterX()) + " " +
+                    std::to_string(pPage->Position().CenterY()) + " scale " +
+                    std::to_string(pPage->Position().ScaleIndex()));
         SayRows(dlg);
     }
     if (dlg.result() == QDialog::Rejected) dlg.done(QDialog::Rejected);
