@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <cstdlib>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -437,6 +438,31 @@ TEST_F(SearchDialogs, DialogsFitTheHandheldWindowAndADesktop) {
         CTypeChooserDialog chooser(tmNearest, 24, MapTypeNames(&m_map), TypeSampleIcon, nullptr);
         ExpectFits(chooser, size, "types");
     }
+}
+
+TEST_F(SearchDialogs, TypeChooserOpensFirstWhenAutomaticAndItsChoiceIsKept) {
+    WriteAutoType(true);
+    WriteTypeCookie(tmNearest, 43);
+    std::vector<std::string> seen;
+    // Each modal window in turn: the chooser (on the kept row: take 24),
+    // then the dialog (close it).
+    std::function<void()> fnStep = [&] {
+        QWidget* p = QApplication::activeModalWidget();
+        if (auto* pChooser = dynamic_cast<CTypeChooserDialog*>(p)) {
+            seen.push_back("chooser " + std::to_string(pChooser->Chosen().value_or(999)));
+            pChooser->Select(24);
+            pChooser->accept();
+        } else if (auto* pDialog = dynamic_cast<CFindNearestDialog*>(p)) {
+            seen.push_back("nearest " + std::to_string(pDialog->Cookie()));
+            pDialog->reject();
+            return;
+        }
+        QTimer::singleShot(20, fnStep);
+    };
+    QTimer::singleShot(20, fnStep);
+    RunFindNearestDialog(m_map, nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"chooser 43", "nearest 24"}));
+    EXPECT_EQ(ReadTypeCookie(tmNearest), 24u);
 }
 
 TEST_F(SearchDialogs, DialogsRefuseMapsWithoutTheirIndexes) {
