@@ -32,10 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cb)
     parser.GetInfo(&wYear, &btMonth, &btDay, szName, 64, szNotes, 256);
     parser.GetTypes();
     const CMapRect& rc = parser.Bounds();
-    CTypeFilter filter;
-    filter.Set(rkPoint, 0x2A00);
+    CTypeFilter food;
+    food.Set(rkPoint, 0x2A00);
+    const CTypeFilter* const apFilters[] = {nullptr, &food};
     for (const char16_t* szName : {u"", u"a"})
-        for (const CTypeFilter* pFilter : {static_cast<const CTypeFilter*>(nullptr), &filter}) {
+        for (const CTypeFilter* pFilter : apFilters) {
             auto pList = parser.FindNearest(24, false, rc.CenterX(), rc.CenterY(), 5000, pFilter, szName, nullptr);
             CFindItem item;
             for (DWORD i = 0; pList && i < std::min<DWORD>(pList->Count(), 64); ++i) pList->Item(i, item, 0x3FE);

@@ -38,6 +38,9 @@ struct CSearchProgress {
     int nEnd = 100;
     const std::atomic<bool>* pfCancel = nullptr;
     std::function<void(int nPosition)> fnReport;
+    // Called when the search moves to another stage (the string id of its
+    // caption, such as sorting); may be empty.
+    std::function<void(UINT nCaptionId)> fnStage;
 
     bool Cancelled() const { return pfCancel && pfCancel->load(std::memory_order_relaxed); }
     // Reports step i of n scaled into the range; false when cancelled.

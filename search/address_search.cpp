@@ -58,6 +58,15 @@ bool HasLetter(std::u16string_view s) {
     return std::any_of(s.begin(), s.end(), [](char16_t c) { return u_isalpha(c) != 0; });
 }
 
+// A token that can follow the number in a house number: a number, or a
+// short word for building, block or letter, with or without its number
+// ("с3", "корп.", "2").
+bool IsHouseNumberPart(std::u16string_view token) {
+    std::size_t cLetters = 0;
+    for (char16_t c : token) cLetters += u_isalpha(c) != 0;
+    return cLetters <= 4 || HouseNumberKey(token).size() <= 2;
+}
+
 struct Reading {
     std::u16string strStreet, strHouse;
 };
@@ -80,31 +89,48 @@ bool Collect(CMapParser& map, const CAddressRequest& req, const Reading& rd, CSe
 
 } // namespace
 
-bool SplitHouseNumber(std::u16string_view text, std::u16string& strStreet, std::u16string& strHouse) {
-    std::u16string s(text);
-    std::replace(s.begin(), s.end(), u',', u' ');
-    const std::u16string& t = s;
-    const std::size_t b = t.find_first_not_of(u' '), e = t.find_last_not_of(u' ');
-    if (b == std::u16string::npos) return false;
-    const std::u16string_view v(t.data() + b, e - b + 1);
-    const std::size_t first = v.find(u' '), last = v.rfind(u' ');
-    if (first == std::u16string_view::npos) return false;
-    auto trimmed = [](std::u16string_view x) {
-        const std::size_t i = x.find_first_not_of(u' '), j = x.find_last_not_of(u' ');
-        return i == std::u16string_view::npos ? std::u16string() : std::u16string(x.substr(i, j - i + 1));
+std::vector<std::pair<std::u16string, std::u16string>> HouseNumberReadings(std::u16string_view text) {
+    std::vector<std::u16string> tokens;
+    std::u16string cur;
+    for (char16_t c : text) {
+        if (c == u' ' || c == u',' || c == u'\t') {
+            if (!cur.empty()) tokens.push_back(std::move(cur));
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) tokens.push_back(std::move(cur));
+    auto join = [&](std::size_t from, std::size_t to) {
+        std::u16string out;
+        for (std::size_t k = from; k < to; ++k) out += (out.empty() ? u"" : u" ") + tokens[k];
+        return out;
     };
-    const std::u16string_view head = v.substr(0, first), tail = v.substr(last + 1);
-    if (LooksLikeHouseNumber(head) && HasLetter(v.substr(first))) {
-        strHouse = std::u16string(head);
-        strStreet = trimmed(v.substr(first));
-        return true;
+    std::vector<std::pair<std::u16string, std::u16string>> out;
+    const std::size_t n = tokens.size();
+    if (n < 2) return out;
+    // The number last: the first token starting with a digit that only
+    // parts of a house number follow ("Main Street 7b", "Тверская 7Б с3").
+    for (std::size_t k = 1; k < n; ++k) {
+        if (!LooksLikeHouseNumber(tokens[k])) continue;
+        const bool fRestIsNumber = std::all_of(tokens.begin() + static_cast<std::ptrdiff_t>(k) + 1, tokens.end(),
+                                               [](const std::u16string& t) { return IsHouseNumberPart(t); });
+        if (fRestIsNumber && HasLetter(join(0, k))) {
+            out.push_back({join(0, k), join(k, n)});
+            break;
+        }
     }
-    if (LooksLikeHouseNumber(tail) && HasLetter(v.substr(0, last))) {
-        strHouse = std::u16string(tail);
-        strStreet = trimmed(v.substr(0, last));
-        return true;
-    }
-    return false;
+    // The number first ("12 Main Street").
+    if (LooksLikeHouseNumber(tokens[0]) && HasLetter(join(1, n))) out.push_back({join(1, n), tokens[0]});
+    return out;
+}
+
+bool SplitHouseNumber(std::u16string_view text, std::u16string& strStreet, std::u16string& strHouse) {
+    const auto readings = HouseNumberReadings(text);
+    if (readings.empty()) return false;
+    strStreet = readings[0].first;
+    strHouse = readings[0].second;
+    return true;
 }
 
 CAddressResult FindAddresses(CMapParser& map, const CAddressRequest& request, CSearchProgress* pProgress) {
@@ -125,9 +151,8 @@ CAddressResult FindAddresses(CMapParser& map, const CAddressRequest& request, CS
     // As typed; then, if that finds nothing, with a number at either end
     // of the street taken as the house number.
     std::vector<Reading> readings{{request.strStreet, request.strHouse}};
-    Reading split;
-    if (request.strHouse.empty() && SplitHouseNumber(request.strStreet, split.strStreet, split.strHouse))
-        readings.push_back(split);
+    if (request.strHouse.empty())
+        for (auto& [street, house] : HouseNumberReadings(request.strStreet)) readings.push_back({street, house});
     for (const Reading& rd : readings) {
         if (!Collect(map, request, rd, pProgress, r.hits)) {
             r.hits.clear();

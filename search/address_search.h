@@ -6,6 +6,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mapdata/map_parser.h"
@@ -45,8 +46,11 @@ struct CAddressResult {
 CAddressResult FindAddresses(CMapParser& map, const CAddressRequest& request,
                              CSearchProgress* pProgress = nullptr);
 
-// Splits "12 Main Street" or "Main Street 12" into street and number; false
-// when the text has no number at either end.
+// The ways a street text can carry a house number, as (street, number):
+// at the end ("Main Street 12", "Тверская 7Б с3"), then at the start ("12
+// Main Street"); empty when it has none.
+std::vector<std::pair<std::u16string, std::u16string>> HouseNumberReadings(std::u16string_view text);
+// The first of those readings; false when there is none.
 bool SplitHouseNumber(std::u16string_view text, std::u16string& strStreet, std::u16string& strHouse);
 
 // The cities whose own name equals the text (ignoring case); when none

@@ -14,6 +14,9 @@ namespace {
 constexpr DWORD c_dwNearestFlags =
     c_dwFindDisplayName | c_dwFindSettlement | c_dwFindMapName | c_dwFindPoint | c_dwFindNearest | c_dwFindScale;
 
+// Items read between two progress reports.
+constexpr DWORD c_cItemsPerStep = 256;
+
 float Degrees(LONG v) { return static_cast<float>(v * (180.0 / 1073741824.0)); }
 
 } // namespace
@@ -37,8 +40,15 @@ CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& reques
         return r;
     }
     pList->SetReferencePoint(ref);
+    // Reading the items and sorting them is the second stage.
+    if (pProgress && pProgress->fnStage) pProgress->fnStage(c_idsSorting);
     r.hits.reserve(pList->Count());
     for (DWORD i = 0; i < pList->Count(); ++i) {
+        if (pProgress && i % c_cItemsPerStep == 0 && !pProgress->Step(i, pList->Count())) {
+            r.hits.clear();
+            r.status = SearchStatus::Cancelled;
+            return r;
+        }
         CNearestHit hit;
         if (!pList->Item(i, hit.item, c_dwNearestFlags)) continue;
         const CMapPoint& p = hit.item.ptNearest;

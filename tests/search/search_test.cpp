@@ -87,6 +87,15 @@ TEST(AddressText, NumberAtEitherEndOfTheStreetIsSplitOff) {
     ASSERT_TRUE(SplitHouseNumber(u"Landstrasse, 30b", street, house));
     EXPECT_EQ(street, u"Landstrasse");
     EXPECT_EQ(house, u"30b");
+    ASSERT_TRUE(SplitHouseNumber(u"Тверская 7Б с3", street, house));
+    EXPECT_EQ(street, u"Тверская");
+    EXPECT_EQ(house, u"7Б с3");
+    // A street named with a number: the number at the end first, then the
+    // one at the start.
+    const auto readings = HouseNumberReadings(u"8 Марта 12");
+    ASSERT_EQ(readings.size(), 2u);
+    EXPECT_EQ(readings[0], (std::pair<std::u16string, std::u16string>{u"8 Марта", u"12"}));
+    EXPECT_EQ(readings[1], (std::pair<std::u16string, std::u16string>{u"Марта 12", u"8"}));
     EXPECT_FALSE(SplitHouseNumber(u"Main Street", street, house));
     EXPECT_FALSE(SplitHouseNumber(u"12", street, house));
 }
@@ -114,6 +123,9 @@ TEST_F(VillageSearch, NumberTypedWithTheStreetAndNearMisses) {
         EXPECT_EQ(r.strHouse, u"30б");
         EXPECT_EQ(r.hits[0].rank, MatchRank::Exact);
     }
+    const CAddressResult both = Address(u"улица 8 Марта 12", u"");
+    ASSERT_EQ(both.hits.size(), 1u);
+    EXPECT_EQ(both.strStreet, u"улица 8 Марта");
     // A number that belongs to the street name is kept there.
     const CAddressResult march = Address(u"8 Марта", u"");
     ASSERT_FALSE(march.hits.empty());
@@ -127,6 +139,25 @@ TEST_F(VillageSearch, NumberTypedWithTheStreetAndNearMisses) {
     // The postcode is compared whole.
     EXPECT_EQ(Address(u"", u"", u"949").status, SearchStatus::NothingFound);
     EXPECT_EQ(Address(u"", u"", u"9490").hits.size(), 1u);
+}
+
+TEST_F(VillageSearch, CitiesByNameAndObjectsWithoutACity) {
+    const std::vector<int> exact = FindCities(Map(), u"testdorf");
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_EQ(FindCities(Map(), u"Test"), exact);
+    EXPECT_TRUE(FindCities(Map(), u"Nowhere").empty());
+    // City -1 keeps only the objects in no city; every city adds its own.
+    auto pAny = Map().FindByAddress(c_nAnyCity, u"", u"", u"", nullptr);
+    auto pNone = Map().FindByAddress(-1, u"", u"", u"", nullptr);
+    auto pCity = Map().FindByAddress(exact[0], u"", u"", u"", nullptr);
+    ASSERT_TRUE(pAny && pNone && pCity);
+    EXPECT_EQ(pAny->Count(), 3u);
+    EXPECT_EQ(pCity->Count(), pAny->Count()); // the village is the only city
+    for (DWORD i = 0; i < pNone->Count(); ++i) {
+        CFindItem item;
+        ASSERT_TRUE(pNone->Item(i, item, c_dwFindSettlement));
+        EXPECT_EQ(item.szSettlement[0], 0);
+    }
 }
 
 TEST_F(VillageSearch, AddressSearchFailsAsValues) {
@@ -187,8 +218,15 @@ TEST_F(VillageSearch, NearestByTypeNameAndRadius) {
     EXPECT_NEAR(march->item.ptRepresentative.lY, m.lY, 130);
 
     req.strName = u"CENTRAL";
-    r = FindNearestObjects(Map(), req);
+    std::vector<UINT> stages;
+    std::vector<int> positions;
+    CSearchProgress progress{0, 100, nullptr, [&](int nPos) { positions.push_back(nPos); },
+                             [&](UINT id) { stages.push_back(id); }};
+    r = FindNearestObjects(Map(), req, &progress);
     ASSERT_EQ(r.hits.size(), 1u);
+    EXPECT_EQ(stages, std::vector<UINT>{c_idsSorting});
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 0); // reading the one item starts the second stage
     req.cTypeCookie = 24; // lodging
     EXPECT_EQ(FindNearestObjects(Map(), req).status, SearchStatus::NothingFound);
     req.cTypeCookie = 2; // food
@@ -277,7 +315,7 @@ TEST(SearchExtent, ClampsAtThePolesAndForHugeOrNegativeRadii) {
 TEST(SearchProgress, PartsSplitTheRangeAndTheFlagCancels) {
     std::vector<int> seen;
     std::atomic<bool> fCancel{false};
-    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }};
+    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }, {}};
     const CSearchProgress second = p.Part(1, 4);
     EXPECT_EQ(second.nStart, 125);
     EXPECT_EQ(second.nEnd, 150);
