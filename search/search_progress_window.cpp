@@ -33,6 +33,12 @@ CSearchProgressWindow::CSearchProgressWindow(QWidget* pParent, UINT uText, bool 
     m_progress.fnReport = [this](int nPosition) {
         if (m_pDialog && nPosition > m_pDialog->value()) m_pDialog->setValue(std::min(nPosition, c_nRange - 1));
     };
+    // A new stage ("Сортировка...") has its caption and starts the bar again.
+    m_progress.fnStage = [this](UINT uCaption) {
+        if (!m_pDialog) return;
+        m_pDialog->setLabelText(QString::fromStdU16String(LoadStr(uCaption)));
+        m_pDialog->setValue(0);
+    };
 }
 
 CSearchProgressWindow::~CSearchProgressWindow() = default;

@@ -1,6 +1,7 @@
 // The progress window of a search the user started: a modal window with
-// the text "Поиск..." (or another), a bar and a cancel button, shown only
-// when the search takes a moment. The search runs on the user-interface
+// the text "Поиск..." (then the caption of each later stage, such as
+// "Сортировка..."), a bar and a cancel button, shown only when the search
+// takes a moment. The search runs on the user-interface
 // thread and reports between blocks; each report lets the window repaint
 // and hear the cancel button.
 #pragma once

@@ -352,15 +352,19 @@ TEST_F(SearchDialogs, NearestSearchCancelledOrEmptyShowsTheMessageAndAnEmptyList
     dlg.SearchButton()->click();
     EXPECT_EQ(dlg.ResultModel()->rowCount(), 1);
     // The cancel button of the progress window, pressed while the map searches.
-    m_map.m_fnDuringSearch = [] {
+    QString strCaption;
+    m_map.m_fnDuringSearch = [&strCaption] {
         for (QWidget* p : QApplication::topLevelWidgets())
-            if (auto* pProgress = qobject_cast<QProgressDialog*>(p))
+            if (auto* pProgress = qobject_cast<QProgressDialog*>(p)) {
+                strCaption = pProgress->labelText();
                 if (auto* pButton = pProgress->findChild<QPushButton*>()) pButton->click();
+            }
     };
     dlg.SearchButton()->click();
     EXPECT_EQ(dlg.ResultModel()->rowCount(), 0);
     ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
     EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2147));
+    EXPECT_EQ(strCaption.toStdU16String(), LoadStr(2157));
     EXPECT_FALSE(dlg.ShowAction()->isEnabled());
     m_map.m_fnDuringSearch = nullptr;
     dlg.RadiusEdit()->setText(QStringLiteral("0.05"));
