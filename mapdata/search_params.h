@@ -40,7 +40,7 @@ struct CSearchProgress {
     std::function<void(int nPosition)> fnReport;
     // Called when the search moves to another stage (the string id of its
     // caption, such as sorting); may be empty.
-    std::function<void(UINT nCaptionId)> fnStage;
+    std::function<void(UINT nCaptionId)> fnStage = {};
 
     bool Cancelled() const { return pfCancel && pfCancel->load(std::memory_order_relaxed); }
     // Reports step i of n scaled into the range; false when cancelled.

@@ -315,7 +315,7 @@ TEST(SearchExtent, ClampsAtThePolesAndForHugeOrNegativeRadii) {
 TEST(SearchProgress, PartsSplitTheRangeAndTheFlagCancels) {
     std::vector<int> seen;
     std::atomic<bool> fCancel{false};
-    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }, {}};
+    CSearchProgress p{100, 200, &fCancel, [&](int n) { seen.push_back(n); }};
     const CSearchProgress second = p.Part(1, 4);
     EXPECT_EQ(second.nStart, 125);
     EXPECT_EQ(second.nEnd, 150);
