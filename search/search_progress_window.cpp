@@ -1,5 +1,10 @@
 #include "search/search_progress_window.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "shell/resources.h"
@@ -9,38 +14,50 @@ namespace velka {
 namespace {
 
 // A search quicker than this shows no window.
-constexpr int c_msShowAfter = 400;
+constexpr qint64 c_msShowAfter = 400;
+// The window repaints and hears its button this often.
+constexpr qint64 c_msPump = 40;
 constexpr int c_nRange = 1000;
 
 } // namespace
 
-CSearchProgressWindow::CSearchProgressWindow(QWidget* pParent, UINT uText, bool fHeadless) {
+CSearchProgressWindow::CSearchProgressWindow(QWidget* pParent, UINT uText, bool fHeadless)
+    : QDialog(pParent), m_fHeadless(fHeadless) {
     m_progress.nStart = 0;
     m_progress.nEnd = c_nRange;
     m_progress.pfCancel = &m_fCancel;
     if (fHeadless) return;
-    m_pDialog = std::make_unique<QProgressDialog>(QString::fromStdU16String(LoadStr(uText)), QString(), 0, c_nRange,
-                                                  pParent);
-    m_pDialog->setWindowModality(Qt::WindowModal);
-    m_pDialog->setMinimumDuration(c_msShowAfter);
-    m_pDialog->setAutoReset(false);
-    m_pDialog->setAutoClose(false);
-    m_pDialog->setCancelButtonText(QString::fromStdU16String(LoadStr(IDS_OPT_CANCEL)));
-    QObject::connect(m_pDialog.get(), &QProgressDialog::canceled, [this] { m_fCancel = true; });
-    m_pDialog->setValue(0);
-    // setValue of a modal window processes the events (painting, the cancel
-    // button) when the window shows.
-    m_progress.fnReport = [this](int nPosition) {
-        if (m_pDialog && nPosition > m_pDialog->value()) m_pDialog->setValue(std::min(nPosition, c_nRange - 1));
-    };
-    // A new stage ("Сортировка...") has its caption and starts the bar again.
+    setWindowModality(Qt::ApplicationModal);
+    m_pCaption = new QLabel(QString::fromStdU16String(LoadStr(uText)));
+    setWindowTitle(m_pCaption->text());
+    m_pBar = new QProgressBar;
+    m_pBar->setRange(0, c_nRange);
+    m_pBar->setTextVisible(false);
+    auto* pCancel = new QPushButton(QString::fromStdU16String(LoadStr(IDS_OPT_CANCEL)));
+    connect(pCancel, &QPushButton::clicked, this, [this] { m_fCancel = true; });
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pCaption);
+    pLayout->addWidget(m_pBar);
+    pLayout->addWidget(pCancel, 0, Qt::AlignHCenter);
+    m_started.start();
+    m_progress.fnReport = [this](int nPosition) { Report(nPosition); };
+    // A new stage has its caption and starts the bar again.
     m_progress.fnStage = [this](UINT uCaption) {
-        if (!m_pDialog) return;
-        m_pDialog->setLabelText(QString::fromStdU16String(LoadStr(uCaption)));
-        m_pDialog->setValue(0);
+        m_pCaption->setText(QString::fromStdU16String(LoadStr(uCaption)));
+        m_pBar->setValue(0);
     };
 }
 
-CSearchProgressWindow::~CSearchProgressWindow() = default;
+void CSearchProgressWindow::Report(int nPosition) {
+    m_pBar->setValue(std::clamp(nPosition, 0, c_nRange));
+    if (!isVisible()) {
+        if (m_started.elapsed() < c_msShowAfter) return;
+        show();
+        m_lastPump.invalidate();
+    }
+    if (m_lastPump.isValid() && m_lastPump.elapsed() < c_msPump) return;
+    m_lastPump.start();
+    QApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+}
 
 } // namespace velka

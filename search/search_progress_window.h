@@ -1,36 +1,42 @@
 // The progress window of a search the user started: a modal window with
 // the text "Поиск..." (then the caption of each later stage, such as
 // "Сортировка..."), a bar and a cancel button, shown only when the search
-// takes a moment. The search runs on the user-interface
-// thread and reports between blocks; each report lets the window repaint
-// and hear the cancel button.
+// takes a moment. The search runs on the user-interface thread and reports
+// between blocks; a report lets the window repaint and hear its button.
+// Those reports take no socket events: a map handed over by a second start
+// waits until the search is over instead of closing the map under it.
 #pragma once
-#include <QProgressDialog>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <atomic>
-#include <memory>
 
 #include "mapdata/search_params.h"
 #include "platform/win_types.h"
 
+class QLabel;
+class QProgressBar;
+
 namespace velka {
 
-class CSearchProgressWindow {
+class CSearchProgressWindow : public QDialog {
 public:
     // fHeadless: no window (nothing can press cancel).
     CSearchProgressWindow(QWidget* pParent, UINT uText, bool fHeadless);
-    ~CSearchProgressWindow();
-    CSearchProgressWindow(const CSearchProgressWindow&) = delete;
-    CSearchProgressWindow& operator=(const CSearchProgressWindow&) = delete;
 
     // The record handed to the search.
     CSearchProgress* Progress() { return &m_progress; }
     bool Cancelled() const { return m_fCancel.load(); }
-    // Cancels as the button does.
-    void Cancel() { m_fCancel = true; }
+    QLabel* Caption() const { return m_pCaption; }
 
 private:
+    void Report(int nPosition);
+    void reject() override { m_fCancel = true; }
+
+    bool m_fHeadless;
     std::atomic<bool> m_fCancel{false};
-    std::unique_ptr<QProgressDialog> m_pDialog;
+    QElapsedTimer m_started, m_lastPump;
+    QLabel* m_pCaption = nullptr;
+    QProgressBar* m_pBar = nullptr;
     CSearchProgress m_progress;
 };
 

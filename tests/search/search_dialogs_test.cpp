@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QListView>
@@ -23,6 +22,7 @@
 #include "search/find_city_dialogs.h"
 #include "search/find_search_dialogs.h"
 #include "search/search_dialogs.h"
+#include "search/search_progress_window.h"
 #include "search/find_settings.h"
 #include "search/type_chooser.h"
 #include "search/type_filter_table.h"
@@ -355,8 +355,8 @@ TEST_F(SearchDialogs, NearestSearchCancelledOrEmptyShowsTheMessageAndAnEmptyList
     QString strCaption;
     m_map.m_fnDuringSearch = [&strCaption] {
         for (QWidget* p : QApplication::topLevelWidgets())
-            if (auto* pProgress = qobject_cast<QProgressDialog*>(p)) {
-                strCaption = pProgress->labelText();
+            if (auto* pProgress = dynamic_cast<CSearchProgressWindow*>(p)) {
+                strCaption = pProgress->Caption()->text();
                 if (auto* pButton = pProgress->findChild<QPushButton*>()) pButton->click();
             }
     };
