@@ -57,7 +57,7 @@ void CSearchProgressWindow::Report(int nPosition) {
     }
     if (m_lastPump.isValid() && m_lastPump.elapsed() < c_msPump) return;
     m_lastPump.start();
-    QApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    QApplication::processEvents();
 }
 
 } // namespace velka

@@ -3,8 +3,6 @@
 // "Сортировка..."), a bar and a cancel button, shown only when the search
 // takes a moment. The search runs on the user-interface thread and reports
 // between blocks; a report lets the window repaint and hear its button.
-// Those reports take no socket events: a map handed over by a second start
-// waits until the search is over instead of closing the map under it.
 #pragma once
 #include <QDialog>
 #include <QElapsedTimer>
