@@ -1,6 +1,8 @@
 #include "app/search_hooks.h"
 
+#include <QTimer>
 #include <algorithm>
+#include <string>
 
 #include "gps/positioning.h"
 #include "mapview/map_page.h"
@@ -8,6 +10,7 @@
 #include "mapview/styles.h"
 #include "routing/navigator.h"
 #include "search/search_dialogs.h"
+#include "search/search_progress_window.h"
 #include "shell/main_window.h"
 #include "shell/window_messages.h"
 
@@ -46,13 +49,37 @@ void GoToFound(const CFindTarget& t) {
     pNav->GoTo(t.pt.lX * 2, t.pt.lY * 2, t.strText, GetCurrentFix(), {g_ptReference.lX * 2, g_ptReference.lY * 2});
 }
 
+// A map handed over (by a second start) while a search reads the open one
+// opens once the cancelled search has returned.
+void OpenMapAfterSearch(const std::u16string& strPath, bool fAtlas) {
+    QTimer::singleShot(50, [strPath, fAtlas] {
+        if (IsSearchRunning())
+            OpenMapAfterSearch(strPath, fAtlas);
+        else if (g_hWnd)
+            g_hWnd->OpenMapAndChoosePage(strPath, fAtlas);
+    });
+}
+
 } // namespace
 
 void InstallSearchHooks(CSubsystemHooks& h, bool fHeadless) {
+    // The search dialog lets go of the map before another opens.
+    if (auto fnOpen = h.fnOpenMap) {
+        h.fnOpenMap = [fnOpen](const std::u16string& strPath, bool fAtlas) {
+            if (IsSearchRunning()) {
+                CancelSearch();
+                OpenMapAfterSearch(strPath, fAtlas);
+                return false;
+            }
+            ReleaseSearchDialogMap();
+            return fnOpen(strPath, fAtlas);
+        };
+    }
     CSearchUi& ui = SearchUi();
     ui.fnShowOnMap = &ShowFoundOnMap;
     ui.fnGoTo = &GoToFound;
     ui.fnReferencePoint = [] { return g_ptReference; };
+    ui.fnIsMapOpen = [](const CMapParser* p) { return p == g_pMapParser; };
     InstallSearchDialogs(h, fHeadless);
 }
 

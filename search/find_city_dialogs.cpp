@@ -81,6 +81,7 @@ CFindInCityDialog::CFindInCityDialog(CMapParser& map, std::unique_ptr<CCitiesQue
 void CFindInCityDialog::OnCitySelected(int) { Query(); }
 
 void CFindInCityDialog::Query() {
+    if (IsDetached()) return;
     const int nCity = SelectedCity();
     if (nCity < 0) {
         SetResults(nullptr, false);

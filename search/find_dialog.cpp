@@ -98,7 +98,7 @@ void CFindDialog::AddTypeRow(TypeChooserMode mode, std::size_t cCookie) {
 }
 
 void CFindDialog::SetCookie(std::size_t cCookie) {
-    if (!m_pTypeTitle || !IsTypeCookieValid(m_typeMode, static_cast<long long>(cCookie))) return;
+    if (m_fDetached || !m_pTypeTitle || !IsTypeCookieValid(m_typeMode, static_cast<long long>(cCookie))) return;
     m_cCookie = cCookie;
     WriteTypeCookie(m_typeMode, cCookie);
     m_pTypeTitle->setText(QString::fromStdU16String(DescribeTypeFilter(cCookie, m_fnTypeName).strTitle));
@@ -187,6 +187,14 @@ int CFindDialog::SelectedResult() const {
     return rows.isEmpty() ? -1 : rows.front().row();
 }
 
+void CFindDialog::Detach() {
+    m_fDetached = true;
+    if (m_pResultModel) m_pResultModel->SetRows(nullptr, {});
+    if (m_pCityModel) m_pCityModel->SetQuery(nullptr);
+    m_pCities.reset();
+    reject();
+}
+
 void CFindDialog::SelectRow(int nRow) {
     if (m_pResultView) {
         SelectResultRow(nRow, 0);
@@ -196,7 +204,7 @@ void CFindDialog::SelectRow(int nRow) {
 }
 
 void CFindDialog::CityTextChanged(const QString& strText) {
-    if (strText.isEmpty() || !m_pCities || m_pCities->Count() == 0) return;
+    if (m_fDetached || strText.isEmpty() || !m_pCities || m_pCities->Count() == 0) return;
     const std::u16string text = strText.toStdU16String();
     const DWORD dwRow = std::min(m_pCities->FindFirst(text), m_pCities->Count() - 1);
     const QModelIndex index = m_pCityModel->index(static_cast<int>(dwRow));

@@ -60,6 +60,10 @@ public:
     void SetCookie(std::size_t cCookie);
 
     void done(int nResult) override;
+    // The map is about to close: the lists let go of it, the commands do
+    // nothing more, and the dialog closes.
+    void Detach();
+    bool IsDetached() const { return m_fDetached; }
 
 protected:
     // A narrow window (a handheld's) hides the field labels: the fields
@@ -117,6 +121,7 @@ private:
     QAction* m_pShow = nullptr;
     QAction* m_pGoTo = nullptr;
     std::vector<QLabel*> m_vecLabels;
+    bool m_fDetached = false;
     TypeChooserMode m_typeMode = tmNearest;
     std::size_t m_cCookie = 0;
     QLabel* m_pTypeTitle = nullptr;

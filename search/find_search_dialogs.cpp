@@ -71,7 +71,7 @@ void CFindAddressDialog::OnCitySelected(int nRow) { m_pSearch->setEnabled(nRow >
 
 bool CFindAddressDialog::Search() {
     const int nCity = SelectedCity();
-    if (nCity < 0) return false;
+    if (IsDetached() || nCity < 0) return false;
     CAddressRequest request;
     request.nCity = nCity;
     request.strPostcode = m_pZip->text().trimmed().toStdU16String();
@@ -133,6 +133,7 @@ CFindNearestDialog::CFindNearestDialog(CMapParser& map, std::size_t cCookie, QWi
 void CFindNearestDialog::OnTypeChosen() { SetResults(nullptr, false); }
 
 bool CFindNearestDialog::Search() {
+    if (IsDetached()) return false;
     CNearestRequest request;
     request.ptRef = ReferencePoint();
     // The radius as typed (a text that is no number keeps the stored one).

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <map>
 
 #include "mapdata/map_parser.h"
@@ -42,6 +43,12 @@ std::size_t OpeningCookie(TypeChooserMode mode, CMapParser& map, QWidget* pParen
 
 CMapParser* OpenMap() { return g_pMapParser; }
 
+// The dialog running now (null when none).
+QPointer<CFindDialog> g_pRunningDialog;
+// The type chooser may run before a dialog exists: a map closed meanwhile
+// ends the opening.
+bool StillOpen(const CMapParser& map) { return SearchUi().fnIsMapOpen ? SearchUi().fnIsMapOpen(&map) : true; }
+
 // Runs a dialog: modal over the parent, or scripted without a screen.
 void RunDialog(CFindDialog& dlg, QWidget* pParent) {
     if (SearchUi().fHeadless) {
@@ -49,7 +56,9 @@ void RunDialog(CFindDialog& dlg, QWidget* pParent) {
         return;
     }
     SizeFindDialog(dlg, pParent);
+    g_pRunningDialog = &dlg;
     dlg.exec();
+    g_pRunningDialog = nullptr;
 }
 
 } // namespace
@@ -86,6 +95,7 @@ void RunFindInCityDialog(CMapParser& map, QWidget* pParent) {
     auto pCities = CitiesForObjects(map);
     if (!pCities) return;
     const std::size_t cCookie = OpeningCookie(tmInCity, map, pParent);
+    if (!StillOpen(map)) return;
     CFindInCityDialog dlg(map, std::move(pCities), cCookie, pParent);
     RunDialog(dlg, pParent);
 }
@@ -102,8 +112,15 @@ void RunFindAddressDialog(CMapParser& map, QWidget* pParent) {
 
 void RunFindNearestDialog(CMapParser& map, QWidget* pParent) {
     const std::size_t cCookie = OpeningCookie(tmNearest, map, pParent);
+    if (!StillOpen(map)) return;
     CFindNearestDialog dlg(map, cCookie, pParent);
     RunDialog(dlg, pParent);
+}
+
+void ReleaseSearchDialogMap() {
+    if (CFindDialog* p = g_pRunningDialog.data()) p->Detach();
+    for (QWidget* p : QApplication::topLevelWidgets())
+        if (auto* pChooser = dynamic_cast<CTypeChooserDialog*>(p)) pChooser->reject();
 }
 
 void InstallSearchDialogs(CSubsystemHooks& hooks, bool fHeadless) {

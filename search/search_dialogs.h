@@ -39,6 +39,8 @@ struct CSearchUi {
     TypeIconFn fnTypeIcon;
     // Without a screen: no progress window, no chooser at opening.
     bool fHeadless = false;
+    // Whether a map is still the open one (a dialog keeps reading it).
+    std::function<bool(const CMapParser*)> fnIsMapOpen;
 };
 CSearchUi& SearchUi();
 
@@ -52,6 +54,11 @@ void RunFindCityDialog(CMapParser& map, QWidget* pParent);
 void RunFindInCityDialog(CMapParser& map, QWidget* pParent);
 void RunFindAddressDialog(CMapParser& map, QWidget* pParent);
 void RunFindNearestDialog(CMapParser& map, QWidget* pParent);
+
+// The map is about to close: the running search dialog, if any, lets go
+// of it and closes (a search under way must be over first: see
+// IsSearchRunning and CancelSearch).
+void ReleaseSearchDialogMap();
 
 // Assigns the four menu commands' hooks (with the map that is open when a
 // command runs).

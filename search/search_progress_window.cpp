@@ -19,13 +19,26 @@ constexpr qint64 c_msShowAfter = 400;
 constexpr qint64 c_msPump = 40;
 constexpr int c_nRange = 1000;
 
+CSearchProgressWindow* g_pRunning = nullptr;
+
 } // namespace
+
+bool IsSearchRunning() { return g_pRunning != nullptr; }
+
+void CancelSearch() {
+    if (g_pRunning) g_pRunning->Cancel();
+}
+
+CSearchProgressWindow::~CSearchProgressWindow() {
+    if (g_pRunning == this) g_pRunning = nullptr;
+}
 
 CSearchProgressWindow::CSearchProgressWindow(QWidget* pParent, UINT uText, bool fHeadless)
     : QDialog(pParent), m_fHeadless(fHeadless) {
     m_progress.nStart = 0;
     m_progress.nEnd = c_nRange;
     m_progress.pfCancel = &m_fCancel;
+    g_pRunning = this;
     if (fHeadless) return;
     setWindowModality(Qt::ApplicationModal);
     m_pCaption = new QLabel(QString::fromStdU16String(LoadStr(uText)));

@@ -21,9 +21,11 @@ public:
     // fHeadless: no window (nothing can press cancel).
     CSearchProgressWindow(QWidget* pParent, UINT uText, bool fHeadless);
 
+    ~CSearchProgressWindow() override;
     // The record handed to the search.
     CSearchProgress* Progress() { return &m_progress; }
     bool Cancelled() const { return m_fCancel.load(); }
+    void Cancel() { m_fCancel = true; }
     QLabel* Caption() const { return m_pCaption; }
 
 private:
@@ -37,5 +39,10 @@ private:
     QProgressBar* m_pBar = nullptr;
     CSearchProgress m_progress;
 };
+
+// Whether a search runs under a progress window, and cancelling it (as
+// its button does).
+bool IsSearchRunning();
+void CancelSearch();
 
 } // namespace velka

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QListView>
 #include <QTableView>
@@ -467,6 +468,50 @@ TEST_F(SearchDialogs, TypeChooserOpensFirstWhenAutomaticAndItsChoiceIsKept) {
     RunFindNearestDialog(m_map, nullptr);
     EXPECT_EQ(seen, (std::vector<std::string>{"chooser 43", "nearest 24"}));
     EXPECT_EQ(ReadTypeCookie(tmNearest), 24u);
+}
+
+TEST_F(SearchDialogs, ADialogLetsGoOfAMapAboutToClose) {
+    // The running dialog empties its lists, ignores typing and closes;
+    // a chooser running before its dialog ends the opening.
+    bool fMapOpen = true;
+    SearchUi().fnIsMapOpen = [&](const CMapParser*) { return fMapOpen; };
+    std::vector<std::string> seen;
+    QTimer::singleShot(30, [&] {
+        auto* pDialog = dynamic_cast<CFindInCityDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(pDialog);
+        seen.push_back("rows " + std::to_string(pDialog->ResultModel()->rowCount()));
+        const int cQueries = m_map.m_cObjectQueries;
+        fMapOpen = false;
+        ReleaseSearchDialogMap();
+        seen.push_back("rows " + std::to_string(pDialog->ResultModel()->rowCount()) + ", cities " +
+                       std::to_string(pDialog->CityModel()->rowCount()));
+        pDialog->CityEdit()->setText(QStringLiteral("Мо"));
+        pDialog->NameEdit()->setText(QStringLiteral("Кафе"));
+        seen.push_back(std::string(pDialog->isVisible() ? "visible" : "closed") + ", new queries " +
+                       std::to_string(m_map.m_cObjectQueries - cQueries));
+    });
+    WriteFindCity(2);
+    WriteTypeCookie(tmInCity, 2);
+    RunFindInCityDialog(m_map, nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"rows 4", "rows 0, cities 0", "closed, new queries 0"}));
+
+    fMapOpen = true;
+    WriteAutoType(true);
+    QTimer::singleShot(30, [&] {
+        fMapOpen = false;
+        ReleaseSearchDialogMap();
+        QTimer::singleShot(100, [&] {
+            seen.push_back(QApplication::activeModalWidget() ? "a dialog opened" : "none");
+            if (QWidget* p = QApplication::activeModalWidget()) p->close();
+        });
+    });
+    RunFindNearestDialog(m_map, nullptr);
+    for (int i = 0; i < 50 && seen.size() < 4; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[3], "none");
 }
 
 TEST_F(SearchDialogs, DialogsRefuseMapsWithoutTheirIndexes) {
