@@ -20,6 +20,7 @@
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
 #include "app/qt_gauge_dialogs.h"
+#include "app/search_hooks.h"
 #include "gauges/gauge.h"
 #include "gauges/gauge_export.h"
 #include "gauges/gauge_page.h"
@@ -237,6 +238,8 @@ void AssignHooks() {
     // Routes, guidance, prompts and the route page (replaces the waypoint
     // start and stop above with the same plus navigation).
     velka::InstallNavigationHooks(h, velka::IsHeadlessEnvironment());
+    // The search dialogs (40075, 40076, 40090, 40091).
+    velka::InstallSearchHooks(h, velka::IsHeadlessEnvironment());
 
     // File > Open Map, File > About Map and the About box.
     velka::InstallDesktopCommands(h, velka::IsHeadlessEnvironment());

@@ -28,7 +28,7 @@ LAYERS = [
     ["velka_shell"],
     ["velka_mapdata", "velka_gps", "velka_tracks", "velka_waypoints"],
     ["velka_routing", "velka_search", "velka_gauges"],
-    ["velka_mapview", "velka_waypoints_ui", "velka_routepage"],
+    ["velka_mapview", "velka_waypoints_ui", "velka_routepage", "velka_search_ui"],
     ["velka_shell_window"],
     ["velka_app", "velka_tools", "velka_mapc"],
 ]
