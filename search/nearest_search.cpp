@@ -12,7 +12,8 @@ namespace velka {
 namespace {
 
 constexpr DWORD c_dwNearestFlags =
-    c_dwFindDisplayName | c_dwFindSettlement | c_dwFindMapName | c_dwFindPoint | c_dwFindNearest | c_dwFindScale;
+    c_dwFindDisplayName | c_dwFindSettlement | c_dwFindPostcode | c_dwFindStreet | c_dwFindHouse | c_dwFindMapName |
+    c_dwFindPoint | c_dwFindNearest | c_dwFindScale;
 
 // Items read between two progress reports.
 constexpr DWORD c_cItemsPerStep = 256;
