@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -24,19 +25,29 @@ struct OracleCase {
     const char* szPairs;
 };
 
-class Oracle : public ::testing::TestWithParam<OracleCase> {};
+class Oracle : public ::testing::TestWithParam<OracleCase> {
+protected:
+    // Compiles the extract with the map compiler and opens it as m_pZem.
+    void CompileExtract(const std::filesystem::path& pbf) {
+        std::string err;
+        ASSERT_TRUE(test::CompileOsmFile(pbf.string(), m_bytes, err)) << err;
+        m_pMap = OpenMapMemory(u"oracle.zem", m_bytes.data(), m_bytes.size(), c_dwOpenAll);
+        m_pZem = dynamic_cast<CZemParser*>(m_pMap.get());
+        ASSERT_NE(m_pZem, nullptr);
+    }
+
+    std::vector<BYTE> m_bytes;
+    std::unique_ptr<CMapParser> m_pMap;
+    CZemParser* m_pZem = nullptr;
+};
 
 TEST_P(Oracle, ShortestRoutesAgreeWithPgRouting) {
     const auto pbf = test::CorpusPath(std::string("osm/") + GetParam().szExtract);
     const auto pairs = test::CorpusPath(std::string("routes/") + GetParam().szPairs);
     VELKA_REQUIRE_CORPUS(pbf);
     VELKA_REQUIRE_CORPUS(pairs);
-    std::string err;
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(test::CompileOsmFile(pbf.string(), bytes, err)) << err;
-    std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"oracle.zem", bytes.data(), bytes.size(), c_dwOpenAll);
-    auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
-    ASSERT_NE(pZem, nullptr);
+    ASSERT_NO_FATAL_FAILURE(CompileExtract(pbf));
+    CZemParser* pZem = m_pZem;
 
     std::ifstream in(pairs);
     std::string line;
@@ -90,12 +101,8 @@ TEST_P(Oracle, ShortestRoutesAgreeWithPgRouting) {
 TEST_P(Oracle, AStarFindsDijkstrasCostOnRandomPairs) {
     const auto pbf = test::CorpusPath(std::string("osm/") + GetParam().szExtract);
     VELKA_REQUIRE_CORPUS(pbf);
-    std::string err;
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(test::CompileOsmFile(pbf.string(), bytes, err)) << err;
-    std::unique_ptr<CMapParser> pMap = OpenMapMemory(u"pairs.zem", bytes.data(), bytes.size(), c_dwOpenAll);
-    auto* pZem = dynamic_cast<CZemParser*>(pMap.get());
-    ASSERT_NE(pZem, nullptr);
+    ASSERT_NO_FATAL_FAILURE(CompileExtract(pbf));
+    CZemParser* pZem = m_pZem;
     CRoadGraph& g = RoadGraphOf(*pZem);
     ASSERT_TRUE(g.Build({}));
     const char* pszPairs = std::getenv("VELKA_ROUTE_PAIRS");
