@@ -85,6 +85,11 @@ std::unique_ptr<CEvent> g_pFoundEvent;
 struct WorkerSlot {
     std::thread thread;
     std::shared_ptr<CEvent> pDone;
+    // The process may end while a worker runs (exit() when the display is
+    // lost): let it end instead of terminating on a joinable thread.
+    ~WorkerSlot() {
+        if (thread.joinable()) thread.detach();
+    }
 };
 // One slot per port and one for gpsd.
 WorkerSlot g_aReaders[c_cMaxComPort + 2];

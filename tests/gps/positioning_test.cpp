@@ -465,6 +465,24 @@ TEST_F(PositioningTest, SimulationReplaysTheDemoTrack) {
     EXPECT_FLOAT_EQ(course, 90);
 }
 
+// A process that exits while the simulation runs (the display lost, say)
+// ends with its own exit code, not an abort on the running thread.
+TEST_F(PositioningTest, ExitWhileTheSimulationRunsEndsCleanly) {
+    test::TempDir dir;
+    PlaceDemoFile(dir);
+    g_pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> {
+        return std::make_unique<CTrackDouble>();
+    };
+    for (int i = 0; i < c_cMaxComPort; ++i) SetPortEnabled(i, false);
+    EXPECT_EXIT(
+        {
+            StartPositioning();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::exit(3);
+        },
+        testing::ExitedWithCode(3), "");
+}
+
 TEST_F(PositioningTest, SimulationWithoutAReadableTrackEndsAtOnce) {
     test::TempDir dir;
     std::string path = PlaceDemoFile(dir);
