@@ -156,7 +156,7 @@ public:
     void AttachRestriction(RoutingLink& link, std::int32_t nRestriction);
 
     // Debug output of the build and search (on stderr when enabled).
-    static void Debug(const char* szFormat, ...);
+    static void Debug(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
     static void SetDebug(bool f);
 
 private:
