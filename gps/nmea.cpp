@@ -117,6 +117,11 @@ void CNmea0183Protocol::Start() {
     m_dwSilenceLimit = m_fNoPortSetup ? 10000 : 5000;
     m_fHasData = false;
     m_cbBuffered = 0;
+    m_cbSpan = 0;
+    m_fInSpan = false;
+    m_fLineDone = false;
+    m_fLineEnded = false;
+    m_fNoiseLogged = false;
     m_dwLastData = GetTickCount();
 }
 
@@ -142,87 +147,100 @@ int CNmea0183Protocol::OnData(const BYTE* pb, DWORD cb) {
     m_dwNow = dwNow;
     if (m_fHasData && dwNow - m_dwLastHandOver > c_msHandOverLimit) HandOver();
 
-    // While checksummed sentences keep coming, bytes that are no sentence
-    // (a burst of binary data or line noise) are dropped and reading goes
-    // on at the next '$'; a stream that never had one is refused as before,
+    // The stream is cut into spans, each from a '$' to the next one: the
+    // span's first line is the sentence, the rest is noise. The state lives
+    // across reads, so where a read ends changes nothing. While
+    // checksummed sentences keep coming, noise (a burst of binary data,
+    // line garbage) is skipped; a stream that never had one is refused,
     // which ends an attempt at the wrong bit rate quickly.
-    const BYTE* pEnd = pb + cb;
-    const BYTE* pCur = static_cast<const BYTE*>(std::memchr(pb, '$', cb));
-    if (!pCur) {
-        if (m_cbBuffered + cb >= c_cbBuffer) {
-            if (!DropBuffered()) return Overflow();
-            return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
-        }
-        std::memcpy(m_abBuffer + m_cbBuffered, pb, cb);
-        m_cbBuffered += cb;
-        return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
-    }
-    std::size_t n = static_cast<std::size_t>(pCur - pb);
-    if (m_cbBuffered + n >= c_cbBuffer) {
-        if (!DropBuffered()) return Overflow();
-    } else {
-        std::memcpy(m_abBuffer + m_cbBuffered, pb, n);
-        m_cbBuffered += n;
-        if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
-        m_cbBuffered = 0;
-    }
-
-    for (;;) {
-        const BYTE* pNext =
-            static_cast<const BYTE*>(std::memchr(pCur + 1, '$', static_cast<std::size_t>(pEnd - pCur - 1)));
-        if (!pNext) {
-            // The unfinished sentence waits for the next read; one that
-            // cannot fit the buffer is refused.
-            std::size_t cbRest = static_cast<std::size_t>(pEnd - pCur);
-            if (cbRest >= c_cbBuffer) {
-                // A sentence followed by noise: the sentence is taken.
-                if (ParseSpan(pCur, pEnd)) m_fHasData = true;
-                if (!ToleratesNoise(m_dwNow)) return Overflow();
-                return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
-            }
-            std::memcpy(m_abBuffer, pCur, cbRest);
-            m_cbBuffered = cbRest;
-            return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
-        }
-        // "$$": a doubled start character opens no sentence of its own.
-        if (pNext == pCur + 1) {
-            pCur = pNext;
+    const BYTE* p = pb;
+    const BYTE* const pEnd = pb + cb;
+    while (p < pEnd) {
+        if (*p == '$') {
+            if (!EndSpan()) return c_nGpsGiveUp;
+            m_abBuffer[0] = '$';
+            m_cbBuffered = 1;
+            m_cbSpan = 1;
+            m_fInSpan = true;
+            m_fLineDone = false;
+            ++p;
             continue;
         }
-        if (ParseSpan(pCur, pNext)) {
-            m_fHasData = true;
-        } else if (!ToleratesNoise(m_dwNow)) {
-            GpsLog(u"Valid NMEA-0183 sentence is not recognized (%s).", m_pPort ? m_pPort->Name() : u"");
-            return c_nGpsGiveUp;
+        // The bytes up to the next '$' or the end of the read.
+        const BYTE* pStop = static_cast<const BYTE*>(std::memchr(p, '$', static_cast<std::size_t>(pEnd - p)));
+        if (!pStop) pStop = pEnd;
+        if (m_fInSpan && !m_fLineDone) {
+            const BYTE* pNl = static_cast<const BYTE*>(std::memchr(p, '\n', static_cast<std::size_t>(pStop - p)));
+            const BYTE* pLineEnd = pNl ? pNl + 1 : pStop;
+            const std::size_t cbLine = static_cast<std::size_t>(pLineEnd - p);
+            if (m_cbBuffered + cbLine < c_cbBuffer) {
+                std::memcpy(m_abBuffer + m_cbBuffered, p, cbLine);
+                m_cbBuffered += cbLine;
+                if (pNl) {
+                    // A whole line: the sentence is taken now.
+                    ParseLine(m_abBuffer, m_abBuffer + m_cbBuffered);
+                    m_fLineDone = true;
+                    m_fLineEnded = true;
+                }
+            } else {
+                // No sentence is that long: the line is noise.
+                m_fLineDone = true;
+                m_fLineEnded = false;
+            }
         }
-        pCur = pNext;
+        const std::size_t cbRun = static_cast<std::size_t>(pStop - p);
+        m_cbSpan = m_cbSpan + cbRun < c_cbSpanLimit ? m_cbSpan + cbRun : c_cbSpanLimit;
+        if (m_cbSpan >= c_cbBuffer) {
+            // More bytes without a '$' than a sentence and its line end can
+            // take: noise, skipped only while it is tolerated.
+            if (!ToleratesNoise(m_dwNow)) return Overflow();
+            if (!m_fNoiseLogged) GpsLog(u"NMEA-0183 noise skipped (%s)", m_pPort ? m_pPort->Name() : u"");
+            m_fNoiseLogged = true;
+        }
+        p = pStop;
     }
+    return m_fHasData ? c_nGpsRecognised : c_nGpsUndecided;
 }
 
-bool CNmea0183Protocol::DropBuffered() {
-    // A complete sentence before the noise is still taken (and may be the
-    // checksummed one that makes the noise tolerable).
-    if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
-    m_cbBuffered = 0;
-    if (!ToleratesNoise(m_dwNow)) return false;
-    GpsLog(u"NMEA-0183 noise skipped (%s)", m_pPort ? m_pPort->Name() : u"");
+bool CNmea0183Protocol::EndSpan() {
+    if (!m_fInSpan) return true;
+    m_fInSpan = false;
+    m_fNoiseLogged = false;
+    // "$$": a doubled start character opens no sentence of its own.
+    if (m_cbSpan == 1) return true;
+    if (!m_fLineDone) {
+        // Cut short by the next '$' (bytes lost on the way): the part is
+        // parsed as a sentence without checksum would be.
+        ParseLine(m_abBuffer, m_abBuffer + m_cbBuffered);
+        m_fLineDone = true;
+        m_fLineEnded = false;
+    }
+    if (m_cbSpan > 8) {
+        m_fHasData = true;
+        return true;
+    }
+    // A complete line too short for any sentence: not NMEA at this rate,
+    // unless checksummed sentences show that it is.
+    if (m_fLineEnded && !ToleratesNoise(m_dwNow)) {
+        GpsLog(u"Valid NMEA-0183 sentence is not recognized (%s).", m_pPort ? m_pPort->Name() : u"");
+        return false;
+    }
     return true;
 }
 
 void CNmea0183Protocol::Finish() {
-    if (ParseSpan(m_abBuffer, m_abBuffer + m_cbBuffered)) m_fHasData = true;
+    EndSpan();
     m_cbBuffered = 0;
+    m_cbSpan = 0;
     if (m_fHasData) HandOver();
 }
 
-bool CNmea0183Protocol::ParseSpan(const BYTE* pStart, const BYTE* pEnd) {
-    bool fValid = false;
+void CNmea0183Protocol::ParseLine(const BYTE* pStart, const BYTE* pEnd) {
     const BYTE* pLine = pStart;
     while (pLine < pEnd) {
         const BYTE* pNl = static_cast<const BYTE*>(std::memchr(pLine, '\n', static_cast<std::size_t>(pEnd - pLine)));
         const BYTE* pLineEnd = pNl ? pNl + 1 : pEnd;
         if (*pLine == '$' && pEnd - pLine > 8) {
-            fValid = true;
             const BYTE* pSentenceEnd = pLineEnd;
             bool fGood = true;
             if (pLineEnd - pLine > 5 && pLineEnd[-5] == '*') {
@@ -251,7 +269,6 @@ bool CNmea0183Protocol::ParseSpan(const BYTE* pStart, const BYTE* pEnd) {
         }
         pLine = pLineEnd;
     }
-    return fValid;
 }
 
 void CNmea0183Protocol::ParseSentence(const BYTE* pName, const BYTE* pEnd) {

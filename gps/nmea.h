@@ -38,7 +38,8 @@ private:
     };
     static constexpr int c_cMaxFields = 24;
 
-    bool ParseSpan(const BYTE* pStart, const BYTE* pEnd);
+    // Takes the sentence of a line from its '$' (line end included when there).
+    void ParseLine(const BYTE* pStart, const BYTE* pEnd);
     void ParseSentence(const BYTE* pName, const BYTE* pEnd);
     void HandOver();
     void EpochCheck(const Field& time);
@@ -48,9 +49,10 @@ private:
     // Noise between sentences is skipped while checksummed sentences keep
     // arriving (the last one within the silence limit).
     bool ToleratesNoise(DWORD dwNow) const;
-    // Parses and empties the buffer; false when the noise that filled it
-    // is not to be tolerated.
-    bool DropBuffered();
+    // Closes the span that a '$' (or the end of input) ends: parses its
+    // sentence when no line end did; false when the span shows that this
+    // is no NMEA stream.
+    bool EndSpan();
 
     void Rmc(const Field* f, int cf);
     void Gga(const Field* f, int cf);
@@ -61,7 +63,13 @@ private:
     DWORD m_dwBaudRate;
     bool m_fNoPortSetup;
     BYTE m_abBuffer[c_cbBuffer] = {};
-    std::size_t m_cbBuffered = 0;
+    std::size_t m_cbBuffered = 0; // the current sentence line, from its '$'
+    std::size_t m_cbSpan = 0;     // bytes since the last '$' (or the start), capped
+    static constexpr std::size_t c_cbSpanLimit = 1u << 20;
+    bool m_fInSpan = false;       // a '$' opened the current span
+    bool m_fLineDone = false;     // its sentence line was taken or dropped
+    bool m_fLineEnded = false;    // ... and it ended with a line feed
+    bool m_fNoiseLogged = false;
     DWORD m_dwLastData = 0;
     DWORD m_dwLastHandOver = 0;
     bool m_fHasData = false;

@@ -72,7 +72,8 @@ std::u16string ErrorText(const CError& error) {
 UINT ErrorIcon(const CError& error) {
     switch (error.code) {
     case ErrorCode::GdbNewerVersion:
-    case ErrorCode::MpsNewerVersion: return MB_ICONWARNING;
+    case ErrorCode::MpsNewerVersion:
+    case ErrorCode::MapSourceFileTruncated: return MB_ICONWARNING;
     default: return MB_ICONERROR;
     }
 }

@@ -33,6 +33,7 @@ enum class ErrorCode : UINT {
     GdbNewerVersion = IDS_GDB_NEWER_VERSION,       // a warning (or a question)
     MpsNewerVersion = IDS_MPS_NEWER_VERSION,       // a warning
     WaypointsFileDamaged = IDS_WAYPOINTS_FILE_DAMAGED,
+    MapSourceFileTruncated = IDS_MAPSOURCE_FILE_TRUNCATED, // a warning: the records before the cut were taken
 };
 
 using CErrorArg = std::variant<int, std::u16string>;

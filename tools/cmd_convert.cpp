@@ -74,7 +74,7 @@ int RunConvert(const Args& args) {
     target.m_pTracks = what == wtAll || what == wtTracks ? &tracks : nullptr;
     target.m_newer = nvAccept;
     // Tracks of the MapSource files are read whatever their version.
-    if (what == wtTracks && ReadMapSourceTracks(file.Bytes(), tracks)) {
+    if (what == wtTracks && ReadMapSourceTracks(file.Bytes(), tracks, &target.m_warnings)) {
     } else if (!pIn->pfnImport(file.Bytes(), target)) {
         for (const CError& warning : target.m_warnings) PrintError(warning);
         PrintError(target.m_error);

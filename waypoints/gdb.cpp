@@ -248,6 +248,8 @@ bool ImportGdb(std::span<const BYTE> data, ImportTarget& target) {
             break;
         }
     }
+    // A file cut short gives its whole records and says that it is damaged.
+    if (!walker.ReachedEnd()) target.m_warnings.push_back(CError(ErrorCode::MapSourceFileTruncated));
     target.Commit(std::move(waypoints), std::move(routes), std::move(tracks));
     return true;
 }

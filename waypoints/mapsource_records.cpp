@@ -21,6 +21,7 @@ bool CRecordWalker::Next(char& chType, CByteReader& body) {
     BYTE bt = 0;
     if (!m_r.Read(cb) || !m_r.Read(bt) || !m_r.Sub(cb, body)) return false;
     chType = static_cast<char>(bt);
+    if (chType == 'V') m_fEnd = true;
     if (chType == 'A') {
         // The creator record may be followed by the program's name.
         for (std::string_view name : {std::string_view("MapSource", 10), std::string_view("BaseCamp", 9)}) {
@@ -100,7 +101,7 @@ bool ParseMpsTrack(CByteReader r, Track& track) {
     return true;
 }
 
-bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks) {
+bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks, std::vector<CError>* pWarnings) {
     const MapSourceFlavour flavour = MapSourceSignature(data);
     if (flavour == msfNone) return false;
     CRecordWalker walker(data);
@@ -112,6 +113,7 @@ bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks)
         if (flavour == msfDatabase ? ParseGdbTrack(body, track) : ParseMpsTrack(body, track))
             tracks.push_back(std::move(track));
     }
+    if (!walker.ReachedEnd() && pWarnings) pWarnings->push_back(CError(ErrorCode::MapSourceFileTruncated));
     return true;
 }
 

@@ -23,9 +23,13 @@ class CRecordWalker {
 public:
     explicit CRecordWalker(std::span<const BYTE> data);
     bool Next(char& chType, CByteReader& body);
+    // The walk reached the end record ('V'): the file is whole. Files cut
+    // short (a copy broken off, a full disk) stop before it.
+    bool ReachedEnd() const { return m_fEnd; }
 
 private:
     CByteReader m_r;
+    bool m_fEnd = false;
 };
 
 // A database track: name, display flag, colour, point count, points with
@@ -36,8 +40,9 @@ bool ParseGdbTrack(CByteReader body, Track& track);
 bool ParseMpsTrack(CByteReader body, Track& track);
 
 // Every track of a GDB or MPS file, whatever its version; false when the
-// data is neither.
-bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks);
+// data is neither. A file cut short adds its warning to pWarnings.
+bool ReadMapSourceTracks(std::span<const BYTE> data, std::vector<Track>& tracks,
+                         std::vector<CError>* pWarnings = nullptr);
 
 // The head of a track record after its type: name and NUL, display flag,
 // colour 0 and the point count.

@@ -129,6 +129,8 @@ bool ImportMps(std::span<const BYTE> data, ImportTarget& target) {
             break;
         }
     }
+    // A file cut short gives its whole records and says that it is damaged.
+    if (!walker.ReachedEnd()) target.m_warnings.push_back(CError(ErrorCode::MapSourceFileTruncated));
     target.Commit(std::move(waypoints), {}, std::move(tracks));
     return true;
 }
