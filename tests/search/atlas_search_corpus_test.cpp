@@ -82,6 +82,19 @@ TEST_F(LiechtensteinAtlasSearch, AddressesOfOneCityAreThoseOfItsMaps) {
     EXPECT_EQ(Keys(FindAddresses(*m_pMap, req)), want);
 }
 
+TEST_F(LiechtensteinAtlasSearch, AListOutlivesTheAtlasAndItsSearchCache) {
+    std::unique_ptr<CFindList> pList = m_pMap->FindByAddress(c_nAnyCity, {}, u"Landstrasse", {}, nullptr);
+    ASSERT_TRUE(pList);
+    ASSERT_GT(pList->Count(), 0u);
+    // More searches than the atlas keeps maps open for, then the atlas goes.
+    for (std::size_t k = 0; k < 2 * CZidxParser::c_cSearchCacheSlots; ++k)
+        EXPECT_TRUE(m_pMap->FindByAddress(c_nAnyCity, {}, u"weg", {}, nullptr));
+    m_pMap.reset();
+    CFindItem item;
+    ASSERT_TRUE(pList->Item(pList->Count() - 1, item, c_dwFindStreet | c_dwFindPoint));
+    EXPECT_NE(std::u16string(item.szStreet).find(u"Landstrasse"), std::u16string::npos);
+}
+
 // The nearest objects around points on and near the tile borders (47.1
 // north, 9.6 east, where four tiles meet) are the members' together,
 // nearest first, with a line cut at the border found once.
