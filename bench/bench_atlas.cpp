@@ -2,8 +2,8 @@
 // extract compiled whole and as tiles of 0.1 degrees. One frame at the
 // same view (frames after the first reuse the maps the atlas keeps open,
 // as the map page's frames do), and the searches: a city prefix, an
-// address, and nearest objects within 1 km in Vaduz and where four tiles
-// meet.
+// address, nearest objects within 1 km in Vaduz and where four tiles
+// meet, and the named objects of every city.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "search/address_search.h"
 #include "search/nearest_search.h"
+#include "search/objects_search.h"
 #include "tools/mapc/mapc_osm.h"
 #include "tools/mapc/mapc_style.h"
 #include "tools/mapc/mapc_tiles.h"
@@ -148,6 +149,16 @@ void BM_Address(benchmark::State& state) {
     state.counters["hits"] = static_cast<double>(cHits);
 }
 BENCHMARK(BM_Address)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Every named object of every city, as velkatool objects without --city.
+void BM_ObjectsAnyCity(benchmark::State& state) {
+    CMapParser* pMap = SearchedMap(state);
+    if (!pMap) return;
+    std::size_t cItems = 0;
+    for (auto _ : state) cItems = FindObjects(*pMap, {}).items.size();
+    state.counters["items"] = static_cast<double>(cItems);
+}
+BENCHMARK(BM_ObjectsAnyCity)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Arg 1: 0 in Vaduz, 1 where four tiles meet (47.2 N, 9.5 E).
 void BM_Nearest1km(benchmark::State& state) {

@@ -283,7 +283,7 @@ std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nK
     if (!SearchEntries(nCity, entries)) return nullptr;
     std::vector<CCombinedList::Part> parts;
     for (const CZidxCity& c : entries) {
-        std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
+        std::shared_ptr<CMapParser> p = SearchMember(c.nMap);
         if (!p) continue;
         std::unique_ptr<CObjectsQuery> q = p->CreateObjectsQuery(nCity < 0 ? -1 : static_cast<int>(c.nCity), nKind,
                                                                  nCategory, wType);
