@@ -11,6 +11,7 @@
 #include "mapdata/collation.h"
 #include "search/address_search.h"
 #include "search/nearest_search.h"
+#include "search/objects_search.h"
 #include "tests/mapdata/liechtenstein_atlas.h"
 #include "tests/search/search_map.h"
 
@@ -146,6 +147,37 @@ TEST_F(LiechtensteinAtlasSearch, NearestObjectsAcrossTileBordersAreTheMembersTog
     }
     EXPECT_EQ(cMostMaps, 4u) << "where four tiles meet, all four answer";
     EXPECT_GT(cTwins, 0u) << "ways crossing a border are in both tiles";
+}
+
+TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAreThoseOfEachCityAndNone) {
+    using ObjectKey = std::tuple<std::u16string, WORD, LONG, LONG>;
+    auto keys = [](const CObjectsResult& r) {
+        std::vector<ObjectKey> v;
+        for (const CFindItem& i : r.items) v.emplace_back(i.szName, i.wType, i.ptRepresentative.lX, i.ptRepresentative.lY);
+        return v;
+    };
+    for (std::size_t cCookie : {std::size_t{0}, std::size_t{2}}) {
+        CObjectsRequest req;
+        req.cTypeCookie = cCookie;
+        std::vector<ObjectKey> want;
+        auto q = m_pAtlas->CreateCitiesQuery();
+        ASSERT_TRUE(q);
+        for (int nCity = -1; nCity < static_cast<int>(q->Count()); ++nCity) {
+            req.nCity = nCity;
+            for (const ObjectKey& k : keys(FindObjects(*m_pMap, req))) want.push_back(k);
+        }
+        req.nCity = c_nAnyCity;
+        const CObjectsResult all = FindObjects(*m_pMap, req);
+        const CCollator& coll = CCollator::ForLcid(m_pAtlas->Locale());
+        EXPECT_TRUE(std::is_sorted(all.items.begin(), all.items.end(), [&](const CFindItem& a, const CFindItem& b) {
+            return coll.Less(a.szName, b.szName);
+        }));
+        std::vector<ObjectKey> got = keys(all);
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_GT(want.size(), 20u);
+        EXPECT_EQ(got, want) << "type filter " << cCookie;
+    }
 }
 
 TEST_F(LiechtensteinAtlasSearch, CitiesByPrefixAreThoseOfTheWholeMap) {
