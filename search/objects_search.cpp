@@ -19,6 +19,15 @@ CObjectsIndexQuery CategoryQuery(const CTypeFilterEntry& e) {
     return {static_cast<int>(e.dwKind), static_cast<short>(e.wSimplifiedType), 0xFFFF};
 }
 
+// The items sorted by name under the collation; nothing found when none.
+CObjectsResult Finished(CObjectsResult r, DWORD dwLocale) {
+    const CCollator& coll = CCollator::ForLcid(dwLocale);
+    std::stable_sort(r.items.begin(), r.items.end(),
+                     [&](const CFindItem& a, const CFindItem& b) { return coll.Less(a.szName, b.szName); });
+    if (r.items.empty()) r.status = SearchStatus::NothingFound;
+    return r;
+}
+
 CObjectsResult FindObjectsInEachMap(CZidxParser& atlas, const CObjectsRequest& request) {
     CObjectsResult r;
     if (!IsValidTypeCookie(static_cast<long long>(request.cTypeCookie))) {
@@ -31,11 +40,7 @@ CObjectsResult FindObjectsInEachMap(CZidxParser& atlas, const CObjectsRequest& r
         CObjectsResult part = FindObjects(*p, request);
         r.items.insert(r.items.end(), part.items.begin(), part.items.end());
     }
-    const CCollator& coll = CCollator::ForLcid(atlas.Locale());
-    std::stable_sort(r.items.begin(), r.items.end(),
-                     [&](const CFindItem& a, const CFindItem& b) { return coll.Less(a.szName, b.szName); });
-    if (r.items.empty()) r.status = SearchStatus::NothingFound;
-    return r;
+    return Finished(std::move(r), atlas.Locale());
 }
 
 } // namespace
@@ -107,11 +112,7 @@ CObjectsResult FindObjects(CMapParser& map, const CObjectsRequest& request) {
             }
         }
     }
-    const CCollator& coll = CCollator::ForLcid(dwLocale);
-    std::stable_sort(r.items.begin(), r.items.end(),
-                     [&](const CFindItem& a, const CFindItem& b) { return coll.Less(a.szName, b.szName); });
-    if (r.items.empty()) r.status = SearchStatus::NothingFound;
-    return r;
+    return Finished(std::move(r), dwLocale);
 }
 
 } // namespace velka
