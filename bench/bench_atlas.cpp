@@ -1,7 +1,9 @@
-// One frame of an atlas against one frame of the whole map it was cut
-// from, at the same view: the Liechtenstein extract compiled whole and as
-// tiles of 0.1 degrees. Frames after the first reuse the maps the atlas
-// keeps open, as the map page's frames do.
+// An atlas against the whole map it was cut from: the Liechtenstein
+// extract compiled whole and as tiles of 0.1 degrees. One frame at the
+// same view (frames after the first reuse the maps the atlas keeps open,
+// as the map page's frames do), and the searches: a city prefix, an
+// address, nearest objects within 1 km in Vaduz and where four tiles
+// meet, and the named objects of every city.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,6 +17,9 @@
 #include "mapdata/zidx_build.h"
 #include "mapdata/zidx_parser.h"
 #include "platform/text.h"
+#include "search/address_search.h"
+#include "search/nearest_search.h"
+#include "search/objects_search.h"
 #include "tools/mapc/mapc_osm.h"
 #include "tools/mapc/mapc_style.h"
 #include "tools/mapc/mapc_tiles.h"
@@ -28,6 +33,12 @@ namespace fs = std::filesystem;
 struct Maps {
     fs::path dir;
     std::unique_ptr<CMapParser> pWhole, pAtlas;
+    ~Maps() {
+        pWhole.reset();
+        pAtlas.reset();
+        std::error_code ec;
+        if (!dir.empty()) fs::remove_all(dir, ec);
+    }
 };
 
 bool Compile(const std::string& strInput, const fs::path& out) {
@@ -94,6 +105,74 @@ void BM_Frame(benchmark::State& state) {
     if (CZidxParser* pAtlas = AsAtlas(&map)) state.counters["maps"] = static_cast<double>(pAtlas->OpenMapCount());
 }
 BENCHMARK(BM_Frame)->ArgsProduct({{0, 1}, {50, 200}})->Unit(benchmark::kMillisecond);
+
+// The searches take arg 0: the whole map, 1: the atlas.
+CMapParser* SearchedMap(benchmark::State& state) {
+    Maps* p = Prepare();
+    if (!p) state.SkipWithError("the Liechtenstein extract is missing or did not compile");
+    return p ? (state.range(0) ? p->pAtlas.get() : p->pWhole.get()) : nullptr;
+}
+
+void BM_CityPrefix(benchmark::State& state) {
+    CMapParser* pMap = SearchedMap(state);
+    if (!pMap) return;
+    std::size_t c = 0;
+    for (auto _ : state) {
+        std::unique_ptr<CCitiesQuery> pCities = pMap->CreateCitiesQuery();
+        c = 0;
+        for (DWORD i = pCities->FindFirst(u"Sch"); i < pCities->Count() && c < 20; ++i, ++c) {
+            CCityItem item;
+            pCities->Item(i, item, c_dwCityPosition);
+            benchmark::DoNotOptimize(item);
+        }
+    }
+    state.counters["cities"] = static_cast<double>(c);
+}
+BENCHMARK(BM_CityPrefix)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Arg 1: 0 a street in any city, 1 one in Vaduz.
+void BM_Address(benchmark::State& state) {
+    CMapParser* pMap = SearchedMap(state);
+    if (!pMap) return;
+    CAddressRequest req;
+    req.strStreet = u"Landstrasse";
+    req.strHouse = u"10";
+    if (state.range(1)) {
+        const std::vector<int> cities = FindCities(*pMap, u"Vaduz");
+        if (cities.empty()) return state.SkipWithError("no Vaduz");
+        req.nCity = cities.front();
+        req.strStreet = u"Städtle";
+        req.strHouse.clear();
+    }
+    std::size_t cHits = 0;
+    for (auto _ : state) cHits = FindAddresses(*pMap, req).hits.size();
+    state.counters["hits"] = static_cast<double>(cHits);
+}
+BENCHMARK(BM_Address)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Every named object of every city, as velkatool objects without --city.
+void BM_ObjectsAnyCity(benchmark::State& state) {
+    CMapParser* pMap = SearchedMap(state);
+    if (!pMap) return;
+    std::size_t cItems = 0;
+    for (auto _ : state) cItems = FindObjects(*pMap, {}).items.size();
+    state.counters["items"] = static_cast<double>(cItems);
+}
+BENCHMARK(BM_ObjectsAnyCity)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Arg 1: 0 in Vaduz, 1 where four tiles meet (47.2 N, 9.5 E).
+void BM_Nearest1km(benchmark::State& state) {
+    CMapParser* pMap = SearchedMap(state);
+    if (!pMap) return;
+    auto units = [](double d) { return static_cast<LONG>(d * 1073741824.0 / 180.0); };
+    CNearestRequest req;
+    req.ptRef = state.range(1) ? CMapPoint{units(9.5), units(47.2)} : CMapPoint{units(9.5215), units(47.141)};
+    req.dRadiusMetres = 1000;
+    std::size_t cHits = 0;
+    for (auto _ : state) cHits = FindNearestObjects(*pMap, req).hits.size();
+    state.counters["hits"] = static_cast<double>(cHits);
+}
+BENCHMARK(BM_Nearest1km)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

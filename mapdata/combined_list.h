@@ -17,7 +17,7 @@ namespace velka {
 class CCombinedList : public CObjectsQuery {
 public:
     struct Part {
-        std::unique_ptr<CMapParser> pParser; // declared first: outlives its list
+        std::shared_ptr<CMapParser> pParser; // declared first: outlives its list
         std::unique_ptr<CFindList> pList;
     };
     enum class Order { PartAfterPart, ByName };

@@ -312,6 +312,20 @@ bool CZemParser::IsTypeIndexed(int nKind, short nCategory, WORD wType) const {
     return false;
 }
 
+bool CZemParser::GroupStart(const CZemCategory& cat, std::int64_t nGroup, std::uint64_t& skip) {
+    GroupStarts& starts = m_groupStarts[cat.dwEntry];
+    std::vector<std::uint64_t>& sums = starts.sums;
+    while (static_cast<std::uint64_t>(nGroup) >= sums.size() && !starts.fUnreadable) {
+        DWORD v = 0;
+        starts.fUnreadable = !ReadBitsAt(cat.dwCounts, (sums.size() - 1) * std::uint64_t{m_objectsIndex.cCountBits},
+                                         m_objectsIndex.cCountBits, v);
+        if (!starts.fUnreadable) sums.push_back(sums.back() + v);
+    }
+    if (static_cast<std::uint64_t>(nGroup) >= sums.size()) return false;
+    skip = sums[static_cast<std::size_t>(nGroup)];
+    return true;
+}
+
 std::unique_ptr<CObjectsQuery> CZemParser::CreateObjectsQuery(int nCity, int nKind, short nCategory,
                                                               WORD wType) {
     if (!HasObjectsIndex()) return nullptr;
@@ -323,12 +337,8 @@ std::unique_ptr<CObjectsQuery> CZemParser::CreateObjectsQuery(int nCity, int nKi
     DWORD nFirst = 0;
     if (nGroup >= 0 && nGroup <= m_pai.cCities && FindCategory(nCategory, cat)) {
         std::uint64_t skip = 0;
-        DWORD n = 0, v = 0;
-        bool fOk = true;
-        for (std::int64_t g = 0; g < nGroup && fOk; ++g) {
-            fOk = ReadBitsAt(cat.dwCounts, static_cast<std::uint64_t>(g) * oi.cCountBits, oi.cCountBits, v);
-            skip += v;
-        }
+        DWORD n = 0;
+        bool fOk = GroupStart(cat, nGroup, skip);
         fOk = fOk && ReadBitsAt(cat.dwCounts, static_cast<std::uint64_t>(nGroup) * oi.cCountBits, oi.cCountBits, n);
         const std::uint64_t first = std::uint64_t{cat.nFirstEntry} + skip;
         // The count must fit the entries that remain.

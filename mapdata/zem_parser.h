@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/map_types.h"
@@ -265,6 +266,17 @@ private:
     CZemPai m_pai;
     CZemObjectsIndex m_objectsIndex;
     bool m_fObjectsIndex = false;
+    // Where city group g of a category starts, relative to its first
+    // entry: the counts of the groups before it summed. The sums are kept
+    // per category (by entry offset) and extended as far as asked, so
+    // asking for every city in turn stays linear. False when a count
+    // before it cannot be read.
+    bool GroupStart(const CZemCategory& cat, std::int64_t nGroup, std::uint64_t& skip);
+    struct GroupStarts {
+        std::vector<std::uint64_t> sums{0}; // sums[g]: where group g starts
+        bool fUnreadable = false;           // the count after the last sum cannot be read
+    };
+    std::unordered_map<DWORD, GroupStarts> m_groupStarts;
 
     const BYTE* m_pHeader = nullptr;
     const BYTE* m_pEnd = nullptr;

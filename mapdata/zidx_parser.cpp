@@ -69,6 +69,7 @@ CZidxParser::~CZidxParser() {
     // City queries and drawn maps hold parsers; release them before the
     // index mapping goes.
     m_pCityCache.reset();
+    m_pSearchCache.reset();
     m_vecCache.clear();
 }
 
@@ -96,6 +97,18 @@ CMapRect CZidxParser::MapRect(std::size_t k) const { return HalfToMap(m_index.ma
 std::unique_ptr<CMapParser> CZidxParser::OpenMember(std::size_t k, DWORD dwFlags) const {
     if (k >= m_index.maps.size()) return nullptr;
     return OpenMapFile(MapPath(k), dwFlags);
+}
+
+std::shared_ptr<CMapParser> CZidxParser::SearchMember(std::size_t k) {
+    if (!m_pSearchCache)
+        m_pSearchCache = std::make_unique<SimpleCache<std::shared_ptr<CMapParser>>>(
+            c_cSearchCacheSlots, [this](int nMap) -> std::optional<std::shared_ptr<CMapParser>> {
+                std::shared_ptr<CMapParser> p = OpenMember(static_cast<std::size_t>(nMap), c_dwOpenAll);
+                if (!p) return std::nullopt;
+                return p;
+            });
+    std::shared_ptr<CMapParser>* pp = m_pSearchCache->Get(static_cast<int>(k));
+    return pp ? *pp : nullptr;
 }
 
 unsigned CZidxParser::ScaleDistance(int e, WORD wFinestCode, WORD wCoarsestCode) {
@@ -270,7 +283,7 @@ std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nK
     if (!SearchEntries(nCity, entries)) return nullptr;
     std::vector<CCombinedList::Part> parts;
     for (const CZidxCity& c : entries) {
-        std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
+        std::shared_ptr<CMapParser> p = SearchMember(c.nMap);
         if (!p) continue;
         std::unique_ptr<CObjectsQuery> q = p->CreateObjectsQuery(nCity < 0 ? -1 : static_cast<int>(c.nCity), nKind,
                                                                  nCategory, wType);
@@ -288,7 +301,7 @@ std::unique_ptr<CFindList> CZidxParser::FindByAddress(int nCity, const std::u16s
     std::vector<CCombinedList::Part> parts;
     for (std::size_t k = 0; k < entries.size(); ++k) {
         const CZidxCity& c = entries[k];
-        std::unique_ptr<CMapParser> p = OpenMember(c.nMap, c_dwOpenAll);
+        std::shared_ptr<CMapParser> p = SearchMember(c.nMap);
         if (!p || !p->HasCitiesIndex()) continue;
         // Each map reports into its share of the progress range.
         CSearchProgress part;
@@ -324,7 +337,7 @@ std::unique_ptr<CFindList> CZidxParser::FindNearest(int nScaleCode, bool fUseVie
     const std::vector<std::size_t> maps = MapsForSearch(SearchExtent(x, y, dwRadiusMetres).rc, nScaleCode, fUseViewLevel);
     std::vector<CCombinedList::Part> parts;
     for (std::size_t i = 0; i < maps.size(); ++i) {
-        std::unique_ptr<CMapParser> p = OpenMember(maps[i], c_dwOpenAll);
+        std::shared_ptr<CMapParser> p = SearchMember(maps[i]);
         if (!p) continue;
         CSearchProgress part;
         if (pProgress) part = pProgress->Part(i, maps.size());

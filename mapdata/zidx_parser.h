@@ -74,6 +74,7 @@ public:
     std::size_t CachedCityMaps() const { return m_pCityCache ? m_pCityCache->Loaded() : 0; }
 
     static constexpr std::size_t c_cCityCacheSlots = 5;
+    static constexpr std::size_t c_cSearchCacheSlots = 5;
     static constexpr unsigned c_uInfiniteDistance = 0xFFFFFFFFu;
 
     // Scale distance of a map with these codes at view scale code e.
@@ -91,6 +92,11 @@ private:
         std::unique_ptr<CCitiesQuery> pQuery;
     };
     std::unique_ptr<CMapParser> OpenMember(std::size_t k, DWORD dwFlags) const;
+    // Map k for a search: the last five maps searched stay open, so what a
+    // map gathers on its first search (its address records) serves the
+    // next search in the same city or place; a search over more maps than
+    // that opens them in turn.
+    std::shared_ptr<CMapParser> SearchMember(std::size_t k);
     // The (map, city) pairs a search for atlas city nCity runs over; -1
     // stands for every map's objects without a city. False without cities.
     bool SearchEntries(int nCity, std::vector<CZidxCity>& entries);
@@ -104,6 +110,7 @@ private:
     bool m_fCitiesPrepared = false;
     std::vector<DWORD> m_vecDistinct;
     std::unique_ptr<SimpleCache<CityMap>> m_pCityCache;
+    std::unique_ptr<SimpleCache<std::shared_ptr<CMapParser>>> m_pSearchCache;
     std::unique_ptr<CTypeCatalogue> m_pTypes;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string_view>
 
 #include "geometry/geodesy.h"
 #include "search/type_filter_set.h"
@@ -20,7 +21,32 @@ constexpr DWORD c_cItemsPerStep = 256;
 
 float Degrees(LONG v) { return static_cast<float>(v * (180.0 / 1073741824.0)); }
 
+double Metres(const CMapPoint& a, const CMapPoint& b) {
+    return Distance(Degrees(a.lX), Degrees(a.lY), Degrees(b.lX), Degrees(b.lY));
+}
+
+// Drops the hits that repeat an earlier one from another map. Twins lie
+// within a few metres of each other, so their distances differ by no more
+// than that: only the hits just before each one need comparing.
+void DropTwins(std::vector<CNearestHit>& hits) {
+    std::vector<CNearestHit> kept;
+    kept.reserve(hits.size());
+    for (CNearestHit& h : hits) {
+        bool fTwin = false;
+        for (auto it = kept.rbegin();
+             !fTwin && it != kept.rend() && h.dDistanceMetres - it->dDistanceMetres <= c_dSameObjectMetres; ++it)
+            fTwin = IsSameObjectCut(it->item, h.item);
+        if (!fTwin) kept.push_back(std::move(h));
+    }
+    hits = std::move(kept);
+}
+
 } // namespace
+
+bool IsSameObjectCut(const CFindItem& a, const CFindItem& b) {
+    return a.nKind == b.nKind && a.wType == b.wType && std::u16string_view(a.szName) == b.szName &&
+           std::u16string_view(a.szMapName) != b.szMapName && Metres(a.ptNearest, b.ptNearest) <= c_dSameObjectMetres;
+}
 
 CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& request, CSearchProgress* pProgress) {
     CNearestResult r;
@@ -53,7 +79,7 @@ CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& reques
         CNearestHit hit;
         if (!pList->Item(i, hit.item, c_dwNearestFlags)) continue;
         const CMapPoint& p = hit.item.ptNearest;
-        hit.dDistanceMetres = Distance(Degrees(ref.lX), Degrees(ref.lY), Degrees(p.lX), Degrees(p.lY));
+        hit.dDistanceMetres = Metres(ref, p);
         hit.dAzimuth = p == ref ? 0.0 : Course(Degrees(ref.lX), Degrees(ref.lY), Degrees(p.lX), Degrees(p.lY));
         r.hits.push_back(std::move(hit));
     }
@@ -61,6 +87,7 @@ CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& reques
     std::stable_sort(r.hits.begin(), r.hits.end(), [](const CNearestHit& a, const CNearestHit& b) {
         return a.dDistanceMetres < b.dDistanceMetres;
     });
+    DropTwins(r.hits);
     if (r.hits.empty()) r.status = SearchStatus::NothingFound;
     return r;
 }

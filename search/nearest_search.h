@@ -33,6 +33,14 @@ struct CNearestResult {
     std::vector<CNearestHit> hits;  // nearest first
 };
 
+// Whether two items are one object that two maps of an atlas both hold
+// (tiles keep the ways crossing their borders whole): the same kind, type
+// and name from different maps, their nearest points within a few metres.
+bool IsSameObjectCut(const CFindItem& a, const CFindItem& b);
+constexpr double c_dSameObjectMetres = 5;
+
+// Hits nearest first; an object held by several maps of an atlas is
+// reported once.
 CNearestResult FindNearestObjects(CMapParser& map, const CNearestRequest& request,
                                   CSearchProgress* pProgress = nullptr);
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "mapdata/collation.h"
+#include "mapdata/zidx_parser.h"
 #include "search/type_filter_set.h"
 #include "search/type_filter_table.h"
 
@@ -16,6 +17,30 @@ constexpr DWORD c_dwObjectFlags =
 
 CObjectsIndexQuery CategoryQuery(const CTypeFilterEntry& e) {
     return {static_cast<int>(e.dwKind), static_cast<short>(e.wSimplifiedType), 0xFFFF};
+}
+
+// The items sorted by name under the collation; nothing found when none.
+CObjectsResult Finished(CObjectsResult r, DWORD dwLocale) {
+    const CCollator& coll = CCollator::ForLcid(dwLocale);
+    std::stable_sort(r.items.begin(), r.items.end(),
+                     [&](const CFindItem& a, const CFindItem& b) { return coll.Less(a.szName, b.szName); });
+    if (r.items.empty()) r.status = SearchStatus::NothingFound;
+    return r;
+}
+
+CObjectsResult FindObjectsInEachMap(CZidxParser& atlas, const CObjectsRequest& request) {
+    CObjectsResult r;
+    if (!IsValidTypeCookie(static_cast<long long>(request.cTypeCookie))) {
+        r.status = SearchStatus::BadRequest;
+        return r;
+    }
+    for (std::size_t k = 0; k < atlas.MapCount(); ++k) {
+        std::unique_ptr<CMapParser> p = OpenMapFile(atlas.MapPath(k), c_dwOpenAll);
+        if (!p || !p->HasObjectsIndex()) continue;
+        CObjectsResult part = FindObjects(*p, request);
+        r.items.insert(r.items.end(), part.items.begin(), part.items.end());
+    }
+    return Finished(std::move(r), atlas.Locale());
 }
 
 } // namespace
@@ -51,6 +76,10 @@ CObjectsResult FindObjects(CMapParser& map, const CObjectsRequest& request) {
         r.status = SearchStatus::NoObjectsIndex;
         return r;
     }
+    // Every city of an atlas is every city of each of its maps: each map is
+    // opened once instead of once for each atlas city.
+    if (CZidxParser* pAtlas = AsAtlas(&map); pAtlas && request.nCity == c_nAnyCity)
+        return FindObjectsInEachMap(*pAtlas, request);
     std::unique_ptr<CCitiesQuery> pCities = map.CreateCitiesQuery();
     const long long cCities = pCities ? pCities->Count() : 0;
     if (!IsValidTypeCookie(static_cast<long long>(request.cTypeCookie)) || request.nCity < c_nAnyCity ||
@@ -83,11 +112,7 @@ CObjectsResult FindObjects(CMapParser& map, const CObjectsRequest& request) {
             }
         }
     }
-    const CCollator& coll = CCollator::ForLcid(dwLocale);
-    std::stable_sort(r.items.begin(), r.items.end(),
-                     [&](const CFindItem& a, const CFindItem& b) { return coll.Less(a.szName, b.szName); });
-    if (r.items.empty()) r.status = SearchStatus::NothingFound;
-    return r;
+    return Finished(std::move(r), dwLocale);
 }
 
 } // namespace velka

@@ -1,78 +1,18 @@
-// An atlas of the tiles the Liechtenstein extract falls into at 0.15
-// degrees: cut, compiled and indexed as velkatool mapc --atlas does,
-// then its merged city list and its merged objects lists against the
-// tiles' own.
+// The atlas of the Liechtenstein tiles: its merged city list and its
+// merged objects lists against the tiles' own, indexing, drawing.
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "mapdata/collation.h"
 #include "mapdata/recording_paint.h"
-#include "mapdata/zidx_build.h"
-#include "mapdata/zidx_parser.h"
 #include "platform/text.h"
-#include "tests/support/test_support.h"
-#include "tools/mapc/mapc_osm.h"
-#include "tools/mapc/mapc_style.h"
-#include "tools/mapc/mapc_tiles.h"
-#include "tools/mapc/zem_writer.h"
+#include "tests/mapdata/liechtenstein_atlas.h"
 
 namespace velka {
 namespace {
 
-using namespace velka::mapc;
-namespace fs = std::filesystem;
-
-class LiechtensteinAtlas : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        const auto path = test::CorpusPath("osm/liechtenstein-20150727.osm.pbf");
-        if (!fs::exists(path)) return;
-        s_pDir = new test::TempDir;
-        CTileOptions to;
-        to.dSize = 0.15;
-        to.strFolder = s_pDir->Path().string();
-        std::string err;
-        std::vector<CTile> tiles;
-        ASSERT_TRUE(CutTiles(path.string(), to, tiles, err)) << err;
-        ASSERT_GE(tiles.size(), 4u);
-        s_cTiles = static_cast<int>(tiles.size());
-        CStyle style;
-        ASSERT_TRUE(style.Load(test::SourcePath("data/runtime/osm.style").string(), err)) << err;
-        for (const CTile& t : tiles) {
-            CMapcOptions options;
-            options.inputs = {t.strFile};
-            CMapcMap map;
-            ASSERT_TRUE(CompileOsm(options, style, map, err)) << t.strName << ": " << err;
-            std::vector<BYTE> bytes;
-            ASSERT_TRUE(EncodeZem(map, bytes, err)) << t.strName << ": " << err;
-            std::ofstream(s_pDir->File(t.strName + ".zem"), std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            fs::remove(t.strFile);
-            ASSERT_TRUE(ClipTileBounds(s_pDir->File(t.strName + ".zem"), t));
-        }
-        ASSERT_EQ(CreateZidx(FromUtf8(s_pDir->Path().string()), {}), s_cTiles);
-    }
-    static void TearDownTestSuite() {
-        delete s_pDir;
-        s_pDir = nullptr;
-    }
-    void SetUp() override {
-        VELKA_REQUIRE_CORPUS(test::CorpusPath("osm/liechtenstein-20150727.osm.pbf"));
-        ASSERT_TRUE(s_pDir);
-        m_pMap = OpenMapFile(FromUtf8(s_pDir->Path().string()), c_dwOpenAll);
-        m_pAtlas = AsAtlas(m_pMap.get());
-        ASSERT_TRUE(m_pAtlas);
-    }
-    static test::TempDir* s_pDir;
-    static int s_cTiles;
-    std::unique_ptr<CMapParser> m_pMap;
-    CZidxParser* m_pAtlas = nullptr;
-};
-test::TempDir* LiechtensteinAtlas::s_pDir = nullptr;
-int LiechtensteinAtlas::s_cTiles = 0;
+using test::LiechtensteinAtlas;
 
 TEST_F(LiechtensteinAtlas, CityListIsTheSortedUnionOfTheTiles) {
     std::vector<std::u16string> want;
