@@ -13,6 +13,10 @@
 namespace velka {
 namespace {
 
+// The most route that may be left when the position is at the last point
+// for the drive to count as arrived.
+constexpr double c_dArrivalRemainderMetres = 100;
+
 constexpr double c_dUnitsPerMetre = 1073741824.0 / 2e7; // map units per metre along a meridian
 constexpr double c_dPi = 3.14159265358979323846;
 
@@ -197,6 +201,13 @@ void CGuidance::FollowRoute(const GpsFix& fix, bool& fRunAgain) {
     // Points behind the position are passed.
     if (n > 1)
         while (s.iNextPoint < n && !IsAhead(s.iNextPoint, lon, lat)) ++s.iNextPoint;
+    // At the last point with little of the route left: arrived, even where
+    // the points before it curve round and still look ahead (a destination
+    // just inside a roundabout).
+    if (n > 1 && s.iNextPoint < n && Distance(lon, lat, PointLon(pts[n - 1]), PointLat(pts[n - 1])) < dReach &&
+        Distance(lon, lat, PointLon(pts[s.iNextPoint]), PointLat(pts[s.iNextPoint])) + Legs(s.iNextPoint, n - 1) <
+            c_dArrivalRemainderMetres)
+        s.iNextPoint = static_cast<std::uint32_t>(n);
 
     if (s.iNextPoint >= n) {
         s.iNextPoint = static_cast<std::uint32_t>(n);

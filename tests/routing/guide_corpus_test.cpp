@@ -130,7 +130,7 @@ TEST_P(GuideCorpus, DrivesArriveAndEverySharpTurnIsAnnouncedFirst) {
             }
     }
     EXPECT_GE(cDrives, 20);
-    EXPECT_GE(cArrived * 100, cDrives * 95) << cArrived << " of " << cDrives << " drives arrived";
+    EXPECT_EQ(cArrived, cDrives) << cArrived << " of " << cDrives << " drives arrived";
     EXPECT_LE(cMissed * 100, cTurns) << cMissed << " of " << cTurns << " turns not announced first";
     std::printf("%s: %d drives, %d arrived; %d turns of 60 degrees or more, %d not announced first\n",
                 GetParam().szExtract, cDrives, cArrived, cTurns, cMissed);
