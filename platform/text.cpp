@@ -312,4 +312,20 @@ std::string XmlEscape(std::string_view text) {
     return out;
 }
 
+std::vector<ScriptCommand> ParseCommandScript(std::string_view script) {
+    std::vector<ScriptCommand> commands;
+    std::size_t pos = 0;
+    while (pos <= script.size()) {
+        std::size_t end = script.find(';', pos);
+        if (end == std::string_view::npos) end = script.size();
+        const std::string_view command = script.substr(pos, end - pos);
+        pos = end + 1;
+        if (command.empty()) continue;
+        const std::size_t eq = command.find('=');
+        commands.push_back({std::string(command), std::string(command.substr(0, eq)),
+                            eq == std::string_view::npos ? std::string() : std::string(command.substr(eq + 1))});
+    }
+    return commands;
+}
+
 } // namespace velka

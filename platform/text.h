@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velka {
 
@@ -32,5 +33,15 @@ bool EqualNoCaseAscii(std::u16string_view a, std::u16string_view b);
 // entities; control characters other than tab and line ends, which XML
 // cannot carry, are left out.
 std::string XmlEscape(std::string_view text);
+
+// One command of a script "verb=argument;verb;...": the whole command, its
+// verb and its argument (empty without '=').
+struct ScriptCommand {
+    std::string strCommand;
+    std::string strVerb;
+    std::string strArg;
+};
+// The script's commands in order; empty commands are left out.
+std::vector<ScriptCommand> ParseCommandScript(std::string_view script);
 
 } // namespace velka

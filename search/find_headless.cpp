@@ -62,16 +62,8 @@ void RunHeadlessFind(CFindDialog& dlg) {
     SayRows(dlg);
     const char* szScript = std::getenv("VELKA_HEADLESS_FIND");
     const std::string strScript = szScript && *szScript ? szScript : "close";
-    std::size_t pos = 0;
-    while (pos <= strScript.size() && dlg.result() == QDialog::Rejected) {
-        std::size_t end = strScript.find(';', pos);
-        if (end == std::string::npos) end = strScript.size();
-        const std::string strCommand = strScript.substr(pos, end - pos);
-        pos = end + 1;
-        if (strCommand.empty()) continue;
-        const std::size_t eq = strCommand.find('=');
-        const std::string strVerb = strCommand.substr(0, eq);
-        const std::string strArg = eq == std::string::npos ? std::string() : strCommand.substr(eq + 1);
+    for (const auto& [strCommand, strVerb, strArg] : ParseCommandScript(strScript)) {
+        if (dlg.result() != QDialog::Rejected) break;
         if (strVerb == "close") {
             Say(strCommand);
             break;
