@@ -29,6 +29,7 @@
 #include "gauges/units.h"
 #include "mapdata/map_parser.h"
 #include "shell/main_window.h"
+#include "shell/message_boxes.h"
 #include "shell/notifications.h"
 #include "mapview/map_page.h"
 #include "mapview/map_position.h"
@@ -204,7 +205,7 @@ void AssignHooks() {
     h.fnStartTrackRecording = &velka::StartTrackRecording;
     h.fnStopTrackRecording = &velka::StopTrackRecording;
     h.pfnCrashStopTrackRecording = &velka::CloseTrackFile;
-    h.fnStartOnScreenTrack = [] { velka::OpenOnScreenTrack(velka::ScreenFactorX()); };
+    h.fnStartOnScreenTrack = [] { velka::ShowErrorBox(velka::OpenOnScreenTrack(velka::ScreenFactorX())); };
     h.fnCloseOnScreenTrack = &velka::CloseOnScreenTrack;
     h.fnTrackRecordingChanged = [](bool fRecording) {
         if (fRecording)

@@ -254,7 +254,7 @@ TEST_F(TextFormats, ImportCommandProbesAndReports) {
     VELKA_REQUIRE_CORPUS(junk);
     CWaypointStore store;
     const std::string strStore = m_dir.File("Waypoints.bin");
-    store.Load(strStore);
+    ASSERT_EQ(store.Load(strStore), CError());
     const ExchangeImport routes = ImportExchangeFile(rte.string(), ekRoutes, store);
     ASSERT_TRUE(routes.Imported());
     EXPECT_EQ(routes.cRoutes, 2);
