@@ -185,7 +185,7 @@ def box_functions(root):
     return names
 
 
-def is_ui_header(header, path, rel, targets, owner):
+def is_ui_header(header, path, rel, owner):
     if header in UI_HEADERS:
         return True
     hname = owner.get(path) if path else None
@@ -195,7 +195,7 @@ def is_ui_header(header, path, rel, targets, owner):
     return bool(UI_HEADER_NAME.search(header)) and not own
 
 
-def ui_problems(rel, tname, includes, text, targets, owner, root, build_dir, box_calls):
+def ui_problems(rel, tname, includes, text, owner, root, build_dir, box_calls):
     """What a file of a library below the user interface does that belongs
     to the user interface."""
     problems = []
@@ -205,7 +205,7 @@ def ui_problems(rel, tname, includes, text, targets, owner, root, build_dir, box
                 problems.append(f"{rel}: includes <{header}>, a user-interface header, "
                                 f"but {tname} is below the user interface")
             continue
-        if is_ui_header(header, resolve(header, root, build_dir), rel, targets, owner):
+        if is_ui_header(header, resolve(header, root, build_dir), rel, owner):
             problems.append(f"{rel}: includes \"{header}\", a user-interface header, "
                             f"but {tname} is below the user interface")
     code = NOISE.sub(" ", text)
@@ -254,7 +254,7 @@ def main():
         rel = os.path.relpath(f, root)
         if tname in NO_UI:
             text += "\n" + "\n".join(extra_code.get(f, []))
-            errors += ui_problems(rel, tname, includes, text, targets, owner, root, build_dir, box_calls)
+            errors += ui_problems(rel, tname, includes, text, owner, root, build_dir, box_calls)
         direct = set(t.links)
         allowed = direct if t.is_library else closure(targets, tname)
         for kind, header in includes:
