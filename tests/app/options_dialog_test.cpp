@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/composition_root.h"
 #include "app/qt_options_dialog.h"
 #include "gauges/units.h"
 #include "gps/com_port.h"
@@ -127,6 +128,7 @@ protected:
     }
     void TearDown() override {
         SubsystemHooks() = CSubsystemHooks{};
+        PositioningHooks() = CPositioningHooks{};
         SetUserDefaultLangIdOverride(0);
         ResetResourceSelection();
     }
@@ -230,7 +232,8 @@ TEST_F(OptionsDialogTest, GpsPagePortStates) {
     ASSERT_TRUE(other.Open(6, GENERIC_READ_ | GENERIC_WRITE_));
     SetPortEnabled(3, true);
     bool fRestarted = false;
-    SubsystemHooks().positioning.fnIsRunning = [] { return IsPositioningRunning(); };
+    // The program's positioning hooks, with the restart recorded instead.
+    WirePositioning(SubsystemHooks());
     SubsystemHooks().positioning.fnStart = [&](bool fThread) { fRestarted = fThread; };
 
     {

@@ -45,6 +45,10 @@ public:
     void OnUp(int x, int y) override { m_vecPointer.push_back("up " + Xy(x, y)); }
     void OnDblClick(int x, int y) override { m_vecPointer.push_back("dbl " + Xy(x, y)); }
     void OnRButtonUp(int x, int y) override { m_vecPointer.push_back("rup " + Xy(x, y)); }
+    void OnPositioningStarted() override { s_vecPositioning.push_back("+" + std::to_string(GetTitle())); }
+    void OnPositioningStopped() override { s_vecPositioning.push_back("-" + std::to_string(GetTitle())); }
+    // What the pages heard of positioning, in order.
+    static inline std::vector<std::string> s_vecPositioning;
     static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
     std::vector<std::string> m_vecPointer;
     int m_nScrollPos = 0;
@@ -369,6 +373,18 @@ TEST_F(MainWindowTest, NightModeCyclesAndMenuFollowsTheRules) {
     EXPECT_FALSE(m_pQt->MenuAction(ID_HELP)->isEnabled());
     m_pQt->MenuAction(ID_STOP_GUIDANCE)->trigger();
     EXPECT_FALSE(fGuidance);
+}
+
+TEST_F(MainWindowTest, PositioningStartAndStopReachEveryPageInIndexOrder) {
+    CTestPage::s_vecPositioning.clear();
+    // Before the window exists nobody hears it (positioning may stop at shutdown).
+    TellPagesPositioningStarted();
+    EXPECT_TRUE(CTestPage::s_vecPositioning.empty());
+    Create();
+    TellPagesPositioningStarted();
+    TellPagesPositioningStopped();
+    EXPECT_EQ(CTestPage::s_vecPositioning,
+              (std::vector<std::string>{"+2200", "+2204", "+2201", "+2203", "-2200", "-2204", "-2201", "-2203"}));
 }
 
 TEST_F(MainWindowTest, NotificationsCoalesceAndTheWindowClearsTheFlagBeforeThePage) {
