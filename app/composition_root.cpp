@@ -32,6 +32,7 @@
 #include "mapview/waypoint_layer.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "routing/route_planner.h"
 #include "routing/route_search.h"
 #include "search/search_dialogs.h"
 #include "shell/main_window.h"
@@ -73,8 +74,6 @@ void WireMap(CSubsystemHooks& h, bool fHeadless) {
     layers.fnDrawGpsStatus = &DrawGpsStatus;
     // The waypoint layer, the moving waypoint and the hit test.
     InstallWaypointLayer();
-    // The native map's route slot.
-    InstallRouteSearch();
 }
 
 void WireTracks(CSubsystemHooks& h) {
@@ -117,6 +116,8 @@ void WirePositioning(CSubsystemHooks& h) {
 
 void WireNavigation(CSubsystemHooks& h, bool fHeadless) {
     SetNavigationHeadless(fHeadless);
+    // The native map's route slot.
+    InstallRouteSearch();
     h.afnCreatePage[1] = &CreateRoutePage;
     h.navigation.fnStart = &StartNavigation;
     h.navigation.fnStop = &StopNavigation;
@@ -177,6 +178,7 @@ void WireGauges(CSubsystemHooks& h, bool fHeadless) {
     s.fnMapStatistics = &GatherMapStatistics;
     s.fnResetMapRenderings = &ResetMapRenderings;
     s.fnMapsInCache = &MapsInAtlasCache;
+    s.fnRoutingTime = [] { return static_cast<DWORD>(LastRoutingTimeMs()); };
     // Headless: nothing is chosen, no file is asked for.
     CGaugeDialogs& d = GaugeDialogs();
     d.pfnChooseGauge = fHeadless ? nullptr : &ChooseGaugeWithDialog;

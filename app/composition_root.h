@@ -25,8 +25,9 @@ void WireTracks(CSubsystemHooks& h);
 // Positioning's start and stop, the demo track it replays and the pages it
 // tells.
 void WirePositioning(CSubsystemHooks& h);
-// The waypoint store, routes, guidance, prompts and sound, the route page
-// (page 1) and the waypoint and route dialogs.
+// The waypoint store, routes (the native map's route search), guidance,
+// prompts and sound, the route page (page 1) and the waypoint and route
+// dialogs.
 void WireNavigation(CSubsystemHooks& h, bool fHeadless);
 // The search dialogs and what they do on the map.
 void WireSearch(CSubsystemHooks& h, bool fHeadless);

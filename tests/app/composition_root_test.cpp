@@ -112,6 +112,7 @@ std::vector<std::string> EmptyLayerHooks() {
     VELKA_HOOK(e, s.fnResetMapRenderings);
     VELKA_HOOK(e, s.fnMapsInCache);
     VELKA_HOOK(e, s.fnStartupDuration);
+    VELKA_HOOK(e, s.fnRoutingTime);
     const CWaypointDialogs& w = WaypointDialogs();
     VELKA_HOOK(e, w.fnEdit);
     VELKA_HOOK(e, w.fnEditRoute);
