@@ -12,7 +12,6 @@
 #include "app/qt_options_dialog.h"
 #include "app/qt_waypoint_edit_dialog.h"
 #include "app/qt_waypoint_list_dialog.h"
-#include "app/qt_route_properties_dialog.h"
 #include "app/search_on_map.h"
 #include "gauges/gauge.h"
 #include "gauges/gauge_dialogs.h"
