@@ -23,6 +23,11 @@ struct CCursorPosition {
     bool fHeadingInDegrees = true; // the second validity flag
 };
 
+// The cursor at the last GPS position: heading and its validity as the
+// receiver gave them, the speed only when valid (0 otherwise); false while
+// no position is known.
+bool CursorPositionFromLastFix(CCursorPosition& p);
+
 void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosition& p, bool fRotateMap);
 void DrawHotSpot(ICanvas& dc, const CMapPosition& pos);
 void DrawCompass(ICanvas& dc, int x, int y, int L, int B, int nAngleDegrees);

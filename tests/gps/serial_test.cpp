@@ -256,9 +256,9 @@ TEST_F(SerialTest, AReaderThatFailsIsToldOnTheWindowThread) {
     TakePostedErrors();
     // The first fix reaches the track hook on the reader thread, which fails.
     struct HookGuard {
-        ~HookGuard() { g_pfnTrackAddFix = nullptr; }
+        ~HookGuard() { PositioningHooks().pfnTrackAddFix = nullptr; }
     } guard;
-    g_pfnTrackAddFix = [](const GpsFix&) { throw std::runtime_error("track hook failed"); };
+    PositioningHooks().pfnTrackAddFix = [](const GpsFix&) { throw std::runtime_error("track hook failed"); };
     CUiStandIn ui;
     pair.StartWriting(CaptureWithoutComments("haicom-305N.log"));
     StartPositioning();
