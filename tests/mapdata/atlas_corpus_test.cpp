@@ -120,7 +120,7 @@ TEST_F(LiechtensteinAtlas, CancellingWhileMapsOrCitiesAreIndexedKeepsTheIndex) {
     int cReports = 0, nCitiesFrom = -1;
     CAtlasIndexHooks count;
     count.fnPhase = [&](UINT uId) {
-        if (uId == c_idsAtlasIndexingCities) nCitiesFrom = cReports;
+        if (uId == IDS_ATLAS_INDEXING_CITIES) nCitiesFrom = cReports;
     };
     count.fnProgress = [&](int) { return ++cReports, true; };
     ASSERT_EQ(ReindexAtlas(folder, count), s_cTiles);

@@ -161,7 +161,7 @@ TEST_F(AtlasFolder, IndexesMapsInNameOrderAndLeavesOutLongNamesAndShortFiles) {
     h.fnMessage = [&](const CError& e) { messages.push_back(e); };
     ASSERT_EQ(CreateZidx(Folder(), h), 3);
     ASSERT_EQ(messages.size(), 1u) << "the long-name notice comes once";
-    EXPECT_EQ(messages[0].StringId(), c_idsAtlasNameTooLong);
+    EXPECT_EQ(messages[0].StringId(), IDS_ATLAS_NAME_TOO_LONG);
     EXPECT_EQ(messages[0].args, std::vector<CErrorArg>{28});
 
     auto p = OpenMapFile(Folder(), c_dwOpenAll);
@@ -208,7 +208,7 @@ TEST_F(AtlasFolder, AFolderWithoutMapsLosesItsIndex) {
     EXPECT_EQ(ReindexAtlas(Folder(), h), c_nAtlasNoMaps);
     EXPECT_FALSE(fs::exists(Index()));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].StringId(), c_idsAtlasNoMaps);
+    EXPECT_EQ(messages[0].StringId(), IDS_ATLAS_NO_MAPS);
     EXPECT_EQ(closed, std::vector<std::u16string>{FromUtf8(Index())});
     EXPECT_FALSE(OpenAtlas(Folder())) << "no index, no atlas";
 }

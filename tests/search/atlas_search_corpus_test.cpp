@@ -36,7 +36,75 @@ std::vector<AddressKey> Keys(const CAddressResult& r) {
 class LiechtensteinAtlasSearch : public test::LiechtensteinAtlas {
 protected:
     std::unique_ptr<CMapParser> Member(std::size_t k) const { return OpenMapFile(m_pAtlas->MapPath(k), c_dwOpenAll); }
+    // The map compiled from the whole extract, once per test program.
+    static CMapParser* Whole() {
+        static test::CCompiledMap s_whole;
+        static std::string s_strError;
+        if (!s_whole.pMap && s_strError.empty())
+            s_whole = test::CompileForSearch(test::LiechtensteinExtract().string(), s_strError);
+        EXPECT_TRUE(s_whole.pMap) << s_strError;
+        return s_whole.pMap.get();
+    }
 };
+
+// City texts of a map, by city index.
+std::vector<std::u16string> CityTexts(CMapParser& map) {
+    std::vector<std::u16string> v;
+    auto q = map.CreateCitiesQuery();
+    for (DWORD i = 0; q && i < q->Count(); ++i) {
+        CCityItem item;
+        v.push_back(q->Item(i, item, 0) ? item.szText : u"");
+    }
+    return v;
+}
+
+// An object of a list: name, type and where it is, to the metre.
+using ObjectKey = std::tuple<std::u16string, WORD, LONG, LONG>;
+std::vector<ObjectKey> ObjectKeys(const CObjectsResult& r) {
+    std::vector<ObjectKey> v;
+    for (const CFindItem& i : r.items)
+        v.emplace_back(i.szName, i.wType, i.ptRepresentative.lX / 16, i.ptRepresentative.lY / 16);
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Objects crossing a tile border are in every tile they touch but listed
+// once: each city's objects, those of no city and those of any city are
+// the whole map's, and so are the addresses found in any city.
+TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAndAddressesAreTheWholeMaps) {
+    CMapParser* pWhole = Whole();
+    ASSERT_TRUE(pWhole);
+    const std::vector<std::u16string> atlasCities = CityTexts(*m_pMap), wholeCities = CityTexts(*pWhole);
+    ASSERT_EQ(atlasCities, wholeCities);
+    std::size_t cAtlas = 0, cWhole = 0;
+    for (int nCity = -1; nCity < static_cast<int>(atlasCities.size()); ++nCity) {
+        CObjectsRequest req;
+        req.nCity = nCity;
+        const std::vector<ObjectKey> got = ObjectKeys(FindObjects(*m_pMap, req));
+        const std::vector<ObjectKey> want = ObjectKeys(FindObjects(*pWhole, req));
+        cAtlas += got.size();
+        cWhole += want.size();
+        if (getenv("H32DBG")) { std::vector<ObjectKey> a, b; std::set_difference(got.begin(), got.end(), want.begin(), want.end(), std::back_inserter(a)); std::set_difference(want.begin(), want.end(), got.begin(), got.end(), std::back_inserter(b));
+          for (auto& k : a) printf("CITY %d +%s %d %d %d\n", nCity, ToUtf8(std::get<0>(k)).c_str(), std::get<1>(k), std::get<2>(k), std::get<3>(k));
+          for (auto& k : b) printf("CITY %d -%s %d %d %d\n", nCity, ToUtf8(std::get<0>(k)).c_str(), std::get<1>(k), std::get<2>(k), std::get<3>(k)); }
+        EXPECT_EQ(got, want) << (nCity < 0 ? "no city" : ToUtf8(atlasCities[static_cast<std::size_t>(nCity)]));
+    }
+    EXPECT_EQ(cAtlas, cWhole);
+    EXPECT_GT(cWhole, 1000u);
+    { auto got = ObjectKeys(FindObjects(*m_pMap, {})); auto want = ObjectKeys(FindObjects(*pWhole, {}));
+    if (getenv("H32DBG")) { std::vector<ObjectKey> a, b; std::set_difference(got.begin(), got.end(), want.begin(), want.end(), std::back_inserter(a)); std::set_difference(want.begin(), want.end(), got.begin(), got.end(), std::back_inserter(b));
+          for (auto& k : a) printf("ANY +%s %d %d %d\n", ToUtf8(std::get<0>(k)).c_str(), std::get<1>(k), std::get<2>(k), std::get<3>(k));
+          for (auto& k : b) printf("ANY -%s %d %d %d\n", ToUtf8(std::get<0>(k)).c_str(), std::get<1>(k), std::get<2>(k), std::get<3>(k)); }
+    EXPECT_EQ(got, want); }
+    for (const char16_t* street : {u"Landstrasse", u"Feld", u"weg", u"strasse"}) {
+        CAddressRequest req;
+        req.strStreet = street;
+        req.fSuggestions = false;
+        const std::vector<AddressKey> want = Keys(FindAddresses(*pWhole, req));
+        EXPECT_FALSE(want.empty()) << ToUtf8(street);
+        EXPECT_EQ(Keys(FindAddresses(*m_pMap, req)), want) << ToUtf8(street);
+    }
+}
 
 TEST_F(LiechtensteinAtlasSearch, AddressesAreThoseOfTheMembersOneByOne) {
     for (const char16_t* street : {u"Landstrasse", u"Feld", u"weg"}) {
@@ -150,7 +218,6 @@ TEST_F(LiechtensteinAtlasSearch, NearestObjectsAcrossTileBordersAreTheMembersTog
 }
 
 TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAreThoseOfEachCityAndNone) {
-    using ObjectKey = std::tuple<std::u16string, WORD, LONG, LONG>;
     auto keys = [](const CObjectsResult& r) {
         std::vector<ObjectKey> v;
         for (const CFindItem& i : r.items) v.emplace_back(i.szName, i.wType, i.ptRepresentative.lX, i.ptRepresentative.lY);
@@ -181,9 +248,8 @@ TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAreThoseOfEachCityAndNone) {
 }
 
 TEST_F(LiechtensteinAtlasSearch, CitiesByPrefixAreThoseOfTheWholeMap) {
-    std::string err;
-    const test::CCompiledMap whole = test::CompileForSearch(test::LiechtensteinExtract().string(), err);
-    ASSERT_TRUE(whole.pMap) << err;
+    CMapParser* pWhole = Whole();
+    ASSERT_TRUE(pWhole);
     auto texts = [](CMapParser& map, std::u16string_view prefix) {
         auto q = map.CreateCitiesQuery();
         std::vector<std::u16string> v;
@@ -199,7 +265,7 @@ TEST_F(LiechtensteinAtlasSearch, CitiesByPrefixAreThoseOfTheWholeMap) {
         return v;
     };
     for (const char16_t* prefix : {u"", u"S", u"Sch", u"tr", u"V", u"Mal"}) {
-        const std::vector<std::u16string> want = texts(*whole.pMap, prefix);
+        const std::vector<std::u16string> want = texts(*pWhole, prefix);
         EXPECT_FALSE(want.empty()) << ToUtf8(prefix);
         EXPECT_EQ(texts(*m_pMap, prefix), want) << ToUtf8(prefix);
     }
