@@ -1,6 +1,7 @@
 #include "tools/mapc/mapc_tiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -121,10 +122,15 @@ bool IsAreaRelation(const osmium::Relation& r) {
     return szType && (std::strcmp(szType, "multipolygon") == 0 || std::strcmp(szType, "boundary") == 0);
 }
 
-// A municipality: the compiler takes an object's city from the one around it.
-bool IsMunicipality(const osmium::Relation& r) {
+// The administrative level of a boundary the compiler reads: 2 countries
+// and 4 regions (they name a city's country and region), 7 and above
+// municipalities (an object takes its city from the one around it); 0 for
+// other relations.
+int BoundaryLevel(const osmium::Relation& r) {
     const char* szLevel = r.tags()["admin_level"];
-    return r.tags().has_tag("boundary", "administrative") && szLevel && std::atoi(szLevel) >= 7;
+    if (!szLevel || !r.tags().has_tag("boundary", "administrative")) return 0;
+    const int n = std::atoi(szLevel);
+    return n == 2 || n == 4 || n >= 7 ? n : 0;
 }
 
 // A place that may become the city of objects up to its reach away.
@@ -147,9 +153,10 @@ void WidenByReach(double& dSouth, double& dWest, double& dNorth, double& dEast) 
 } // namespace
 
 // Narrows a compiled tile's bounds to its cell. Ways and areas crossing
-// the border make a tile's data reach far beyond its cell; with the data's
-// bounds every such tile would count as in view wherever its far-reaching
-// objects lie, and a frame would open and draw them all. The objects stay
+// the border make a tile's data reach far beyond its cell, and a tile's
+// header takes the box the whole input declares; with those bounds every
+// such tile would count as in view wherever its far-reaching objects lie,
+// and a frame would open and draw them all. The objects stay
 // whole, so a view across a border still draws each of them.
 bool ClipTileBounds(const std::string& strZem, const CTile& t) {
     std::fstream f(strZem, std::ios::in | std::ios::out | std::ios::binary);
@@ -166,7 +173,9 @@ bool ClipTileBounds(const std::string& strZem, const CTile& t) {
     const std::int32_t cell[4] = {half(t.dWest), half(t.dSouth), half(t.dEast), half(t.dNorth)};
     std::int32_t v[4] = {std::max(get(0), cell[0]), std::max(get(1), cell[1]), std::min(get(2), cell[2]),
                          std::min(get(3), cell[3])};
-    if (v[0] > v[2] || v[1] > v[3]) return true; // no overlap: the data's own bounds stay
+    // A cell outside the box the input declares holds the parts outside
+    // it of objects crossing its edge: the cell is their extent here.
+    if (v[0] > v[2] || v[1] > v[3]) std::copy(std::begin(cell), std::end(cell), v);
     for (int i = 0; i < 4; ++i)
         for (int k = 0; k < 4; ++k) b[4 * i + k] = static_cast<unsigned char>(static_cast<std::uint32_t>(v[i]) >> (8 * k));
     return static_cast<bool>(f.seekp(16)) && static_cast<bool>(f.write(reinterpret_cast<const char*>(b), 16));
@@ -183,7 +192,7 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
               std::string& strError) {
     tiles.clear();
     const CGrid grid(options.dSize);
-    Membership nodes, ways, relations, areaWays;
+    Membership nodes, ways, relations, areaWays, wayHomes;
     std::map<Key, std::size_t> nodesInTile;
     try {
         // Pass 1: the nodes inside each tile; the ways using them, with all
@@ -226,6 +235,8 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
                     auto it = std::lower_bound(nodes.pairs.begin(), own, std::pair<Id, Key>{nr.ref(), 0});
                     if (it != own && it->first == nr.ref()) keys.push_back(it->second);
                 }
+                // A way's search data take their city from its middle point.
+                if (!keys.empty() && !w.tags().empty()) wayHomes.Add(w.id(), keys[keys.size() / 2]);
                 std::sort(keys.begin(), keys.end());
                 keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
                 for (Key k : keys) {
@@ -249,18 +260,30 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
                         if (it != own && it->first == m.ref()) keys.push_back(it->second);
                     }
                 }
-                if (!keys.empty() && IsMunicipality(r)) {
-                    // Every tile within reach of the cells it meets.
-                    const auto [kMin, kMax] = std::minmax_element(keys.begin(), keys.end(), [&](Key a, Key b) {
-                        return grid.West(a) < grid.West(b);
-                    });
-                    double dWest = grid.West(*kMin), dEast = grid.West(*kMax) + options.dSize;
-                    const auto [kLow, kHigh] = std::minmax_element(keys.begin(), keys.end());
-                    double dSouth = grid.South(*kLow), dNorth = grid.South(*kHigh) + options.dSize;
-                    WidenByReach(dSouth, dWest, dNorth, dEast);
-                    grid.ForEachKeyIn(dSouth, dWest, dNorth, dEast, [&](Key k) {
-                        if (nodesInTile.count(k)) keys.push_back(k);
-                    });
+                // Boundaries come to the tiles within reach: a municipality
+                // to those of the box of the cells it meets (it is small), a
+                // country or region to those near its border, where places
+                // copied from across the border need its name.
+                if (const int nLevel = !keys.empty() ? BoundaryLevel(r) : 0) {
+                    std::vector<std::array<double, 4>> boxes;
+                    if (nLevel >= 7) {
+                        const auto [kW, kE] = std::minmax_element(keys.begin(), keys.end(), [&](Key a, Key b) {
+                            return grid.West(a) < grid.West(b);
+                        });
+                        const auto [kS, kN] = std::minmax_element(keys.begin(), keys.end());
+                        boxes.push_back({grid.South(*kS), grid.West(*kW), grid.South(*kN) + options.dSize,
+                                         grid.West(*kE) + options.dSize});
+                    } else {
+                        for (Key k : keys)
+                            boxes.push_back({grid.South(k), grid.West(k), grid.South(k) + options.dSize,
+                                             grid.West(k) + options.dSize});
+                    }
+                    for (auto& b : boxes) {
+                        WidenByReach(b[0], b[1], b[2], b[3]);
+                        grid.ForEachKeyIn(b[0], b[1], b[2], b[3], [&](Key k) {
+                            if (nodesInTile.count(k)) keys.push_back(k);
+                        });
+                    }
                 }
                 std::sort(keys.begin(), keys.end());
                 keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
@@ -286,6 +309,7 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
         nodes.Seal();
         ways.Seal();
         relations.Seal();
+        wayHomes.Seal();
 
         // Pass 3: every object into the files of its tiles.
         std::map<Key, std::unique_ptr<osmium::io::Writer>> writers;
@@ -318,6 +342,7 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
             const Membership& m = fNode ? nodes : obj.type() == osmium::item_type::way ? ways : relations;
             std::optional<Key> home;
             if (fNode) home = grid.KeyOf(static_cast<const osmium::Node&>(obj).location());
+            else if (obj.type() == osmium::item_type::way) wayHomes.ForEach(obj.id(), [&](Key k) { home = k; });
             const osmium::OSMObject* pCopy = nullptr;
             m.ForEach(obj.id(), [&](Key k) {
                 if (!home) home = k; // keys come in grid order

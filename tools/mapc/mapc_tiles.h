@@ -5,10 +5,13 @@
 // border are drawn whole in every tile they touch.
 //
 // Each object has one home tile: a node the tile its position falls in, a
-// way or relation the first of its tiles in grid order. The other tiles
-// carry it marked with c_szTileCopyKey, so that it is drawn there but
-// enters the search data (objects index, addresses, city membership) in
-// its home tile alone, and an atlas lists it once.
+// way that of its middle node, a relation the first of its tiles in grid
+// order. The other tiles carry it marked with c_szTileCopyKey: it is drawn
+// there (copied points excepted, their home tile draws them) but enters
+// the search data (objects index, addresses, city membership) in its home
+// tile alone, and an atlas lists it once. Places and administrative
+// boundaries also come, marked, to the tiles within a city's reach, where
+// objects may take their city from them.
 #pragma once
 #include <cstddef>
 #include <functional>
