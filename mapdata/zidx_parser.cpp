@@ -21,6 +21,8 @@ namespace velka {
 namespace {
 
 constexpr std::size_t c_nNone = static_cast<std::size_t>(-1);
+// The objects index's category of the named streets (of lines).
+constexpr short c_nStreetsCategory = 0x0001;
 
 std::u16string FolderOf(const std::u16string& strPath) {
     const std::size_t k = strPath.find_last_of(u"/\\");
@@ -285,7 +287,12 @@ std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nK
         if (q) parts.push_back({std::move(p), std::move(q)});
     }
     if (parts.empty()) return nullptr;
-    return std::make_unique<CCombinedList>(std::move(parts), CCombinedList::Order::ByName, Locale());
+    // A map lists a street of a city once, whatever number of ways it has;
+    // the tiles an atlas is cut into do so each.
+    const bool fStreets = nKind == rkPolyline && nCategory == c_nStreetsCategory;
+    return std::make_unique<CCombinedList>(std::move(parts),
+                                           fStreets ? CCombinedList::Order::ByNameOnce : CCombinedList::Order::ByName,
+                                           Locale());
 }
 
 std::unique_ptr<CFindList> CZidxParser::FindByAddress(int nCity, const std::u16string& strPostcode,

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "mapdata/collation.h"
 #include "mapdata/zidx_parser.h"
@@ -11,6 +14,9 @@
 namespace velka {
 
 namespace {
+
+// The category of the named streets.
+constexpr WORD c_wStreetsKey = 0x0001;
 
 constexpr DWORD c_dwObjectFlags =
     c_dwFindDisplayName | c_dwFindSettlement | c_dwFindMapName | c_dwFindPoint | c_dwFindScale;
@@ -34,11 +40,31 @@ CObjectsResult FindObjectsInEachMap(CZidxParser& atlas, const CObjectsRequest& r
         r.status = SearchStatus::BadRequest;
         return r;
     }
+    // A street of a city is listed once by each map holding some of its
+    // ways: the first map's item stands for it. The maps' lists are taken
+    // city by city, for the city's text.
+    std::set<std::pair<std::u16string, std::u16string>> streets, streetsOfMap;
     for (std::size_t k = 0; k < atlas.MapCount(); ++k) {
         std::unique_ptr<CMapParser> p = OpenMapFile(atlas.MapPath(k), c_dwOpenAll);
         if (!p || !p->HasObjectsIndex()) continue;
-        CObjectsResult part = FindObjects(*p, request);
-        r.items.insert(r.items.end(), part.items.begin(), part.items.end());
+        std::unique_ptr<CCitiesQuery> pCities = p->CreateCitiesQuery();
+        const int cCities = pCities ? static_cast<int>(pCities->Count()) : 0;
+        streetsOfMap.clear();
+        for (int nCity = -1; nCity < cCities; ++nCity) {
+            CCityItem city;
+            if (nCity >= 0 && !pCities->Item(static_cast<DWORD>(nCity), city, 0)) continue;
+            CObjectsRequest one = request;
+            one.nCity = nCity;
+            for (const CFindItem& item : FindObjects(*p, one).items) {
+                if (item.nKind == rkPolyline && CategoryKeyOf(item.nKind, item.wType) == c_wStreetsKey) {
+                    std::pair<std::u16string, std::u16string> key{item.szName, nCity >= 0 ? city.szText : u""};
+                    if (streets.count(key)) continue;
+                    streetsOfMap.insert(std::move(key));
+                }
+                r.items.push_back(item);
+            }
+        }
+        streets.insert(streetsOfMap.begin(), streetsOfMap.end());
     }
     return Finished(std::move(r), atlas.Locale());
 }

@@ -349,6 +349,18 @@ TEST(AtlasCombinedList, MergesByNameWithEveryItemOnceEvenWhenNamesCollide) {
     EXPECT_FALSE(l.Item(9, item, 0));
 }
 
+TEST(AtlasCombinedList, MergedOnceANameOfSeveralPartsIsTheFirstPartsAlone) {
+    // One street listed by three tiles; the first keeps both its items of
+    // a name (two streets of one map), names equal ignoring case stay.
+    CCombinedList l(Parts({{u"Au", u"Berg", u"Berg"}, {u"Berg", u"berg", u"Egg"}, {}, {u"Au", u"Zell"}}),
+                    CCombinedList::Order::ByNameOnce, 1033);
+    ASSERT_EQ(l.Count(), 6u);
+    EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"Au", u"Berg", u"Berg", u"berg", u"Egg", u"Zell"}));
+    EXPECT_EQ(l.FindFirst(u"e"), 4u);
+    CFindItem item;
+    EXPECT_FALSE(l.Item(6, item, 0));
+}
+
 TEST(AtlasCombinedList, TakesPartsOneAfterAnotherForUnsortedResults) {
     CCombinedList l(Parts({{u"z", u"a"}, {}, {u"m"}}), CCombinedList::Order::PartAfterPart, 0);
     EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"z", u"a", u"m"}));

@@ -59,13 +59,13 @@ std::vector<std::u16string> CityTexts(CMapParser& map) {
     return v;
 }
 
-// The objects of a list: streets by name (the whole map lists a street
-// of a city once, however many ways it has, an atlas once per tile that
-// is home to some of them), the others by name, type and where they are.
+// The objects of a list: streets by name (a street of a city is listed
+// once, at one of its ways: the whole map's first, an atlas's first tile
+// holding some of them), the others by name, type and where they are.
 struct ObjectKeys {
     using Key = std::tuple<std::u16string, WORD, LONG, LONG>;
     std::vector<Key> objects;
-    std::vector<std::u16string> streets; // distinct, sorted
+    std::vector<std::u16string> streets; // sorted
     explicit ObjectKeys(const CObjectsResult& r) {
         for (const CFindItem& i : r.items) {
             if (i.nKind == rkPolyline && CategoryKeyOf(i.nKind, i.wType) == 0x0001) streets.push_back(i.szName);
@@ -73,7 +73,6 @@ struct ObjectKeys {
         }
         std::sort(objects.begin(), objects.end());
         std::sort(streets.begin(), streets.end());
-        streets.erase(std::unique(streets.begin(), streets.end()), streets.end());
     }
 };
 
