@@ -104,7 +104,7 @@ int CAtlasDialog::Selected() const {
 }
 
 int CAtlasDialog::Reindex(QWidget* pParent, const std::u16string& strFolder) {
-    QProgressDialog progress(Str(c_idsAtlasIndexing), Str(c_idsClose), 0, 100, pParent);
+    QProgressDialog progress(Str(IDS_ATLAS_INDEXING), Str(c_idsClose), 0, 100, pParent);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     CAtlasIndexHooks h;
@@ -117,7 +117,7 @@ int CAtlasDialog::Reindex(QWidget* pParent, const std::u16string& strFolder) {
     h.fnMessage = [](const CError& e) { ShowErrorBox(e); };
     h.fnCloseIfOpen = [](const std::u16string& strIndex) {
         if (!g_pMapParser || !SameFile(g_pMapParser->FileName(), strIndex)) return;
-        ShowErrorBox(AtlasError(c_idsAtlasOpenWillClose));
+        ShowErrorBox(AtlasError(IDS_ATLAS_OPEN_WILL_CLOSE));
         if (CMapPage* pPage = MapPage()) pPage->CloseMap();
     };
     progress.show();
@@ -158,7 +158,7 @@ void CAtlasDialog::Add() {
     const int n = Reindex(this, e.strFolder);
     if (n == c_nAtlasNoMaps || n == c_nAtlasFailed) return;
     e.nMaps = n > 0 ? n : -1;
-    if (!WriteAtlasEntry(e)) ShowErrorBox(AtlasError(c_idsAtlasCannotCreate));
+    if (!WriteAtlasEntry(e)) ShowErrorBox(AtlasError(IDS_ATLAS_CANNOT_CREATE));
     Fill();
 }
 

@@ -16,7 +16,7 @@ CCombinedList::CCombinedList(std::vector<Part> parts, Order order, DWORD dwLocal
         cItems += p.pList ? p.pList->Count() : 0;
     }
     m_cItems = static_cast<DWORD>(std::min<std::uint64_t>(cItems, 0xFFFFFFFFu));
-    if (m_order == Order::ByName && m_parts.size() > 1) MergeByName();
+    if (m_order != Order::PartAfterPart && m_parts.size() > 1) MergeByName();
 }
 
 void CCombinedList::MergeByName() {
@@ -54,14 +54,22 @@ void CCombinedList::MergeByName() {
         if (!order[a].empty()) heap.push({a, 0});
     m_vecMerged.reserve(m_cItems);
     m_vecNames.reserve(m_cItems);
+    std::vector<std::uint32_t> given; // parts that gave the last name taken
     while (!heap.empty() && m_vecMerged.size() < m_cItems) {
         Cursor c = heap.top();
         heap.pop();
         const DWORD nItem = order[c.nPart][c.nPos];
-        m_vecMerged.push_back({c.nPart, nItem});
-        m_vecNames.push_back(std::move(names[c.nPart][nItem]));
         if (++c.nPos < order[c.nPart].size()) heap.push(c);
+        std::u16string& name = names[c.nPart][nItem];
+        if (m_order == Order::ByNameOnce) {
+            if (m_vecNames.empty() || m_vecNames.back() != name) given.clear();
+            else if (std::find(given.begin(), given.end(), c.nPart) == given.end()) continue;
+            given.push_back(c.nPart);
+        }
+        m_vecMerged.push_back({c.nPart, nItem});
+        m_vecNames.push_back(std::move(name));
     }
+    m_cItems = static_cast<DWORD>(m_vecMerged.size());
 }
 
 bool CCombinedList::Locate(DWORD dwIndex, Ref& ref) const {
@@ -87,7 +95,7 @@ bool CCombinedList::Item(DWORD dwIndex, CFindItem& item, DWORD dwFlags) {
 }
 
 DWORD CCombinedList::FindFirst(std::u16string_view prefix) {
-    if (m_order != Order::ByName) return 0;
+    if (m_order == Order::PartAfterPart) return 0;
     if (m_parts.size() == 1) return m_parts[0].pList ? m_parts[0].pList->FindFirst(prefix) : 0;
     return FindFirstSorted(static_cast<DWORD>(m_vecNames.size()), prefix, CCollator::ForLcid(m_dwLocale),
                            [&](DWORD i) { return m_vecNames[i]; });

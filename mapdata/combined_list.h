@@ -2,7 +2,7 @@
 // the parser it reads from. Parts are either taken one after another, or
 // merged by name under one collation: the merge order is built once, by a
 // k-way merge of the parts' names, so every item has exactly one rank even
-// when names of different maps compare equal.
+// when names of different maps compare equal (or once per name).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,10 @@ public:
         std::shared_ptr<CMapParser> pParser; // declared first: outlives its list
         std::unique_ptr<CFindList> pList;
     };
-    enum class Order { PartAfterPart, ByName };
+    // ByNameOnce merges by name and keeps of the items with one name the
+    // first part's alone: the parts' lists of one street of one city, which
+    // every tile holding some of its ways lists once, make one item.
+    enum class Order { PartAfterPart, ByName, ByNameOnce };
 
     CCombinedList(std::vector<Part> parts, Order order, DWORD dwLocale);
 

@@ -122,7 +122,7 @@ bool MergeCities(std::vector<MapCities>& maps, const CCollator& coll, std::vecto
 } // namespace
 
 int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
-    if (hooks.fnPhase) hooks.fnPhase(c_idsAtlasIndexing);
+    if (hooks.fnPhase) hooks.fnPhase(IDS_ATLAS_INDEXING);
     const fs::path folder(ToUtf8(strFolder));
     const std::u16string strIndex = AtlasIndexPath(strFolder);
     std::error_code ec;
@@ -134,7 +134,7 @@ int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
         if (EndsWithZem(name)) files.push_back(it->path());
     }
     if (ec) {
-        Say(hooks, AtlasError(c_idsAtlasCannotCreate));
+        Say(hooks, AtlasError(IDS_ATLAS_CANNOT_CREATE));
         return c_nAtlasFailed;
     }
     std::sort(files.begin(), files.end());
@@ -149,7 +149,7 @@ int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
         const std::u16string name = FromUtf8(files[i].filename().string());
         BYTE header[c_cbMapHeaderRead];
         if (name.size() > zidx::c_cchName) {
-            if (!fNamesTooLong) Say(hooks, AtlasError(c_idsAtlasNameTooLong, {static_cast<int>(zidx::c_cchName)}));
+            if (!fNamesTooLong) Say(hooks, AtlasError(IDS_ATLAS_NAME_TOO_LONG, {static_cast<int>(zidx::c_cchName)}));
             fNamesTooLong = true;
         } else if (ReadMapHeader(files[i], header) && std::equal(header, header + 4, "GZEM")) {
             CZidxEntry e;
@@ -191,7 +191,7 @@ int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
                         }
                     } catch (const std::bad_alloc&) {
                         fOutOfMemory = true;
-                        Say(hooks, AtlasError(c_idsAtlasCitiesMemory));
+                        Say(hooks, AtlasError(IDS_ATLAS_CITIES_MEMORY));
                     }
                 }
             }
@@ -209,13 +209,13 @@ int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
         // agree: the maps' own when they share one, else the user's.
         idx.dwLocale = fLocalesAgree ? dwLocale : 0;
         idx.fCities = true;
-        if (hooks.fnPhase) hooks.fnPhase(c_idsAtlasIndexingCities);
+        if (hooks.fnPhase) hooks.fnPhase(IDS_ATLAS_INDEXING_CITIES);
         Progress cityProgress{hooks};
         try {
             if (!MergeCities(cities, CCollator::ForLcid(idx.dwLocale), idx.cities, cityProgress))
                 return c_nAtlasCancelled;
         } catch (const std::bad_alloc&) {
-            Say(hooks, AtlasError(c_idsAtlasCitiesMemory));
+            Say(hooks, AtlasError(IDS_ATLAS_CITIES_MEMORY));
             idx.cities.clear();
             idx.fCities = false;
         }
@@ -227,7 +227,7 @@ int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks) {
     if (!out.Open(ToUtf8(strIndex), &nError) || !out.Write(bytes.data(), bytes.size(), &nError) ||
         !out.Commit(&nError)) {
         out.Abandon();
-        Say(hooks, AtlasError(c_idsAtlasCannotCreate));
+        Say(hooks, AtlasError(IDS_ATLAS_CANNOT_CREATE));
         return c_nAtlasFailed;
     }
     return static_cast<int>(std::min<std::size_t>(idx.maps.size(), INT_MAX));
@@ -241,10 +241,10 @@ int ReindexAtlas(const std::u16string& strFolder, const CAtlasIndexHooks& hooks)
     if (fExists && hooks.fnCloseIfOpen) hooks.fnCloseIfOpen(strIndex);
     const int n = CreateZidx(strFolder, hooks);
     if (n == c_nAtlasNoMaps) {
-        Say(hooks, AtlasError(c_idsAtlasNoMaps, {strFolder}));
+        Say(hooks, AtlasError(IDS_ATLAS_NO_MAPS, {strFolder}));
         // An index of maps that are gone would open an empty atlas.
         if (fExists && !fs::remove(index, ec) && ec)
-            Say(hooks, AtlasError(c_idsAtlasCannotDelete, {strIndex}));
+            Say(hooks, AtlasError(IDS_ATLAS_CANNOT_DELETE, {strIndex}));
     }
     return n;
 }

@@ -8,26 +8,18 @@
 
 #include "platform/win_types.h"
 #include "shell/error.h"
+#include "shell/string_ids.h"
 
 namespace velka {
 
-// Texts of the indexing (identifiers of the string table).
-constexpr UINT c_idsAtlasIndexing = 2120;        // "Indexing maps..."
-constexpr UINT c_idsAtlasCannotCreate = 2121;    // the index file cannot be created
-constexpr UINT c_idsAtlasNameTooLong = 2122;     // %d: names longer than that are left out
-constexpr UINT c_idsAtlasOpenWillClose = 2123;   // the open atlas is closed for re-indexing
-constexpr UINT c_idsAtlasCannotDelete = 2124;    // %s: the old index cannot be deleted
-constexpr UINT c_idsAtlasNoMaps = 2125;          // %s: no maps in the folder
-constexpr UINT c_idsAtlasCitiesMemory = 2039;    // cities left out for lack of memory
-constexpr UINT c_idsAtlasIndexingCities = 2153;  // "Indexing cities..."
-
+// A message of the indexing: one of the IDS_ATLAS_* texts with its arguments.
 inline CError AtlasError(UINT uId, std::vector<CErrorArg> args = {}) {
     return CError(static_cast<ErrorCode>(uId), std::move(args));
 }
 
 // What the indexing reports to whoever runs it; every member may be empty.
 struct CAtlasIndexHooks {
-    // The phase now running: c_idsAtlasIndexing, then c_idsAtlasIndexingCities.
+    // The phase now running: IDS_ATLAS_INDEXING, then IDS_ATLAS_INDEXING_CITIES.
     std::function<void(UINT uTextId)> fnPhase;
     // Progress of the phase in percent; false cancels.
     std::function<bool(int nPercent)> fnProgress;
@@ -48,7 +40,7 @@ constexpr int c_nAtlasFailed = -2; // the index could not be written (message gi
 // left out.
 int CreateZidx(const std::u16string& strFolder, const CAtlasIndexHooks& hooks);
 // As CreateZidx, and when the folder has no maps any more its old index is
-// deleted (c_idsAtlasNoMaps is reported).
+// deleted (IDS_ATLAS_NO_MAPS is reported).
 int ReindexAtlas(const std::u16string& strFolder, const CAtlasIndexHooks& hooks);
 
 } // namespace velka

@@ -21,6 +21,8 @@ namespace velka {
 namespace {
 
 constexpr std::size_t c_nNone = static_cast<std::size_t>(-1);
+// The objects index's category of the named streets (of lines).
+constexpr short c_nStreetsCategory = 0x0001;
 
 std::u16string FolderOf(const std::u16string& strPath) {
     const std::size_t k = strPath.find_last_of(u"/\\");
@@ -102,7 +104,7 @@ std::unique_ptr<CMapParser> CZidxParser::OpenMember(std::size_t k, DWORD dwFlags
 std::shared_ptr<CMapParser> CZidxParser::SearchMember(std::size_t k) {
     if (!m_pSearchCache)
         m_pSearchCache = std::make_unique<SimpleCache<std::shared_ptr<CMapParser>>>(
-            c_cSearchCacheSlots, [this](int nMap) -> std::optional<std::shared_ptr<CMapParser>> {
+            std::clamp(m_index.maps.size(), c_cSearchCacheSlots, c_cSearchCacheMost), [this](int nMap) -> std::optional<std::shared_ptr<CMapParser>> {
                 std::shared_ptr<CMapParser> p = OpenMember(static_cast<std::size_t>(nMap), c_dwOpenAll);
                 if (!p) return std::nullopt;
                 return p;
@@ -245,13 +247,8 @@ std::vector<CZidxCity> CZidxParser::CityEntries(DWORD nCity) const {
 }
 
 bool CZidxParser::CityEntryItem(const CZidxCity& entry, CCityItem& item, DWORD dwFlags) {
-    // Texts alone come from the cached queries of the last five maps; a
-    // position needs the map's object tables, so the map is opened afresh.
-    if ((dwFlags & ~DWORD{9}) != 0) {
-        std::unique_ptr<CMapParser> p = OpenMember(entry.nMap, c_dwOpenAll);
-        std::unique_ptr<CCitiesQuery> q = p ? p->CreateCitiesQuery() : nullptr;
-        return q && entry.nCity < q->Count() && q->Item(entry.nCity, item, dwFlags);
-    }
+    // The cached maps are opened with all their tables, so they give
+    // positions as well as texts: a map is not opened afresh per city.
     if (!m_pCityCache) return false;
     CityMap* pMap = m_pCityCache->Get(static_cast<int>(entry.nMap));
     return pMap && entry.nCity < pMap->pQuery->Count() && pMap->pQuery->Item(entry.nCity, item, dwFlags);
@@ -290,7 +287,12 @@ std::unique_ptr<CObjectsQuery> CZidxParser::CreateObjectsQuery(int nCity, int nK
         if (q) parts.push_back({std::move(p), std::move(q)});
     }
     if (parts.empty()) return nullptr;
-    return std::make_unique<CCombinedList>(std::move(parts), CCombinedList::Order::ByName, Locale());
+    // A map lists a street of a city once, whatever number of ways it has;
+    // the tiles an atlas is cut into do so each.
+    const bool fStreets = nKind == rkPolyline && nCategory == c_nStreetsCategory;
+    return std::make_unique<CCombinedList>(std::move(parts),
+                                           fStreets ? CCombinedList::Order::ByNameOnce : CCombinedList::Order::ByName,
+                                           Locale());
 }
 
 std::unique_ptr<CFindList> CZidxParser::FindByAddress(int nCity, const std::u16string& strPostcode,

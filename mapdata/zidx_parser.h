@@ -73,8 +73,16 @@ public:
     // Name-only cache of city queries (for tests and the cache gauge).
     std::size_t CachedCityMaps() const { return m_pCityCache ? m_pCityCache->Loaded() : 0; }
 
+    // Map k for a search (null when it cannot be opened): the maps searched
+    // last stay open (every map of an atlas of up to c_cSearchCacheMost
+    // maps), so what a map gathers on its first search (its tables, its
+    // address records) serves the next searches; a search over more maps
+    // than that opens them in turn.
+    std::shared_ptr<CMapParser> SearchMember(std::size_t k);
+
     static constexpr std::size_t c_cCityCacheSlots = 5;
-    static constexpr std::size_t c_cSearchCacheSlots = 5;
+    static constexpr std::size_t c_cSearchCacheSlots = 5;  // at least
+    static constexpr std::size_t c_cSearchCacheMost = 64;
     static constexpr unsigned c_uInfiniteDistance = 0xFFFFFFFFu;
 
     // Scale distance of a map with these codes at view scale code e.
@@ -92,11 +100,6 @@ private:
         std::unique_ptr<CCitiesQuery> pQuery;
     };
     std::unique_ptr<CMapParser> OpenMember(std::size_t k, DWORD dwFlags) const;
-    // Map k for a search: the last five maps searched stay open, so what a
-    // map gathers on its first search (its address records) serves the
-    // next search in the same city or place; a search over more maps than
-    // that opens them in turn.
-    std::shared_ptr<CMapParser> SearchMember(std::size_t k);
     // The (map, city) pairs a search for atlas city nCity runs over; -1
     // stands for every map's objects without a city. False without cities.
     bool SearchEntries(int nCity, std::vector<CZidxCity>& entries);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "mapdata/collation.h"
 #include "mapdata/zidx_parser.h"
@@ -11,6 +14,9 @@
 namespace velka {
 
 namespace {
+
+// The category of the named streets.
+constexpr WORD c_wStreetsKey = 0x0001;
 
 constexpr DWORD c_dwObjectFlags =
     c_dwFindDisplayName | c_dwFindSettlement | c_dwFindMapName | c_dwFindPoint | c_dwFindScale;
@@ -28,17 +34,64 @@ CObjectsResult Finished(CObjectsResult r, DWORD dwLocale) {
     return r;
 }
 
+// The objects of the request's type row and prefix in each of the cities
+// (-1: none), unsorted, each with its city; dwLocale becomes the lists'.
+template <class Take>
+void CollectObjects(CMapParser& map, const CObjectsRequest& request, const std::vector<int>& cities, DWORD& dwLocale,
+                    Take&& take) {
+    for (const CObjectsIndexQuery& q : ObjectsIndexQueries(request.cTypeCookie)) {
+        for (int nCity : cities) {
+            std::unique_ptr<CObjectsQuery> pQuery = map.CreateObjectsQuery(nCity, q.nKind, q.nCategory, q.wType);
+            if (!pQuery) continue;
+            dwLocale = pQuery->Locale();
+            const CCollator& coll = CCollator::ForLcid(dwLocale);
+            const std::u16string& prefix = request.strPrefix;
+            for (DWORD i = prefix.empty() ? 0 : pQuery->FindFirst(prefix); i < pQuery->Count(); ++i) {
+                CFindItem item;
+                if (!pQuery->Item(i, item, c_dwObjectFlags)) continue;
+                if (!prefix.empty()) {
+                    const std::u16string_view name(item.szName);
+                    // The list is sorted: the first name not starting with the prefix ends the run.
+                    if (coll.Compare(name.substr(0, prefix.size()), prefix) != 0) break;
+                }
+                take(item, nCity);
+            }
+        }
+    }
+}
+
 CObjectsResult FindObjectsInEachMap(CZidxParser& atlas, const CObjectsRequest& request) {
     CObjectsResult r;
     if (!IsValidTypeCookie(static_cast<long long>(request.cTypeCookie))) {
         r.status = SearchStatus::BadRequest;
         return r;
     }
+    // A street of a city is listed once by each map holding some of its
+    // ways: the first map's item stands for it. The maps' lists are taken
+    // city by city, for the city's text.
+    std::set<std::pair<std::u16string, std::u16string>> streets, streetsOfMap;
     for (std::size_t k = 0; k < atlas.MapCount(); ++k) {
-        std::unique_ptr<CMapParser> p = OpenMapFile(atlas.MapPath(k), c_dwOpenAll);
+        const std::shared_ptr<CMapParser> p = atlas.SearchMember(k);
         if (!p || !p->HasObjectsIndex()) continue;
-        CObjectsResult part = FindObjects(*p, request);
-        r.items.insert(r.items.end(), part.items.begin(), part.items.end());
+        std::unique_ptr<CCitiesQuery> pCities = p->CreateCitiesQuery();
+        std::vector<int> cities{-1};
+        std::vector<std::u16string> texts{u""};
+        for (DWORD c = 0; pCities && c < pCities->Count(); ++c) {
+            CCityItem city;
+            cities.push_back(static_cast<int>(c));
+            texts.push_back(pCities->Item(c, city, 0) ? city.szText : u"");
+        }
+        streetsOfMap.clear();
+        DWORD dwLocale = 0;
+        CollectObjects(*p, request, cities, dwLocale, [&](const CFindItem& item, int nCity) {
+            if (item.nKind == rkPolyline && CategoryKeyOf(item.nKind, item.wType) == c_wStreetsKey) {
+                std::pair<std::u16string, std::u16string> key{item.szName, texts[static_cast<std::size_t>(nCity + 1)]};
+                if (streets.count(key)) return;
+                streetsOfMap.insert(std::move(key));
+            }
+            r.items.push_back(item);
+        });
+        streets.insert(streetsOfMap.begin(), streetsOfMap.end());
     }
     return Finished(std::move(r), atlas.Locale());
 }
@@ -93,25 +146,7 @@ CObjectsResult FindObjects(CMapParser& map, const CObjectsRequest& request) {
     else
         cities.push_back(request.nCity);
     DWORD dwLocale = 0;
-    for (const CObjectsIndexQuery& q : ObjectsIndexQueries(request.cTypeCookie)) {
-        for (int nCity : cities) {
-            std::unique_ptr<CObjectsQuery> pQuery = map.CreateObjectsQuery(nCity, q.nKind, q.nCategory, q.wType);
-            if (!pQuery) continue;
-            dwLocale = pQuery->Locale();
-            const CCollator& coll = CCollator::ForLcid(dwLocale);
-            const std::u16string& prefix = request.strPrefix;
-            for (DWORD i = prefix.empty() ? 0 : pQuery->FindFirst(prefix); i < pQuery->Count(); ++i) {
-                CFindItem item;
-                if (!pQuery->Item(i, item, c_dwObjectFlags)) continue;
-                if (!prefix.empty()) {
-                    const std::u16string_view name(item.szName);
-                    // The list is sorted: the first name not starting with the prefix ends the run.
-                    if (coll.Compare(name.substr(0, prefix.size()), prefix) != 0) break;
-                }
-                r.items.push_back(item);
-            }
-        }
-    }
+    CollectObjects(map, request, cities, dwLocale, [&](const CFindItem& item, int) { r.items.push_back(item); });
     return Finished(std::move(r), dwLocale);
 }
 

@@ -73,10 +73,11 @@ TEST_F(LiechtensteinAtlas, CityListIsTheSortedUnionOfTheTiles) {
         ASSERT_TRUE(q->Item(n - 1, item, 0));
         EXPECT_LT(coll.Compare(std::u16string(item.szText).substr(0, 3), prefix), 0);
     }
-    // With position the city's map is opened afresh.
+    // With position, from the same maps kept open.
     ASSERT_TRUE(q->Item(n, item, c_dwCityPosition));
     EXPECT_TRUE(item.fHasPosition);
     EXPECT_TRUE(m_pAtlas->Bounds().Contains(item.x, item.y));
+    EXPECT_LE(m_pAtlas->CachedCityMaps(), CZidxParser::c_cCityCacheSlots);
 }
 
 TEST_F(LiechtensteinAtlas, ObjectsOfACityAreTheMergedObjectsOfItsMaps) {
@@ -120,7 +121,7 @@ TEST_F(LiechtensteinAtlas, CancellingWhileMapsOrCitiesAreIndexedKeepsTheIndex) {
     int cReports = 0, nCitiesFrom = -1;
     CAtlasIndexHooks count;
     count.fnPhase = [&](UINT uId) {
-        if (uId == c_idsAtlasIndexingCities) nCitiesFrom = cReports;
+        if (uId == IDS_ATLAS_INDEXING_CITIES) nCitiesFrom = cReports;
     };
     count.fnProgress = [&](int) { return ++cReports, true; };
     ASSERT_EQ(ReindexAtlas(folder, count), s_cTiles);

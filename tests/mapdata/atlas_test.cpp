@@ -161,7 +161,7 @@ TEST_F(AtlasFolder, IndexesMapsInNameOrderAndLeavesOutLongNamesAndShortFiles) {
     h.fnMessage = [&](const CError& e) { messages.push_back(e); };
     ASSERT_EQ(CreateZidx(Folder(), h), 3);
     ASSERT_EQ(messages.size(), 1u) << "the long-name notice comes once";
-    EXPECT_EQ(messages[0].StringId(), c_idsAtlasNameTooLong);
+    EXPECT_EQ(messages[0].StringId(), IDS_ATLAS_NAME_TOO_LONG);
     EXPECT_EQ(messages[0].args, std::vector<CErrorArg>{28});
 
     auto p = OpenMapFile(Folder(), c_dwOpenAll);
@@ -208,7 +208,7 @@ TEST_F(AtlasFolder, AFolderWithoutMapsLosesItsIndex) {
     EXPECT_EQ(ReindexAtlas(Folder(), h), c_nAtlasNoMaps);
     EXPECT_FALSE(fs::exists(Index()));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].StringId(), c_idsAtlasNoMaps);
+    EXPECT_EQ(messages[0].StringId(), IDS_ATLAS_NO_MAPS);
     EXPECT_EQ(closed, std::vector<std::u16string>{FromUtf8(Index())});
     EXPECT_FALSE(OpenAtlas(Folder())) << "no index, no atlas";
 }
@@ -347,6 +347,18 @@ TEST(AtlasCombinedList, MergesByNameWithEveryItemOnceEvenWhenNamesCollide) {
     EXPECT_EQ(l.FindFirst(u"zz"), 8u);
     CFindItem item;
     EXPECT_FALSE(l.Item(9, item, 0));
+}
+
+TEST(AtlasCombinedList, MergedOnceANameOfSeveralPartsIsTheFirstPartsAlone) {
+    // One street listed by three tiles; the first keeps both its items of
+    // a name (two streets of one map), names equal ignoring case stay.
+    CCombinedList l(Parts({{u"Au", u"Berg", u"Berg"}, {u"Berg", u"berg", u"Egg"}, {}, {u"Au", u"Zell"}}),
+                    CCombinedList::Order::ByNameOnce, 1033);
+    ASSERT_EQ(l.Count(), 6u);
+    EXPECT_EQ(Names(l), (std::vector<std::u16string>{u"Au", u"Berg", u"Berg", u"berg", u"Egg", u"Zell"}));
+    EXPECT_EQ(l.FindFirst(u"e"), 4u);
+    CFindItem item;
+    EXPECT_FALSE(l.Item(6, item, 0));
 }
 
 TEST(AtlasCombinedList, TakesPartsOneAfterAnotherForUnsortedResults) {

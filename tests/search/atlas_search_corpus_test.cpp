@@ -12,6 +12,7 @@
 #include "search/address_search.h"
 #include "search/nearest_search.h"
 #include "search/objects_search.h"
+#include "search/type_filter_table.h"
 #include "tests/mapdata/liechtenstein_atlas.h"
 #include "tests/search/search_map.h"
 
@@ -36,7 +37,77 @@ std::vector<AddressKey> Keys(const CAddressResult& r) {
 class LiechtensteinAtlasSearch : public test::LiechtensteinAtlas {
 protected:
     std::unique_ptr<CMapParser> Member(std::size_t k) const { return OpenMapFile(m_pAtlas->MapPath(k), c_dwOpenAll); }
+    // The map compiled from the whole extract, once per test program.
+    static CMapParser* Whole() {
+        static test::CCompiledMap s_whole;
+        static std::string s_strError;
+        if (!s_whole.pMap && s_strError.empty())
+            s_whole = test::CompileForSearch(test::LiechtensteinExtract().string(), s_strError);
+        EXPECT_TRUE(s_whole.pMap) << s_strError;
+        return s_whole.pMap.get();
+    }
 };
+
+// City texts of a map, by city index.
+std::vector<std::u16string> CityTexts(CMapParser& map) {
+    std::vector<std::u16string> v;
+    auto q = map.CreateCitiesQuery();
+    for (DWORD i = 0; q && i < q->Count(); ++i) {
+        CCityItem item;
+        v.push_back(q->Item(i, item, 0) ? item.szText : u"");
+    }
+    return v;
+}
+
+// The objects of a list: streets by name (a street of a city is listed
+// once, at one of its ways: the whole map's first, an atlas's first tile
+// holding some of them), the others by name, type and where they are.
+struct ObjectKeys {
+    using Key = std::tuple<std::u16string, WORD, LONG, LONG>;
+    std::vector<Key> objects;
+    std::vector<std::u16string> streets; // sorted
+    explicit ObjectKeys(const CObjectsResult& r) {
+        for (const CFindItem& i : r.items) {
+            if (i.nKind == rkPolyline && CategoryKeyOf(i.nKind, i.wType) == 0x0001) streets.push_back(i.szName);
+            else objects.emplace_back(i.szName, i.wType, i.ptRepresentative.lX, i.ptRepresentative.lY);
+        }
+        std::sort(objects.begin(), objects.end());
+        std::sort(streets.begin(), streets.end());
+    }
+};
+
+// Objects crossing a tile border are in every tile they touch but listed
+// once, and take their city from places and municipalities of other
+// tiles: each city's objects, those of no city and those of any city are
+// the whole map's, and so are the addresses found in any city.
+TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAndAddressesAreTheWholeMaps) {
+    CMapParser* pWhole = Whole();
+    ASSERT_TRUE(pWhole);
+    const std::vector<std::u16string> atlasCities = CityTexts(*m_pMap), wholeCities = CityTexts(*pWhole);
+    ASSERT_EQ(atlasCities, wholeCities);
+    std::size_t cObjects = 0;
+    for (int nCity = -1; nCity < static_cast<int>(atlasCities.size()); ++nCity) {
+        CObjectsRequest req;
+        req.nCity = nCity;
+        const ObjectKeys got(FindObjects(*m_pMap, req)), want(FindObjects(*pWhole, req));
+        const std::string strCity = nCity < 0 ? "no city" : ToUtf8(atlasCities[static_cast<std::size_t>(nCity)]);
+        EXPECT_EQ(got.objects, want.objects) << strCity;
+        EXPECT_EQ(got.streets, want.streets) << strCity;
+        cObjects += want.objects.size();
+    }
+    EXPECT_GT(cObjects, 500u);
+    const ObjectKeys all(FindObjects(*m_pMap, {})), wholeAll(FindObjects(*pWhole, {}));
+    EXPECT_EQ(all.objects, wholeAll.objects);
+    EXPECT_EQ(all.streets, wholeAll.streets);
+    for (const char16_t* street : {u"Landstrasse", u"Feld", u"weg", u"strasse"}) {
+        CAddressRequest req;
+        req.strStreet = street;
+        req.fSuggestions = false;
+        const std::vector<AddressKey> want = Keys(FindAddresses(*pWhole, req));
+        EXPECT_FALSE(want.empty()) << ToUtf8(street);
+        EXPECT_EQ(Keys(FindAddresses(*m_pMap, req)), want) << ToUtf8(street);
+    }
+}
 
 TEST_F(LiechtensteinAtlasSearch, AddressesAreThoseOfTheMembersOneByOne) {
     for (const char16_t* street : {u"Landstrasse", u"Feld", u"weg"}) {
@@ -87,7 +158,7 @@ TEST_F(LiechtensteinAtlasSearch, AListOutlivesTheAtlasAndItsSearchCache) {
     std::unique_ptr<CFindList> pList = m_pMap->FindByAddress(c_nAnyCity, {}, u"Landstrasse", {}, nullptr);
     ASSERT_TRUE(pList);
     ASSERT_GT(pList->Count(), 0u);
-    // More searches than the atlas keeps maps open for, then the atlas goes.
+    // More searches through the maps the atlas keeps open, then the atlas goes.
     for (std::size_t k = 0; k < 2 * CZidxParser::c_cSearchCacheSlots; ++k)
         EXPECT_TRUE(m_pMap->FindByAddress(c_nAnyCity, {}, u"weg", {}, nullptr));
     m_pMap.reset();
@@ -181,9 +252,8 @@ TEST_F(LiechtensteinAtlasSearch, ObjectsOfEveryCityAreThoseOfEachCityAndNone) {
 }
 
 TEST_F(LiechtensteinAtlasSearch, CitiesByPrefixAreThoseOfTheWholeMap) {
-    std::string err;
-    const test::CCompiledMap whole = test::CompileForSearch(test::LiechtensteinExtract().string(), err);
-    ASSERT_TRUE(whole.pMap) << err;
+    CMapParser* pWhole = Whole();
+    ASSERT_TRUE(pWhole);
     auto texts = [](CMapParser& map, std::u16string_view prefix) {
         auto q = map.CreateCitiesQuery();
         std::vector<std::u16string> v;
@@ -199,7 +269,7 @@ TEST_F(LiechtensteinAtlasSearch, CitiesByPrefixAreThoseOfTheWholeMap) {
         return v;
     };
     for (const char16_t* prefix : {u"", u"S", u"Sch", u"tr", u"V", u"Mal"}) {
-        const std::vector<std::u16string> want = texts(*whole.pMap, prefix);
+        const std::vector<std::u16string> want = texts(*pWhole, prefix);
         EXPECT_FALSE(want.empty()) << ToUtf8(prefix);
         EXPECT_EQ(texts(*m_pMap, prefix), want) << ToUtf8(prefix);
     }

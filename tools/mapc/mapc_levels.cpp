@@ -73,7 +73,7 @@ std::vector<CMapcLevel> GeneraliseLevels(const std::vector<CMapcFeature>& featur
         const double dUnit = std::ldexp(1.0, 31 - level.nBits);
         for (std::size_t i = 0; i < features.size(); ++i) {
             const CMapcFeature& f = features[i];
-            if (f.nBits > level.nBits) continue;
+            if (f.fOmitted || f.nBits > level.nBits) continue;
             CMapcObject o;
             o.nKind = f.nKind;
             o.wType = f.wType;

@@ -20,6 +20,7 @@
 #include "tools/mapc/mapc_access.h"
 #include "tools/mapc/mapc_places.h"
 #include "tools/mapc/mapc_stages.h"
+#include "tools/mapc/mapc_tiles.h"
 
 namespace velka::mapc {
 
@@ -76,6 +77,8 @@ std::u16string Tag16(const osmium::TagList& tags, const char* szKey) {
     return v ? FromUtf8(v) : std::u16string();
 }
 
+bool IsTileCopy(const osmium::TagList& tags) { return tags.has_key(c_szTileCopyKey); }
+
 CMapcAddressTags AddressOf(const osmium::TagList& tags) {
     return {Tag16(tags, "addr:street"), Tag16(tags, "addr:housenumber"), Tag16(tags, "addr:postcode"),
             Tag16(tags, "addr:city")};
@@ -106,6 +109,7 @@ public:
         f.pts.push_back(Point(n.location()));
         f.cOsmType = 'n';
         f.osmId = n.id();
+        f.fTileCopy = IsTileCopy(n.tags());
         if (const char* place = n.tags().get_value_by_key("place")) f.strPlace = place;
         f.addr = addr;
         m_features.push_back(std::move(f));
@@ -118,6 +122,7 @@ public:
             CMapcInterpolation ip;
             ip.strScheme = scheme;
             ip.addr = AddressOf(w.tags());
+            ip.fTileCopy = IsTileCopy(w.tags());
             for (const osmium::NodeRef& nr : w.nodes()) {
                 if (!nr.location().valid()) continue;
                 ip.nodeIds.push_back(nr.ref());
@@ -131,6 +136,7 @@ public:
         CMapcFeature f;
         f.cOsmType = 'w';
         f.osmId = w.id();
+        f.fTileCopy = IsTileCopy(w.tags());
         f.addr = AddressOf(w.tags());
         f.nKind = rkPolyline;
         f.wType = r->wType;
@@ -193,6 +199,7 @@ public:
                              static_cast<LONG>((std::int64_t{rc.top} + rc.bottom) / 2)});
             f.cOsmType = a.from_way() ? 'w' : 'r';
             f.osmId = a.orig_id();
+            f.fTileCopy = IsTileCopy(a.tags());
             f.addr = addr;
             m_features.push_back(std::move(f));
             return;
@@ -202,6 +209,7 @@ public:
             CMapcFeature f;
             f.cOsmType = a.from_way() ? 'w' : 'r';
             f.osmId = a.orig_id();
+            f.fTileCopy = IsTileCopy(a.tags());
             f.addr = addr;
             f.nKind = rkPolygon;
             f.wType = r->wType;

@@ -17,6 +17,11 @@
 
 namespace velka::mapc {
 
+bool IsCityPlace(std::string_view place) {
+    // Suburbs and neighbourhoods are parts of a city, not cities.
+    return place == "city" || place == "town" || place == "village" || place == "hamlet";
+}
+
 bool CMapcBoundary::Contains(const CMapPoint& pt) const {
     if (!rc.Contains(pt)) return false;
     int cInside = 0;
@@ -75,15 +80,10 @@ CMapPoint Representative(const CMapcFeature& f) {
 // (1 km is about 53 700 units).
 double PlaceRadius(const std::string& place) {
     const double km = 53687.0;
-    if (place == "city") return 20 * km;
+    if (place == "city") return c_dCityReachKm * km;
     if (place == "town") return 8 * km;
     if (place == "village") return 3 * km;
     return 1.5 * km;
-}
-
-bool IsCityPlace(const std::string& place) {
-    // Suburbs and neighbourhoods are parts of a city, not cities.
-    return place == "city" || place == "town" || place == "village" || place == "hamlet";
 }
 
 std::u16string CityText(const std::u16string& name, const std::u16string& region, const std::u16string& country) {
@@ -115,6 +115,7 @@ public:
         CollectCities();
         ResolveAddresses();
         BuildObjectsIndex();
+        WriteCities();
     }
 
 private:
@@ -149,7 +150,7 @@ private:
         }
         // Cities that only addresses name.
         for (const CMapcFeature& f : m_src.features) {
-            if (f.addr.strCity.empty() || FindCityByName(f.addr.strCity, f.pts.front()) >= 0) continue;
+            if (f.fTileCopy || f.addr.strCity.empty() || FindCityByName(f.addr.strCity, f.pts.front()) >= 0) continue;
             City c;
             c.strName = f.addr.strCity.substr(0, 63);
             c.pt = f.pts.front();
@@ -167,7 +168,29 @@ private:
         for (City& c : m_cities) c.strText = CityText(c.strName, name(c.nRegion), name(c.nCountry));
         std::stable_sort(m_cities.begin(), m_cities.end(),
                          [&](const City& a, const City& b) { return m_coll.Less(a.strText, b.strText); });
-        for (const City& c : m_cities) {
+        m_cityByName.clear();
+    }
+
+    // The cities list with its regions and countries. A place copied into
+    // an atlas tile from another tile is a city here only when an object
+    // of this tile belongs to it; city numbers given so far are renumbered.
+    // Copied points are left out of the tile, but for the cities it keeps:
+    // they lie outside its cell, where their home tile draws them.
+    void WriteCities() {
+        for (CMapcFeature& f : m_src.features)
+            if (f.fTileCopy && f.nKind == rkPoint) f.fOmitted = true;
+        std::vector<char> used(m_cities.size(), 0);
+        for (std::size_t i = 0; i < m_featureCity.size(); ++i)
+            if (m_featureCity[i] >= 0) used[static_cast<std::size_t>(m_featureCity[i])] = 1;
+        std::vector<int> number(m_cities.size(), -1);
+        std::map<std::pair<int, int>, DWORD> regions; // (country boundary, region boundary)
+        std::map<int, DWORD> countries;
+        auto name = [&](int b) { return b < 0 ? std::u16string() : m_src.boundaries[b].strName; };
+        for (std::size_t i = 0; i < m_cities.size(); ++i) {
+            const City& c = m_cities[i];
+            if (c.nPoint >= 0 && m_src.features[c.nPoint].fTileCopy && !used[i]) continue;
+            if (c.nPoint >= 0) m_src.features[c.nPoint].fOmitted = false;
+            number[i] = static_cast<int>(m_ix.cities.size());
             auto [ic, fNewCountry] = countries.try_emplace(c.nCountry, static_cast<DWORD>(m_ix.countries.size()));
             if (fNewCountry) m_ix.countries.push_back(name(c.nCountry));
             auto [ir, fNewRegion] =
@@ -178,8 +201,15 @@ private:
         // At least one region and one country, even with no city.
         if (m_ix.countries.empty()) m_ix.countries.push_back(u"");
         if (m_ix.regions.empty()) m_ix.regions.push_back({u"", 0});
-        m_cityByName.clear();
         m_sum.cCities = m_ix.cities.size();
+        if (m_ix.cities.size() == m_cities.size()) return;
+        // Dropping cities keeps the order of the others: lists sorted by
+        // city stay sorted.
+        for (CMapcFeature& f : m_src.features)
+            if (f.fAddress && f.adwAddress[0] > 0) f.adwAddress[0] = static_cast<DWORD>(number[f.adwAddress[0] - 1] + 1);
+        for (CMapcCategory& cat : m_ix.categories)
+            for (CMapcIndexEntry& e : cat.entries)
+                if (e.nCity >= 0) e.nCity = number[static_cast<std::size_t>(e.nCity)];
     }
 
     // The city of this name nearest to pt (cities with a position first).
@@ -243,6 +273,7 @@ private:
         m_featureCity.assign(m_src.features.size(), -2);
         for (std::size_t i = 0; i < m_src.features.size(); ++i) {
             CMapcFeature& f = m_src.features[i];
+            if (f.fTileCopy) continue; // its home tile holds the address
             std::u16string street = f.addr.strStreet;
             if (street.empty()) {
                 auto it = m_src.associatedStreets.find(OsmKey(f.cOsmType, f.osmId));
@@ -280,7 +311,7 @@ private:
         std::map<std::pair<std::u16string, int>, bool> streets; // merged per (name, city)
         for (std::size_t i = 0; i < m_src.features.size(); ++i) {
             const CMapcFeature& f = m_src.features[i];
-            if (f.strLabel.empty() || f.pts.empty()) continue;
+            if (f.fTileCopy || f.strLabel.empty() || f.pts.empty()) continue;
             const std::u16string text = DisplayText(f);
             if (text.empty()) continue;
             const WORD wKey = CategoryKeyOf(f.nKind, f.wType);
@@ -337,6 +368,7 @@ void ExpandInterpolations(CMapcSource& src) {
                         f.wType = c_wAddressPointType;
                         f.pts.push_back(Along(ip.pts, prev, k, dLength * double(n - na) / double(nSpan)));
                         f.cOsmType = 'w';
+                        f.fTileCopy = ip.fTileCopy;
                         f.addr = ip.addr;
                         if (f.addr.strStreet.empty()) f.addr.strStreet = !a.strStreet.empty() ? a.strStreet : b.strStreet;
                         if (f.addr.strPostcode.empty()) f.addr.strPostcode = a.strPostcode;

@@ -43,6 +43,10 @@ struct CMapcFeature {
     char cOsmType = 'n';   // 'n' node, 'w' way, 'r' relation (areas of multipolygons)
     OsmId osmId = 0;
     std::string strPlace;  // place=* of place nodes
+    // In an atlas tile, a copy of an object whose home is another tile:
+    // drawn here, searched there.
+    bool fTileCopy = false;
+    bool fOmitted = false; // left out of the map
     CMapcAddressTags addr;
     // Resolved address attributes (1-based city, postcode, street, house).
     bool fAddress = false;
@@ -65,6 +69,7 @@ struct CMapcInterpolation {
     std::vector<OsmId> nodeIds;
     std::vector<CMapPoint> pts;
     CMapcAddressTags addr; // tags of the way itself (street, postcode, city)
+    bool fTileCopy = false; // its address points are searched in another tile
 };
 
 // A turn restriction relation as read: from way, via node (or a row of

@@ -3,6 +3,15 @@
 // of them, complete: a way crossing a border brings all its nodes, and an
 // area relation brings all its member ways, so roads and areas crossing a
 // border are drawn whole in every tile they touch.
+//
+// Each object has one home tile: a node the tile its position falls in, a
+// way that of its middle node, a relation the first of its tiles in grid
+// order. The other tiles carry it marked with c_szTileCopyKey: it is drawn
+// there (copied points excepted, their home tile draws them) but enters
+// the search data (objects index, addresses, city membership) in its home
+// tile alone, and an atlas lists it once. Places and administrative
+// boundaries also come, marked, to the tiles within a city's reach, where
+// objects may take their city from them.
 #pragma once
 #include <cstddef>
 #include <functional>
@@ -10,6 +19,9 @@
 #include <vector>
 
 namespace velka::mapc {
+
+// The tag marking an object in a tile that is not its home (value "yes").
+inline constexpr const char* c_szTileCopyKey = "velka:tile_copy";
 
 struct CTile {
     std::string strName;  // "N47.100E009.500": south-west corner
