@@ -10,6 +10,7 @@
 #include "geometry/fast_math.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/zidx_parser.h"
+#include "mapview/screen_lines.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -110,29 +111,19 @@ bool CMapPaintContext::PumpMessages() {
     return IsInterrupted();
 }
 
-// Copies the points leaving out each that repeats the one before: at small
-// scales many neighbouring vertices fall on one pixel.
-int DropRepeatedPixels(const POINT* pPoints, int cPoints, std::vector<POINT>& out) {
-    out.resize(static_cast<std::size_t>(std::max(cPoints, 0)));
-    int n = 0;
-    for (int i = 0; i < cPoints; ++i)
-        if (n == 0 || !(pPoints[i] == out[static_cast<std::size_t>(n - 1)])) out[static_cast<std::size_t>(n++)] = pPoints[i];
-    return n;
-}
-
 void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) {
     CLayerTimer timer(g_FrameStats.usPolygons);
-    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
-    pPoints = m_vecPixels.data();
+    cPoints = SimplifyToPixel(pPoints, cPoints, m_vecPixels);
+    m_page.CountObject(rkPolygon);
+    if (cPoints < 3) return;
     CPenDesc nullPen{PS_NULL, 0, 0};
     m_dc.SelectPen(nullPen);
     m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
     // Areas are filled without antialiasing: neighbouring areas then meet
     // without a seam, and large fills cost much less.
     m_dc.SetAntialias(false);
-    m_dc.Polygon(pPoints, cPoints);
+    m_dc.Polygon(m_vecPixels.data(), cPoints);
     m_dc.SetAntialias(m_page.m_fAntialias);
-    m_page.CountObject(rkPolygon);
 }
 
 bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) {
@@ -140,15 +131,25 @@ bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoint
     const CMapStyles& s = MapStyles();
     const CPenDesc* p1 = s.PolylinePen1(wType);
     if (!p1) return false;
-    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
-    pPoints = m_vecPixels.data();
-    m_dc.SelectPen(*p1);
-    m_dc.Polyline(pPoints, cPoints);
-    if (const CPenDesc* p2 = s.PolylinePen2(wType)) {
-        m_dc.SelectPen(*p2);
-        m_dc.Polyline(pPoints, cPoints);
-    }
+    const CPenDesc* p2 = s.PolylinePen2(wType);
     m_page.CountObject(rkPolyline);
+    cPoints = SimplifyToPixel(pPoints, cPoints, m_vecPixels);
+    // Only the runs that can reach the bitmap (grown by the widest pen, so
+    // that no cap or join at a cut shows) go to the painter.
+    const int nMargin = std::max(p1->nWidth, p2 ? p2->nWidth : 0) + 2;
+    const RECT rcClip{-nMargin, -nMargin, m_dc.Width() + nMargin, m_dc.Height() + nMargin};
+    VisibleRuns(m_vecPixels.data(), cPoints, rcClip, m_vecRuns);
+    if (m_vecRuns.empty()) return true;
+    for (const CPenDesc* pen : {p1, p2}) {
+        if (!pen) continue;
+        m_dc.SelectPen(*pen);
+        // Hairlines are drawn without antialiasing: a pixel-wide line gains
+        // nothing from it and costs several times more.
+        const bool fHairline = pen->nWidth <= 1;
+        if (fHairline) m_dc.SetAntialias(false);
+        for (const auto& [nFirst, cRun] : m_vecRuns) m_dc.Polyline(m_vecPixels.data() + nFirst, cRun);
+        if (fHairline) m_dc.SetAntialias(m_page.m_fAntialias);
+    }
     return true;
 }
 
@@ -560,7 +561,7 @@ void CMapPage::OnPaint(ICanvas& dc) {
     if (ReadSettingBool(u"ShowHotSpot", false)) DrawHotSpot(dc, m_pos);
     if (AskHook(SubsystemHooks().fnIsPositioningRunning) && layers.fnCurrentPosition) {
         CCursorPosition p;
-        if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, ReadSettingBool(u"RotateMap", false));
+        if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, MapStyles().Skin() && MapStyles().Skin()->fNight);
     }
     DrawCompass(dc, rcArea.right - ScaleX(20), ScaleY(20), ScaleX(15), ScaleY(5), -m_pos.Angle());
     DrawScaleBar(dc, ScaleX(10), rcArea.bottom - ScaleY(15), m_pos, g_UnitOptions.nDistanceUnit);
@@ -705,17 +706,16 @@ void CMapPage::OnGpsPosition() {
     CCursorPosition p;
     const bool fHave = MapLayers().fnCurrentPosition && MapLayers().fnCurrentPosition(p) && p.fAvailable;
     bool fChanged = false;
-    if (ReadSettingBool(u"RotateMap", false)) {
-        if (fHave && p.fHeadingValid) {
-            const int nHeading = static_cast<int>(std::lround(p.fHeading));
-            if (nHeading != m_nLastHeading) {
-                m_nLastHeading = nHeading;
-                m_pos.SetAngle(nHeading);
-                fChanged = true;
-            }
-        }
-    } else {
-        m_nLastHeading = 0;
+    // Course-up turns the view to each fix's course at once (compared with
+    // the view's own angle, so an angle kept from the last session is
+    // replaced by the first course); north-up keeps it at 0.
+    int nAngle = 0;
+    if (ReadSettingBool(u"RotateMap", false))
+        nAngle = fHave && p.fHeadingValid && p.fSpeed >= 2 ? static_cast<int>(std::lround(p.fHeading)) % 360
+                                                           : m_pos.Angle();
+    if (nAngle != m_pos.Angle()) {
+        m_pos.SetAngle(nAngle);
+        fChanged = true;
     }
     if (ReadSettingBool(u"KeepVisible", true) && fHave) {
         const std::int32_t x = DegreesToUnits(p.dLongitude), y = DegreesToUnits(p.dLatitude);

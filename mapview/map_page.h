@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mapview/map_labels.h"
@@ -134,6 +135,7 @@ private:
     ICanvas& m_dc;
     CMapRect m_rcVisible;
     std::vector<POINT> m_vecPixels;
+    std::vector<std::pair<int, int>> m_vecRuns;
 };
 
 class CMapPage : public CPage {
@@ -197,6 +199,7 @@ public:
     unsigned FinishedFrames() const { return m_cFinishedFrames; }
     unsigned StartedFrames() const { return m_cStartedFrames; }
     unsigned FinishedScale() const { return m_uFrameScale; }
+    int FinishedAngle() const { return m_nFrameAngle; }
     RECT MapArea() const;
     // The map-gauge cells (empty when the panel is hidden).
     std::vector<RECT> GaugeCells() const;
@@ -299,7 +302,6 @@ private:
     bool m_fDown = false;
     POINT m_ptPress{}, m_ptLast{};
     DWORD m_dwPressTime = 0;
-    int m_nLastHeading = 0;
     bool m_fAntialias = true;
     unsigned m_cFinishedFrames = 0;
     unsigned m_cStartedFrames = 0;

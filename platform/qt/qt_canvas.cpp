@@ -133,7 +133,9 @@ void CQtCanvas::ApplyPen() {
     const int w = std::max(m_pen.nWidth, 1);
     pen.setWidth(w);
     pen.setCapStyle(w > 1 ? Qt::RoundCap : Qt::FlatCap);
-    pen.setJoinStyle(Qt::RoundJoin);
+    // Round joins cost a curve at every vertex; up to three pixels wide a
+    // bevel looks the same.
+    pen.setJoinStyle(w > 3 ? Qt::RoundJoin : Qt::BevelJoin);
     // Styled pens are one pixel wide in GDI; wider ones draw solid.
     if (w == 1) {
         switch (m_pen.nStyle) {
