@@ -172,6 +172,9 @@ WORD CMapLabelStore::PointRank(WORD wType) {
 }
 
 WORD CMapLabelStore::LineRank(WORD wType) {
+    // The IMG maps' extended road lines 0x8101..0x8104 rank as the roads
+    // 0x02..0x05 of their class.
+    if (wType >= 0x8101 && wType <= 0x8104) wType = static_cast<WORD>(wType - 0x80FF);
     switch (wType) {
     case 0x01: case 0x02: return 25;                  // motorways, trunk roads
     case 0x03: case 0x04: return 45;                  // main roads
