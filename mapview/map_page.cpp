@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
+#include <thread>
 
 #include "gauges/gauge_page.h"
 #include "gauges/units.h"
@@ -36,6 +37,8 @@ CMapPage* g_pMapPage = nullptr;
 
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
+// Frames of fewer recorded commands are drawn on one thread.
+constexpr std::size_t c_cParallelCommands = 256;
 
 
 // Default map gauges for portrait and landscape windows.
@@ -112,22 +115,24 @@ bool CMapPaintContext::PumpMessages() {
 }
 
 void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) {
-    CLayerTimer timer(g_FrameStats.usPolygons);
     cPoints = SimplifyToPixel(pPoints, cPoints, m_vecPixels);
     m_page.CountObject(rkPolygon);
     if (cPoints < 3) return;
+    // Areas are filled without antialiasing: neighbouring areas then meet
+    // without a seam, and large fills cost much less.
+    if (m_pRecord) {
+        m_pRecord->AddFill(MapStyles().PolygonBrush(wType), m_vecPixels.data(), cPoints);
+        return;
+    }
     CPenDesc nullPen{PS_NULL, 0, 0};
     m_dc.SelectPen(nullPen);
     m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
-    // Areas are filled without antialiasing: neighbouring areas then meet
-    // without a seam, and large fills cost much less.
     m_dc.SetAntialias(false);
     m_dc.Polygon(m_vecPixels.data(), cPoints);
     m_dc.SetAntialias(m_page.m_fAntialias);
 }
 
 bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) {
-    CLayerTimer timer(g_FrameStats.usPolylines);
     const CMapStyles& s = MapStyles();
     const CPenDesc* p1 = s.PolylinePen1(wType);
     if (!p1) return false;
@@ -142,10 +147,15 @@ bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoint
     if (m_vecRuns.empty()) return true;
     for (const CPenDesc* pen : {p1, p2}) {
         if (!pen) continue;
-        m_dc.SelectPen(*pen);
         // Hairlines are drawn without antialiasing: a pixel-wide line gains
         // nothing from it and costs several times more.
         const bool fHairline = pen->nWidth <= 1;
+        if (m_pRecord) {
+            for (const auto& [nFirst, cRun] : m_vecRuns)
+                m_pRecord->AddLine(*pen, !fHairline, m_vecPixels.data() + nFirst, cRun);
+            continue;
+        }
+        m_dc.SelectPen(*pen);
         if (fHairline) m_dc.SetAntialias(false);
         for (const auto& [nFirst, cRun] : m_vecRuns) m_dc.Polyline(m_vecPixels.data() + nFirst, cRun);
         if (fHairline) m_dc.SetAntialias(m_page.m_fAntialias);
@@ -171,7 +181,10 @@ void CMapPaintContext::DrawDirectionArrows(const POINT* pPoints, int cPoints) {
         const POINT tri[3] = {{Round(mx + ux * a), Round(my + uy * a)},
                               {Round(mx - ux * a - uy * b), Round(my - uy * a + ux * b)},
                               {Round(mx - ux * a + uy * b), Round(my - uy * a - ux * b)}};
-        m_dc.Polygon(tri, 3);
+        if (m_pRecord)
+            m_pRecord->AddShape(pen, brush, tri, 3);
+        else
+            m_dc.Polygon(tri, 3);
     }
 }
 
@@ -179,7 +192,15 @@ UINT CMapPaintContext::PointIcon(WORD wType) { return MapStyles().PointIcon(wTyp
 const CLabelStyle* CMapPaintContext::PointLabelStyle(WORD wType) { return MapStyles().PointLabelStyle(wType); }
 const CLabelStyle* CMapPaintContext::LineLabelStyle(WORD wType) { return MapStyles().PolylineLabelStyle(wType); }
 const CLabelStyle* CMapPaintContext::AreaLabelStyle(WORD wType) { return MapStyles().PolygonLabelStyle(wType); }
-void CMapPaintContext::DrawMessage(const std::u16string& strText) { m_page.DrawMessageText(strText); }
+void CMapPaintContext::DrawMessage(const std::u16string& strText) {
+    // What was recorded before the message is drawn first, so the message
+    // stays on top of it.
+    if (m_pRecord && !m_pRecord->Empty()) {
+        m_page.DrawRecorded(*this, m_dc);
+        m_pRecord->Clear();
+    }
+    m_page.DrawMessageText(strText);
+}
 
 // ---------------------------------------------------------------- the page
 
@@ -414,7 +435,7 @@ void CMapPage::RenderLoop() {
         pc.Restart();
         const DWORD dwStart = GetTickCount();
         g_FrameStats.cPolygons = g_FrameStats.cPolylines = g_FrameStats.cPoints = 0;
-        g_FrameStats.usDraw = g_FrameStats.usPolygons = g_FrameStats.usPolylines = g_FrameStats.usLabels = 0;
+        g_FrameStats.usDraw = g_FrameStats.usRaster = g_FrameStats.usLabels = 0;
         dc.SetBkMode(TRANSPARENT);
         dc.SetBkColor(RGB(255, 255, 255));
         dc.SetAntialias(m_fAntialias);
@@ -432,10 +453,20 @@ void CMapPage::RenderLoop() {
             const CMapRect& rcMap = g_pMapParser->Bounds();
             const POINT org = m_pos.MapToScreen(rcMap.CenterX(), rcMap.CenterY());
             dc.SetBrushOrigin(org.x, org.y);
+            m_ptBrushOrigin = org;
             m_labels.Clear(rcClient.right, rcClient.bottom);
+            // The parser's areas and lines are recorded, then drawn.
+            m_commands.Clear();
+            pc.SetRecording(&m_commands);
             {
                 CLayerTimer timer(g_FrameStats.usDraw);
                 g_pMapParser->Draw(pc, m_labels);
+            }
+            pc.SetRecording(nullptr);
+            if (interrupted()) continue;
+            {
+                CLayerTimer timer(g_FrameStats.usRaster);
+                DrawRecorded(pc, dc);
             }
             if (interrupted()) continue;
         }
@@ -496,6 +527,31 @@ void CMapPage::RenderLoop() {
     m_pContext = nullptr;
     RedrawNow();
     OpenPendingMap();
+}
+
+void CMapPage::DrawRecorded(CMapPaintContext& pc, ICanvas& dc) {
+    auto fnPump = [&pc] { return pc.PumpMessages(); };
+    // A busy frame is drawn as two bands at once: the lower one on a second
+    // thread into its own painter over the same pixels, the upper one here
+    // between message pumps. The band edge lies on a multiple of 8 rows so
+    // that pattern brushes meet.
+    const int yMid = (dc.Height() / 2) & ~7;
+    std::unique_ptr<ICanvas> pBand;
+    if (m_commands.Size() >= c_cParallelCommands && std::thread::hardware_concurrency() >= 2 && yMid > 0)
+        pBand = dc.CreateBand(yMid, dc.Height());
+    if (!pBand) {
+        m_commands.Replay(dc, m_fAntialias, fnPump);
+        return;
+    }
+    pBand->SetBkMode(TRANSPARENT);
+    pBand->SetBkColor(RGB(255, 255, 255));
+    pBand->SetBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
+    std::atomic<bool> fStop{false};
+    std::thread lower([&] { m_commands.Replay(*pBand, m_fAntialias, [&fStop] { return fStop.load(); }); });
+    dc.SetClipRect({0, 0, dc.Width(), yMid});
+    if (!m_commands.Replay(dc, m_fAntialias, fnPump)) fStop = true;
+    dc.SetClipRect(RECT{});
+    lower.join();
 }
 
 void CMapPage::DrawMessage(UINT uId, ...) {
