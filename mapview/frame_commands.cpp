@@ -1,5 +1,7 @@
 #include "mapview/frame_commands.h"
 
+#include <algorithm>
+
 namespace velka {
 
 void CFrameCommands::Clear() {
@@ -10,7 +12,15 @@ void CFrameCommands::Clear() {
 void CFrameCommands::Add(Kind nKind, bool fAntialias, const CPenDesc& pen, const CBrushDesc& brush,
                          const POINT* pPoints, int cPoints) {
     if (!pPoints || cPoints < 2) return;
-    m_commands.push_back({nKind, fAntialias, pen, brush, m_points.size(), cPoints});
+    int yMin = INT_MAX, yMax = INT_MIN;
+    for (int i = 0; i < cPoints; ++i) {
+        yMin = std::min(yMin, pPoints[i].y);
+        yMax = std::max(yMax, pPoints[i].y);
+    }
+    const int nHalf = (pen.nStyle == PS_NULL ? 0 : std::max(pen.nWidth, 1)) / 2 + 2;
+    yMin = yMin > INT_MIN + nHalf ? yMin - nHalf : INT_MIN;
+    yMax = yMax < INT_MAX - nHalf ? yMax + nHalf : INT_MAX;
+    m_commands.push_back({nKind, fAntialias, pen, brush, m_points.size(), cPoints, yMin, yMax});
     m_points.insert(m_points.end(), pPoints, pPoints + cPoints);
 }
 
@@ -26,7 +36,8 @@ void CFrameCommands::AddShape(const CPenDesc& pen, const CBrushDesc& brush, cons
     Add(ckShape, true, pen, brush, pPoints, cPoints);
 }
 
-bool CFrameCommands::Replay(ICanvas& dc, bool fAntialias, const std::function<bool()>& fnStop) const {
+bool CFrameCommands::Replay(ICanvas& dc, bool fAntialias, const std::function<bool()>& fnStop, int yTop,
+                            int yBottom) const {
     std::size_t n = 0;
     bool fAaNow = fAntialias;
     dc.SetAntialias(fAaNow);
@@ -35,6 +46,7 @@ bool CFrameCommands::Replay(ICanvas& dc, bool fAntialias, const std::function<bo
             dc.SetAntialias(fAntialias);
             return false;
         }
+        if (c.yMax < yTop || c.yMin >= yBottom) continue;
         const bool fAa = fAntialias && c.fAntialias;
         if (fAa != fAaNow) dc.SetAntialias(fAaNow = fAa);
         dc.SelectPen(c.pen);

@@ -3,6 +3,7 @@
 // bitmap, whole or band by band (the bands on two threads at once), in the
 // order it was recorded.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <functional>
 #include <vector>
@@ -25,9 +26,11 @@ public:
     // frame's antialiasing.
     void AddShape(const CPenDesc& pen, const CBrushDesc& brush, const POINT* pPoints, int cPoints);
 
-    // Draws the commands into dc (fAntialias: the frame's setting), asking
-    // fnStop every 64 commands; false when it answered true.
-    bool Replay(ICanvas& dc, bool fAntialias, const std::function<bool()>& fnStop) const;
+    // Draws the commands that reach rows yTop..yBottom (excluded) into dc
+    // (fAntialias: the frame's setting), asking fnStop every 64 commands;
+    // false when it answered true.
+    bool Replay(ICanvas& dc, bool fAntialias, const std::function<bool()>& fnStop, int yTop = INT_MIN,
+                int yBottom = INT_MAX) const;
 
 private:
     enum Kind { ckFill, ckLine, ckShape };
@@ -38,6 +41,7 @@ private:
         CBrushDesc brush;
         std::size_t nFirst;
         int cPoints;
+        int yMin, yMax; // the rows the points span, widened by the pen
     };
     void Add(Kind nKind, bool fAntialias, const CPenDesc& pen, const CBrushDesc& brush, const POINT* pPoints,
              int cPoints);

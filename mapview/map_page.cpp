@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <climits>
 #include <cstdarg>
 #include <thread>
 
@@ -547,9 +548,9 @@ void CMapPage::DrawRecorded(CMapPaintContext& pc, ICanvas& dc) {
     pBand->SetBkColor(RGB(255, 255, 255));
     pBand->SetBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
     std::atomic<bool> fStop{false};
-    std::thread lower([&] { m_commands.Replay(*pBand, m_fAntialias, [&fStop] { return fStop.load(); }); });
+    std::thread lower([&] { m_commands.Replay(*pBand, m_fAntialias, [&fStop] { return fStop.load(); }, yMid); });
     dc.SetClipRect({0, 0, dc.Width(), yMid});
-    if (!m_commands.Replay(dc, m_fAntialias, fnPump)) fStop = true;
+    if (!m_commands.Replay(dc, m_fAntialias, fnPump, INT_MIN, yMid)) fStop = true;
     dc.SetClipRect(RECT{});
     lower.join();
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <thread>
 
@@ -66,6 +67,13 @@ TEST_F(FrameCommandsTest, ReplaysInOrderWithEachCommandsStyle) {
             else EXPECT_TRUE(c == RGB(0, 160, 0) || c == RGB(240, 236, 230)) << x << "," << y;
         }
     EXPECT_GT(cRed, 10);
+    // Only the commands reaching the rows asked for are drawn: the field
+    // (rows 10..190) is, the arrow (rows 90..102) is not.
+    CQtCanvas rows(200, 200);
+    Prepare(rows);
+    EXPECT_TRUE(m_list.Replay(rows, true, nullptr, 150, 200));
+    EXPECT_EQ(rows.GetPixel(30, 150), RGB(0, 160, 0));
+    EXPECT_EQ(rows.GetPixel(100, 95), RGB(255, 255, 255)); // the road, no arrow over it
     // A stop request ends the replay early.
     m_list.Clear();
     EXPECT_TRUE(m_list.Empty());
@@ -87,9 +95,9 @@ TEST_F(FrameCommandsTest, TwoBandsOnTwoThreadsGiveTheWholePicture) {
     ASSERT_NE(pLower, nullptr);
     EXPECT_EQ(pLower->Height(), 200 - yMid);
     pLower->SetBkMode(TRANSPARENT);
-    std::thread lower([&] { m_list.Replay(*pLower, true, nullptr); });
+    std::thread lower([&] { m_list.Replay(*pLower, true, nullptr, yMid); });
     banded.SetClipRect({0, 0, 200, yMid});
-    ASSERT_TRUE(m_list.Replay(banded, true, nullptr));
+    ASSERT_TRUE(m_list.Replay(banded, true, nullptr, INT_MIN, yMid));
     lower.join();
     pLower.reset();
     // Antialiased edges may round a step apart, and a hairline that enters
