@@ -181,15 +181,14 @@ void CAtlasDialog::Remove() {
     Fill();
 }
 
-void InstallAtlasDialog(CSubsystemHooks& h) {
-    h.fnAtlasDialog = [] {
-        CAtlasDialog dialog(QApplication::activeWindow());
-        dialog.exec();
-    };
-    GaugeSources().fnMapsInCache = [] {
-        CZidxParser* pAtlas = g_pMapParser ? AsAtlas(g_pMapParser) : nullptr;
-        return pAtlas ? static_cast<int>(pAtlas->OpenMapCount()) : 0;
-    };
+void ShowAtlasDialog() {
+    CAtlasDialog dialog(QApplication::activeWindow());
+    dialog.exec();
+}
+
+int MapsInAtlasCache() {
+    CZidxParser* pAtlas = g_pMapParser ? AsAtlas(g_pMapParser) : nullptr;
+    return pAtlas ? static_cast<int>(pAtlas->OpenMapCount()) : 0;
 }
 
 } // namespace velka

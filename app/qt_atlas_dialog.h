@@ -6,7 +6,6 @@
 #include <QDialog>
 
 #include "mapdata/atlas_list.h"
-#include "shell/subsystem_hooks.h"
 
 class QTableWidget;
 
@@ -32,7 +31,9 @@ private:
     std::vector<CAtlasListEntry> m_list;
 };
 
-// Assigns fnAtlasDialog and the map-cache gauge's source.
-void InstallAtlasDialog(CSubsystemHooks& h);
+// 40022: the dialog over the active window.
+void ShowAtlasDialog();
+// The map-cache gauge: the maps the open atlas holds open (0 without one).
+int MapsInAtlasCache();
 
 } // namespace velka

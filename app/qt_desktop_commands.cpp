@@ -14,7 +14,6 @@
 #include "shell/main_window.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
-#include "shell/subsystem_hooks.h"
 #include "shell/string_ids.h"
 
 namespace velka {
@@ -39,6 +38,21 @@ QString LastMapFolder() {
     return strPath.isEmpty() ? QString() : QFileInfo(strPath).absolutePath();
 }
 
+} // namespace
+
+std::u16string AboutText() {
+    std::u16string strText = MainCaption() + u"\n" + FormatW(LoadStr(IDS_ABOUT_VERSION).c_str(), c_szVersion) + u"\n" +
+                             LoadStr(IDS_ABOUT_LICENCE);
+    if (g_pMapParser) {
+        const std::vector<std::u16string> lines = MapAttribution(*g_pMapParser);
+        if (!lines.empty()) {
+            strText += u"\n\n" + LoadStr(IDS_ABOUT_MAP_DATA);
+            for (const std::u16string& s : lines) strText += u"\n" + s;
+        }
+    }
+    return strText;
+}
+
 std::u16string ChooseMapFile(int* pnFilter, bool fHeadless) {
     const QStringList filters = FilterList();
     const int nFilter = pnFilter && *pnFilter >= 0 && *pnFilter < filters.size() ? *pnFilter : 0;
@@ -60,28 +74,11 @@ std::u16string ChooseMapFile(int* pnFilter, bool fHeadless) {
     return FromQString(strPath);
 }
 
-} // namespace
-
-std::u16string AboutText() {
-    std::u16string strText = MainCaption() + u"\n" + FormatW(LoadStr(IDS_ABOUT_VERSION).c_str(), c_szVersion) + u"\n" +
-                             LoadStr(IDS_ABOUT_LICENCE);
-    if (g_pMapParser) {
-        const std::vector<std::u16string> lines = MapAttribution(*g_pMapParser);
-        if (!lines.empty()) {
-            strText += u"\n\n" + LoadStr(IDS_ABOUT_MAP_DATA);
-            for (const std::u16string& s : lines) strText += u"\n" + s;
-        }
-    }
-    return strText;
+void ShowMapInfo() {
+    if (!g_pMapParser) return;
+    UiHost().MessageBox(MapInfoText(*g_pMapParser), LoadStr(IDS_MENU_MAP_INFO), MB_ICONINFORMATION);
 }
 
-void InstallDesktopCommands(CSubsystemHooks& h, bool fHeadless) {
-    h.fnChooseMapFile = [fHeadless](int* pnFilter) { return ChooseMapFile(pnFilter, fHeadless); };
-    h.fnMapInfo = [] {
-        if (!g_pMapParser) return;
-        UiHost().MessageBox(MapInfoText(*g_pMapParser), LoadStr(IDS_MENU_MAP_INFO), MB_ICONINFORMATION);
-    };
-    h.fnAbout = [] { UiHost().MessageBox(AboutText(), MainCaption(), MB_ICONINFORMATION); };
-}
+void ShowAbout() { UiHost().MessageBox(AboutText(), MainCaption(), MB_ICONINFORMATION); }
 
 } // namespace velka

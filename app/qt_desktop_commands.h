@@ -6,15 +6,18 @@
 
 namespace velka {
 
-struct CSubsystemHooks;
-
 // The About box's text: caption, version, licence and the attribution of
 // the open map.
 std::u16string AboutText();
 
-// Assigns fnChooseMapFile, fnMapInfo and fnAbout. Headless (fHeadless), the
-// open dialog is written to stderr as "dialog: open map: ..." and answered
-// with VELKA_HEADLESS_OPEN_MAP (a path; empty or unset cancels).
-void InstallDesktopCommands(CSubsystemHooks& h, bool fHeadless);
+// 57601: the open dialog over the map formats (filter index in/out); empty
+// when cancelled. Headless (fHeadless), the dialog is written to stderr as
+// "dialog: open map: ..." and answered with VELKA_HEADLESS_OPEN_MAP (a
+// path; empty or unset cancels).
+std::u16string ChooseMapFile(int* pnFilter, bool fHeadless);
+// 40037: the open map's description in a box (nothing without a map).
+void ShowMapInfo();
+// 40003: the About box.
+void ShowAbout();
 
 } // namespace velka

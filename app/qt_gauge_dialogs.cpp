@@ -26,18 +26,6 @@ QString Text(const std::u16string& s) {
 
 std::u16string ExpandedSetting(const CGaugeGroupEntry& g) { return std::u16string(u"expanded_") + g.szKey; }
 
-CGaugeEntry* ChooseWithDialog(CGaugeEntry* pCurrent) { return RunGaugeChooser(pCurrent, QApplication::activeWindow()); }
-
-std::string AskExportPath(const std::u16string& strProposed) {
-    const QString strFolder = Text(ReadSettingString(u"GaugeFormat", 260, FromUtf8(TracksFolder()).c_str()));
-    const QString strFile = QFileDialog::getSaveFileName(QApplication::activeWindow(), Text(LoadStr(IDS_MENU_SAVE_GAUGES)),
-                                                         strFolder + QLatin1Char('/') + Text(strProposed),
-                                                         Text(LoadStr(IDS_GAUGE_EXPORT_FILTER)));
-    if (strFile.isEmpty()) return {};
-    WriteSettingString(u"GaugeFormat", QFileInfo(strFile).absolutePath().toStdU16String().c_str());
-    return strFile.toStdString();
-}
-
 } // namespace
 
 CGaugeEntry* RunGaugeChooser(CGaugeEntry* pCurrent, QWidget* pParent) {
@@ -81,9 +69,16 @@ CGaugeEntry* RunGaugeChooser(CGaugeEntry* pCurrent, QWidget* pParent) {
     return static_cast<CGaugeEntry*>(pItem->data(0, Qt::UserRole).value<void*>());
 }
 
-void InstallGaugeDialogs(bool fHeadless) {
-    g_pfnChooseGauge = fHeadless ? nullptr : &ChooseWithDialog;
-    g_pfnAskGaugeExportPath = fHeadless ? nullptr : &AskExportPath;
+CGaugeEntry* ChooseGaugeWithDialog(CGaugeEntry* pCurrent) { return RunGaugeChooser(pCurrent, QApplication::activeWindow()); }
+
+std::string AskGaugeExportPath(const std::u16string& strProposed) {
+    const QString strFolder = Text(ReadSettingString(u"GaugeFormat", 260, FromUtf8(TracksFolder()).c_str()));
+    const QString strFile = QFileDialog::getSaveFileName(QApplication::activeWindow(), Text(LoadStr(IDS_MENU_SAVE_GAUGES)),
+                                                         strFolder + QLatin1Char('/') + Text(strProposed),
+                                                         Text(LoadStr(IDS_GAUGE_EXPORT_FILTER)));
+    if (strFile.isEmpty()) return {};
+    WriteSettingString(u"GaugeFormat", QFileInfo(strFile).absolutePath().toStdU16String().c_str());
+    return strFile.toStdString();
 }
 
 } // namespace velka

@@ -12,7 +12,10 @@ struct CGaugeEntry;
 
 // The chosen gauge, or null when cancelled.
 CGaugeEntry* RunGaugeChooser(CGaugeEntry* pCurrent, QWidget* pParent);
-// Installs the dialogs (headless: nothing is chosen, no file is asked for).
-void InstallGaugeDialogs(bool fHeadless);
+// The chooser over the active window.
+CGaugeEntry* ChooseGaugeWithDialog(CGaugeEntry* pCurrent);
+// The export's save dialog over the active window, opened in the folder
+// remembered under `GaugeFormat` (updated); empty when cancelled.
+std::string AskGaugeExportPath(const std::u16string& strProposed);
 
 } // namespace velka

@@ -139,24 +139,24 @@ void COptionsDialog::ApplyAll() {
 void PassOnOptionsChanges(const COptionsChanges& changes) {
     const CSubsystemHooks& h = SubsystemHooks();
     if (changes.fUnits) {
-        if (h.fnReadUnitOptions)
-            h.fnReadUnitOptions();
+        if (h.gauges.fnReadUnitOptions)
+            h.gauges.fnReadUnitOptions();
         else
             ReadUnitOptions();
     }
     if (changes.fTrackRecording) {
         const bool fOn = ReadSettingBool(u"RecordTrack", false);
-        if (h.fnStartTrackRecording && h.fnStopTrackRecording) {
+        if (h.tracks.fnStartRecording && h.tracks.fnStopRecording) {
             if (fOn)
-                h.fnStartTrackRecording();
+                h.tracks.fnStartRecording();
             else
-                h.fnStopTrackRecording();
-            CallHook(h.fnTrackRecordingChanged, fOn);
+                h.tracks.fnStopRecording();
+            CallHook(h.tracks.fnRecordingChanged, fOn);
         }
     }
-    if (changes.fNightMode) CallHook(h.fnApplyNightMode, ReadSettingInt(u"NightMode", 3));
+    if (changes.fNightMode) CallHook(h.map.fnApplyNightMode, ReadSettingInt(u"NightMode", 3));
     // A running reader holds the old port and protocol choice: start again.
-    if (changes.fPositioning && AskHook(h.fnIsPositioningRunning)) CallHook(h.fnStartPositioning, true);
+    if (changes.fPositioning && AskHook(h.positioning.fnIsRunning)) CallHook(h.positioning.fnStart, true);
     if (g_hWnd) {
         for (UINT i = 0; i < c_cPages; ++i) {
             if (changes.fUnits) g_hWnd->Page(i).OnUnitsChanged();

@@ -27,6 +27,7 @@
 #include "platform/text.h"
 #include "shell/message_boxes.h"
 #include "shell/resources.h"
+#include "shell/subsystem_hooks.h"
 #include "tracks/file_utils.h"
 #include "waypoints/waypoint_commands.h"
 #include "waypoints/waypoint_ui.h"
@@ -476,17 +477,10 @@ void HeadlessWaypointList() {
     Say("dialog: waypoints: closed");
 }
 
-void InstallWaypointDialogs(CSubsystemHooks& hooks, bool fHeadless) {
-    CWaypointDialogs& d = WaypointDialogs();
-    if (fHeadless) {
-        d.fnEdit = &HeadlessWaypointEdit;
-        d.fnList = &HeadlessWaypointList;
-    } else {
-        d.fnEdit = [](Waypoint& wp, bool fNew) { return RunWaypointEditDialog(wp, fNew, QApplication::activeWindow()); };
-        d.fnList = [] { RunWaypointListDialog(QApplication::activeWindow()); };
-    }
-    hooks.fnWaypointList = [] { CallHook(WaypointDialogs().fnList); };
-    WaypointSymbolPixmap() = &DrawnWaypointSymbol;
+bool EditWaypointWithDialog(Waypoint& wp, bool fNew) {
+    return RunWaypointEditDialog(wp, fNew, QApplication::activeWindow());
 }
+
+void ShowWaypointList() { RunWaypointListDialog(QApplication::activeWindow()); }
 
 } // namespace velka

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/subsystem_hooks.h"
 #include "waypoints/exchange_commands.h"
 #include "waypoints/waypoint_list.h"
 
@@ -115,9 +114,8 @@ void RunWaypointListDialog(QWidget* pParent);
 // Yes/no questions answer as VELKA_HEADLESS_YESNO says.
 void HeadlessWaypointList();
 
-// Fills the waypoint dialogs' edit and list hooks and the shell's
-// waypoint-list command (40020) with the Qt dialogs, or their headless
-// forms, and gives them the map's symbol pictures.
-void InstallWaypointDialogs(CSubsystemHooks& hooks, bool fHeadless);
+// The edit dialog and the list dialog over the active window.
+bool EditWaypointWithDialog(Waypoint& wp, bool fNew);
+void ShowWaypointList();
 
 } // namespace velka

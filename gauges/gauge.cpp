@@ -1,5 +1,6 @@
 #include "gauges/gauge.h"
 
+#include "gps/positioning.h"
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
@@ -206,6 +207,18 @@ void DrawGaugeCell(ICanvas& dc, bool fSmall, int left, int top, int cx, int cy, 
     dc.TextOut(left + ScaleX(fSmall ? 4 : 10), top + ScaleY(fSmall ? 3 : 5), pEntry->strTitle);
     VELKA_ASSERT(pEntry->m_pGauge);
     if (pEntry->m_pGauge) pEntry->m_pGauge->Draw(dc, fSmall, left, top);
+}
+
+void DrawGpsStatus(ICanvas& dc, int x, int y) {
+    if (IsPositioningRunning()) DrawGpsStatusIcon(dc, x, y, GetGpsIndicator());
+}
+
+void PassFixToGauges() {
+    if (Gauges()) Gauges()->UpdateAll(GetCurrentFix());
+}
+
+void TellGaugesPositionLost() {
+    if (Gauges()) Gauges()->PositionLostAll();
 }
 
 } // namespace velka

@@ -121,5 +121,13 @@ void DrawGaugeCell(ICanvas& dc, bool fSmall, int left, int top, int cx, int cy, 
 // receiver crossed out without GPS, yellow while connected without a
 // solution, green with the number of satellites used.
 void DrawGpsStatusIcon(ICanvas& dc, int x, int y, int nIndicator);
+// The icon for positioning's indicator now; nothing while positioning is
+// stopped.
+void DrawGpsStatus(ICanvas& dc, int x, int y);
+
+// Positioning's current fix to every gauge, and the loss of the position
+// (both on the user-interface thread; nothing before RegisterGauges).
+void PassFixToGauges();
+void TellGaugesPositionLost();
 
 } // namespace velka

@@ -1,5 +1,7 @@
 #include "gauges/gauge_export.h"
 
+#include "gauges/gauge_dialogs.h"
+
 #include <cerrno>
 
 #include "platform/clock.h"
@@ -8,8 +10,6 @@
 #include "shell/resources.h"
 
 namespace velka {
-
-GaugeExportPathFn g_pfnAskGaugeExportPath = nullptr;
 
 std::u16string GaugeExportText(const CGaugeCatalogue& cat, const std::u16string& strDateTime) {
     std::u16string out = strDateTime + u"\r\n\r\n";
@@ -52,8 +52,9 @@ bool WriteGaugeExport(const CGaugeCatalogue& cat, const std::string& strPath, in
 
 void SaveGaugeValues() {
     CGaugeCatalogue* pCat = Gauges();
-    if (!pCat || !g_pfnAskGaugeExportPath) return;
-    const std::string strPath = g_pfnAskGaugeExportPath(GaugeExportFileName(GetLocalTime()));
+    const auto pfnAsk = GaugeDialogs().pfnAskExportPath;
+    if (!pCat || !pfnAsk) return;
+    const std::string strPath = pfnAsk(GaugeExportFileName(GetLocalTime()));
     if (strPath.empty()) return;
     int nError = 0;
     if (!WriteGaugeExport(*pCat, strPath, &nError)) ShowCreateFileError(FromUtf8(strPath), nError);

@@ -17,11 +17,8 @@ std::u16string GaugeExportFileName(const SYSTEMTIME& st);
 // atomically; false with errno in *pnError.
 bool WriteGaugeExport(const CGaugeCatalogue& cat, const std::string& strPath, int* pnError);
 
-// Asks for the export file (remembering its folder under the setting
-// `GaugeFormat`); empty when cancelled. Set by the user interface.
-using GaugeExportPathFn = std::string (*)(const std::u16string& strProposed);
-extern GaugeExportPathFn g_pfnAskGaugeExportPath;
-// The menu command 40026: ask, write, report a failure (string 2000).
+// The menu command 40026: ask (GaugeDialogs()), write, report a failure
+// (string 2000).
 void SaveGaugeValues();
 
 } // namespace velka

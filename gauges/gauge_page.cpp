@@ -1,5 +1,7 @@
 #include "gauges/gauge_page.h"
 
+#include "gauges/gauge_dialogs.h"
+
 #include <algorithm>
 
 #include "platform/text.h"
@@ -43,7 +45,10 @@ std::u16string CellSetting(int nCell) { return FormatW(u"Gauge_%d", nCell); }
 
 } // namespace
 
-GaugeChooserFn g_pfnChooseGauge = nullptr;
+CGaugeDialogs& GaugeDialogs() {
+    static CGaugeDialogs dialogs;
+    return dialogs;
+}
 
 CGaugeLayout GaugeLayout(int cx, int cy, bool fBig) {
     const int cxCell = ScaleX(fBig ? c_cxBigCell : c_cxSmallCell);
@@ -190,15 +195,16 @@ void CGaugePage::OnRButtonUp(int x, int y) {
         return it;
     };
     CGaugeEntry* pEntry = CellGauge(m_nSelected);
-    menu.vecItems = {item(ID_CHOOSE_GAUGE, g_pfnChooseGauge == nullptr),
+    menu.vecItems = {item(ID_CHOOSE_GAUGE, GaugeDialogs().pfnChooseGauge == nullptr),
                      item(ID_RESET_GAUGE, !(pEntry && pEntry->fResettable)), item(ID_RESET_ALL_GAUGES, false),
                      item(ID_DEFAULT_GAUGES, false)};
     if (const UINT uId = pPort->TrackPopupMenu(menu, x, y)) OnCommand(uId);
 }
 
 void CGaugePage::Choose(int nCell) {
-    if (!g_pfnChooseGauge || nCell < 0 || nCell >= c_cGauges) return;
-    CGaugeEntry* pChosen = g_pfnChooseGauge(CellGauge(nCell));
+    const auto pfnChoose = GaugeDialogs().pfnChooseGauge;
+    if (!pfnChoose || nCell < 0 || nCell >= c_cGauges) return;
+    CGaugeEntry* pChosen = pfnChoose(CellGauge(nCell));
     if (!pChosen) return;
     WriteSettingString(CellSetting(nCell).c_str(), pChosen->strKey.c_str());
     m_apEntries[static_cast<std::size_t>(nCell)] = pChosen;

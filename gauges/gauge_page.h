@@ -39,11 +39,6 @@ CGaugeLayout GaugeLayout(int cx, int cy, bool fBig);
 // The default key of a cell (empty when the cell stays empty).
 const char16_t* DefaultGaugeKey(int nCell, bool fPortrait);
 
-// Asks for a gauge (the chooser dialog); null when cancelled. Set by the
-// user interface.
-using GaugeChooserFn = CGaugeEntry* (*)(CGaugeEntry* pCurrent);
-extern GaugeChooserFn g_pfnChooseGauge;
-
 class CGaugePage : public CPage {
 public:
     UINT GetTitle() const override { return 2201; }

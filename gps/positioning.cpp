@@ -29,17 +29,12 @@
 
 namespace velka {
 
-void (*g_pfnTrackAddFix)(const GpsFix& fix) = nullptr;
-void (*g_pfnTrackStartNew)() = nullptr;
-void (*g_pfnScreenTrackAddPoint)(float fLon, float fLat) = nullptr;
-void (*g_pfnScreenTrackBreak)() = nullptr;
-void (*g_pfnGaugesNoData)() = nullptr;
-void (*g_pfnQueueGpsPrompt)(int nPrompt) = nullptr;
-void (*g_pfnPagesPositioningStarted)() = nullptr;
-void (*g_pfnPagesPositioningStopped)() = nullptr;
 bool (*g_pfnSetSystemClock)(const SYSTEMTIME& st) = &SetSystemTime;
 
-PfnOpenGpsTrack g_pfnOpenDemoTrack = nullptr;
+CPositioningHooks& PositioningHooks() {
+    static CPositioningHooks hooks;
+    return hooks;
+}
 
 namespace {
 
@@ -263,7 +258,7 @@ void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
 void SimulationThread(std::shared_ptr<CEvent> pDone) {
     SetGpsStatus(IDS_GPS_DEMO_TRACK);
     std::unique_ptr<IGpsTrackSource> pTrack;
-    if (g_pfnOpenDemoTrack) pTrack = g_pfnOpenDemoTrack(DemoTrackPath());
+    if (PositioningHooks().pfnOpenDemoTrack) pTrack = PositioningHooks().pfnOpenDemoTrack(DemoTrackPath());
     if (!pTrack) {
         pDone->Set();
         return;
@@ -355,7 +350,7 @@ void StartPositioning() {
         std::lock_guard<std::mutex> lock(g_lock);
         ResetSpeedRingLocked();
     }
-    CallOrSkip(g_pfnPagesPositioningStarted);
+    CallOrSkip(PositioningHooks().pfnPagesPositioningStarted);
     g_pStopEvent->Reset();
     g_pFoundEvent->Reset();
     g_fStopping = false;
@@ -390,7 +385,7 @@ void StopPositioning() {
     if (!g_fStopping) {
         ResetSatelliteTable(0);
         SatelliteTableCompleted();
-        CallOrSkip(g_pfnPagesPositioningStopped);
+        CallOrSkip(PositioningHooks().pfnPagesPositioningStopped);
     }
     g_fStopping = true;
     if (g_pStopEvent) g_pStopEvent->Set();
@@ -459,17 +454,18 @@ void OnFix(const GpsFix& fixGiven) {
         cSatellites = fixNew.Has(gfSatellites) && fixNew.nSatellites > 0 ? fixNew.nSatellites : 0;
     }
     // The subsystems fed from here take their own locks, never inside ours.
+    const CPositioningHooks& hooks = PositioningHooks();
     if (fRegained) {
         GpsLog(u"New track started due to position was lost in previous fix.");
-        if (g_pfnQueueGpsPrompt) g_pfnQueueGpsPrompt(3);
-        CallOrSkip(g_pfnTrackStartNew);
-        CallOrSkip(g_pfnScreenTrackBreak);
+        if (hooks.pfnQueueGpsPrompt) hooks.pfnQueueGpsPrompt(3);
+        CallOrSkip(hooks.pfnTrackStartNew);
+        CallOrSkip(hooks.pfnScreenTrackBreak);
     } else if (fLost) {
-        if (g_pfnQueueGpsPrompt) g_pfnQueueGpsPrompt(1);
+        if (hooks.pfnQueueGpsPrompt) hooks.pfnQueueGpsPrompt(1);
     }
     if (fMoved) {
-        if (g_pfnTrackAddFix) g_pfnTrackAddFix(fixNew);
-        if (g_pfnScreenTrackAddPoint) g_pfnScreenTrackAddPoint(fixNew.fLongitude, fixNew.fLatitude);
+        if (hooks.pfnTrackAddFix) hooks.pfnTrackAddFix(fixNew);
+        if (hooks.pfnScreenTrackAddPoint) hooks.pfnScreenTrackAddPoint(fixNew.fLongitude, fixNew.fLatitude);
     }
     PostNotification(WM_GPS_FIX);
     SetGpsIndicator(cSatellites);
@@ -597,9 +593,9 @@ double FixupClock(double dTime) {
 
 void ReportNoPosition() {
     GpsLog(u"No position info reported.");
-    CallOrSkip(g_pfnGaugesNoData);
-    CallOrSkip(g_pfnTrackStartNew);
-    CallOrSkip(g_pfnScreenTrackBreak);
+    CallOrSkip(PositioningHooks().pfnGaugesNoData);
+    CallOrSkip(PositioningHooks().pfnTrackStartNew);
+    CallOrSkip(PositioningHooks().pfnScreenTrackBreak);
 }
 
 void SetGpsStatus(UINT uId, ...) {

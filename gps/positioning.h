@@ -10,29 +10,39 @@
 #include "gps/com_port.h"
 #include "gps/gps_fix.h"
 #include "gps/gps_protocol.h"
+#include "gps/track_source.h"
 #include "platform/clock.h"
 
 namespace velka {
 
 constexpr int c_cSpeedBufSize = 100;
 
-// Hooks to the subsystems positioning feeds; each is null until its owner
-// installs it, and is called on a reader (or the simulation) thread
-// without the positioning lock held.
-// Track recording: a moved fix, as delivered.
-extern void (*g_pfnTrackAddFix)(const GpsFix& fix);
-// Track recording: the next point opens a new track.
-extern void (*g_pfnTrackStartNew)();
-// On-screen track: a moved position, and a break in the line.
-extern void (*g_pfnScreenTrackAddPoint)(float fLon, float fLat);
-extern void (*g_pfnScreenTrackBreak)();
-// Gauges: the receiver gives no data (their no-data operation).
-extern void (*g_pfnGaugesNoData)();
-// Sounds: queue GPS prompt n (1 "GPSMissing", 3 "GPSConnected").
-extern void (*g_pfnQueueGpsPrompt)(int nPrompt);
-// The four pages, in index order: positioning starts or stops (main thread).
-extern void (*g_pfnPagesPositioningStarted)();
-extern void (*g_pfnPagesPositioningStopped)();
+// Hooks to the subsystems positioning feeds; each is null until the
+// composition root fills it, and (unless said otherwise) is called on a
+// reader (or the simulation) thread without the positioning lock held, so
+// they are plain functions set before positioning starts.
+struct CPositioningHooks {
+    // Track recording: a moved fix, as delivered; the next point opens a
+    // new track.
+    void (*pfnTrackAddFix)(const GpsFix& fix) = nullptr;
+    void (*pfnTrackStartNew)() = nullptr;
+    // On-screen track: a moved position, and a break in the line.
+    void (*pfnScreenTrackAddPoint)(float fLon, float fLat) = nullptr;
+    void (*pfnScreenTrackBreak)() = nullptr;
+    // Gauges: the receiver gives no data (their no-data operation).
+    void (*pfnGaugesNoData)() = nullptr;
+    // Sounds: queue GPS prompt n (1 "GPSMissing", 3 "GPSConnected"); set
+    // while navigation runs.
+    void (*pfnQueueGpsPrompt)(int nPrompt) = nullptr;
+    // The four pages, in index order: positioning starts or stops (main thread).
+    void (*pfnPagesPositioningStarted)() = nullptr;
+    void (*pfnPagesPositioningStopped)() = nullptr;
+    // The opener the simulation uses: null ends the simulation at once, as
+    // with an unreadable file.
+    PfnOpenGpsTrack pfnOpenDemoTrack = nullptr;
+};
+CPositioningHooks& PositioningHooks();
+
 // Sets the system clock (UTC); SetSystemTime by default. Tests and tools
 // put a stand-in here.
 extern bool (*g_pfnSetSystemClock)(const SYSTEMTIME& st);

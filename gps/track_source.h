@@ -1,6 +1,6 @@
 // What the simulation thread replays: a track handed out one point at a
 // time. The track reader of the waypoint exchange formats provides it and
-// installs its opener in g_pfnOpenDemoTrack.
+// is opened through PositioningHooks().pfnOpenDemoTrack.
 #pragma once
 #include <memory>
 #include <string>
@@ -22,10 +22,6 @@ public:
 
 // Opens a track file for replay; null when it cannot be read.
 using PfnOpenGpsTrack = std::unique_ptr<IGpsTrackSource> (*)(const std::string& strPath);
-
-// The opener the simulation uses (null until a track reader installs it:
-// the simulation then ends at once, as with an unreadable file).
-extern PfnOpenGpsTrack g_pfnOpenDemoTrack;
 
 // "Demo.gdb" in the program's folder unless set otherwise.
 std::string DemoTrackPath();

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <thread>
 
+#include "gauges/gauge_dialogs.h"
 #include "gauges/gauge_page.h"
 #include "gauges/units.h"
 #include "geometry/fast_math.h"
@@ -506,7 +507,7 @@ void CMapPage::RenderLoop() {
             if (interrupted()) continue;
             g_FrameStats.msWaypoints = GetTickCount() - t0;
         }
-        if (AskHook(SubsystemHooks().fnIsGuidanceActive) && ReadSettingBool(u"ShowBearing", true) &&
+        if (AskHook(SubsystemHooks().navigation.fnIsGuidanceActive) && ReadSettingBool(u"ShowBearing", true) &&
             layers.fnDrawBearing) {
             layers.fnDrawBearing(pc);
             if (interrupted()) continue;
@@ -616,7 +617,7 @@ void CMapPage::OnPaint(ICanvas& dc) {
     DrawEditedRoute(dc);
     if (layers.fnDrawMovingWaypoint) layers.fnDrawMovingWaypoint(dc, m_pos);
     if (ReadSettingBool(u"ShowHotSpot", false)) DrawHotSpot(dc, m_pos);
-    if (AskHook(SubsystemHooks().fnIsPositioningRunning) && layers.fnCurrentPosition) {
+    if (AskHook(SubsystemHooks().positioning.fnIsRunning) && layers.fnCurrentPosition) {
         CCursorPosition p;
         if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, MapStyles().Skin() && MapStyles().Skin()->fNight);
     }
@@ -629,10 +630,6 @@ void CMapPage::OnPaint(ICanvas& dc) {
         const int nState = m_fGaugeEdit && i == m_nSelectedGauge ? 2 : (n > 3 && (i & 1) ? 1 : 0);
         const RECT& rc = cells[static_cast<std::size_t>(i)];
         const std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(i)];
-        if (layers.fnDrawGaugeCell && !strKey.empty()) {
-            layers.fnDrawGaugeCell(dc, rc, strKey, nState);
-            continue;
-        }
         if (Gauges()) {
             DrawGaugeCell(dc, true, rc.left, rc.top, rc.right - rc.left - 1, rc.bottom - rc.top - 1,
                           Gauges()->Find(strKey), nState);
@@ -816,9 +813,10 @@ void CMapPage::OnCommand(UINT uId) {
         }
         break;
     case ID_CHOOSE_GAUGE:
-        if (g_pfnChooseGauge && m_nClickedCell >= 0 && m_nClickedCell < static_cast<int>(m_astrGaugeKeys.size())) {
+        if (const auto pfnChoose = GaugeDialogs().pfnChooseGauge;
+            pfnChoose && m_nClickedCell >= 0 && m_nClickedCell < static_cast<int>(m_astrGaugeKeys.size())) {
             std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(m_nClickedCell)];
-            if (CGaugeEntry* p = g_pfnChooseGauge(Gauges() ? Gauges()->Find(strKey) : nullptr)) {
+            if (CGaugeEntry* p = pfnChoose(Gauges() ? Gauges()->Find(strKey) : nullptr)) {
                 strKey = p->strKey;
                 WriteSettingString(FormatW(u"MapGauge_%d", m_nClickedCell).c_str(), strKey.c_str());
             }
@@ -839,32 +837,48 @@ void CMapPage::OnCommand(UINT uId) {
     }
 }
 
-void InstallMapPageHooks(CSubsystemHooks& h) {
-    h.afnCreatePage[0] = [] { return std::unique_ptr<CPage>(std::make_unique<CMapPage>()); };
-    h.fnOpenMap = [](const std::u16string& strPath, bool fAtlas) {
-        return g_pMapPage ? g_pMapPage->LoadMap(strPath, fAtlas) : false;
-    };
-    h.fnIsMapOpen = [] { return g_pMapParser != nullptr; };
-    h.fnIsFrameRendering = [] { return g_pMapPage && g_pMapPage->IsRendering(); };
-    h.fnStopRenderingFrame = [] {
-        if (g_pMapPage) g_pMapPage->StopRendering();
-    };
-    h.fnApplyNightMode = [](int) {
-        MapStyles().ResetNightMode();
-        MapStyles().ApplyNightMode();
-    };
-    h.fnCheckAutoNightMode = [] {
-        const CSkin* pBefore = MapStyles().Skin();
-        const bool fNightBefore = pBefore && pBefore->fNight;
-        MapStyles().ApplyNightMode();
-        const CSkin* pAfter = MapStyles().Skin();
-        if ((pAfter && pAfter->fNight) != fNightBefore && g_pMapPage) g_pMapPage->RefreshMap(true);
-    };
-    h.fnClearSelection = [] {
-        if (!g_pMapPage || g_pMapPage->Selection().Empty()) return false;
-        g_pMapPage->Selection().Clear();
-        return true;
-    };
+std::unique_ptr<CPage> CreateMapPage() { return std::make_unique<CMapPage>(); }
+
+bool OpenMapOnPage(const std::u16string& strPath, bool fAtlas) {
+    return g_pMapPage ? g_pMapPage->LoadMap(strPath, fAtlas) : false;
+}
+
+bool IsMapOpen() { return g_pMapParser != nullptr; }
+
+bool IsMapFrameRendering() { return g_pMapPage && g_pMapPage->IsRendering(); }
+
+void StopMapFrame() {
+    if (g_pMapPage) g_pMapPage->StopRendering();
+}
+
+namespace {
+
+// The fix the automatic night mode looks at; none without the hook.
+void ApplyNightModeAtLatestFix() {
+    GpsFix fix;
+    const auto& fn = MapLayers().fnLatestFix;
+    MapStyles().ApplyNightMode(fn && fn(fix) ? &fix : nullptr);
+}
+
+} // namespace
+
+void ApplyNightModeSetting() {
+    MapStyles().ResetNightMode();
+    ApplyNightModeAtLatestFix();
+}
+
+void CheckAutoNightMode() {
+    const CSkin* pBefore = MapStyles().Skin();
+    const bool fNightBefore = pBefore && pBefore->fNight;
+    ApplyNightModeAtLatestFix();
+    const CSkin* pAfter = MapStyles().Skin();
+    if ((pAfter && pAfter->fNight) != fNightBefore && g_pMapPage) g_pMapPage->RefreshMap(true);
+}
+
+bool ClearMapSelection() {
+    if (!g_pMapPage || g_pMapPage->Selection().Empty()) return false;
+    g_pMapPage->Selection().Clear();
+    return true;
 }
 
 } // namespace velka

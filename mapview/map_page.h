@@ -26,7 +26,6 @@
 namespace velka {
 
 class CMapParser;
-struct CSubsystemHooks;
 
 // The map page's own commands (its keys and context menus).
 constexpr UINT ID_MAP_REFRESH = 40004;
@@ -88,14 +87,12 @@ struct CMapLayers {
     std::function<bool(CPaintContext&, CMapLabelStore&)> fnDrawWaypoints;
     std::function<bool(CPaintContext&)> fnDrawBearing;
     std::function<void(ICanvas&, const CMapPosition&)> fnDrawMovingWaypoint;
-    // The latest GPS position for the cursor and for following.
+    // The latest GPS position for the cursor and for following, and the
+    // latest fix the automatic night mode looks at.
     std::function<bool(CCursorPosition&)> fnCurrentPosition;
+    std::function<bool(GpsFix& fix)> fnLatestFix;
     // Waypoints, route points and map objects near a map point.
     std::function<std::vector<CSelectionItem>(const CMapPoint& pt, float fRadiusMetres)> fnFindItems;
-    // The properties of a map object found under a point (search).
-    std::function<void(const CSelectionItem& item)> fnMapObjectProperties;
-    // A map-gauge cell (key of the slot, cell state 0, 1 or 2).
-    std::function<void(ICanvas&, const RECT&, const std::u16string& strKey, int nState)> fnDrawGaugeCell;
     std::function<void(ICanvas&, int x, int y)> fnDrawGpsStatus;
     // Dispatches queued messages (the window's event loop).
     std::function<void()> fnPumpMessages;
@@ -319,8 +316,18 @@ private:
 
 // The page that exists (null before it is created).
 CMapPage* MapPage();
-// Assigns the map page's factory and hooks (open map, frame rendering,
-// night mode, selection timer) to the shell.
-void InstallMapPageHooks(CSubsystemHooks& hooks);
+// The map page's side of the shell's map hooks (each does nothing, or
+// answers false, before the page exists).
+std::unique_ptr<CPage> CreateMapPage();
+bool OpenMapOnPage(const std::u16string& strPath, bool fAtlas);
+bool IsMapOpen();
+bool IsMapFrameRendering();
+void StopMapFrame();
+// The NightMode setting changed: read it again and apply it.
+void ApplyNightModeSetting();
+// After a fix: the automatic night mode, and a redraw when it switched.
+void CheckAutoNightMode();
+// The selection balloon's timer: true when there was a selection to clear.
+bool ClearMapSelection();
 
 } // namespace velka

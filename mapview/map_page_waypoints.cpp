@@ -5,6 +5,7 @@
 
 #include "mapview/map_page.h"
 
+#include "gauges/gauge_dialogs.h"
 #include "gauges/gauge_page.h"
 #include "mapview/waypoint_layer.h"
 #include "shell/page_host.h"
@@ -68,7 +69,7 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
         menu.uTitleId = IDM_GAUGE;
         const std::u16string& strKey = m_astrGaugeKeys[static_cast<std::size_t>(m_nClickedCell)];
         const CGaugeEntry* pEntry = Gauges() ? Gauges()->Find(strKey) : nullptr;
-        menu.vecItems = {PopupItem(ID_CHOOSE_GAUGE, 0, g_pfnChooseGauge == nullptr),
+        menu.vecItems = {PopupItem(ID_CHOOSE_GAUGE, 0, GaugeDialogs().pfnChooseGauge == nullptr),
                          PopupItem(ID_RESET_GAUGE, 0, !(pEntry && pEntry->fResettable)),
                          PopupItem(ID_RESET_ALL_GAUGES, 0, Gauges() == nullptr),
                          ShowGaugesItem(), PopupItem(ID_MAP_DEFAULT_GAUGES)};
@@ -96,14 +97,13 @@ CMenuPopup CMapPage::ContextMenuAt(int x, int y) {
     // Hidden gauges have no cell to click: the map's own menu shows them again.
     menu.vecItems = {PopupItem(ID_MAP_NEW_WAYPOINT), ShowGaugesItem()};
     if (m_editor.IsEditing()) menu.vecItems.push_back(PopupItem(ID_MAP_END_ROUTE_EDIT));
-    // Map objects under the point; their properties belong to the search.
+    // Map objects under the point: their properties item is shown, disabled
+    // (a map object has no properties dialog).
     if (MapLayers().fnFindItems) {
         for (CSelectionItem& item : MapLayers().fnFindItems(m_ptClicked, fRadius))
             if (item.nRefersTo == 0) m_clickedObjects.push_back(std::move(item));
     }
-    if (!m_clickedObjects.empty())
-        menu.vecItems.push_back(
-            PopupItem(ID_MAP_PROPERTIES, 0, !static_cast<bool>(MapLayers().fnMapObjectProperties)));
+    if (!m_clickedObjects.empty()) menu.vecItems.push_back(PopupItem(ID_MAP_PROPERTIES, 0, true));
     return menu;
 }
 
@@ -147,12 +147,8 @@ void CMapPage::WaypointProperties(Waypoint* pWaypoint) {
 void CMapPage::OpenSelectionItem() {
     const CSelectionItem* pItem = m_selection.Shown();
     if (!pItem) return;
-    if (pItem->nRefersTo == 1) {
-        WaypointProperties(LiveWaypoint(TheWaypointStore(), pItem->pRef));
-    } else if (pItem->nRefersTo == 0 && MapLayers().fnMapObjectProperties) {
-        const CSelectionItem item = *pItem;
-        MapLayers().fnMapObjectProperties(item);
-    }
+    // A map object has no properties dialog.
+    if (pItem->nRefersTo == 1) WaypointProperties(LiveWaypoint(TheWaypointStore(), pItem->pRef));
 }
 
 bool CMapPage::OnWaypointCommand(UINT uId) {
@@ -166,9 +162,6 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
             WaypointProperties(p);
         } else if (m_pClickedRoute) {
             return OnRouteCommand(uId);
-        } else if (!m_clickedObjects.empty() && MapLayers().fnMapObjectProperties) {
-            const CSelectionItem item = m_clickedObjects.front();
-            MapLayers().fnMapObjectProperties(item);
         }
         return true;
     case ID_MAP_DELETE_WAYPOINT:

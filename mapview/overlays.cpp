@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "geometry/fast_math.h"
+#include "gps/positioning.h"
 #include "mapview/map_position.h"
 #include "mapview/styles.h"
 #include "platform/debug.h"
@@ -10,6 +11,19 @@
 #include "shell/screen.h"
 
 namespace velka {
+
+bool CursorPositionFromLastFix(CCursorPosition& p) {
+    float fLon = 0, fLat = 0, fCourse = 0, fSpeed = 0;
+    bool fCourseValid = false, fSpeedValid = false;
+    if (!GetLastPosition(&fLon, &fLat, &fCourse, &fSpeed, &fCourseValid, &fSpeedValid)) return false;
+    p.fAvailable = true;
+    p.dLongitude = fLon;
+    p.dLatitude = fLat;
+    p.fHeading = fCourse;
+    p.fSpeed = fSpeedValid ? fSpeed : 0.0f;
+    p.fHeadingValid = fCourseValid;
+    return true;
+}
 namespace {
 
 constexpr UINT DT_NOPREFIX_ = 0x800;

@@ -23,6 +23,11 @@ struct CCursorPosition {
     bool fHeadingInDegrees = true; // the second validity flag
 };
 
+// The cursor at the last GPS position: heading and its validity as the
+// receiver gave them, the speed only when valid (0 otherwise); false while
+// no position is known.
+bool CursorPositionFromLastFix(CCursorPosition& p);
+
 // The position cursor: an arrow along the course as the view shows it
 // (course minus the view's rotation), a disc when too slow for a course;
 // bright at night.

@@ -667,7 +667,7 @@ int CMapStyles::IsDayAt(double dN, float fSunrise, float fSunset) {
     return S <= dN && dN < R ? 0 : 1;
 }
 
-void CMapStyles::ApplyNightMode() {
+void CMapStyles::ApplyNightMode(const GpsFix* pLatest) {
     if (m_nNightMode == 0) {
         m_nNightMode = ReadSettingInt(u"NightMode", 3);
         if (m_nNightMode == 0) {
@@ -683,9 +683,8 @@ void CMapStyles::ApplyNightMode() {
         LoadSkin(true);
         return;
     }
-    GpsFix fix;
-    if (!m_fnLatestFix || !m_fnLatestFix(fix)) return;
-    if (!fix.Has(gfPosition)) return;
+    if (!pLatest || !pLatest->Has(gfPosition)) return;
+    const GpsFix& fix = *pLatest;
     const int q = fix.nQuality;
     if (q == 0 || q == 1 || q == 2 || q == 4) return;
     SYSTEMTIME st{};

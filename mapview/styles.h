@@ -133,12 +133,11 @@ public:
     const CFontDesc& ShieldFont() const { return m_fontShield; }
 
     // NightMode: 1 day, 2 night, 3 automatic by sunrise and sunset at the
-    // latest fix (fnLatestFix). Called by the night-mode command and after
-    // every processed fix.
-    void ApplyNightMode();
+    // latest fix (none: no change). Called by the night-mode command and
+    // after every processed fix.
+    void ApplyNightMode(const GpsFix* pLatest = nullptr);
     // Forgets the mode read (the setting changed).
     void ResetNightMode() { m_nNightMode = 0; }
-    std::function<bool(GpsFix& fix)> m_fnLatestFix;
     // Whether it is day at a day number N (UTC) for sunrise R and sunset S
     // in hours; -1 when the sun does not rise or set that day.
     static int IsDayAt(double dN, float fSunrise, float fSunset);

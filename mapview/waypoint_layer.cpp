@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gps/positioning.h"
 #include "mapdata/img_parser.h"
 #include "mapdata/map_parser.h"
 #include "mapview/map_page.h"
@@ -127,6 +128,21 @@ void StopWaypoints() {
     CWaypointStore& store = TheWaypointStore();
     if (g_fWaypointLoadFailed && store.LiveWaypointCount() == 0 && store.LiveRouteCount() == 0) return;
     store.Save();
+}
+
+CMapPoint NewWaypointPosition(bool fPositioningRunning) {
+    float fLon = 0, fLat = 0, fCourse = 0;
+    if (fPositioningRunning && ReadSettingBool(u"KeepVisible", true) && GetLastPosition(&fLon, &fLat, &fCourse)) {
+        int lX = 0, lY = 0;
+        GetLastPositionMapUnits(&lX, &lY);
+        return {lX, lY};
+    }
+    return g_ptReference;
+}
+
+bool SaveWaypointAtPosition() {
+    const GpsFix fix = GetCurrentFix();
+    return SaveNewWaypoint(TheWaypointStore(), NewWaypointPosition(IsPositioningRunning()), &fix);
 }
 
 void InstallWaypointLayer() {

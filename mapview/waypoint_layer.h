@@ -46,6 +46,15 @@ Waypoint* LiveWaypoint(const CWaypointStore& store, const void* p);
 // decides; true when it was saved.
 bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* pFix);
 
+// Where the menu's "save waypoint" puts the new waypoint: at the last GPS
+// position while positioning runs, the view follows it (KeepVisible) and a
+// position is known; otherwise at the point the view published last
+// (g_ptReference).
+CMapPoint NewWaypointPosition(bool fPositioningRunning);
+// The menu command: a new waypoint there with the latest fix's elevation,
+// in TheWaypointStore(); true when saved.
+bool SaveWaypointAtPosition();
+
 // Start-up: loads TheWaypointStore() from its file. Shutdown: saves it,
 // except when the file could not be read and the store is still empty (an
 // empty store would replace a file the user may still recover).

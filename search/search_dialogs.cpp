@@ -123,21 +123,20 @@ void ReleaseSearchDialogMap() {
         if (auto* pChooser = dynamic_cast<CTypeChooserDialog*>(p)) pChooser->reject();
 }
 
-void InstallSearchDialogs(CSubsystemHooks& hooks, bool fHeadless) {
-    if (!SearchUi().fnTypeIcon) SearchUi().fnTypeIcon = &TypeSampleIcon;
-    SearchUi().fHeadless = fHeadless;
-    hooks.fnFindCity = [] {
-        if (CMapParser* p = OpenMap()) RunFindCityDialog(*p, QApplication::activeWindow());
-    };
-    hooks.fnFindInCity = [] {
-        if (CMapParser* p = OpenMap()) RunFindInCityDialog(*p, QApplication::activeWindow());
-    };
-    hooks.fnFindAddress = [] {
-        if (CMapParser* p = OpenMap()) RunFindAddressDialog(*p, QApplication::activeWindow());
-    };
-    hooks.fnFindNearest = [] {
-        if (CMapParser* p = OpenMap()) RunFindNearestDialog(*p, QApplication::activeWindow());
-    };
+void FindCityOnOpenMap() {
+    if (CMapParser* p = OpenMap()) RunFindCityDialog(*p, QApplication::activeWindow());
+}
+
+void FindInCityOnOpenMap() {
+    if (CMapParser* p = OpenMap()) RunFindInCityDialog(*p, QApplication::activeWindow());
+}
+
+void FindAddressOnOpenMap() {
+    if (CMapParser* p = OpenMap()) RunFindAddressDialog(*p, QApplication::activeWindow());
+}
+
+void FindNearestOnOpenMap() {
+    if (CMapParser* p = OpenMap()) RunFindNearestDialog(*p, QApplication::activeWindow());
 }
 
 } // namespace velka

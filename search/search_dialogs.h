@@ -8,7 +8,6 @@
 
 #include "geometry/map_types.h"
 #include "search/find_models.h"
-#include "shell/subsystem_hooks.h"
 
 class QWidget;
 
@@ -60,8 +59,11 @@ void RunFindNearestDialog(CMapParser& map, QWidget* pParent);
 // IsSearchRunning and CancelSearch).
 void ReleaseSearchDialogMap();
 
-// Assigns the four menu commands' hooks (with the map that is open when a
-// command runs).
-void InstallSearchDialogs(CSubsystemHooks& hooks, bool fHeadless);
+// The four menu commands: the dialog over the active window for the map
+// that is open when the command runs (nothing without one).
+void FindCityOnOpenMap();    // 40091
+void FindInCityOnOpenMap();  // 40075
+void FindAddressOnOpenMap(); // 40076
+void FindNearestOnOpenMap(); // 40090
 
 } // namespace velka

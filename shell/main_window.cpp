@@ -119,34 +119,34 @@ void CMainWindow::UpdateMenu() {
     if (!m_pPort) return;
     const CSubsystemHooks& h = SubsystemHooks();
     IWindowPort& port = *m_pPort;
-    const bool fMap = AskHook(h.fnIsMapOpen);
+    const bool fMap = AskHook(h.map.fnIsOpen);
 
     port.EnableMenuItem(ID_HELP, false);
-    port.EnableMenuItem(ID_MAP_INFO, fMap && h.fnMapInfo);
-    port.EnableMenuItem(ID_FIND_NEAREST, fMap && h.fnFindNearest);
-    port.EnableMenuItem(ID_FIND_CITY, fMap && h.fnFindCity);
-    port.EnableMenuItem(ID_FIND_IN_CITY, fMap && h.fnFindInCity);
-    port.EnableMenuItem(ID_FIND_ADDRESS, fMap && h.fnFindAddress);
+    port.EnableMenuItem(ID_MAP_INFO, fMap && h.map.fnInfo);
+    port.EnableMenuItem(ID_FIND_NEAREST, fMap && h.search.fnFindNearest);
+    port.EnableMenuItem(ID_FIND_CITY, fMap && h.search.fnFindCity);
+    port.EnableMenuItem(ID_FIND_IN_CITY, fMap && h.search.fnFindInCity);
+    port.EnableMenuItem(ID_FIND_ADDRESS, fMap && h.search.fnFindAddress);
     port.EnableMenuItem(ID_ZOOM_IN, CurrentPage().CanZoomIn());
     port.EnableMenuItem(ID_ZOOM_OUT, CurrentPage().CanZoomOut());
     for (UINT i = 0; i < c_cPages; ++i) port.EnableMenuItem(ID_PAGE_FIRST + i, m_apPages[i]->CanShow());
-    port.EnableMenuItem(ID_STOP_GUIDANCE, AskHook(h.fnIsGuidanceActive) && h.fnStopGuidance);
+    port.EnableMenuItem(ID_STOP_GUIDANCE, AskHook(h.navigation.fnIsGuidanceActive) && h.navigation.fnStopGuidance);
 
-    port.EnableMenuItem(ID_CONNECT_GPS, h.fnStartPositioning && h.fnStopPositioning);
-    port.CheckMenuItem(ID_CONNECT_GPS, AskHook(h.fnIsPositioningRunning));
-    port.EnableMenuItem(ID_RECORD_TRACK, h.fnStartTrackRecording && h.fnStopTrackRecording);
+    port.EnableMenuItem(ID_CONNECT_GPS, h.positioning.fnStart && h.positioning.fnStop);
+    port.CheckMenuItem(ID_CONNECT_GPS, AskHook(h.positioning.fnIsRunning));
+    port.EnableMenuItem(ID_RECORD_TRACK, h.tracks.fnStartRecording && h.tracks.fnStopRecording);
     port.CheckMenuItem(ID_RECORD_TRACK, ReadSettingBool(u"RecordTrack", false));
     port.SetMenuItemImage(ID_NIGHT_MODE, NightModeImage(ReadSettingInt(u"NightMode", 3)));
 
     // Commands whose dialogs belong to subsystems not present are disabled.
-    port.EnableMenuItem(ID_ABOUT, static_cast<bool>(h.fnAbout));
-    port.EnableMenuItem(ID_OPTIONS, static_cast<bool>(h.fnOptions));
-    port.EnableMenuItem(ID_SAVE_WAYPOINT, static_cast<bool>(h.fnSaveWaypoint));
-    port.EnableMenuItem(ID_WAYPOINTS, static_cast<bool>(h.fnWaypointList));
-    port.EnableMenuItem(ID_OPEN_ATLAS, static_cast<bool>(h.fnAtlasDialog));
-    port.EnableMenuItem(ID_SAVE_GAUGES, static_cast<bool>(h.fnSaveGauges));
-    port.EnableMenuItem(ID_ROUTES, static_cast<bool>(h.fnRouteList));
-    port.EnableMenuItem(ID_OPEN_MAP, h.fnChooseMapFile && h.fnOpenMap);
+    port.EnableMenuItem(ID_ABOUT, static_cast<bool>(h.dialogs.fnAbout));
+    port.EnableMenuItem(ID_OPTIONS, static_cast<bool>(h.dialogs.fnOptions));
+    port.EnableMenuItem(ID_SAVE_WAYPOINT, static_cast<bool>(h.navigation.fnSaveWaypoint));
+    port.EnableMenuItem(ID_WAYPOINTS, static_cast<bool>(h.navigation.fnWaypointList));
+    port.EnableMenuItem(ID_OPEN_ATLAS, static_cast<bool>(h.map.fnAtlasDialog));
+    port.EnableMenuItem(ID_SAVE_GAUGES, static_cast<bool>(h.gauges.fnSave));
+    port.EnableMenuItem(ID_ROUTES, static_cast<bool>(h.navigation.fnRouteList));
+    port.EnableMenuItem(ID_OPEN_MAP, h.map.fnChooseFile && h.map.fnOpen);
     port.EnableMenuItem(ID_EXIT, true);
     port.EnableMenuItem(ID_NIGHT_MODE, true);
     port.EnableMenuItem(ID_FULL_SCREEN, true);
@@ -156,7 +156,7 @@ void CMainWindow::UpdateMenu() {
 void CMainWindow::OpenMapAndChoosePage(const std::u16string& strPath, bool fAtlas) {
     {
         CWaitCursor wait;
-        CallHook(SubsystemHooks().fnOpenMap, strPath, fAtlas);
+        CallHook(SubsystemHooks().map.fnOpen, strPath, fAtlas);
         RefreshAllPages(true);
     }
     for (UINT i = 0; i < c_cPages; ++i) {
@@ -183,9 +183,9 @@ void CMainWindow::OnSize(int cx, int cy) {
 
 void CMainWindow::OnExitRequest(WPARAM wParam) {
     const CSubsystemHooks& h = SubsystemHooks();
-    if (AskHook(h.fnIsFrameRendering)) {
+    if (AskHook(h.map.fnIsFrameRendering)) {
         // The frame stops first; the request comes round again.
-        CallHook(h.fnStopRenderingFrame);
+        CallHook(h.map.fnStopRenderingFrame);
         UiHost().PostMessage(WM_EXIT_REQUEST, wParam, 0);
         return;
     }
@@ -200,11 +200,11 @@ void CMainWindow::ToggleGpsConnection() {
     const CSubsystemHooks& h = SubsystemHooks();
     bool fWasOn = ReadSettingBool(u"ScanCOMPorts", true);
     WriteSettingBool(u"ScanCOMPorts", !fWasOn);
-    bool fRunning = AskHook(h.fnIsPositioningRunning);
+    bool fRunning = AskHook(h.positioning.fnIsRunning);
     if (fWasOn && fRunning)
-        CallHook(h.fnStopPositioning);
+        CallHook(h.positioning.fnStop);
     else if (!fWasOn && !fRunning)
-        CallHook(h.fnStartPositioning, true);
+        CallHook(h.positioning.fnStart, true);
     UpdateMenu();
 }
 
@@ -213,17 +213,17 @@ void CMainWindow::ToggleTrackRecording() {
     bool fOn = !ReadSettingBool(u"RecordTrack", false);
     WriteSettingBool(u"RecordTrack", fOn);
     if (fOn)
-        CallHook(h.fnStartTrackRecording);
+        CallHook(h.tracks.fnStartRecording);
     else
-        CallHook(h.fnStopTrackRecording);
-    CallHook(h.fnTrackRecordingChanged, fOn);
+        CallHook(h.tracks.fnStopRecording);
+    CallHook(h.tracks.fnRecordingChanged, fOn);
     UpdateMenu();
 }
 
 void CMainWindow::CycleNightMode() {
     int nMode = NextNightMode(ReadSettingInt(u"NightMode", 3));
     WriteSettingInt(u"NightMode", nMode);
-    CallHook(SubsystemHooks().fnApplyNightMode, nMode);
+    CallHook(SubsystemHooks().map.fnApplyNightMode, nMode);
     RefreshAllPages(true);
     UpdateMenu();
 }
@@ -237,41 +237,41 @@ void CMainWindow::OnCommand(UINT uId) {
     switch (uId) {
     case ID_ZOOM_IN: CurrentPage().ZoomIn(); break;
     case ID_ZOOM_OUT: CurrentPage().ZoomOut(); break;
-    case ID_ABOUT: CallHook(h.fnAbout); break;
+    case ID_ABOUT: CallHook(h.dialogs.fnAbout); break;
     case ID_EXIT: RequestExit(false); break;
-    case ID_OPTIONS: CallHook(h.fnOptions, ReadSettingInt(u"OptionsPage", 0)); break;
+    case ID_OPTIONS: CallHook(h.dialogs.fnOptions, ReadSettingInt(u"OptionsPage", 0)); break;
     case ID_SAVE_WAYPOINT:
-        if (h.fnSaveWaypoint && h.fnSaveWaypoint()) RefreshAllPages(true);
+        if (h.navigation.fnSaveWaypoint && h.navigation.fnSaveWaypoint()) RefreshAllPages(true);
         break;
-    case ID_WAYPOINTS: CallHook(h.fnWaypointList); break;
+    case ID_WAYPOINTS: CallHook(h.navigation.fnWaypointList); break;
     case ID_OPEN_ATLAS:
         VELKA_ASSERT(g_hWnd != nullptr);
-        CallHook(h.fnAtlasDialog);
+        CallHook(h.map.fnAtlasDialog);
         break;
     case ID_STOP_GUIDANCE:
-        CallHook(h.fnStopGuidance);
+        CallHook(h.navigation.fnStopGuidance);
         RefreshAllPages(true);
         break;
-    case ID_SAVE_GAUGES: CallHook(h.fnSaveGauges); break;
-    case ID_MAP_INFO: CallHook(h.fnMapInfo); break;
+    case ID_SAVE_GAUGES: CallHook(h.gauges.fnSave); break;
+    case ID_MAP_INFO: CallHook(h.map.fnInfo); break;
     case ID_FULL_SCREEN: break;
     case ID_CONNECT_GPS:
-        if (h.fnStartPositioning && h.fnStopPositioning) ToggleGpsConnection();
+        if (h.positioning.fnStart && h.positioning.fnStop) ToggleGpsConnection();
         break;
     case ID_RECORD_TRACK:
-        if (h.fnStartTrackRecording && h.fnStopTrackRecording) ToggleTrackRecording();
+        if (h.tracks.fnStartRecording && h.tracks.fnStopRecording) ToggleTrackRecording();
         break;
     case ID_HELP: break;
-    case ID_FIND_IN_CITY: CallHook(h.fnFindInCity); break;
-    case ID_FIND_ADDRESS: CallHook(h.fnFindAddress); break;
-    case ID_FIND_NEAREST: CallHook(h.fnFindNearest); break;
-    case ID_FIND_CITY: CallHook(h.fnFindCity); break;
+    case ID_FIND_IN_CITY: CallHook(h.search.fnFindInCity); break;
+    case ID_FIND_ADDRESS: CallHook(h.search.fnFindAddress); break;
+    case ID_FIND_NEAREST: CallHook(h.search.fnFindNearest); break;
+    case ID_FIND_CITY: CallHook(h.search.fnFindCity); break;
     case ID_NIGHT_MODE: CycleNightMode(); break;
-    case ID_ROUTES: CallHook(h.fnRouteList); break;
+    case ID_ROUTES: CallHook(h.navigation.fnRouteList); break;
     case ID_OPEN_MAP: {
-        if (!h.fnChooseMapFile) break;
+        if (!h.map.fnChooseFile) break;
         int nFilter = ReadSettingInt(u"MapFormat", 0);
-        std::u16string strPath = h.fnChooseMapFile(&nFilter);
+        std::u16string strPath = h.map.fnChooseFile(&nFilter);
         WriteSettingInt(u"MapFormat", nFilter);
         if (!strPath.empty()) OpenMapAndChoosePage(strPath, false);
         break;
@@ -288,7 +288,7 @@ void CMainWindow::OnTimer(UINT uId) {
         break;
     case c_uTimerSelection:
         if (m_pPort) m_pPort->KillTimer(c_uTimerSelection);
-        if (AskHook(SubsystemHooks().fnClearSelection)) RedrawNow();
+        if (AskHook(SubsystemHooks().map.fnClearSelection)) RedrawNow();
         break;
     default: CurrentPage().OnTimer(uId); break;
     }
@@ -381,20 +381,20 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
         if (nDelta / WHEEL_DELTA) CurrentPage().OnWheel(x, y, nDelta / WHEEL_DELTA);
         return 0;
     }
-    case MM_WOM_DONE: CallHook(h.fnSoundBufferDone); return 0;
+    case MM_WOM_DONE: CallHook(h.sound.fnBufferDone); return 0;
     case WM_EXIT_REQUEST: OnExitRequest(wParam); return 0;
     case WM_GPS_STATUS:
         ClearNotificationPending(WM_GPS_STATUS);
         CurrentPage().OnGpsStatus();
         return 0;
     case WM_GPS_FIX:
-        CallHook(h.fnPassFixToGauges);
-        CallHook(h.fnCheckAutoNightMode);
+        CallHook(h.gauges.fnPassFix);
+        CallHook(h.map.fnCheckAutoNightMode);
         ClearNotificationPending(WM_GPS_FIX);
         CurrentPage().OnGpsFix();
         return 0;
     case WM_GPS_POSITION:
-        CallHook(h.fnNavigationUpdate);
+        CallHook(h.navigation.fnUpdate);
         ClearNotificationPending(WM_GPS_POSITION);
         CurrentPage().OnGpsPosition();
         return 0;
@@ -406,13 +406,23 @@ LRESULT CMainWindow::WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam, bool* pfHa
         RedrawNow();
         ClearNotificationPending(WM_GPS_INDICATOR);
         return 0;
-    case WM_NEXT_SOUND: CallHook(h.fnPlayNextSound); return 0;
+    case WM_NEXT_SOUND: CallHook(h.sound.fnPlayNext); return 0;
     case WM_POSTED_ERROR: ShowPostedErrors(); return 0;
-    case WM_GPS_NO_POSITION: CallHook(h.fnGaugesPositionLost); return 0;
+    case WM_GPS_NO_POSITION: CallHook(h.gauges.fnPositionLost); return 0;
     default:
         if (pfHandled) *pfHandled = false;
         return 0;
     }
+}
+
+void TellPagesPositioningStarted() {
+    if (g_hWnd)
+        for (UINT i = 0; i < c_cPages; ++i) g_hWnd->Page(i).OnPositioningStarted();
+}
+
+void TellPagesPositioningStopped() {
+    if (g_hWnd)
+        for (UINT i = 0; i < c_cPages; ++i) g_hWnd->Page(i).OnPositioningStopped();
 }
 
 } // namespace velka

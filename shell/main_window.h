@@ -88,6 +88,11 @@ private:
     std::unique_ptr<ICanvas> m_pBitmap;
 };
 
+// Positioning started or stopped: every page hears it, in index order
+// (nothing before the window exists).
+void TellPagesPositioningStarted();
+void TellPagesPositioningStopped();
+
 // Posts the exit request (WM_USER, wParam = restart flag) to the main window.
 void RequestExit(bool fRestart);
 

@@ -44,14 +44,14 @@ void OpenStartupMap(const std::u16string& strCmdLine, bool fRestart) {
         if (!strMap.empty()) {
             bool fAtlas = ReadSettingBool(u"MapIsAtlas", false);
             CWaitCursor wait;
-            CallHook(h.fnOpenMap, strMap, fAtlas);
+            CallHook(h.map.fnOpen, strMap, fAtlas);
         }
     } else if (strCmdLine.size() >= 2 && strCmdLine[0] == u'-' && strCmdLine[1] == u'D') {
         CWaitCursor wait;
-        CallHook(h.fnOpenMap, strCmdLine.substr(2), true);
+        CallHook(h.map.fnOpen, strCmdLine.substr(2), true);
     } else {
         CWaitCursor wait;
-        CallHook(h.fnOpenMap, strCmdLine, false);
+        CallHook(h.map.fnOpen, strCmdLine, false);
     }
 }
 
@@ -59,7 +59,7 @@ void CrashCleanup() {
     // The value is false from start-up on; written again as the fault
     // report's last word, then the track file is closed.
     WriteSettingBool(u"SafeExit", false);
-    if (auto pfn = SubsystemHooks().pfnCrashStopTrackRecording) pfn();
+    if (auto pfn = SubsystemHooks().tracks.pfnCrashStopRecording) pfn();
 }
 
 } // namespace
@@ -121,12 +121,9 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     SetCrashCleanup(&CrashCleanup);
     // The gauges read their stored values and titles: after the store and
     // the language, before the pages that show them.
-    CallHook(h.fnRegisterGauges);
-    CAtExit guardGauges([&h] { CallHook(h.fnUnregisterGauges); });
+    CallHook(h.gauges.fnRegister);
+    CAtExit guardGauges([&h] { CallHook(h.gauges.fnUnregister); });
 
-    // 11.
-    CallHook(h.fnCreateSharedUiObjects);
-    CAtExit guardSharedUi([&h] { CallHook(h.fnDeleteSharedUiObjects); });
     // 12.
     RegisterFileTypes();
     // 13. The owner-drawn menu keeps no highlight state between runs.
@@ -142,36 +139,30 @@ int VelkaMain(const std::u16string& strCmdLine, int nShowCmd, IAppPlatform& plat
     wnd.InitPages();
     CAtExit guardPages([&wnd] { wnd.DonePages(); });
     // 18.
-    CallHook(h.fnReadUnitOptions);
-    CallHook(h.fnCreateGaugeFonts);
-    CAtExit guardGaugeFonts([&h] { CallHook(h.fnDeleteGaugeFonts); });
-    // 19.
-    CallHook(h.fnLoadSharedImages);
-    CAtExit guardImages([&h] { CallHook(h.fnDestroySharedImages); });
+    CallHook(h.gauges.fnReadUnitOptions);
+    CallHook(h.gauges.fnCreateFonts);
+    CAtExit guardGaugeFonts([&h] { CallHook(h.gauges.fnDeleteFonts); });
     // 20.
     platform.ShowMainWindow(nShowCmd);
     CAtExit guardBitmap([&wnd] { wnd.DeleteBitmap(); });
-    // 21.
-    CallHook(h.fnLoadSearchIcons);
-    CAtExit guardSearchIcons([&h] { CallHook(h.fnDestroySearchIcons); });
     // 22.
     OpenStartupMap(strCmdLine, fRestart);
     // 23.
     if (ReadSettingBool(u"SafetyWarning", true) && platform.ShowSafetyWarning())
         WriteSettingBool(u"SafetyWarning", false);
-    CAtExit guardSound([&h] { CallHook(h.fnStopSound); });
+    CAtExit guardSound([&h] { CallHook(h.sound.fnStop); });
     // 24.
-    if (ReadSettingBool(u"RecordTrack", false)) CallHook(h.fnStartTrackRecording);
-    CAtExit guardTrack([&h] { CallHook(h.fnStopTrackRecording); });
+    if (ReadSettingBool(u"RecordTrack", false)) CallHook(h.tracks.fnStartRecording);
+    CAtExit guardTrack([&h] { CallHook(h.tracks.fnStopRecording); });
     // 25.
-    CallHook(h.fnStartOnScreenTrack);
-    CAtExit guardOnScreenTrack([&h] { CallHook(h.fnCloseOnScreenTrack); });
+    CallHook(h.tracks.fnStartOnScreen);
+    CAtExit guardOnScreenTrack([&h] { CallHook(h.tracks.fnCloseOnScreen); });
     // 26.
-    CallHook(h.fnStartNavigation);
-    CAtExit guardNavigation([&h] { CallHook(h.fnStopNavigation); });
+    CallHook(h.navigation.fnStart);
+    CAtExit guardNavigation([&h] { CallHook(h.navigation.fnStop); });
     // 27.
-    CallHook(h.fnStartPositioning, ReadSettingBool(u"ScanCOMPorts", true));
-    CAtExit guardPositioning([&h] { CallHook(h.fnStopPositioning); });
+    CallHook(h.positioning.fnStart, ReadSettingBool(u"ScanCOMPorts", true));
+    CAtExit guardPositioning([&h] { CallHook(h.positioning.fnStop); });
     // 28.
     wnd.UpdateMenu();
     // 29.

@@ -89,4 +89,24 @@ bool CTrackReader::NextPoint(GpsFix& fix) {
     return true;
 }
 
+namespace {
+
+class CTrackReaderSource : public IGpsTrackSource {
+public:
+    bool Open(const std::string& strPath) { return m_reader.Open(strPath); }
+    bool NextPoint(GpsFix& fix) override { return m_reader.NextPoint(fix); }
+    void Rewind() override { m_reader.Rewind(); }
+
+private:
+    CTrackReader m_reader;
+};
+
+} // namespace
+
+std::unique_ptr<IGpsTrackSource> OpenTrackSource(const std::string& strPath) {
+    auto pTrack = std::make_unique<CTrackReaderSource>();
+    if (!pTrack->Open(strPath)) return nullptr;
+    return pTrack;
+}
+
 } // namespace velka

@@ -4,10 +4,12 @@
 // and with speed, course and vertical speed worked out from the point
 // before it.
 #pragma once
+#include <memory>
 #include <span>
 #include <string>
 
 #include "gps/gps_fix.h"
+#include "gps/track_source.h"
 #include "platform/mapped_file.h"
 #include "waypoints/exchange.h"
 #include "waypoints/mapsource_records.h"
@@ -43,5 +45,9 @@ private:
     bool m_fPrevious = false;
     TrackPoint m_previous;
 };
+
+// The simulation's track source over a MapSource file; null when the file
+// cannot be read.
+std::unique_ptr<IGpsTrackSource> OpenTrackSource(const std::string& strPath);
 
 } // namespace velka

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/composition_root.h"
 #include "app/qt_options_dialog.h"
 #include "gauges/units.h"
 #include "gps/com_port.h"
@@ -127,6 +128,7 @@ protected:
     }
     void TearDown() override {
         SubsystemHooks() = CSubsystemHooks{};
+        PositioningHooks() = CPositioningHooks{};
         SetUserDefaultLangIdOverride(0);
         ResetResourceSelection();
     }
@@ -230,8 +232,9 @@ TEST_F(OptionsDialogTest, GpsPagePortStates) {
     ASSERT_TRUE(other.Open(6, GENERIC_READ_ | GENERIC_WRITE_));
     SetPortEnabled(3, true);
     bool fRestarted = false;
-    SubsystemHooks().fnIsPositioningRunning = [] { return IsPositioningRunning(); };
-    SubsystemHooks().fnStartPositioning = [&](bool fThread) { fRestarted = fThread; };
+    // The program's positioning hooks, with the restart recorded instead.
+    WirePositioning(SubsystemHooks());
+    SubsystemHooks().positioning.fnStart = [&](bool fThread) { fRestarted = fThread; };
 
     {
         COptionsDialog dlg(nullptr, c_nOptionsPageGps);
@@ -270,8 +273,8 @@ TEST_F(OptionsDialogTest, GpsPagePortStates) {
 
 TEST_F(OptionsDialogTest, GpsPageProtocolsSortedAndWritten) {
     bool fRestarted = false;
-    SubsystemHooks().fnIsPositioningRunning = [] { return false; };
-    SubsystemHooks().fnStartPositioning = [&](bool) { fRestarted = true; };
+    SubsystemHooks().positioning.fnIsRunning = [] { return false; };
+    SubsystemHooks().positioning.fnStart = [&](bool) { fRestarted = true; };
     COptionsDialog dlg(nullptr, c_nOptionsPageGps);
     auto* pList = dlg.PageAt(c_nOptionsPageGps)->findChild<QTreeWidget*>(QStringLiteral("protocols"));
     ASSERT_NE(pList, nullptr);
@@ -352,9 +355,9 @@ TEST_F(OptionsDialogTest, UnitsChangeTheFormattingAfterApply) {
 TEST_F(OptionsDialogTest, MapAndTrackPages) {
     std::vector<bool> recording;
     std::vector<int> nightModes;
-    SubsystemHooks().fnStartTrackRecording = [&] { recording.push_back(true); };
-    SubsystemHooks().fnStopTrackRecording = [&] { recording.push_back(false); };
-    SubsystemHooks().fnApplyNightMode = [&](int n) { nightModes.push_back(n); };
+    SubsystemHooks().tracks.fnStartRecording = [&] { recording.push_back(true); };
+    SubsystemHooks().tracks.fnStopRecording = [&] { recording.push_back(false); };
+    SubsystemHooks().map.fnApplyNightMode = [&](int n) { nightModes.push_back(n); };
     COptionsDialog dlg(nullptr, c_nOptionsPageMap);
     for (QCheckBox* p : dlg.PageAt(c_nOptionsPageMap)->findChildren<QCheckBox*>())
         if (p->text() == Text(IDS_OPT_ROTATE_MAP)) p->setChecked(true);

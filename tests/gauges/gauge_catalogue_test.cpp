@@ -13,6 +13,7 @@
 #include "gauges/gauge_page.h"
 #include "gauges/gauge_sources.h"
 #include "gauges/trip_computer.h"
+#include "gps/positioning.h"
 #include "platform/recording_canvas.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
@@ -142,6 +143,37 @@ TEST_F(GaugeCatalogueTest, FixValuesAndGuards) {
     // Not navigating: every navigation gauge shows nothing.
     for (const char16_t* sz : {u"bearing", u"wpt_next", u"distance_cur", u"eta", u"vmg", u"pointer", u"maneuver"})
         EXPECT_EQ(Value(sz), u"") << ToUtf8(sz);
+}
+
+TEST_F(GaugeCatalogueTest, PositioningsFixAndItsLossReachTheGauges) {
+    ResetPositioningForTest();
+    auto Receive = [](float fLon) {
+        GpsFix f;
+        f.Empty();
+        f.SetPosition(fLon, 55.75f);
+        f.SetCourse(90.0f);
+        f.SetSpeed(36);
+        OnFix(f);
+    };
+    Receive(37.60f);
+    EXPECT_EQ(Value(u"azimuth"), u"") << "not passed on yet";
+    PassFixToGauges();
+    EXPECT_EQ(Value(u"azimuth"), u"90.0°");
+    Receive(37.61f);
+    PassFixToGauges();
+    const double dOdometer = TripComputer().Odometer();
+    EXPECT_NEAR(dOdometer, 627, 5) << "0.01 degrees east at 55.75 N";
+    // After the loss the next position starts the distance again.
+    TellGaugesPositionLost();
+    Receive(37.62f);
+    PassFixToGauges();
+    EXPECT_DOUBLE_EQ(TripComputer().Odometer(), dOdometer);
+
+    // The map's status icon: nothing while positioning is stopped.
+    CRecordingCanvas dc(64, 64);
+    DrawGpsStatus(dc, 8, 8);
+    EXPECT_TRUE(dc.Calls().empty());
+    ResetPositioningForTest();
 }
 
 class CFakeNavigation : public INavigationSource {

@@ -63,25 +63,20 @@ class PositioningTest : public ::testing::Test {
 protected:
     PositioningTest() {
         g_pHooks = &hooks;
-        g_pfnTrackAddFix = HookTrackAdd;
-        g_pfnTrackStartNew = HookTrackNew;
-        g_pfnScreenTrackAddPoint = HookScreenAdd;
-        g_pfnScreenTrackBreak = HookScreenBreak;
-        g_pfnGaugesNoData = HookNoData;
-        g_pfnQueueGpsPrompt = HookPrompt;
+        CPositioningHooks& h = PositioningHooks();
+        h.pfnTrackAddFix = HookTrackAdd;
+        h.pfnTrackStartNew = HookTrackNew;
+        h.pfnScreenTrackAddPoint = HookScreenAdd;
+        h.pfnScreenTrackBreak = HookScreenBreak;
+        h.pfnGaugesNoData = HookNoData;
+        h.pfnQueueGpsPrompt = HookPrompt;
         ResetPositioningForTest();
         ClearPending();
         HeadlessUiHost().TakePosted();
     }
     ~PositioningTest() override {
         ResetPositioningForTest();
-        g_pfnTrackAddFix = nullptr;
-        g_pfnTrackStartNew = nullptr;
-        g_pfnScreenTrackAddPoint = nullptr;
-        g_pfnScreenTrackBreak = nullptr;
-        g_pfnGaugesNoData = nullptr;
-        g_pfnQueueGpsPrompt = nullptr;
-        g_pfnOpenDemoTrack = nullptr;
+        PositioningHooks() = CPositioningHooks{};
         SetDemoTrackPath("");
         ClearPending();
         g_pHooks = nullptr;
@@ -434,7 +429,7 @@ TEST_F(PositioningTest, SimulationReplaysTheDemoTrack) {
     test::TempDir dir;
     std::string path = PlaceDemoFile(dir);
     static std::string s_strOpened;
-    g_pfnOpenDemoTrack = [](const std::string& p) -> std::unique_ptr<IGpsTrackSource> {
+    PositioningHooks().pfnOpenDemoTrack = [](const std::string& p) -> std::unique_ptr<IGpsTrackSource> {
         s_strOpened = p;
         return std::make_unique<CTrackDouble>();
     };
@@ -470,7 +465,7 @@ TEST_F(PositioningTest, SimulationReplaysTheDemoTrack) {
 TEST_F(PositioningTest, ExitWhileTheSimulationRunsEndsCleanly) {
     test::TempDir dir;
     PlaceDemoFile(dir);
-    g_pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> {
+    PositioningHooks().pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> {
         return std::make_unique<CTrackDouble>();
     };
     for (int i = 0; i < c_cMaxComPort; ++i) SetPortEnabled(i, false);
@@ -486,7 +481,7 @@ TEST_F(PositioningTest, ExitWhileTheSimulationRunsEndsCleanly) {
 TEST_F(PositioningTest, SimulationWithoutAReadableTrackEndsAtOnce) {
     test::TempDir dir;
     std::string path = PlaceDemoFile(dir);
-    g_pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> { return nullptr; };
+    PositioningHooks().pfnOpenDemoTrack = [](const std::string&) -> std::unique_ptr<IGpsTrackSource> { return nullptr; };
     StartPositioning();
     for (int i = 0; i < 100 && GetGpsStatusText() != LoadStr(2043); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

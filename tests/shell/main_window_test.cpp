@@ -45,6 +45,10 @@ public:
     void OnUp(int x, int y) override { m_vecPointer.push_back("up " + Xy(x, y)); }
     void OnDblClick(int x, int y) override { m_vecPointer.push_back("dbl " + Xy(x, y)); }
     void OnRButtonUp(int x, int y) override { m_vecPointer.push_back("rup " + Xy(x, y)); }
+    void OnPositioningStarted() override { s_vecPositioning.push_back("+" + std::to_string(GetTitle())); }
+    void OnPositioningStopped() override { s_vecPositioning.push_back("-" + std::to_string(GetTitle())); }
+    // What the pages heard of positioning, in order.
+    static inline std::vector<std::string> s_vecPositioning;
     static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
     std::vector<std::string> m_vecPointer;
     int m_nScrollPos = 0;
@@ -179,7 +183,7 @@ TEST_F(MainWindowTest, UpAndDownZoomOrScrollAndRedrawRearmsThePeriodicTimer) {
 
     // Timer 16 clears the selection once and redraws; it never repeats.
     int cClear = 0;
-    SubsystemHooks().fnClearSelection = [&] { return ++cClear == 1; };
+    SubsystemHooks().map.fnClearSelection = [&] { return ++cClear == 1; };
     m_pQt->SetTimer(c_uTimerSelection, 15000);
     m_pQt->Send(WM_TIMER, c_uTimerSelection);
     EXPECT_EQ(cClear, 1);
@@ -325,7 +329,7 @@ TEST_F(MainWindowTest, ResizeToTheSameSizeKeepsTheBitmap) {
 TEST_F(MainWindowTest, NightModeCyclesAndMenuFollowsTheRules) {
     Create();
     std::vector<int> modes, applied;
-    SubsystemHooks().fnApplyNightMode = [&](int n) { applied.push_back(n); };
+    SubsystemHooks().map.fnApplyNightMode = [&](int n) { applied.push_back(n); };
     for (int k = 0; k < 4; ++k) {
         m_pQt->Send(WM_COMMAND, ID_NIGHT_MODE);
         modes.push_back(ReadSettingInt(u"NightMode", -1));
@@ -352,11 +356,11 @@ TEST_F(MainWindowTest, NightModeCyclesAndMenuFollowsTheRules) {
     EXPECT_TRUE(m_pQt->MenuAction(ID_EXIT)->isEnabled());
 
     bool fMap = false, fGuidance = true;
-    SubsystemHooks().fnIsMapOpen = [&] { return fMap; };
-    SubsystemHooks().fnFindCity = [] {};
-    SubsystemHooks().fnMapInfo = [] {};
-    SubsystemHooks().fnIsGuidanceActive = [&] { return fGuidance; };
-    SubsystemHooks().fnStopGuidance = [&] { fGuidance = false; };
+    SubsystemHooks().map.fnIsOpen = [&] { return fMap; };
+    SubsystemHooks().search.fnFindCity = [] {};
+    SubsystemHooks().map.fnInfo = [] {};
+    SubsystemHooks().navigation.fnIsGuidanceActive = [&] { return fGuidance; };
+    SubsystemHooks().navigation.fnStopGuidance = [&] { fGuidance = false; };
     m_apPages[0]->m_fCanZoomIn = true;
     m_pWnd->UpdateMenu();
     EXPECT_FALSE(m_pQt->MenuAction(ID_FIND_CITY)->isEnabled()); // no map open
@@ -371,10 +375,22 @@ TEST_F(MainWindowTest, NightModeCyclesAndMenuFollowsTheRules) {
     EXPECT_FALSE(fGuidance);
 }
 
+TEST_F(MainWindowTest, PositioningStartAndStopReachEveryPageInIndexOrder) {
+    CTestPage::s_vecPositioning.clear();
+    // Before the window exists nobody hears it (positioning may stop at shutdown).
+    TellPagesPositioningStarted();
+    EXPECT_TRUE(CTestPage::s_vecPositioning.empty());
+    Create();
+    TellPagesPositioningStarted();
+    TellPagesPositioningStopped();
+    EXPECT_EQ(CTestPage::s_vecPositioning,
+              (std::vector<std::string>{"+2200", "+2204", "+2201", "+2203", "-2200", "-2204", "-2201", "-2203"}));
+}
+
 TEST_F(MainWindowTest, NotificationsCoalesceAndTheWindowClearsTheFlagBeforeThePage) {
     Create();
     bool fPendingWhileGauges = false;
-    SubsystemHooks().fnPassFixToGauges = [&] { fPendingWhileGauges = IsNotificationPending(WM_GPS_FIX); };
+    SubsystemHooks().gauges.fnPassFix = [&] { fPendingWhileGauges = IsNotificationPending(WM_GPS_FIX); };
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([] {
@@ -399,8 +415,8 @@ TEST_F(MainWindowTest, ExitRequestWaitsForTheFrameAndThenWritesSafeExit) {
     WriteSettingBool(u"SafeExit", false);
     Create();
     int cRendering = 2, cStops = 0;
-    SubsystemHooks().fnIsFrameRendering = [&] { return cRendering-- > 0; };
-    SubsystemHooks().fnStopRenderingFrame = [&] { ++cStops; };
+    SubsystemHooks().map.fnIsFrameRendering = [&] { return cRendering-- > 0; };
+    SubsystemHooks().map.fnStopRenderingFrame = [&] { ++cStops; };
     RequestExit(false);
     QCoreApplication::sendPostedEvents();
     EXPECT_FALSE(m_pQt->IsDestroyed());
@@ -415,7 +431,7 @@ TEST_F(MainWindowTest, ExitRequestWaitsForTheFrameAndThenWritesSafeExit) {
 TEST_F(MainWindowTest, HandedOverFileOpensAsSingleMapAndAPageMayTakeIt) {
     Create();
     std::vector<std::pair<std::u16string, bool>> opened;
-    SubsystemHooks().fnOpenMap = [&](const std::u16string& s, bool fAtlas) {
+    SubsystemHooks().map.fnOpen = [&](const std::u16string& s, bool fAtlas) {
         opened.emplace_back(s, fAtlas);
         return true;
     };

@@ -96,25 +96,21 @@ protected:
         CSubsystemHooks& h = SubsystemHooks();
         auto Rec = [this](const char* sz) { return [this, sz] { m_log.push_back(sz); }; };
         h.vecSelfChecks.push_back(Rec("selfcheck"));
-        h.fnCreateSharedUiObjects = Rec("+ui");
-        h.fnDeleteSharedUiObjects = Rec("-ui");
-        h.fnReadUnitOptions = Rec("units");
-        h.fnCreateGaugeFonts = Rec("+gaugefonts");
-        h.fnDeleteGaugeFonts = Rec("-gaugefonts");
-        h.fnLoadSharedImages = Rec("+images");
-        h.fnDestroySharedImages = Rec("-images");
-        h.fnLoadSearchIcons = Rec("+icons");
-        h.fnDestroySearchIcons = Rec("-icons");
-        h.fnStopSound = Rec("-sound");
-        h.fnStartTrackRecording = Rec("+track");
-        h.fnStopTrackRecording = Rec("-track");
-        h.fnStartOnScreenTrack = Rec("+screentrack");
-        h.fnCloseOnScreenTrack = Rec("-screentrack");
-        h.fnStartNavigation = Rec("+navigation");
-        h.fnStopNavigation = Rec("-navigation");
-        h.fnStartPositioning = [this](bool fThread) { m_log.push_back(fThread ? "+gps thread" : "+gps"); };
-        h.fnStopPositioning = Rec("-gps");
-        h.fnOpenMap = [this](const std::u16string& s, bool fAtlas) {
+        h.gauges.fnRegister = Rec("+gauges");
+        h.gauges.fnUnregister = Rec("-gauges");
+        h.gauges.fnReadUnitOptions = Rec("units");
+        h.gauges.fnCreateFonts = Rec("+gaugefonts");
+        h.gauges.fnDeleteFonts = Rec("-gaugefonts");
+        h.sound.fnStop = Rec("-sound");
+        h.tracks.fnStartRecording = Rec("+track");
+        h.tracks.fnStopRecording = Rec("-track");
+        h.tracks.fnStartOnScreen = Rec("+screentrack");
+        h.tracks.fnCloseOnScreen = Rec("-screentrack");
+        h.navigation.fnStart = Rec("+navigation");
+        h.navigation.fnStop = Rec("-navigation");
+        h.positioning.fnStart = [this](bool fThread) { m_log.push_back(fThread ? "+gps thread" : "+gps"); };
+        h.positioning.fnStop = Rec("-gps");
+        h.map.fnOpen = [this](const std::u16string& s, bool fAtlas) {
             m_log.push_back(std::string(fAtlas ? "atlas " : "map ") + std::string(s.begin(), s.end()));
             return true;
         };
@@ -136,10 +132,9 @@ TEST_F(StartupTest, StartsInOrderAndStopsInReverse) {
     WriteSettingString(u"MapFileName", u"/maps/last.zem");
     CFakePlatform platform(m_log);
     EXPECT_EQ(VelkaMain(u"", SW_SHOWDEFAULT, platform), 0);
-    const Log expected = {"selfcheck", "handover", "+ui", "window 248x330", "units", "+gaugefonts", "+images", "show",
-                          "+icons", "map /maps/last.zem", "safety", "+track", "+screentrack", "+navigation", "+gps",
-                          "loop", "-gps", "-navigation", "-screentrack", "-track", "-sound", "-icons", "-images",
-                          "-gaugefonts", "-ui"};
+    const Log expected = {"selfcheck", "handover", "+gauges", "window 248x330", "units", "+gaugefonts", "show",
+                          "map /maps/last.zem", "safety", "+track", "+screentrack", "+navigation", "+gps",
+                          "loop", "-gps", "-navigation", "-screentrack", "-track", "-sound", "-gaugefonts", "-gauges"};
     EXPECT_EQ(m_log, expected);
     // The ticked safety warning is not shown again; the screen factors are integer.
     EXPECT_FALSE(ReadSettingBool(u"SafetyWarning", true));
@@ -227,7 +222,7 @@ TEST_F(StartupTest, MenuBarFailureUndoesTheStartAndReturns) {
     CFakePlatform platform(m_log);
     platform.m_fMenuOk = false;
     EXPECT_NE(VelkaMain(u"", SW_SHOWDEFAULT, platform), 0);
-    EXPECT_EQ(m_log, (Log{"selfcheck", "handover", "+ui", "window 248x330", "destroy", "-ui"}));
+    EXPECT_EQ(m_log, (Log{"selfcheck", "handover", "+gauges", "window 248x330", "destroy", "-gauges"}));
     const auto boxes = HeadlessUiHost().Boxes();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().strText, u"Couldn't create menu bar");

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdio>
+#include <memory>
 #include <cstring>
 #include <random>
 
@@ -66,6 +68,33 @@ TEST(TrackReader, FixesCarrySpeedCourseAndVerticalSpeed) {
     ASSERT_TRUE(reader.NextPoint(fix));
     EXPECT_FALSE(fix.Has(gfSpeed)); // the previous point is forgotten
     EXPECT_NEAR(fix.fLatitude, 60.0, 1e-5);
+}
+
+TEST(TrackReader, SimulationSourceReplaysTheTrackAndStartsOver) {
+    test::TempDir dir;
+    EXPECT_EQ(OpenTrackSource(dir.File("missing.gdb")), nullptr);
+    const std::string strText = dir.File("text.gdb");
+    {
+        std::FILE* f = std::fopen(strText.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a MapSource file", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(OpenTrackSource(strText), nullptr);
+
+    const std::vector<TrackPoint> pts = {{.lLat = Semi(55.0), .lLon = Semi(37.0)},
+                                         {.lLat = Semi(55.5), .lLon = Semi(37.5)}};
+    std::unique_ptr<IGpsTrackSource> pSource = OpenTrackSource(MakeMps(dir, pts));
+    ASSERT_NE(pSource, nullptr);
+    GpsFix fix;
+    ASSERT_TRUE(pSource->NextPoint(fix));
+    EXPECT_NEAR(fix.fLatitude, 55.0, 1e-5);
+    ASSERT_TRUE(pSource->NextPoint(fix));
+    EXPECT_NEAR(fix.fLongitude, 37.5, 1e-5);
+    EXPECT_FALSE(pSource->NextPoint(fix)) << "used up";
+    pSource->Rewind();
+    ASSERT_TRUE(pSource->NextPoint(fix));
+    EXPECT_NEAR(fix.fLatitude, 55.0, 1e-5);
 }
 
 TEST(TrackReader, WalksEveryTrackOfTheSampleFiles) {

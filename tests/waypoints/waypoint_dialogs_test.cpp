@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "app/qt_waypoint_edit_dialog.h"
+#include "app/composition_root.h"
 #include "app/qt_waypoint_list_dialog.h"
 #include "gauges/units.h"
 #include "platform/text.h"
@@ -610,9 +611,10 @@ TEST_F(WaypointDialogs_, FileDialogProposesTheLastExportFormat) {
 }
 
 TEST_F(WaypointDialogs_, HeadlessListRunsItsScript) {
+    // The program's own wiring of the waypoint dialogs, headless.
     CSubsystemHooks hooks;
-    InstallWaypointDialogs(hooks, true);
-    ASSERT_TRUE(hooks.fnWaypointList);
+    WireNavigation(hooks, true);
+    ASSERT_TRUE(hooks.navigation.fnWaypointList);
     ASSERT_TRUE(WaypointDialogs().fnEdit);
     WaypointDialogs().fnChanged = [this] { ++m_cChanged; };
     CWaypointStore& store = TheWaypointStore();
@@ -624,7 +626,7 @@ TEST_F(WaypointDialogs_, HeadlessListRunsItsScript) {
     ::setenv("VELKA_HEADLESS_WAYPOINT_LIST", ("sort=0;delete=0;export-waypoints=" + strExport + ",2;close").c_str(), 1);
     HeadlessUiHost().ScriptAnswers({IDYES});
     testing::internal::CaptureStderr();
-    hooks.fnWaypointList();
+    hooks.navigation.fnWaypointList();
     const std::string strOut = testing::internal::GetCapturedStderr();
     ::unsetenv("VELKA_HEADLESS_WAYPOINT_LIST");
     EXPECT_NE(strOut.find("dialog: waypoints: 2 rows"), std::string::npos) << strOut;

@@ -1,4 +1,4 @@
-#include "app/search_hooks.h"
+#include "app/search_on_map.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -19,6 +19,19 @@ namespace {
 
 // The selection balloon's life, as after a tap on the map.
 constexpr UINT c_msSelectionBalloon = 15000;
+
+// A map handed over (by a second start) while a search reads the open one
+// opens once the cancelled search has returned.
+void OpenMapAfterSearch(const std::u16string& strPath, bool fAtlas) {
+    QTimer::singleShot(50, [strPath, fAtlas] {
+        if (IsSearchRunning())
+            OpenMapAfterSearch(strPath, fAtlas);
+        else if (g_hWnd)
+            g_hWnd->OpenMapAndChoosePage(strPath, fAtlas);
+    });
+}
+
+} // namespace
 
 void ShowFoundOnMap(const CFindTarget& t) {
     CMapPage* pPage = MapPage();
@@ -49,38 +62,14 @@ void GoToFound(const CFindTarget& t) {
     pNav->GoTo(t.pt.lX * 2, t.pt.lY * 2, t.strText, GetCurrentFix(), {g_ptReference.lX * 2, g_ptReference.lY * 2});
 }
 
-// A map handed over (by a second start) while a search reads the open one
-// opens once the cancelled search has returned.
-void OpenMapAfterSearch(const std::u16string& strPath, bool fAtlas) {
-    QTimer::singleShot(50, [strPath, fAtlas] {
-        if (IsSearchRunning())
-            OpenMapAfterSearch(strPath, fAtlas);
-        else if (g_hWnd)
-            g_hWnd->OpenMapAndChoosePage(strPath, fAtlas);
-    });
-}
-
-} // namespace
-
-void InstallSearchHooks(CSubsystemHooks& h, bool fHeadless) {
-    // The search dialog lets go of the map before another opens.
-    if (auto fnOpen = h.fnOpenMap) {
-        h.fnOpenMap = [fnOpen](const std::u16string& strPath, bool fAtlas) {
-            if (IsSearchRunning()) {
-                CancelSearch();
-                OpenMapAfterSearch(strPath, fAtlas);
-                return false;
-            }
-            ReleaseSearchDialogMap();
-            return fnOpen(strPath, fAtlas);
-        };
+bool OpenMapReleasingSearch(const std::u16string& strPath, bool fAtlas) {
+    if (IsSearchRunning()) {
+        CancelSearch();
+        OpenMapAfterSearch(strPath, fAtlas);
+        return false;
     }
-    CSearchUi& ui = SearchUi();
-    ui.fnShowOnMap = &ShowFoundOnMap;
-    ui.fnGoTo = &GoToFound;
-    ui.fnReferencePoint = [] { return g_ptReference; };
-    ui.fnIsMapOpen = [](const CMapParser* p) { return p == g_pMapParser; };
-    InstallSearchDialogs(h, fHeadless);
+    ReleaseSearchDialogMap();
+    return OpenMapOnPage(strPath, fAtlas);
 }
 
 } // namespace velka

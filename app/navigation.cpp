@@ -1,4 +1,4 @@
-#include "app/navigation_hooks.h"
+#include "app/navigation.h"
 
 #include "app/qt_route_list_dialog.h"
 #include "app/qt_route_properties_dialog.h"
@@ -150,92 +150,99 @@ void FollowDemoRoute() {
 
 } // namespace
 
-void InstallNavigationHooks(CSubsystemHooks& h, bool fHeadless) {
-    g_fHeadless = fHeadless;
-    WaypointDialogs().fnEditRoute = fHeadless ? &HeadlessRouteProperties : [](Route& route) {
-        return RunRoutePropertiesDialog(route, QApplication::activeWindow());
-    };
-    h.afnCreatePage[1] = [] {
-        RoutePageSource src;
-        src.fnRoute = []() -> const Route* { return g_pNav && g_pNav->IsNavigating() ? g_pNav->ActiveRoute() : nullptr; };
-        src.fnNextPoint = [] { return g_pNav ? g_pNav->Guidance().State().iNextPoint : 0u; };
-        src.fnPosition = [](float& lon, float& lat, float& course, bool& fCourse) {
-            float fSpeed = 0;
-            bool fSpeedValid = false;
-            return GetLastPosition(&lon, &lat, &course, &fSpeed, &fCourse, &fSpeedValid);
-        };
-        src.fnAverageSpeed = &GetLongAverageSpeed;
-        src.fnContextMenu = [](int x, int y, bool fChecked) -> UINT {
-            if (!g_hWnd || !g_hWnd->Port()) return 0;
-            CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false, fChecked}}};
-            return g_hWnd->Port()->TrackPopupMenu(menu, x, y);
-        };
-        src.fnSetScrollBar = [](int nMax, int nPage, int nPos) {
-            if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->SetScrollBar(nMax, nPage, nPos);
-        };
-        src.fnRedraw = &Redraw;
-        src.fnUpdateMenu = [] {
-            if (g_hWnd) g_hWnd->UpdateMenu();
-        };
-        auto p = std::make_unique<CRoutePage>(std::move(src));
-        g_pRoutePage = p.get();
-        return std::unique_ptr<CPage>(std::move(p));
-    };
+void SetNavigationHeadless(bool fHeadless) { g_fHeadless = fHeadless; }
 
-    // Start-up: the store is read with the routes' angles derived, then a
-    // route left active with Navigation on is followed again.
-    h.fnStartNavigation = [] {
-        SetRouteLoadedHook(&RestoreLoadedRoute);
-        StartWaypoints(CWaypointStore::DefaultPath());
-        CreateNavigator();
-        g_pfnQueueGpsPrompt = &QueueGpsPrompt;
-        g_pNav->Resume();
-        FollowDemoRoute();
-    };
-    h.fnStopNavigation = [] {
-        StopWaypoints();
-        SetTheNavigator(nullptr);
-        g_pfnQueueGpsPrompt = nullptr;
-        GaugeSources().pNavigation = nullptr;
-        g_pNav.reset();
-        g_pPlayer.reset();
-        g_pWaveOut.reset();
-    };
-    h.fnRouteList = [] {
-        if (g_pNav) ShowRouteListDialog(TheWaypointStore(), *g_pNav);
-    };
-    h.fnIsGuidanceActive = [] { return g_pNav && g_pNav->IsNavigating(); };
-    h.fnStopGuidance = [] {
-        if (g_pNav) g_pNav->Stop();
-    };
-    h.fnNavigationUpdate = [] {
-        if (g_pNav && g_pNav->IsNavigating()) g_pNav->Step(GetCurrentFix());
-    };
-    h.fnPlayNextSound = [] {
-        if (g_pPlayer) g_pPlayer->Handle();
-    };
-    h.fnSoundBufferDone = [] {
-        if (g_pPlayer) g_pPlayer->Next();
-    };
-    h.fnStopSound = [] {
-        if (g_pPlayer) g_pPlayer->Stop();
-    };
+bool EditRouteProperties(Route& route) {
+    return g_fHeadless ? HeadlessRouteProperties(route) : RunRoutePropertiesDialog(route, QApplication::activeWindow());
+}
 
-    MapLayers().fnDrawRoutes = [](CPaintContext& pc) {
-        const std::size_t iNext = g_pNav ? g_pNav->Guidance().State().iNextPoint : 0;
-        return DrawRoutes(pc, TheWaypointStore(), iNext);
+std::unique_ptr<CPage> CreateRoutePage() {
+    RoutePageSource src;
+    src.fnRoute = []() -> const Route* { return g_pNav && g_pNav->IsNavigating() ? g_pNav->ActiveRoute() : nullptr; };
+    src.fnNextPoint = [] { return g_pNav ? g_pNav->Guidance().State().iNextPoint : 0u; };
+    src.fnPosition = [](float& lon, float& lat, float& course, bool& fCourse) {
+        float fSpeed = 0;
+        bool fSpeedValid = false;
+        return GetLastPosition(&lon, &lat, &course, &fSpeed, &fCourse, &fSpeedValid);
     };
-    MapLayers().fnDrawBearing = [](CPaintContext& pc) {
-        if (!g_pNav || !g_pNav->IsNavigating()) return false;
-        const Route* pRoute = g_pNav->ActiveRoute();
-        float lon = 0, lat = 0, course = 0;
-        if (!pRoute || pRoute->points.empty() || !GetLastPosition(&lon, &lat, &course)) return false;
-        const RoutePoint& t = pRoute->points[g_pNav->Guidance().TargetIndex()];
-        const CMapPoint from{static_cast<std::int32_t>(DegreesToSemicircles(lon) / 2),
-                             static_cast<std::int32_t>(DegreesToSemicircles(lat) / 2)};
-        DrawBearingLine(pc, from, PointMapUnits(t));
-        return pc.IsInterrupted();
+    src.fnAverageSpeed = &GetLongAverageSpeed;
+    src.fnContextMenu = [](int x, int y, bool fChecked) -> UINT {
+        if (!g_hWnd || !g_hWnd->Port()) return 0;
+        CMenuPopup menu{211, {CMenuItem{c_uCmdAutoScroll, 100000 + c_uCmdAutoScroll, true, false, false, fChecked}}};
+        return g_hWnd->Port()->TrackPopupMenu(menu, x, y);
     };
+    src.fnSetScrollBar = [](int nMax, int nPage, int nPos) {
+        if (g_hWnd && g_hWnd->Port()) g_hWnd->Port()->SetScrollBar(nMax, nPage, nPos);
+    };
+    src.fnRedraw = &Redraw;
+    src.fnUpdateMenu = [] {
+        if (g_hWnd) g_hWnd->UpdateMenu();
+    };
+    auto p = std::make_unique<CRoutePage>(std::move(src));
+    g_pRoutePage = p.get();
+    return p;
+}
+
+void StartNavigation() {
+    SetRouteLoadedHook(&RestoreLoadedRoute);
+    StartWaypoints(CWaypointStore::DefaultPath());
+    CreateNavigator();
+    PositioningHooks().pfnQueueGpsPrompt = &QueueGpsPrompt;
+    g_pNav->Resume();
+    FollowDemoRoute();
+}
+
+void StopNavigation() {
+    StopWaypoints();
+    SetTheNavigator(nullptr);
+    PositioningHooks().pfnQueueGpsPrompt = nullptr;
+    GaugeSources().pNavigation = nullptr;
+    g_pNav.reset();
+    g_pPlayer.reset();
+    g_pWaveOut.reset();
+}
+
+void ShowRouteList() {
+    if (g_pNav) ShowRouteListDialog(TheWaypointStore(), *g_pNav);
+}
+
+bool IsGuidanceActive() { return g_pNav && g_pNav->IsNavigating(); }
+
+void StopGuidance() {
+    if (g_pNav) g_pNav->Stop();
+}
+
+void StepGuidance() {
+    if (g_pNav && g_pNav->IsNavigating()) g_pNav->Step(GetCurrentFix());
+}
+
+void PlayNextSound() {
+    if (g_pPlayer) g_pPlayer->Handle();
+}
+
+void SoundBufferDone() {
+    if (g_pPlayer) g_pPlayer->Next();
+}
+
+void StopSound() {
+    if (g_pPlayer) g_pPlayer->Stop();
+}
+
+bool DrawRoutesLayer(CPaintContext& pc) {
+    const std::size_t iNext = g_pNav ? g_pNav->Guidance().State().iNextPoint : 0;
+    return DrawRoutes(pc, TheWaypointStore(), iNext);
+}
+
+bool DrawBearingLayer(CPaintContext& pc) {
+    if (!g_pNav || !g_pNav->IsNavigating()) return false;
+    const Route* pRoute = g_pNav->ActiveRoute();
+    float lon = 0, lat = 0, course = 0;
+    if (!pRoute || pRoute->points.empty() || !GetLastPosition(&lon, &lat, &course)) return false;
+    const RoutePoint& t = pRoute->points[g_pNav->Guidance().TargetIndex()];
+    const CMapPoint from{static_cast<std::int32_t>(DegreesToSemicircles(lon) / 2),
+                         static_cast<std::int32_t>(DegreesToSemicircles(lat) / 2)};
+    DrawBearingLine(pc, from, PointMapUnits(t));
+    return pc.IsInterrupted();
 }
 
 } // namespace velka
