@@ -35,6 +35,7 @@
 #include "routing/route_search.h"
 #include "search/search_dialogs.h"
 #include "shell/main_window.h"
+#include "shell/message_boxes.h"
 #include "shell/screen.h"
 #include "shell/startup.h"
 #include "shell/window_messages.h"
@@ -84,7 +85,7 @@ void WireTracks(CSubsystemHooks& h) {
         else
             DisableVisualTrack();
     };
-    h.tracks.fnStartOnScreen = [] { OpenOnScreenTrack(ScreenFactorX()); };
+    h.tracks.fnStartOnScreen = [] { ShowErrorBox(OpenOnScreenTrack(ScreenFactorX())); };
     h.tracks.fnCloseOnScreen = &CloseOnScreenTrack;
     h.tracks.pfnCrashStopRecording = &CloseTrackFile;
     // Positioning hands moved fixes to the track file and the on-screen track.

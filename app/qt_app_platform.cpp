@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/termination.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 

@@ -21,6 +21,7 @@
 
 #include "app/qt_waypoint_list_dialog.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 #include "tracks/semicircles.h"

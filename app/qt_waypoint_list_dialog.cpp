@@ -304,7 +304,7 @@ void CWaypointListDialog::Changed(const Waypoint* pKeep) {
 void CWaypointListDialog::Properties(int nRow) {
     Waypoint* p = m_pModel->At(RowOrCurrent(nRow));
     if (!p || !EditWaypoint(*p, false)) return;
-    m_store.Save();
+    ShowErrorBox(m_store.Save());
     Changed(p);
 }
 
@@ -312,11 +312,15 @@ void CWaypointListDialog::Delete(int nRow) {
     Waypoint* p = m_pModel->At(RowOrCurrent(nRow));
     if (!p) return;
     if (nRow >= 0) m_pView->setCurrentIndex(m_pModel->index(nRow, 0));
-    if (DeleteWaypointAsked(m_store, p)) Changed();
+    const StoreChange change = DeleteWaypointAsked(m_store, p, AskQuestionBox);
+    ShowErrorBox(change.error);
+    if (change.fChanged) Changed();
 }
 
 void CWaypointListDialog::DeleteAll() {
-    if (DeleteAllWaypointsAsked(m_store)) Changed();
+    const StoreChange change = DeleteAllWaypointsAsked(m_store, AskQuestionBox);
+    ShowErrorBox(change.error);
+    if (change.fChanged) Changed();
 }
 
 void CWaypointListDialog::ShowOnMap(int nRow) {
@@ -333,6 +337,7 @@ void CWaypointListDialog::Import(ExchangeKind kind) {
     const auto choice = m_fnChooser(this, kind, true);
     if (!choice || choice->strPath.empty()) return;
     const ExchangeImport result = ImportExchangeFile(choice->strPath, kind, m_store, AskQuestionBox);
+    ShowErrorBox(result.saveError);
     for (const CError& warning : result.warnings) ShowErrorBox(warning);
     ShowErrorBox(result.error);
     if (!result.error && kind == ekRoutes) ShowInformation(IDS_ROUTES_IMPORTED, result.cRoutes, result.cWaypoints);

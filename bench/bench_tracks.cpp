@@ -90,7 +90,10 @@ BENCHMARK(BM_BufferedPointWrite);
 
 void BM_AddVisualPoint(benchmark::State& state) {
     CBenchFolder folder;
-    OpenOnScreenTrack();
+    if (OpenOnScreenTrack()) {
+        state.SkipWithError("the on-screen track cannot be opened");
+        return;
+    }
     EnableVisualTrack();
     std::int64_t i = 0;
     for (auto _ : state) {
@@ -107,7 +110,10 @@ BENCHMARK(BM_AddVisualPoint);
 // polylines (the copy of the points is part of the cost).
 void BM_DrawFullRing(benchmark::State& state) {
     CBenchFolder folder;
-    OpenOnScreenTrack();
+    if (OpenOnScreenTrack()) {
+        state.SkipWithError("the on-screen track cannot be opened");
+        return;
+    }
     EnableVisualTrack();
     for (int i = 0; i < static_cast<int>(c_cMaxPoints) + 17; ++i)
         AddVisualPoint(7.40f + static_cast<float>(i % 800) * 2e-5f,

@@ -4,6 +4,7 @@
 #include "platform/debug.h"
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/string_ids.h"

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 
 namespace velka {

@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/page_host.h"
 #include "shell/resources.h"
 #include "shell/screen.h"

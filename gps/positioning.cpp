@@ -23,6 +23,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "shell/notifications.h"
+#include "shell/posted_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
@@ -223,6 +224,10 @@ void ClearPortInUse(int nIndex) {
     if (nIndex >= 0) g_afPortInUse[nIndex] = false;
 }
 
+// A reader that failed is told on the user-interface thread (message
+// 2009 with the port); the reader thread goes on at once.
+void ReportReaderFault(int nIndex) { PostError(CError(ErrorCode::ComPortCrashed, {nIndex})); }
+
 void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
     // Above normal, where the system allows it.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -1);
@@ -233,13 +238,13 @@ void ReaderThread(int nIndex, std::shared_ptr<CEvent> pDone) {
         GpsLog(u"_Protocol_ShowException, port=%d: %S", nIndex, e.what());
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
         ClearPortInUse(nIndex);
-        ShowError(IDS_CRASH_COM_PORT, nIndex);
+        ReportReaderFault(nIndex);
         nResult = 2;
     } catch (...) {
         GpsLog(u"_Protocol_ShowException, port=%d", nIndex);
         DebugOutput(ToUtf8(FormatW(u"_Protocol_ShowException, port=%d", nIndex)));
         ClearPortInUse(nIndex);
-        ShowError(IDS_CRASH_COM_PORT, nIndex);
+        ReportReaderFault(nIndex);
         nResult = 2;
     }
     const int cLeft = --g_cRunningReaders;

@@ -7,9 +7,11 @@
 #include "routing/navigator.h"
 #include "routing/route_commands.h"
 #include "routing/route_geometry.h"
+#include "shell/message_boxes.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
+#include "waypoints/waypoint_commands.h"
 #include "waypoints/waypoint_ui.h"
 
 namespace velka {
@@ -56,7 +58,7 @@ CMenuPopup CMapPage::RouteEditingMenu() const {
 void CMapPage::RouteChanged(Route* pRoute) {
     CWaypointStore& store = TheWaypointStore();
     if (pRoute && pRoute == store.ActiveRoute()) RecomputeAngles(*pRoute);
-    store.Save();
+    ShowErrorBox(store.Save());
     m_selection.Clear();
     RefreshMap(true);
 }
@@ -90,18 +92,21 @@ bool CMapPage::OnRouteCommand(UINT uId) {
             RefreshMap(true);
         }
         return true;
-    case ID_MAP_DELETE_ROUTE:
-        if (DeleteRouteAsked(store, pRoute)) {
+    case ID_MAP_DELETE_ROUTE: {
+        const StoreChange change = DeleteRouteAsked(store, pRoute, AskQuestionBox);
+        ShowErrorBox(change.error);
+        if (change.fChanged) {
             if (m_editor.Editing() == pRoute) m_editor.Forget();
             m_pClickedRoute = nullptr;
             m_selection.Clear();
             RefreshMap(true);
         }
         return true;
+    }
     case ID_MAP_START_ROUTE:
         if (pWaypoint) {
             m_editor.Start(store, *pWaypoint);
-            store.Save();
+            ShowErrorBox(store.Save());
             RedrawNow();
         }
         return true;
@@ -119,7 +124,7 @@ bool CMapPage::OnRouteCommand(UINT uId) {
                               : uId == ID_MAP_INSERT_INTO_ROUTE ? m_editor.Insert(store, *pWaypoint)
                                                                 : m_editor.Remove(store, *pWaypoint);
         if (fChanged) {
-            store.Save();
+            ShowErrorBox(store.Save());
             RedrawNow();
         }
         return true;

@@ -9,6 +9,7 @@
 #include "gauges/gauge_page.h"
 #include "mapview/waypoint_layer.h"
 #include "shell/page_host.h"
+#include "shell/message_boxes.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
@@ -139,7 +140,7 @@ void CMapPage::OnDblClick(int x, int y) {
 void CMapPage::WaypointProperties(Waypoint* pWaypoint) {
     CWaypointStore& store = TheWaypointStore();
     if (!LiveWaypoint(store, pWaypoint) || !EditWaypoint(*pWaypoint, false)) return;
-    store.Save();
+    ShowErrorBox(store.Save());
     m_selection.Clear();
     RefreshMap(true);
 }
@@ -164,13 +165,16 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
             return OnRouteCommand(uId);
         }
         return true;
-    case ID_MAP_DELETE_WAYPOINT:
-        if (DeleteWaypointAsked(store, LiveWaypoint(store, m_pClickedWaypoint))) {
+    case ID_MAP_DELETE_WAYPOINT: {
+        const StoreChange change = DeleteWaypointAsked(store, LiveWaypoint(store, m_pClickedWaypoint), AskQuestionBox);
+        ShowErrorBox(change.error);
+        if (change.fChanged) {
             m_pClickedWaypoint = nullptr;
             m_selection.Clear();
             RefreshMap(true);
         }
         return true;
+    }
     case ID_MAP_MOVE_WAYPOINT:
         if (Waypoint* p = LiveWaypoint(store, m_pClickedWaypoint)) {
             m_mover.Begin(p);
@@ -181,9 +185,13 @@ bool CMapPage::OnWaypointCommand(UINT uId) {
         // The waypoint may have been deleted meanwhile (the list dialog).
         if (!LiveWaypoint(store, m_mover.Moving())) {
             m_mover.Cancel();
-        } else if (m_mover.DropAt(store, m_ptClicked)) {
-            m_selection.Clear();
-            RefreshMap(true);
+        } else {
+            const StoreChange change = m_mover.DropAt(store, m_ptClicked);
+            ShowErrorBox(change.error);
+            if (change.fChanged) {
+                m_selection.Clear();
+                RefreshMap(true);
+            }
         }
         return true;
     case ID_MAP_MOVE_CANCEL:

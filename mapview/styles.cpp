@@ -12,6 +12,7 @@
 #include "platform/mapped_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 #include "shell/settings.h"

@@ -9,6 +9,7 @@
 #include "mapview/map_position.h"
 #include "mapview/styles.h"
 #include "mapview/waypoint_icons.h"
+#include "shell/message_boxes.h"
 #include "shell/screen.h"
 #include "shell/settings.h"
 #include "waypoints/waypoint_commands.h"
@@ -114,7 +115,7 @@ bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* p
         CancelNewWaypoint(store, pWp);
         return false;
     }
-    ConfirmNewWaypoint(store, pWp);
+    ShowErrorBox(ConfirmNewWaypoint(store, pWp));
     return true;
 }
 
@@ -122,12 +123,16 @@ namespace {
 bool g_fWaypointLoadFailed = false;
 } // namespace
 
-void StartWaypoints(const std::string& strPath) { g_fWaypointLoadFailed = !TheWaypointStore().Load(strPath); }
+void StartWaypoints(const std::string& strPath) {
+    const CError error = TheWaypointStore().Load(strPath);
+    g_fWaypointLoadFailed = static_cast<bool>(error);
+    ShowErrorBox(error);
+}
 
 void StopWaypoints() {
     CWaypointStore& store = TheWaypointStore();
     if (g_fWaypointLoadFailed && store.LiveWaypointCount() == 0 && store.LiveRouteCount() == 0) return;
-    store.Save();
+    ShowErrorBox(store.Save());
 }
 
 CMapPoint NewWaypointPosition(bool fPositioningRunning) {

@@ -43,7 +43,7 @@ std::vector<CSelectionItem> FindItemsNear(const CWaypointStore& store, const CMa
 Waypoint* LiveWaypoint(const CWaypointStore& store, const void* p);
 
 // A new waypoint at a map point with the fix's elevation: the edit dialog
-// decides; true when it was saved.
+// decides; true when it was kept (a failed save is shown).
 bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* pFix);
 
 // Where the menu's "save waypoint" puts the new waypoint: at the last GPS
@@ -52,12 +52,13 @@ bool SaveNewWaypoint(CWaypointStore& store, const CMapPoint& pt, const GpsFix* p
 // (g_ptReference).
 CMapPoint NewWaypointPosition(bool fPositioningRunning);
 // The menu command: a new waypoint there with the latest fix's elevation,
-// in TheWaypointStore(); true when saved.
+// in TheWaypointStore(); true when kept (a failed save is shown).
 bool SaveWaypointAtPosition();
 
-// Start-up: loads TheWaypointStore() from its file. Shutdown: saves it,
-// except when the file could not be read and the store is still empty (an
-// empty store would replace a file the user may still recover).
+// Start-up: loads TheWaypointStore() from its file, showing why it could
+// not be read. Shutdown: saves it (a failure is shown), except when the
+// file could not be read and the store is still empty (an empty store
+// would replace a file the user may still recover).
 void StartWaypoints(const std::string& strPath);
 void StopWaypoints();
 

@@ -12,8 +12,6 @@
 
 namespace velka {
 
-constexpr UINT WM_USER = 1024;
-
 constexpr UINT MB_OK = 0x0;
 constexpr UINT MB_YESNO = 0x4;
 constexpr UINT MB_ICONERROR = 0x10;

@@ -1,6 +1,7 @@
 #include "routing/navigator.h"
 
 #include "routing/route_geometry.h"
+#include "shell/message_boxes.h"
 #include "shell/settings.h"
 
 namespace velka {
@@ -40,7 +41,7 @@ CNavigator::CNavigator(CWaypointStore& store, CPromptPlayer* pPlayer, LegSearch 
     host.fnSoundMs = [this](const std::string& s) { return m_pPlayer ? m_pPlayer->SoundDurationMs(s) : 0u; };
     host.fnNavigationOn = [] { return ReadSettingInt(u"Navigation", 0) == 1; };
     m_guidance = CGuidance(std::move(host));
-    m_fnSave = [this] { m_store.Save(); };
+    m_fnSave = [this] { ShowErrorBox(m_store.Save()); };
 }
 
 void CNavigator::RaiseRouteEvent(int nValue) {
@@ -87,7 +88,8 @@ void CNavigator::Stop() {
     Route* pRoute = m_store.ActiveRoute();
     const bool fWas = m_guidance.ActiveRoute() != nullptr || pRoute != nullptr;
     m_store.SetActiveRoute(nullptr);
-    if (pRoute && (pRoute->dwFlags & rfTemporary)) m_store.DeleteRoute(pRoute);
+    // No longer active: the store does not refuse it.
+    if (pRoute && (pRoute->dwFlags & rfTemporary)) (void)m_store.DeleteRoute(pRoute);
     m_guidance.Reset(nullptr);
     m_values = NavigationValues{};
     if (m_pPlayer) {

@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "routing/wave_file.h"
+#include "shell/message_boxes.h"
 #include "shell/notifications.h"
 #include "shell/resources.h"
 #include "shell/settings.h"

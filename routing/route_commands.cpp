@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "routing/route_geometry.h"
-#include "platform/ui_host.h"
-#include "shell/resources.h"
-#include "shell/string_ids.h"
+#include "shell/message_boxes.h"
 #include "waypoints/waypoint_commands.h"
 
 namespace velka {
@@ -24,7 +22,11 @@ void ReverseRoute(CNavigator& nav, Route& route) {
     if (nav.m_fnSave) nav.m_fnSave();
 }
 
-bool DeleteRouteAsked(CWaypointStore& store, Route& route) { return DeleteRouteAsked(store, &route); }
+bool DeleteRouteAsked(CWaypointStore& store, Route& route) {
+    const StoreChange change = DeleteRouteAsked(store, &route, AskQuestionBox);
+    ShowErrorBox(change.error);
+    return change.fChanged;
+}
 
 bool RecalculateRoute(CNavigator& nav, Route& route) {
     const bool fOk = nav.PlanRoute(route);

@@ -12,8 +12,9 @@ namespace velka {
 void FollowRoute(CNavigator& nav, Route& route, const GpsFix& fix, CMapPoint ptCentre);
 // Reverses the user's points and plans the roads again.
 void ReverseRoute(CNavigator& nav, Route& route);
-// Asks with message 2180, then deletes (the active route is refused with
-// 2181). True when the route was deleted.
+// Asks with message 2180 in a box, then deletes and saves (the active
+// route is refused with 2181, a failed save shown). True when the route
+// was deleted.
 bool DeleteRouteAsked(CWaypointStore& store, Route& route);
 // Plans the route's road legs again with the current settings.
 bool RecalculateRoute(CNavigator& nav, Route& route);

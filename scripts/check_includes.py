@@ -8,11 +8,17 @@ the build folder) and every source and header of the tree. Fails when
   - a library's file includes a header of a library it does not link
     directly (programs and tests: not in their whole link closure),
   - a library links one of ours whose headers none of its files include,
-  - a file of a target that does not link Qt includes a Qt header.
+  - a file of a target that does not link Qt includes a Qt header,
+  - a file of a library below the user interface (NO_UI) includes a header
+    that shows boxes or reaches the user-interface host or the windows, or
+    calls a box function: those libraries return errors and questions as
+    values (shell/error.h) and their callers in the user interface tell
+    the user.
 
 Usage: check_includes.py [BUILD_DIR] [--pretend FILE:HEADER ...]
---pretend adds an include to a file before checking (to show that the
-check catches it).
+                         [--pretend-code FILE:TEXT ...]
+--pretend adds an include to a file, --pretend-code a line of code, before
+checking (to show that the check catches it).
 """
 import argparse
 import os
@@ -34,6 +40,36 @@ LAYERS = [
 ]
 TOP = len(LAYERS)
 RANK = {name: i for i, names in enumerate(LAYERS) for name in names}
+
+# Libraries below the user interface: no boxes, no questions, no windows.
+NO_UI = {"velka_geometry", "velka_mapdata", "velka_gps", "velka_tracks", "velka_waypoints"}
+# Headers that show boxes, reach the user-interface host, or belong to the
+# main window and its pages.
+UI_HEADERS = {
+    "platform/ui_host.h",
+    "shell/message_boxes.h",
+    "shell/main_window.h",
+    "shell/page.h",
+    "shell/page_host.h",
+    "shell/window_port.h",
+    "shell/window_messages.h",
+    "shell/startup.h",
+}
+# Libraries that are user interface through and through (besides programs):
+# every header of theirs counts as a user-interface header.
+UI_TARGETS = re.compile(r"velka_platform_qt$|velka_shell_window$|velka_\w+_ui$|velka_app$")
+# Header names of the user interface, wherever they live (another file's
+# own header excepted).
+UI_HEADER_NAME = re.compile(r"(^|/)(qt_[^/]*|[^/]*_ui)\.(h|hpp)$")
+# The box functions: every function shell/message_boxes.h declares, and
+# these from the host and the worker-thread box queue.
+UI_CALLS = {"UiHost", "HeadlessUiHost", "SetUiHost", "MessageBox", "ShowNotice", "ShowPostedErrors"}
+BOX_HEADER = "shell/message_boxes.h"
+DECLARATION = re.compile(r"^[A-Za-z_][\w:<>,\s&*]*?\b([A-Za-z_]\w*)\s*\(", re.M)
+# Comments, string and character literals (raw strings included), so that
+# a comment naming a box function is not a call.
+NOISE = re.compile(r'//[^\n]*|/\*.*?\*/|\bR"([^(\s]*)\(.*?\)\1"'
+                   r'|"(?:\\.|[^"\\\n])*"' r"|'(?:\\.|[^'\\\n])*'", re.S)
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 SOURCE_EXT = (".cpp", ".h", ".c", ".hpp")
@@ -137,10 +173,54 @@ def resolve(header, root, build_dir):
     return None
 
 
+def box_functions(root):
+    """The names of the box functions: those shell/message_boxes.h declares
+    and the host's."""
+    names = set(UI_CALLS)
+    try:
+        with open(os.path.join(root, BOX_HEADER), encoding="utf-8") as fh:
+            names |= set(DECLARATION.findall(NOISE.sub(" ", fh.read())))
+    except OSError:
+        sys.exit(f"check_includes: {BOX_HEADER} is missing")
+    return names
+
+
+def is_ui_header(header, path, rel, owner):
+    if header in UI_HEADERS:
+        return True
+    hname = owner.get(path) if path else None
+    if hname and UI_TARGETS.match(hname):
+        return True
+    own = os.path.splitext(os.path.basename(rel))[0] == os.path.splitext(os.path.basename(header))[0]
+    return bool(UI_HEADER_NAME.search(header)) and not own
+
+
+def ui_problems(rel, tname, includes, text, owner, root, build_dir, box_calls):
+    """What a file of a library below the user interface does that belongs
+    to the user interface."""
+    problems = []
+    for kind, header in includes:
+        if kind == "<":
+            if re.match(r"Q[A-Za-z]+$", header) or header.startswith("Qt"):
+                problems.append(f"{rel}: includes <{header}>, a user-interface header, "
+                                f"but {tname} is below the user interface")
+            continue
+        if is_ui_header(header, resolve(header, root, build_dir), rel, owner):
+            problems.append(f"{rel}: includes \"{header}\", a user-interface header, "
+                            f"but {tname} is below the user interface")
+    code = NOISE.sub(" ", text)
+    for name in sorted(box_calls):
+        if re.search(r"\b" + name + r"\s*\(", code):
+            problems.append(f"{rel}: calls {name}, a box function, but {tname} is below the user "
+                            f"interface (return the error or the question as a value)")
+    return problems
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build_dir", nargs="?", default="build/release")
     ap.add_argument("--pretend", action="append", default=[], metavar="FILE:HEADER")
+    ap.add_argument("--pretend-code", action="append", default=[], metavar="FILE:TEXT")
     args = ap.parse_args()
     root = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
     build_dir = os.path.normpath(os.path.join(root, args.build_dir)) \
@@ -152,21 +232,29 @@ def main():
         f, h = p.split(":", 1)
         kind = "<" if h.startswith("<") else '"'
         extra.setdefault(os.path.normpath(os.path.join(root, f)), []).append((kind, h.strip("<>")))
+    extra_code = {}
+    for p in args.pretend_code:
+        f, code = p.split(":", 1)
+        extra_code.setdefault(os.path.normpath(os.path.join(root, f)), []).append(code)
+    box_calls = box_functions(root)
 
     errors = []
     used = {name: set() for name in targets}  # libraries whose headers a target includes
-    for f in sorted(set(files) | set(extra)):
+    for f in sorted(set(files) | set(extra) | set(extra_code)):
         tname = owner.get(f)
         if tname is None:
             continue
         t = targets[tname]
         try:
             with open(f, encoding="utf-8", errors="replace") as fh:
-                includes = INCLUDE.findall(fh.read())
+                text = fh.read()
         except OSError:
             continue
-        includes += extra.get(f, [])
+        includes = INCLUDE.findall(text) + extra.get(f, [])
         rel = os.path.relpath(f, root)
+        if tname in NO_UI:
+            text += "\n" + "\n".join(extra_code.get(f, []))
+            errors += ui_problems(rel, tname, includes, text, owner, root, build_dir, box_calls)
         direct = set(t.links)
         allowed = direct if t.is_library else closure(targets, tname)
         for kind, header in includes:

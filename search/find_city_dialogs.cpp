@@ -11,6 +11,7 @@
 #include "search/objects_search.h"
 #include "search/type_chooser.h"
 #include "search/type_filter_table.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 

@@ -19,6 +19,7 @@
 #include "mapdata/map_parser.h"
 #include "search/type_chooser.h"
 #include "search/type_filter_table.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 

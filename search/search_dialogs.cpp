@@ -16,6 +16,7 @@
 #include "search/find_search_dialogs.h"
 #include "search/search_status.h"
 #include "search/type_chooser.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/screen.h"
 

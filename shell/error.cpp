@@ -73,7 +73,12 @@ UINT ErrorIcon(const CError& error) {
     switch (error.code) {
     case ErrorCode::GdbNewerVersion:
     case ErrorCode::MpsNewerVersion:
-    case ErrorCode::MapSourceFileTruncated: return MB_ICONWARNING;
+    case ErrorCode::MapSourceFileTruncated:
+    case ErrorCode::ActiveRouteNotDeleted: return MB_ICONWARNING;
+    case ErrorCode::AskDeleteFile:
+    case ErrorCode::AskDeleteWaypoint:
+    case ErrorCode::AskDeleteAllWaypoints:
+    case ErrorCode::AskDeleteRoute: return MB_ICONQUESTION;
     default: return MB_ICONERROR;
     }
 }

@@ -34,6 +34,13 @@ enum class ErrorCode : UINT {
     MpsNewerVersion = IDS_MPS_NEWER_VERSION,       // a warning
     WaypointsFileDamaged = IDS_WAYPOINTS_FILE_DAMAGED,
     MapSourceFileTruncated = IDS_MAPSOURCE_FILE_TRUNCATED, // a warning: the records before the cut were taken
+    ActiveRouteNotDeleted = IDS_ACTIVE_ROUTE_NOT_DELETED,  // a warning
+    ComPortCrashed = IDS_CRASH_COM_PORT,                   // port number
+    // Questions asked before a delete (yes/no with the question mark).
+    AskDeleteFile = IDS_ASK_DELETE_FILE,                   // path
+    AskDeleteWaypoint = IDS_ASK_DELETE_WAYPOINT,           // waypoint name
+    AskDeleteAllWaypoints = IDS_ASK_DELETE_ALL_WAYPOINTS,
+    AskDeleteRoute = IDS_ASK_DELETE_ROUTE,                 // route name
 };
 
 using CErrorArg = std::variant<int, std::u16string>;
@@ -59,11 +66,12 @@ CError RenameError(const std::u16string& strOld, const std::u16string& strNew, i
 // The text of the error in the selected language, formatted with its
 // arguments (empty for None and Declined).
 std::u16string ErrorText(const CError& error);
-// The box icon of the error: warnings for the version notices, else error.
+// The box icon of the error: warnings for the version notices and the
+// refused route, the question mark for the delete questions, else error.
 UINT ErrorIcon(const CError& error);
 
-// A question asked in the middle of a job (a newer file version): true to go
-// on. The caller decides how to ask; an empty function declines.
+// A question asked in the middle of a job (a newer file version, a delete):
+// true to go on. The caller decides how to ask; an empty function declines.
 using AskFn = std::function<bool(const CError& question)>;
 
 } // namespace velka

@@ -4,6 +4,7 @@
 
 #include "platform/debug.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/notifications.h"
 #include "shell/posted_boxes.h"
 #include "shell/resources.h"

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/ui_host.h"
+
 namespace velka {
 namespace {
 std::atomic<bool> g_afPending[5];

@@ -3,9 +3,12 @@
 // clear, the user-interface thread clears it when it handles the message, so
 // at most one message of each kind is ever queued.
 #pragma once
-#include "platform/ui_host.h"
+#include "platform/win_types.h"
 
 namespace velka {
+
+// The first number of the program's own window messages.
+constexpr UINT WM_USER = 1024;
 
 constexpr UINT WM_EXIT_REQUEST = WM_USER;     // wParam = restart flag
 constexpr UINT WM_GPS_STATUS = WM_USER + 1;   // status text changed

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/notifications.h"
 #include "shell/resources.h"
 
@@ -14,8 +15,7 @@ namespace {
 std::mutex g_mutex;
 std::vector<std::u16string> g_queued;
 
-void Post(UINT uId, const std::u16string& strPath, int nError) {
-    std::u16string text = FormatW(LoadStr(uId).c_str(), strPath.c_str(), SystemErrorText(nError).c_str());
+void Post(std::u16string text) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         if (std::find(g_queued.begin(), g_queued.end(), text) != g_queued.end()) return;
@@ -26,8 +26,16 @@ void Post(UINT uId, const std::u16string& strPath, int nError) {
 
 } // namespace
 
-void PostCreateFileError(const std::u16string& strPath, int nError) { Post(2000, strPath, nError); }
-void PostWriteFileError(const std::u16string& strPath, int nError) { Post(2003, strPath, nError); }
+void PostCreateFileError(const std::u16string& strPath, int nError) {
+    PostError(FileError(ErrorCode::CannotCreateFile, strPath, nError));
+}
+void PostWriteFileError(const std::u16string& strPath, int nError) {
+    PostError(FileError(ErrorCode::CannotWriteFile, strPath, nError));
+}
+
+void PostError(const CError& error) {
+    if (error.HasText()) Post(ErrorText(error));
+}
 
 std::vector<std::u16string> TakePostedErrors() {
     std::lock_guard<std::mutex> lock(g_mutex);

@@ -3,7 +3,7 @@
 #include "platform/debug.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"
 
@@ -19,7 +19,6 @@ namespace {
 
 constexpr int c_cchAllocBuffer = 1024; // LoadStr
 constexpr int c_cchFormat = 128;       // the format of FormatMessageId
-constexpr int c_cchBox = 520;          // message box texts
 constexpr int c_cchVersion = 32;       // string 100 compared at selection
 constexpr std::size_t c_cchCaption = 64;
 
@@ -137,12 +136,6 @@ std::u16string Cut(std::u16string text, std::size_t cchBuffer) {
     return text;
 }
 
-int ShowBoxV(UINT uStyle, UINT uId, va_list args) {
-    char16_t szFormat[c_cchBox];
-    LoadWithFallback(uId, szFormat, c_cchBox);
-    std::u16string text = Cut(FormatWV(szFormat, args), c_cchBox);
-    return UiHost().MessageBox(text, MainCaption(), uStyle);
-}
 
 const std::vector<BYTE>* PrimaryOrProgram(UINT uType, UINT uId) {
     Selection& sel = Selected();
@@ -244,38 +237,6 @@ const std::vector<BYTE>* LoadImageStrip(WORD _wID) {
     return PrimaryOrProgram(c_rtGif, _wID);
 }
 
-int ShowErrorText(const char16_t* szFormat, ...) {
-    va_list args;
-    va_start(args, szFormat);
-    std::u16string text = Cut(FormatWV(szFormat, args), c_cchBox);
-    va_end(args);
-    return UiHost().MessageBox(text, MainCaption(), MB_ICONERROR);
-}
-
-#define VELKA_BOX(name, style)                                                                     \
-    int name(UINT uId, ...) {                                                                      \
-        va_list args;                                                                              \
-        va_start(args, uId);                                                                       \
-        int n = ShowBoxV(style, uId, args);                                                        \
-        va_end(args);                                                                              \
-        return n;                                                                                  \
-    }
-VELKA_BOX(ShowError, MB_ICONERROR)
-VELKA_BOX(ShowWarning, MB_ICONWARNING)
-VELKA_BOX(ShowInformation, MB_ICONINFORMATION)
-VELKA_BOX(AskYesNo, MB_YESNO | MB_ICONQUESTION)
-
-void ShowErrorNotice(UINT uId, ...) {
-    char16_t szFormat[c_cchBox];
-    LoadWithFallback(uId, szFormat, c_cchBox);
-    va_list args;
-    va_start(args, uId);
-    std::u16string text = Cut(FormatWV(szFormat, args), c_cchBox);
-    va_end(args);
-    UiHost().ShowNotice(text, MainCaption(), MB_ICONERROR);
-}
-#undef VELKA_BOX
-
 std::u16string SystemErrorText(int nError) {
     char buf[128];
     const char* sz = nullptr;
@@ -293,35 +254,6 @@ std::u16string SystemErrorText(int nError) {
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r'))
         text.pop_back();
     return text;
-}
-
-void ShowCreateFileError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_CREATE_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowOpenFileError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_OPEN_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowReadFileError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_READ_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowWriteFileError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_WRITE_FILE, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowCreateFolderError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_CREATE_FOLDER, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowDeleteError(const std::u16string& strPath, int nError) {
-    ShowError(IDS_CANNOT_DELETE, strPath.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowRenameError(const std::u16string& strOld, const std::u16string& strNew, int nError) {
-    ShowError(IDS_CANNOT_RENAME, strOld.c_str(), strNew.c_str(), SystemErrorText(nError).c_str());
-}
-void ShowOutOfMemory() {
-    ShowError(IDS_OUT_OF_MEMORY);
-}
-void ShowSoundError(int nCode) {
-    std::u16string code = FormatW(u"%d", nCode);
-    ShowError(IDS_SOUND_ERROR, code.c_str());
 }
 
 std::u16string MainCaption() {

@@ -3,7 +3,7 @@
 // and a fallback module (the language module of the setting `Language`,
 // else "0409.rll", else the program's own texts); a lookup tries the
 // primary first. A text missing everywhere reads as "<??id>". The message
-// boxes built on them have the main caption as their title.
+// boxes built on them are in shell/message_boxes.h.
 #pragma once
 #include "platform/win_types.h"
 #include "shell/language.h"
@@ -53,31 +53,9 @@ std::string LanguageModuleFileName(unsigned uLanguage);
 void ResetResourceSelection();
 void SetLanguageModuleFolder(const std::string& strFolder);
 
-// The message boxes: the text formatted into 520 characters, the main
-// caption as title.
-int ShowErrorText(const char16_t* szFormat, ...);
-int ShowError(UINT uId, ...);
-int ShowWarning(UINT uId, ...);
-int ShowInformation(UINT uId, ...);
-// Returns IDYES or IDNO.
-int AskYesNo(UINT uId, ...);
-// An error box that does not wait for the user (ShowNotice of the host).
-void ShowErrorNotice(UINT uId, ...);
-
 // The platform's text for an error number ("Unknown error %d" when none),
 // at most 127 characters, without trailing line breaks.
 std::u16string SystemErrorText(int nError);
-
-// File and resource errors (strings 2000-2003, 2025, 2026, 2035, 2127, 40166).
-void ShowCreateFileError(const std::u16string& strPath, int nError);
-void ShowOpenFileError(const std::u16string& strPath, int nError);
-void ShowReadFileError(const std::u16string& strPath, int nError);
-void ShowWriteFileError(const std::u16string& strPath, int nError);
-void ShowCreateFolderError(const std::u16string& strPath, int nError);
-void ShowDeleteError(const std::u16string& strPath, int nError);
-void ShowRenameError(const std::u16string& strOld, const std::u16string& strNew, int nError);
-void ShowOutOfMemory();
-void ShowSoundError(int nCode);
 
 // The main caption: "VELKA" until LoadMainCaption takes string 2111 of the
 // selected modules (63 characters at most).

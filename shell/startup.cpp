@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "shell/at_exit.h"
 #include "shell/file_types.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"

@@ -5,6 +5,7 @@
 
 #include "platform/mapped_file.h"
 #include "platform/text.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 #include "tools/commands.h"

@@ -26,6 +26,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/notifications.h"
+#include "shell/posted_boxes.h"
 #include "shell/settings.h"
 #include "tools/commands.h"
 
@@ -262,6 +263,12 @@ private:
     std::deque<UINT> m_queue;
 };
 
+// The boxes a reader thread wanted (a reader that failed), as the host
+// prints its boxes.
+void PrintPostedErrors() {
+    for (const std::u16string& text : TakePostedErrors()) std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
+}
+
 std::atomic<bool> g_fInterrupted{false};
 void OnSignal(int) { g_fInterrupted = true; }
 bool NeverSetClock(const SYSTEMTIME&) { return false; }
@@ -319,9 +326,12 @@ int Listen(const Args& args) {
                 ++cFixes;
                 if (std::printf("%s\n", FixJson(fix).c_str()) < 0 || std::fflush(stdout) != 0) fWriteFailed = true;
             }
+        } else if (uMsg == WM_POSTED_ERROR) {
+            PrintPostedErrors();
         }
     }
     ShutdownPositioning();
+    PrintPostedErrors();
     SetUiHost(nullptr);
     SetComPortDeviceList({});
     if (fWriteFailed) {

@@ -128,8 +128,13 @@ int Record(const Args& args) {
             SetTracksFolder(scratch.Path());
         }
     }
-    if (fRing && !OpenOnScreenTrack()) return c_nExitFailed;
-    if (fRing) EnableVisualTrack();
+    if (fRing) {
+        if (const CError error = OpenOnScreenTrack()) {
+            PrintError(error);
+            return c_nExitFailed;
+        }
+        EnableVisualTrack();
+    }
     StartRecording();
     std::string line;
     unsigned cPoints = 0, cLost = 0;

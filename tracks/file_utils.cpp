@@ -11,7 +11,6 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "platform/ui_host.h"
 #include "shell/resources.h"
 #include "shell/string_ids.h"
 
@@ -105,20 +104,20 @@ bool IsDotEntry(const char* szName) {
 
 bool IsDotEntry(const std::u16string& strName) { return strName == u"." || strName == u".."; }
 
-bool DeleteWithConfirmation(const std::u16string& strPath) {
-    if (AskYesNo(IDS_ASK_DELETE_FILE, strPath.c_str()) != IDYES) return false;
+CError DeleteWithConfirmation(const std::u16string& strPath, const AskFn& fnAsk) {
+    if (!fnAsk || !fnAsk(CError(ErrorCode::AskDeleteFile, {strPath}))) return CError(ErrorCode::Declined);
     std::string path = ToUtf8(strPath);
     struct stat st {};
     int nResult = lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? rmdir(path.c_str())
                                                                           : unlink(path.c_str());
     if (nResult != 0) {
-        ShowDeleteError(strPath, errno);
-        return false;
+        const int nError = errno;
+        return FileError(ErrorCode::CannotDelete, strPath, nError);
     }
-    return true;
+    return {};
 }
 
-bool RenameInFolder(const std::u16string& strFolder, const std::u16string& strOld,
+CError RenameInFolder(const std::u16string& strFolder, const std::u16string& strOld,
                     const std::u16string& strNew) {
     std::u16string folder = strFolder;
     AddTrailingSlash(folder);
@@ -132,23 +131,22 @@ bool RenameInFolder(const std::u16string& strFolder, const std::u16string& strOl
         nError = EEXIST;
     else if (std::rename(ToUtf8(oldPath).c_str(), target.c_str()) != 0)
         nError = errno;
-    if (nError) {
-        ShowRenameError(oldPath, newPath, nError);
-        return false;
-    }
-    return true;
+    if (nError) return RenameError(oldPath, newPath, nError);
+    return {};
 }
 
-std::u16string CreateNewFolder(const std::u16string& strFolder) {
+std::u16string CreateNewFolder(const std::u16string& strFolder, CError& error) {
     std::u16string folder = strFolder;
     AddTrailingSlash(folder);
     const std::u16string base = LoadStr(IDS_NEW_FOLDER);
     std::u16string name = base;
     for (unsigned n = 1; FileExists(folder + name); ++n) name = FormatW(u"%s(%u)", base.c_str(), n);
     if (mkdir(ToUtf8(folder + name).c_str(), 0777) != 0) {
-        ShowCreateFolderError(folder + name, errno);
+        const int nError = errno;
+        error = FileError(ErrorCode::CannotCreateFolder, folder + name, nError);
         return {};
     }
+    error = {};
     return name;
 }
 

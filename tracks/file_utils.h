@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "shell/error.h"
+
 namespace velka {
 
 // Drops one final '/' when the path is longer than one character; returns
@@ -30,18 +32,19 @@ unsigned CountMatchingFiles(const std::u16string& strPattern);
 bool IsDotEntry(const std::u16string& strName);
 bool IsDotEntry(const char* szName);
 
-// Asks string 2027 with the path; on yes deletes the file or removes the
-// (empty) folder. A failure is reported with the path and the error. True
-// when it was deleted.
-bool DeleteWithConfirmation(const std::u16string& strPath);
-// Renames folder/old to folder/new; a failure is reported with both paths
-// and the error.
-bool RenameInFolder(const std::u16string& strFolder, const std::u16string& strOld,
-                    const std::u16string& strNew);
+// Asks fnAsk AskDeleteFile (string 2027) with the path; on yes deletes the
+// file or removes the (empty) folder. None when it was deleted, Declined
+// on no (an empty fnAsk says no), CannotDelete with the path and the
+// error when it could not be.
+[[nodiscard]] CError DeleteWithConfirmation(const std::u16string& strPath, const AskFn& fnAsk);
+// Renames folder/old to folder/new; a failure gives CannotRename with both
+// paths and the error.
+[[nodiscard]] CError RenameInFolder(const std::u16string& strFolder, const std::u16string& strOld,
+                                    const std::u16string& strNew);
 // Creates folder/"Новая папка" (string 2028), or while that exists the same
 // name followed by "(1)", "(2)", ...; returns the new folder's name, or an
-// empty string after reporting a failure.
-std::u16string CreateNewFolder(const std::u16string& strFolder);
+// empty string with CannotCreateFolder in error.
+std::u16string CreateNewFolder(const std::u16string& strFolder, CError& error);
 
 // The tracks folder: the documents folder + "/GPS Tracks and Waypoints"
 // (or the folder set below), not created.

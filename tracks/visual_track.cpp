@@ -16,7 +16,6 @@
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/text.h"
-#include "shell/resources.h"
 #include "shell/settings.h"
 #include "tracks/file_utils.h"
 #include "tracks/semicircles.h"
@@ -92,9 +91,9 @@ CMapPoint VisualPointToMap(const CTrackLogPoint& pt) {
     return {lLon >> 1, lLat >> 1};
 }
 
-bool OpenOnScreenTrack(int nScreenFactor) {
+CError OpenOnScreenTrack(int nScreenFactor) {
     std::lock_guard lock(g_visualLock);
-    if (g_log) return true;
+    if (g_log) return {};
     g_penTrack = CPenDesc{PS_SOLID, nScreenFactor == 1 ? 2 : 3, c_crVisualTrack};
 
     // The folder is made here too: the ring opens at every start, before
@@ -110,8 +109,8 @@ bool OpenOnScreenTrack(int nScreenFactor) {
         errno = nError;
     }
     if (fd < 0) {
-        ShowCreateFileError(FromUtf8(path), errno);
-        return false;
+        const int nError = errno;
+        return FileError(ErrorCode::CannotCreateFile, FromUtf8(path), nError);
     }
     bool fClear = false;
     struct stat st {};
@@ -132,8 +131,7 @@ bool OpenOnScreenTrack(int nScreenFactor) {
     }
     if (nError) {
         ::close(fd);
-        ShowReadFileError(FromUtf8(path), nError);
-        return false;
+        return FileError(ErrorCode::CannotReadFile, FromUtf8(path), nError);
     }
     // The descriptor stays open (it holds the lock against other
     // instances) until the ring is closed.
@@ -142,7 +140,7 @@ bool OpenOnScreenTrack(int nScreenFactor) {
     if (!fClear && g_log->dwEnd >= c_cMaxPoints) fClear = true;
     if (fClear) ClearLog();
     if (ReadSettingBool(u"RecordTrack", false)) EnableVisualTrack();
-    return true;
+    return {};
 }
 
 void CloseOnScreenTrack() {

@@ -20,6 +20,7 @@
 #include "geometry/map_types.h"
 #include "platform/canvas.h"
 #include "platform/win_types.h"
+#include "shell/error.h"
 
 namespace velka {
 
@@ -62,9 +63,11 @@ private:
 };
 
 // Program start: creates the pen (2 pixels wide at screen factor 1, else
-// 3), opens or creates Tracks.bin (errors 2000 and 2002 are shown and leave
-// the track unmapped), and enables it when "RecordTrack" is on.
-bool OpenOnScreenTrack(int nScreenFactor = 1);
+// 3), opens or creates Tracks.bin, and enables it when "RecordTrack" is on.
+// A ring that cannot be opened (CannotCreateFile) or mapped
+// (CannotReadFile) is left unmapped and its error returned for the caller
+// to show.
+[[nodiscard]] CError OpenOnScreenTrack(int nScreenFactor = 1);
 // Program end: unmaps the ring (its contents stay in the file).
 void CloseOnScreenTrack();
 // Appends a position (degrees) while enabled and mapped.

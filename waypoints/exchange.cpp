@@ -110,7 +110,7 @@ ExchangeImport ImportExchangeFile(const std::string& strPath, ExchangeKind kind,
     }
     result.cWaypoints = target.m_cWaypoints;
     result.cRoutes = target.m_cRoutes;
-    if (result.Imported()) store.Save();
+    if (result.Imported()) result.saveError = store.Save();
     return result;
 }
 

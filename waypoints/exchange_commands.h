@@ -19,10 +19,12 @@ enum ExchangeKind { ekWaypoints, ekRoutes };
 std::vector<std::pair<std::u16string, std::u16string>> ExchangeFilters(ExchangeKind kind, bool fImport);
 
 // What an import did: why it refused the file (Declined when the user said
-// no), the warnings of an import that went on, and what it added.
+// no), the warnings of an import that went on, what it added, and why the
+// store file could not be saved after it (the import stays in memory).
 struct ExchangeImport {
     CError error;
     std::vector<CError> warnings;
+    CError saveError;
     int cWaypoints = 0;
     int cRoutes = 0;
     bool Imported() const { return !error && (cWaypoints || cRoutes); }

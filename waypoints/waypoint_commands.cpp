@@ -1,9 +1,9 @@
 #include "waypoints/waypoint_commands.h"
 
+#include <cstdint>
+#include <utility>
+
 #include "platform/clock.h"
-#include "platform/ui_host.h"
-#include "shell/resources.h"
-#include "shell/string_ids.h"
 
 namespace velka {
 
@@ -16,42 +16,46 @@ Waypoint* BeginNewWaypoint(CWaypointStore& store, CMapPoint pt, const GpsFix* pF
                                 nullptr);
 }
 
-void ConfirmNewWaypoint(CWaypointStore& store, Waypoint*) { store.Save(); }
+CError ConfirmNewWaypoint(CWaypointStore& store, Waypoint*) { return store.Save(); }
 
 void CancelNewWaypoint(CWaypointStore&, Waypoint* pWaypoint) {
     if (pWaypoint) pWaypoint->dwFlags |= wfDeleted;
 }
 
-bool DeleteWaypointAsked(CWaypointStore& store, Waypoint* pWaypoint) {
-    if (!pWaypoint || pWaypoint->IsDeleted()) return false;
-    if (AskYesNo(IDS_ASK_DELETE_WAYPOINT, pWaypoint->strName.c_str()) != IDYES) return false;
+namespace {
+
+bool Asked(const AskFn& fnAsk, const CError& question) { return fnAsk && fnAsk(question); }
+
+StoreChange Saved(const CWaypointStore& store) { return {true, store.Save()}; }
+
+} // namespace
+
+StoreChange DeleteWaypointAsked(CWaypointStore& store, Waypoint* pWaypoint, const AskFn& fnAsk) {
+    if (!pWaypoint || pWaypoint->IsDeleted()) return {};
+    if (!Asked(fnAsk, CError(ErrorCode::AskDeleteWaypoint, {pWaypoint->strName}))) return {};
     store.DeleteWaypoint(pWaypoint);
-    store.Save();
-    return true;
+    return Saved(store);
 }
 
-bool DeleteAllWaypointsAsked(CWaypointStore& store) {
-    if (store.LiveWaypointCount() == 0 || AskYesNo(IDS_ASK_DELETE_ALL_WAYPOINTS) != IDYES) return false;
+StoreChange DeleteAllWaypointsAsked(CWaypointStore& store, const AskFn& fnAsk) {
+    if (store.LiveWaypointCount() == 0 || !Asked(fnAsk, CError(ErrorCode::AskDeleteAllWaypoints))) return {};
     store.DeleteAllWaypoints();
-    store.Save();
-    return true;
+    return Saved(store);
 }
 
-bool DeleteRouteAsked(CWaypointStore& store, Route* pRoute) {
-    if (!pRoute || pRoute->IsDeleted()) return false;
-    if (AskYesNo(IDS_ASK_DELETE_ROUTE, pRoute->strName.c_str()) != IDYES) return false;
-    if (!store.DeleteRoute(pRoute)) return false;
-    store.Save();
-    return true;
+StoreChange DeleteRouteAsked(CWaypointStore& store, Route* pRoute, const AskFn& fnAsk) {
+    if (!pRoute || pRoute->IsDeleted()) return {};
+    if (!Asked(fnAsk, CError(ErrorCode::AskDeleteRoute, {pRoute->strName}))) return {};
+    if (CError refused = store.DeleteRoute(pRoute)) return {false, std::move(refused)};
+    return Saved(store);
 }
 
-bool CWaypointMover::DropAt(CWaypointStore& store, CMapPoint pt) {
-    if (!m_pWaypoint) return false;
+StoreChange CWaypointMover::DropAt(CWaypointStore& store, CMapPoint pt) {
+    if (!m_pWaypoint) return {};
     m_pWaypoint->lX = static_cast<LONG>(static_cast<std::int64_t>(pt.lX) * 2);
     m_pWaypoint->lY = static_cast<LONG>(static_cast<std::int64_t>(pt.lY) * 2);
     m_pWaypoint = nullptr;
-    store.Save();
-    return true;
+    return Saved(store);
 }
 
 } // namespace velka

@@ -7,22 +7,32 @@
 
 #include "geometry/map_types.h"
 #include "gps/gps_fix.h"
+#include "shell/error.h"
 #include "waypoints/waypoint_store.h"
 
 namespace velka {
 
+// What a command did to the store: whether it changed, and what the user
+// is to be told (the active route refused, the store file not written).
+struct StoreChange {
+    bool fChanged = false;
+    CError error;
+};
+
 // A new waypoint at a point in map units, timed now, with the fix's
 // elevation when it has one. The edit dialog then either confirms it
-// (saved) or cancels it (marked deleted).
+// (saved: the save's error) or cancels it (marked deleted).
 Waypoint* BeginNewWaypoint(CWaypointStore& store, CMapPoint pt, const GpsFix* pFix);
-void ConfirmNewWaypoint(CWaypointStore& store, Waypoint* pWaypoint);
+[[nodiscard]] CError ConfirmNewWaypoint(CWaypointStore& store, Waypoint* pWaypoint);
 void CancelNewWaypoint(CWaypointStore& store, Waypoint* pWaypoint);
 
-// Ask first (2139 with the name, 2164 for all, 2180 with the route's name),
-// then delete and save. False when the user said no or nothing changed.
-bool DeleteWaypointAsked(CWaypointStore& store, Waypoint* pWaypoint);
-bool DeleteAllWaypointsAsked(CWaypointStore& store);
-bool DeleteRouteAsked(CWaypointStore& store, Route* pRoute);
+// Ask fnAsk first (AskDeleteWaypoint with the name, AskDeleteAllWaypoints,
+// AskDeleteRoute with the route's name), then delete and save. Unchanged
+// when the answer is no (an empty fnAsk says no) or there was nothing to
+// delete.
+[[nodiscard]] StoreChange DeleteWaypointAsked(CWaypointStore& store, Waypoint* pWaypoint, const AskFn& fnAsk);
+[[nodiscard]] StoreChange DeleteAllWaypointsAsked(CWaypointStore& store, const AskFn& fnAsk);
+[[nodiscard]] StoreChange DeleteRouteAsked(CWaypointStore& store, Route* pRoute, const AskFn& fnAsk);
 
 // Moving a waypoint on the map: the waypoint being moved, dropped at a
 // point in map units (saved) or put back.
@@ -31,7 +41,7 @@ public:
     void Begin(Waypoint* pWaypoint) { m_pWaypoint = pWaypoint; }
     bool IsMoving() const { return m_pWaypoint != nullptr; }
     Waypoint* Moving() const { return m_pWaypoint; }
-    bool DropAt(CWaypointStore& store, CMapPoint pt);
+    [[nodiscard]] StoreChange DropAt(CWaypointStore& store, CMapPoint pt);
     void Cancel() { m_pWaypoint = nullptr; }
 
 private:

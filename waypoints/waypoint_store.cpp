@@ -213,12 +213,9 @@ Route* CWaypointStore::CopyRoute(const Route& route) {
     return AddRoute(std::move(p));
 }
 
-bool CWaypointStore::DeleteRoute(Route* pRoute) {
-    if (!pRoute || pRoute->IsDeleted()) return true;
-    if (pRoute == m_pActiveRoute) {
-        ShowWarning(IDS_ACTIVE_ROUTE_NOT_DELETED);
-        return false;
-    }
+CError CWaypointStore::DeleteRoute(Route* pRoute) {
+    if (!pRoute || pRoute->IsDeleted()) return {};
+    if (pRoute == m_pActiveRoute) return CError(ErrorCode::ActiveRouteNotDeleted);
     for (RoutePoint& pt : pRoute->points) {
         Waypoint* pw = pt.pWaypoint;
         if (!pw) continue;
@@ -227,11 +224,14 @@ bool CWaypointStore::DeleteRoute(Route* pRoute) {
         if ((pw->dwFlags & wfRouteOwned) && pw->cRefs == 0) pw->dwFlags |= wfDeleted;
     }
     pRoute->dwFlags |= rfDeleted;
-    return true;
+    return {};
 }
 
-void CWaypointStore::DeleteAllRoutes() {
-    for (auto& p : m_routes) DeleteRoute(p.get());
+CError CWaypointStore::DeleteAllRoutes() {
+    CError refused;
+    for (auto& p : m_routes)
+        if (CError error = DeleteRoute(p.get())) refused = std::move(error);
+    return refused;
 }
 
 void CWaypointStore::AppendPoint(Route& route, RoutePoint point) {
@@ -462,22 +462,22 @@ std::string CWaypointStore::DefaultPath() {
     return TracksFolder() + "/Waypoints.bin";
 }
 
-bool CWaypointStore::Load(const std::string& strPath) {
+CError CWaypointStore::Load(const std::string& strPath) {
     Clear();
     m_strPath = strPath;
     RemoveStaleTemporaries(strPath);
     CMappedFile file;
     if (!file.Open(strPath)) {
-        if (file.LastError() == ENOENT) return true;
-        ShowOpenFileError(FromUtf8(strPath), file.LastError());
-        return false;
+        if (file.LastError() == ENOENT) return {};
+        return FileError(ErrorCode::CannotOpenFile, FromUtf8(strPath), file.LastError());
     }
     const bool fOk = Parse(file.Bytes());
     file.Close();
+    CError error;
     if (!fOk) {
         // What could be read stays loaded; the file itself is kept for the
         // user, since the next save would replace it with less.
-        ShowError(IDS_WAYPOINTS_FILE_DAMAGED);
+        error = CError(ErrorCode::WaypointsFileDamaged);
         KeepAside(strPath);
     }
     for (auto& p : m_routes) {
@@ -485,25 +485,21 @@ bool CWaypointStore::Load(const std::string& strPath) {
         if (!m_pActiveRoute && ReadSettingInt(u"Navigation", 0) == 1) m_pActiveRoute = p.get();
         else p->dwFlags &= ~DWORD(rfActive);
     }
-    return fOk;
+    return error;
 }
 
-bool CWaypointStore::Save(const std::string& strPath) const {
+CError CWaypointStore::Save(const std::string& strPath) const {
     std::vector<BYTE> data = Serialize();
     int nError = 0;
     std::filesystem::path folder = std::filesystem::path(strPath).parent_path();
-    if (!folder.empty() && !EnsureDirectory(folder.string(), &nError)) {
-        ShowCreateFolderError(FromUtf8(folder.string()), nError);
-        return false;
-    }
-    if (!WriteFileAtomic(strPath, data.data(), data.size(), &nError)) {
-        ShowCreateFileError(FromUtf8(strPath), nError);
-        return false;
-    }
-    return true;
+    if (!folder.empty() && !EnsureDirectory(folder.string(), &nError))
+        return FileError(ErrorCode::CannotCreateFolder, FromUtf8(folder.string()), nError);
+    if (!WriteFileAtomic(strPath, data.data(), data.size(), &nError))
+        return FileError(ErrorCode::CannotCreateFile, FromUtf8(strPath), nError);
+    return {};
 }
 
-bool CWaypointStore::Save() const { return Save(m_strPath.empty() ? DefaultPath() : m_strPath); }
+CError CWaypointStore::Save() const { return Save(m_strPath.empty() ? DefaultPath() : m_strPath); }
 
 std::u16string WaypointTypeName(WORD wType) { return LoadStr(IDS_SYMBOL_FIRST + wType); }
 

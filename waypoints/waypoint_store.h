@@ -12,6 +12,7 @@
 
 #include "geometry/map_types.h"
 #include "platform/win_types.h"
+#include "shell/error.h"
 
 namespace velka {
 
@@ -134,11 +135,12 @@ public:
     void AddRoutesInOrder(std::vector<std::unique_ptr<Route>> routes);
     // Copy of a route, named "%s (%d)" with the first free number from 1.
     Route* CopyRoute(const Route& route);
-    // Refused (message 2181, false) for the active route. Otherwise drops the
-    // references of its points, deleting route-owned waypoints, and marks it
-    // deleted. Does not save.
-    bool DeleteRoute(Route* pRoute);
-    void DeleteAllRoutes();
+    // Refused for the active route (ActiveRouteNotDeleted, message 2181, for
+    // the caller to show). Otherwise drops the references of its points,
+    // deleting route-owned waypoints, and marks it deleted. Does not save.
+    [[nodiscard]] CError DeleteRoute(Route* pRoute);
+    // Every route but the active one; the refusal as DeleteRoute.
+    [[nodiscard]] CError DeleteAllRoutes();
     std::u16string FreeRouteName() const;
     // Appends a point to a route; with a waypoint it counts the reference.
     void AppendPoint(Route& route, RoutePoint point);
@@ -155,15 +157,17 @@ public:
 
     // The file's path: Waypoints.bin in the tracks folder.
     static std::string DefaultPath();
-    // Reads the file at start-up. A missing file gives empty lists; a damaged
-    // one shows message 2130, is kept aside as "Waypoints.bin.damaged" and
-    // the lists stay empty. False when something was reported.
-    bool Load(const std::string& strPath);
-    // Writes the file atomically; on failure the error box names the file and
-    // false is returned (memory is unchanged).
-    bool Save(const std::string& strPath) const;
+    // Reads the file at start-up. A missing file gives empty lists. A file
+    // that cannot be opened gives CannotOpenFile with the empty lists; a
+    // damaged one gives WaypointsFileDamaged (message 2130), keeps what
+    // could be read and is kept aside as "Waypoints.bin.damaged". The
+    // caller tells the user.
+    [[nodiscard]] CError Load(const std::string& strPath);
+    // Writes the file atomically; a failure gives the error naming the
+    // folder or the file (memory is unchanged).
+    [[nodiscard]] CError Save(const std::string& strPath) const;
     // Save to the path given to Load (or the default path).
-    bool Save() const;
+    [[nodiscard]] CError Save() const;
 
 private:
     WaypointList m_waypoints;

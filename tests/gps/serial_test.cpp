@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <poll.h>
 #include <mutex>
 #include <spawn.h>
@@ -27,6 +28,7 @@
 #include "platform/text.h"
 #include "platform/ui_host.h"
 #include "shell/notifications.h"
+#include "shell/posted_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "tests/gps/gps_test_support.h"
@@ -134,6 +136,8 @@ public:
                     } else if (m.uMsg == WM_GPS_STATUS) {
                         std::u16string s = GetGpsStatusText();
                         if (m_statuses.empty() || m_statuses.back() != s) m_statuses.push_back(s);
+                    } else if (m.uMsg == WM_POSTED_ERROR) {
+                        for (std::u16string& text : TakePostedErrors()) m_errors.push_back(std::move(text));
                     }
                 }
                 std::this_thread::sleep_for(5ms);
@@ -162,6 +166,11 @@ public:
             if (m_statuses[i] == s) return true;
         return false;
     }
+    // The boxes the window would have shown for WM_POSTED_ERROR.
+    std::vector<std::u16string> PostedErrors() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_errors;
+    }
     std::size_t StatusIndex(const std::u16string& s) {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (std::size_t i = 0; i < m_statuses.size(); ++i)
@@ -173,6 +182,7 @@ private:
     std::mutex m_mutex;
     std::vector<GpsFix> m_fixes;
     std::vector<std::u16string> m_statuses;
+    std::vector<std::u16string> m_errors;
     std::atomic<bool> m_fStop{false};
     std::thread m_thread;
 };
@@ -236,6 +246,26 @@ TEST_F(SerialTest, CaptureAt4800BaudIsFoundAndDecoded) {
     ShutdownPositioning();
     EXPECT_FALSE(IsPortInUse(0));
     EXPECT_EQ(GetGpsStatusText(), LoadStr(2115));
+}
+
+TEST_F(SerialTest, AReaderThatFailsIsToldOnTheWindowThread) {
+    CPtyPair pair(dir, "f");
+    ASSERT_TRUE(pair.Ready());
+    UsePort(0, pair);
+    HeadlessUiHost().ClearBoxes();
+    TakePostedErrors();
+    // The first fix reaches the track hook on the reader thread, which fails.
+    struct HookGuard {
+        ~HookGuard() { PositioningHooks().pfnTrackAddFix = nullptr; }
+    } guard;
+    PositioningHooks().pfnTrackAddFix = [](const GpsFix&) { throw std::runtime_error("track hook failed"); };
+    CUiStandIn ui;
+    pair.StartWriting(CaptureWithoutComments("haicom-305N.log"));
+    StartPositioning();
+    const std::vector<std::u16string> expected{FormatMessageId(2009, 0)};
+    EXPECT_TRUE(WaitFor([&] { return ui.PostedErrors() == expected; }, 6s)) << "message 2009 with the port";
+    EXPECT_TRUE(WaitFor([] { return !IsPortInUse(0); }, 2s)) << "the failed reader lets its port go";
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty()) << "the reader thread shows no box itself";
 }
 
 TEST_F(SerialTest, OfTwoPortsTheLiveOneWins) {

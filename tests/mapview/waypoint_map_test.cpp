@@ -267,7 +267,7 @@ protected:
         InstallWaypointLayer();
         m_pPage->OnSize(400, 300);
         m_strFile = m_dir.File("Waypoints.bin");
-        TheWaypointStore().Load(m_strFile);
+        ASSERT_EQ(TheWaypointStore().Load(m_strFile), CError());
         HeadlessUiHost().ClearBoxes();
         HeadlessUiHost().ScriptAnswers({});
     }
@@ -287,13 +287,13 @@ protected:
         const CMapPoint pt = m_pPage->Position().ScreenToMap(x, y);
         Waypoint* p = TheWaypointStore().CreateWaypoint(pt.lX * 2, pt.lY * 2, 0, std::nullopt, nullptr);
         p->wType = 15;
-        TheWaypointStore().Save();
+        EXPECT_EQ(TheWaypointStore().Save(), CError());
         return p;
     }
     // What the file holds now.
     CWaypointStore Saved() const {
         CWaypointStore s;
-        EXPECT_TRUE(s.Load(m_strFile));
+        EXPECT_EQ(s.Load(m_strFile), CError());
         return s;
     }
 

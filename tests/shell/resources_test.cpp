@@ -1,5 +1,6 @@
 #include "platform/debug.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "shell/settings.h"
 #include "shell/string_ids.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/ui_host.h"
 #include "shell/notifications.h"
 #include "shell/reg_key.h"
 #include "shell/settings.h"

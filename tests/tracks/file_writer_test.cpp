@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -7,6 +8,8 @@
 
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
+#include "shell/resources.h"
 #include "tests/support/test_support.h"
 #include "tracks/file_utils.h"
 #include "tracks/file_writer.h"
@@ -232,32 +235,52 @@ TEST(PathUtilities, ExistenceAndMatching) {
     EXPECT_FALSE(AnyFileMatches(folder + u"/missing/*"));
 }
 
-TEST(PathUtilities, DeleteRenameAndNewFolderReportFailures) {
+TEST(PathUtilities, DeleteRenameAndNewFolderReturnFailures) {
     test::TempDir dir;
     const std::u16string folder = FromUtf8(dir.Path().string());
     CHeadlessUiHost& host = HeadlessUiHost();
     host.ClearBoxes();
 
-    const std::u16string first = CreateNewFolder(folder);
+    CError error;
+    const std::u16string first = CreateNewFolder(folder, error);
     ASSERT_FALSE(first.empty());
-    const std::u16string second = CreateNewFolder(folder);
+    EXPECT_EQ(error, CError());
+    const std::u16string second = CreateNewFolder(folder, error);
     EXPECT_EQ(second, first + u"(1)");
-    EXPECT_EQ(CreateNewFolder(folder), first + u"(2)");
+    EXPECT_EQ(CreateNewFolder(folder, error), first + u"(2)");
+    EXPECT_TRUE(CreateNewFolder(folder + u"/missing", error).empty());
+    EXPECT_EQ(error.code, ErrorCode::CannotCreateFolder);
+    EXPECT_EQ(ErrorText(error), FormatW(LoadStr(2035).c_str(), (folder + u"/missing/" + first).c_str(),
+                                        SystemErrorText(ENOENT).c_str()));
 
-    EXPECT_TRUE(RenameInFolder(folder, second, u"renamed"));
+    EXPECT_EQ(RenameInFolder(folder, second, u"renamed"), CError());
     EXPECT_TRUE(FileExists(folder + u"/renamed") && !IsFile(folder + u"/renamed"));
-    EXPECT_FALSE(RenameInFolder(folder, u"renamed", first)); // the target exists
-    EXPECT_FALSE(RenameInFolder(folder, u"absent", u"x"));
-    EXPECT_EQ(host.Boxes().size(), 2u);
+    const CError exists = RenameInFolder(folder, u"renamed", first); // the target exists
+    EXPECT_EQ(ErrorText(exists), FormatW(LoadStr(2026).c_str(), (folder + u"/renamed").c_str(),
+                                         (folder + u"/" + first).c_str(), SystemErrorText(EEXIST).c_str()));
+    EXPECT_EQ(RenameInFolder(folder, u"absent", u"x").code, ErrorCode::CannotRename);
+    // Nothing below the user interface shows a box.
+    EXPECT_TRUE(host.Boxes().empty());
 
+    // The question goes through the user interface's box.
     host.ScriptAnswers({IDNO, IDYES, IDYES});
-    EXPECT_FALSE(DeleteWithConfirmation(folder + u"/renamed")); // answered no
+    EXPECT_EQ(DeleteWithConfirmation(folder + u"/renamed", AskQuestionBox).code, ErrorCode::Declined);
     EXPECT_TRUE(FileExists(folder + u"/renamed"));
-    EXPECT_TRUE(DeleteWithConfirmation(folder + u"/renamed"));
+    EXPECT_EQ(DeleteWithConfirmation(folder + u"/renamed", AskQuestionBox), CError());
     EXPECT_FALSE(FileExists(folder + u"/renamed"));
-    EXPECT_FALSE(DeleteWithConfirmation(folder + u"/renamed")); // gone: reported
-    EXPECT_EQ(host.Boxes().size(), 2u + 3u + 1u);
+    const CError gone = DeleteWithConfirmation(folder + u"/renamed", AskQuestionBox); // gone: reported
+    EXPECT_EQ(gone.code, ErrorCode::CannotDelete);
+    EXPECT_EQ(ErrorText(gone), FormatW(LoadStr(2025).c_str(), (folder + u"/renamed").c_str(),
+                                       SystemErrorText(ENOENT).c_str()));
+    const auto boxes = host.Boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].strText, FormatMessageId(2027, (folder + u"/renamed").c_str()));
+    EXPECT_EQ(boxes[0].uStyle, MB_YESNO | MB_ICONQUESTION);
+    // Without a way to ask nothing is deleted.
+    EXPECT_EQ(DeleteWithConfirmation(folder + u"/" + first, AskFn{}).code, ErrorCode::Declined);
+    EXPECT_TRUE(FileExists(folder + u"/" + first));
     host.ClearBoxes();
+    host.ScriptAnswers({});
 }
 
 } // namespace

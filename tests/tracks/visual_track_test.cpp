@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         m_view.lX0 = DegreesToSemicircles(7.4) / 2;
         m_view.lY0 = DegreesToSemicircles(43.75) / 2;
-        ASSERT_TRUE(OpenOnScreenTrack());
+        ASSERT_EQ(OpenOnScreenTrack(), CError());
         EnableVisualTrack();
     }
     std::string RingPath() const { return m_scope.Folder() + "/Tracks.bin"; }
@@ -85,7 +85,7 @@ TEST_F(VisualTrack, OpenCreatesAClearedRingThatPersists) {
     EXPECT_TRUE(log.aPoints[0].dwLatitude & c_dwSegmentStart);
     EXPECT_FALSE(log.aPoints[1].dwLatitude & c_dwSegmentStart);
 
-    ASSERT_TRUE(OpenOnScreenTrack()); // kept across runs
+    ASSERT_EQ(OpenOnScreenTrack(), CError()); // kept across runs
     EXPECT_EQ(Ring().dwEnd, 2u);
     EXPECT_EQ(Draw().Polylines().size(), 1u);
 }
@@ -99,7 +99,7 @@ TEST_F(VisualTrack, DamagedRingFilesAreCleared) {
         ASSERT_EQ(::write(fd, "junk", 4), 4);
         ::close(fd);
     }
-    ASSERT_TRUE(OpenOnScreenTrack());
+    ASSERT_EQ(OpenOnScreenTrack(), CError());
     EXPECT_EQ(test::ReadFile(RingPath()), std::string(c_cbTrackLog, '\0'));
     AddAt(1, 1);
     CloseOnScreenTrack();
@@ -112,7 +112,7 @@ TEST_F(VisualTrack, DamagedRingFilesAreCleared) {
         ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         ::close(fd);
     }
-    ASSERT_TRUE(OpenOnScreenTrack());
+    ASSERT_EQ(OpenOnScreenTrack(), CError());
     EXPECT_EQ(test::ReadFile(RingPath()), std::string(c_cbTrackLog, '\0'));
     CloseOnScreenTrack();
     {   // the right size but an impossible end index
@@ -121,7 +121,7 @@ TEST_F(VisualTrack, DamagedRingFilesAreCleared) {
         ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         ::close(fd);
     }
-    ASSERT_TRUE(OpenOnScreenTrack());
+    ASSERT_EQ(OpenOnScreenTrack(), CError());
     EXPECT_EQ(Ring().dwEnd, 0u);
     EXPECT_TRUE(Draw().Polylines().empty());
 }
@@ -231,10 +231,11 @@ TEST(VisualTrackOpen, FailuresLeaveTheTrackUnmapped) {
     const std::string ring = scope.Folder() + "/Tracks.bin";
     int fd = ::open(ring.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    EXPECT_FALSE(OpenOnScreenTrack());
+    const CError locked = OpenOnScreenTrack();
     ::close(fd);
-    ASSERT_EQ(host.Boxes().size(), 1u);
-    EXPECT_NE(host.Boxes()[0].strText.find(u"Tracks.bin"), std::u16string::npos);
+    EXPECT_EQ(locked.code, ErrorCode::CannotCreateFile);
+    EXPECT_NE(ErrorText(locked).find(u"Tracks.bin"), std::u16string::npos);
+    EXPECT_TRUE(host.Boxes().empty()) << "the caller shows it";
     EXPECT_FALSE(IsVisualTrackMapped());
     EnableVisualTrack();
     AddVisualPoint(1, 1); // nothing to add to, nothing to draw
@@ -244,15 +245,16 @@ TEST(VisualTrackOpen, FailuresLeaveTheTrackUnmapped) {
 
     // A folder that cannot be made.
     SetTracksFolder(ring + "/sub");
-    EXPECT_FALSE(OpenOnScreenTrack());
-    EXPECT_EQ(host.Boxes().size(), 2u);
+    EXPECT_EQ(OpenOnScreenTrack().code, ErrorCode::CannotCreateFile);
+    EXPECT_FALSE(IsVisualTrackMapped());
+    EXPECT_TRUE(host.Boxes().empty());
     host.ClearBoxes();
 }
 
 TEST(VisualTrackOpen, FollowsRecordTrackAndTheScreenFactor) {
     test::ScopedTracks scope;
     WriteSettingBool(u"RecordTrack", true);
-    ASSERT_TRUE(OpenOnScreenTrack(2));
+    ASSERT_EQ(OpenOnScreenTrack(2), CError());
     EXPECT_TRUE(IsVisualTrackEnabled());
     EXPECT_EQ(VisualTrackPen().nWidth, 3);
 }

@@ -77,7 +77,7 @@ TEST(RouteEditing, ContinuingAPlannedRouteKeepsTheUsersPointsAndTheRouteIsFoundB
     ASSERT_EQ(pRoute->points.size(), 2u);
     EXPECT_EQ(pRoute->points[1].pWaypoint, b);
     // Deleted routes are not found.
-    store.DeleteRoute(pRoute);
+    ASSERT_EQ(store.DeleteRoute(pRoute), CError());
     EXPECT_EQ(RouteNear(store, {a->lX / 2, a->lY / 2}, 50), nullptr);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "platform/ui_host.h"
+#include "shell/message_boxes.h"
 #include "shell/resources.h"
 #include "tests/support/test_support.h"
 #include "tests/waypoints/oracle.h"
@@ -66,19 +67,22 @@ TEST_F(StoreTest, DeletingWaypointsAndRoutesKeepsReferencesRight) {
     EXPECT_EQ(r1->points[0].X(), 100);
     EXPECT_EQ(r1->points[0].Y(), 200);
 
-    // The active route is refused with message 2181.
+    // The active route is refused with message 2181, a warning for the
+    // caller to show; the store itself shows nothing.
     m_store.SetActiveRoute(r1);
-    EXPECT_FALSE(m_store.DeleteRoute(r1));
-    ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
-    EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2181));
+    const CError refused = m_store.DeleteRoute(r1);
+    EXPECT_EQ(refused.code, ErrorCode::ActiveRouteNotDeleted);
+    EXPECT_EQ(ErrorText(refused), LoadStr(2181));
+    EXPECT_EQ(ErrorIcon(refused), MB_ICONWARNING);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
     EXPECT_FALSE(r1->IsDeleted());
     m_store.SetActiveRoute(nullptr);
 
     // A route-owned waypoint goes with the last route using it.
-    EXPECT_TRUE(m_store.DeleteRoute(r2));
+    EXPECT_EQ(m_store.DeleteRoute(r2), CError());
     EXPECT_EQ(b->cRefs, 1);
     EXPECT_FALSE(b->IsDeleted());
-    EXPECT_TRUE(m_store.DeleteRoute(r1));
+    EXPECT_EQ(m_store.DeleteRoute(r1), CError());
     EXPECT_EQ(b->cRefs, 0);
     EXPECT_TRUE(b->IsDeleted());
     EXPECT_EQ(m_store.LiveRouteCount(), 0u);
@@ -191,15 +195,15 @@ TEST_F(StoreTest, SaveAndLoadGoThroughTheFile) {
     Route* r = m_store.CreateRoute(nullptr, 3);
     m_store.AppendPoint(*r, test::RefPoint(m_store.Waypoints()[0].get()));
     m_store.SetActiveRoute(r);
-    ASSERT_TRUE(m_store.Save(strPath));
+    ASSERT_EQ(m_store.Save(strPath), CError());
     CWaypointStore back;
-    EXPECT_TRUE(back.Load(strPath));
+    EXPECT_EQ(back.Load(strPath), CError());
     EXPECT_EQ(back.LiveWaypointCount(), 1u);
     EXPECT_EQ(back.LiveRouteCount(), 1u);
     EXPECT_EQ(back.ActiveRoute(), nullptr); // setting Navigation is not 1
     EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
     // A missing file is an empty store, quietly.
-    EXPECT_TRUE(back.Load(m_dir.File("none.bin")));
+    EXPECT_EQ(back.Load(m_dir.File("none.bin")), CError());
     EXPECT_EQ(back.Waypoints().size(), 0u);
     EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
 }
@@ -221,17 +225,23 @@ TEST_F(StoreTest, DamagedFileIsReportedAndKeptAside) {
             std::fclose(f);
         }
         CWaypointStore back;
-        EXPECT_FALSE(back.Load(strPath));
+        const CError damaged = back.Load(strPath);
+        EXPECT_EQ(damaged.code, ErrorCode::WaypointsFileDamaged);
+        EXPECT_EQ(ErrorText(damaged), LoadStr(2130));
+        // The box is the caller's: the store shows none.
+        EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
+        ShowErrorBox(damaged);
         ASSERT_EQ(HeadlessUiHost().Boxes().size(), 1u);
         EXPECT_EQ(HeadlessUiHost().Boxes()[0].strText, LoadStr(2130));
+        EXPECT_EQ(HeadlessUiHost().Boxes()[0].uStyle, MB_ICONERROR);
         EXPECT_EQ(back.LiveWaypointCount(), nCase == 0 ? 0u : 1u);
         // The next save writes a new file and leaves the damaged one alone.
-        EXPECT_TRUE(back.Save());
+        EXPECT_EQ(back.Save(), CError());
         const std::string strAside = m_dir.File(nCase == 0 ? "Waypoints.bin.damaged" : "Waypoints.bin.damaged-1");
         ASSERT_TRUE(std::filesystem::exists(strAside));
         EXPECT_EQ(test::ReadFile(strAside), std::string(bad.begin(), bad.end()));
         CWaypointStore again;
-        EXPECT_TRUE(again.Load(strPath));
+        EXPECT_EQ(again.Load(strPath), CError());
     }
 }
 
@@ -240,14 +250,18 @@ TEST_F(StoreTest, SaveReportsAFileThatCannotBeWritten) {
     // The folder is a file: nothing can be created under it.
     const std::string strFile = m_dir.File("plain");
     std::fclose(std::fopen(strFile.c_str(), "wb"));
-    EXPECT_FALSE(m_store.Save(strFile + "/Waypoints.bin"));
-    EXPECT_EQ(HeadlessUiHost().Boxes().size(), 1u);
+    const CError error = m_store.Save(strFile + "/Waypoints.bin");
+    EXPECT_EQ(error.code, ErrorCode::CannotCreateFolder);
+    // The text names the folder, as the box always did.
+    ASSERT_FALSE(error.args.empty());
+    EXPECT_EQ(error.args[0], CErrorArg(FromUtf8(strFile)));
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
     EXPECT_EQ(m_store.LiveWaypointCount(), 1u);
 }
 
 TEST_F(StoreTest, WaypointCommandsAskSaveAndMove) {
     const std::string strPath = m_dir.File("Waypoints.bin");
-    m_store.Load(strPath);
+    ASSERT_EQ(m_store.Load(strPath), CError());
     GpsFix fix;
     fix.SetAltitude(321.0f);
     Waypoint* w = BeginNewWaypoint(m_store, CMapPoint{1000, -2000}, &fix);
@@ -259,27 +273,102 @@ TEST_F(StoreTest, WaypointCommandsAskSaveAndMove) {
     EXPECT_FALSE(cancelled->HasAltitude());
     CancelNewWaypoint(m_store, cancelled);
     EXPECT_TRUE(cancelled->IsDeleted());
-    ConfirmNewWaypoint(m_store, w);
+    EXPECT_EQ(ConfirmNewWaypoint(m_store, w), CError());
     EXPECT_TRUE(std::filesystem::exists(strPath));
 
     CWaypointMover mover;
     mover.Begin(w);
-    EXPECT_TRUE(mover.DropAt(m_store, CMapPoint{5, 6}));
+    const StoreChange moved = mover.DropAt(m_store, CMapPoint{5, 6});
+    EXPECT_TRUE(moved.fChanged);
+    EXPECT_EQ(moved.error, CError());
     EXPECT_EQ(w->lX, 10);
     EXPECT_FALSE(mover.IsMoving());
 
+    // Asked through the user interface's box: no, then yes.
     HeadlessUiHost().ScriptAnswers({IDNO, IDYES});
-    EXPECT_FALSE(DeleteWaypointAsked(m_store, w));
+    EXPECT_FALSE(DeleteWaypointAsked(m_store, w, AskQuestionBox).fChanged);
     EXPECT_FALSE(w->IsDeleted());
-    EXPECT_TRUE(DeleteWaypointAsked(m_store, w));
+    EXPECT_TRUE(DeleteWaypointAsked(m_store, w, AskQuestionBox).fChanged);
     EXPECT_TRUE(w->IsDeleted());
     const auto boxes = HeadlessUiHost().Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].strText, FormatMessageId(2139, w->strName.c_str()));
+    EXPECT_EQ(boxes[0].uStyle, MB_YESNO | MB_ICONQUESTION);
     HeadlessUiHost().ScriptAnswers({});
     CWaypointStore back;
-    back.Load(strPath);
+    ASSERT_EQ(back.Load(strPath), CError());
     EXPECT_EQ(back.LiveWaypointCount(), 0u);
+}
+
+TEST_F(StoreTest, RefusedDeleteQuestionsChangeAndSaveNothing) {
+    const std::string strPath = m_dir.File("Waypoints.bin");
+    ASSERT_EQ(m_store.Load(strPath), CError());
+    const std::u16string name = U("Home"), routeName = U("Trip");
+    Waypoint* w = m_store.CreateWaypoint(1, 2, 0, std::nullopt, &name);
+    Route* r = m_store.CreateRoute(&routeName, 1);
+    m_store.AppendPoint(*r, test::RefPoint(w));
+    ASSERT_EQ(m_store.Save(), CError());
+    const std::string saved = test::ReadFile(strPath);
+
+    std::vector<CError> questions;
+    const AskFn no = [&](const CError& q) {
+        questions.push_back(q);
+        return false;
+    };
+    for (const StoreChange& change : {DeleteWaypointAsked(m_store, w, no), DeleteAllWaypointsAsked(m_store, no),
+                                      DeleteRouteAsked(m_store, r, no)}) {
+        EXPECT_FALSE(change.fChanged);
+        EXPECT_EQ(change.error, CError());
+    }
+    // The texts the boxes showed before.
+    ASSERT_EQ(questions.size(), 3u);
+    EXPECT_EQ(ErrorText(questions[0]), FormatMessageId(2139, name.c_str()));
+    EXPECT_EQ(ErrorText(questions[1]), LoadStr(2164));
+    EXPECT_EQ(ErrorText(questions[2]), FormatMessageId(2180, routeName.c_str()));
+    for (const CError& q : questions) EXPECT_EQ(ErrorIcon(q), MB_ICONQUESTION);
+    // Without a way to ask, the answer is no.
+    EXPECT_FALSE(DeleteAllWaypointsAsked(m_store, AskFn{}).fChanged);
+
+    EXPECT_FALSE(w->IsDeleted());
+    EXPECT_FALSE(r->IsDeleted());
+    EXPECT_EQ(w->cRefs, 1);
+    EXPECT_EQ(test::ReadFile(strPath), saved);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
+}
+
+TEST_F(StoreTest, CommandsReturnTheRefusalAndTheSaveError) {
+    Route* active = m_store.CreateRoute(nullptr, 1);
+    Route* other = m_store.CreateRoute(nullptr, 1);
+    m_store.SetActiveRoute(active);
+    const AskFn yes = [](const CError&) { return true; };
+    const StoreChange refused = DeleteRouteAsked(m_store, active, yes);
+    EXPECT_FALSE(refused.fChanged);
+    EXPECT_EQ(refused.error.code, ErrorCode::ActiveRouteNotDeleted);
+    EXPECT_FALSE(active->IsDeleted());
+    // Deleting them all keeps the active one and says so.
+    EXPECT_EQ(m_store.DeleteAllRoutes().code, ErrorCode::ActiveRouteNotDeleted);
+    EXPECT_FALSE(active->IsDeleted());
+    EXPECT_TRUE(other->IsDeleted());
+
+    // A store whose folder is a file: the change stays in memory and the
+    // save's error comes back with it.
+    const std::string strFile = m_dir.File("plain");
+    std::fclose(std::fopen(strFile.c_str(), "wb"));
+    CWaypointStore blocked;
+    EXPECT_EQ(blocked.Load(strFile + "/Waypoints.bin").code, ErrorCode::CannotOpenFile);
+    Waypoint* w = blocked.CreateWaypoint(1, 2, 0, std::nullopt, nullptr);
+    EXPECT_EQ(ConfirmNewWaypoint(blocked, w).code, ErrorCode::CannotCreateFolder);
+    CWaypointMover mover;
+    mover.Begin(w);
+    const StoreChange moved = mover.DropAt(blocked, CMapPoint{5, 6});
+    EXPECT_TRUE(moved.fChanged);
+    EXPECT_EQ(moved.error.code, ErrorCode::CannotCreateFolder);
+    EXPECT_EQ(w->lX, 10);
+    const StoreChange deleted = DeleteWaypointAsked(blocked, w, yes);
+    EXPECT_TRUE(deleted.fChanged);
+    EXPECT_EQ(deleted.error.code, ErrorCode::CannotCreateFolder);
+    EXPECT_TRUE(w->IsDeleted());
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // OziExplorer and MPS files from other programs, GPX round trips, and the
 // import commands with their messages.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -247,6 +248,25 @@ TEST_F(TextFormats, GpxRoundTripKeepsEverything) {
     EXPECT_FALSE(backTracks[0].points[1].fTime);
 }
 
+TEST_F(TextFormats, ImportKeepsWhatItAddedWhenTheStoreCannotBeSaved) {
+    CWaypointStore source;
+    const std::u16string name = u"Pier";
+    source.CreateWaypoint(100000, 200000, 0, std::nullopt, &name);
+    const std::string strGpx = m_dir.File("one.gpx");
+    ASSERT_EQ(ExportExchangeFile(strGpx, ekWaypoints, 0, source), CError());
+    // The store's folder is a file: nothing can be saved under it.
+    const std::string strPlain = m_dir.File("plain");
+    std::fclose(std::fopen(strPlain.c_str(), "wb"));
+    CWaypointStore blocked;
+    EXPECT_EQ(blocked.Load(strPlain + "/Waypoints.bin").code, ErrorCode::CannotOpenFile);
+    const ExchangeImport result = ImportExchangeFile(strGpx, ekWaypoints, blocked);
+    EXPECT_TRUE(result.Imported());
+    EXPECT_EQ(result.saveError.code, ErrorCode::CannotCreateFolder);
+    ASSERT_EQ(blocked.LiveWaypointCount(), 1u);
+    EXPECT_EQ(blocked.Waypoints()[0]->strName, name);
+    EXPECT_TRUE(HeadlessUiHost().Boxes().empty()) << "the caller shows the error";
+}
+
 TEST_F(TextFormats, ImportCommandProbesAndReports) {
     const auto rte = CorpusPath("exchange/ozi/ozi.rte");
     const auto junk = CorpusPath("exchange/not-ozi/gu.wpt");
@@ -254,12 +274,13 @@ TEST_F(TextFormats, ImportCommandProbesAndReports) {
     VELKA_REQUIRE_CORPUS(junk);
     CWaypointStore store;
     const std::string strStore = m_dir.File("Waypoints.bin");
-    store.Load(strStore);
+    ASSERT_EQ(store.Load(strStore), CError());
     const ExchangeImport routes = ImportExchangeFile(rte.string(), ekRoutes, store);
     ASSERT_TRUE(routes.Imported());
     EXPECT_EQ(routes.cRoutes, 2);
     EXPECT_EQ(routes.cWaypoints, 4);
     EXPECT_TRUE(std::filesystem::exists(strStore)); // saved after the change
+    EXPECT_EQ(routes.saveError, CError());
     const ExchangeImport junkImport = ImportExchangeFile(junk.string(), ekWaypoints, store);
     EXPECT_FALSE(junkImport.Imported());
     EXPECT_EQ(ErrorText(junkImport.error), FormatMessageId(2129, FromUtf8(junk.string()).c_str()));

@@ -63,7 +63,7 @@ protected:
         HeadlessUiHost().m_nDefaultYesNo = IDNO;
         WaypointDialogs() = CWaypointDialogs{};
         WaypointDialogs().fnChanged = [this] { ++m_cChanged; };
-        m_store.Load(StorePath());
+        ASSERT_EQ(m_store.Load(StorePath()), CError());
     }
     void TearDown() override {
         WaypointDialogs() = CWaypointDialogs{};
@@ -73,7 +73,7 @@ protected:
     // The store as saved.
     std::vector<std::u16string> SavedNames() const {
         CWaypointStore saved;
-        EXPECT_TRUE(saved.Load(StorePath()));
+        EXPECT_EQ(saved.Load(StorePath()), CError());
         std::vector<std::u16string> names;
         for (const auto& p : saved.Waypoints()) names.push_back(p->strName);
         return names;
@@ -401,7 +401,7 @@ TEST_F(WaypointDialogs_, ColumnOrderWidthsAndHiddenColumnsAreKept) {
 TEST_F(WaypointDialogs_, DeleteAsksAndSaves) {
     Add("keep", 1, 1, std::nullopt);
     Add("drop", 2, 2, std::nullopt);
-    ASSERT_TRUE(m_store.Save());
+    ASSERT_EQ(m_store.Save(), CError());
     CWaypointListDialog dlg(m_store);
     HeadlessUiHost().ScriptAnswers({IDNO, IDYES});
     dlg.Delete(0);
@@ -479,7 +479,7 @@ TEST_F(WaypointDialogs_, ImportOfACorpusFileAddsItsWaypoints) {
     const auto path = test::CorpusPath("exchange/gdb/cet-sample.gdb");
     VELKA_REQUIRE_CORPUS(path);
     CWaypointStore direct;
-    direct.Load(m_dir.File("direct.bin"));
+    ASSERT_EQ(direct.Load(m_dir.File("direct.bin")), CError());
     ASSERT_TRUE(ImportExchangeFile(path.string(), ekWaypoints, direct).Imported());
     ASSERT_GT(direct.LiveWaypointCount(), 0u);
 
@@ -536,7 +536,7 @@ TEST_F(WaypointDialogs_, ExportThenImportGivesTheSameWaypoints) {
         EXPECT_EQ(LastExportFormat(ekWaypoints), iFormat);
 
         CWaypointStore back;
-        back.Load(m_dir.File("back" + std::to_string(iFormat) + ".bin"));
+        ASSERT_EQ(back.Load(m_dir.File("back" + std::to_string(iFormat) + ".bin")), CError());
         CWaypointListDialog in(back);
         in.m_fnChooser = [&](QWidget*, ExchangeKind, bool) { return std::optional(ExchangeFileChoice{strPath, 0}); };
         in.Import(ekWaypoints);
@@ -618,7 +618,7 @@ TEST_F(WaypointDialogs_, HeadlessListRunsItsScript) {
     ASSERT_TRUE(WaypointDialogs().fnEdit);
     WaypointDialogs().fnChanged = [this] { ++m_cChanged; };
     CWaypointStore& store = TheWaypointStore();
-    store.Load(m_dir.File("Headless.bin"));
+    ASSERT_EQ(store.Load(m_dir.File("Headless.bin")), CError());
     const std::u16string n1 = u"one", n2 = u"two";
     store.CreateWaypoint(0, 0, 0, std::nullopt, &n1);
     store.CreateWaypoint(0, 0, 0, std::nullopt, &n2);
