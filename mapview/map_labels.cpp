@@ -31,6 +31,10 @@ CLabelRecord MakeRecord(const CLabelSource& source, int nKind, WORD wType, const
     return rec;
 }
 constexpr UINT DT_NOPREFIX_ = 0x800;
+// Point ranks from which a point is minor: food, shops and the types of no
+// group above; and points without an icon of their own.
+constexpr unsigned c_nRankMinorService = 80;
+constexpr WORD c_nRankNoIcon = 95;
 
 CLabelBox Box(int x, int y, SIZE size) { return {x, y, x + size.cx, y + size.cy}; }
 } // namespace
@@ -172,6 +176,9 @@ WORD CMapLabelStore::PointRank(WORD wType) {
 }
 
 WORD CMapLabelStore::LineRank(WORD wType) {
+    // The IMG maps' extended road lines 0x8101..0x8104 rank as the roads
+    // 0x02..0x05 of their class.
+    if (wType >= 0x8101 && wType <= 0x8104) wType = static_cast<WORD>(wType - 0x80FF);
     switch (wType) {
     case 0x01: case 0x02: return 25;                  // motorways, trunk roads
     case 0x03: case 0x04: return 45;                  // main roads
@@ -189,7 +196,7 @@ void CMapLabelStore::AddPointLabel(const CLabelSource& source, WORD wType, std::
     c.rec = MakeRecord(source, lkPoint, wType, _pLD);
     // The type ranks the point (a type without an icon of its own after
     // all others); the parser's priority orders equal ranks.
-    const WORD wRank = uIcon == piDefault ? 95 : PointRank(wType);
+    const WORD wRank = uIcon == piDefault ? c_nRankNoIcon : PointRank(wType);
     c.rec.wPriority = static_cast<WORD>(wRank << 8 | std::min<WORD>(wPriority, 255));
     c.rec.uIcon = uIcon;
     c.rec.x = pt.x;
@@ -404,6 +411,12 @@ void CMapLabelStore::Place() {
     });
     for (std::size_t i : order) {
         CCandidate& c = m_candidates[i];
+        if (c.rec.nKind == lkPoint) {
+            const unsigned uRank = c.rec.wPriority >> 8;
+            if ((uRank >= c_nRankNoIcon && m_uScale > c_uMinorScaleMax) ||
+                (uRank >= c_nRankMinorService && m_uScale > c_uServiceScaleMax))
+                continue;
+        }
         switch (c.rec.nKind) {
         case lkPoint: PlacePoint(c); break;
         case lkPolyline: PlaceLine(c); break;
@@ -414,6 +427,7 @@ void CMapLabelStore::Place() {
 }
 
 bool CMapLabelStore::DrawLabels(CPaintContext& pc, unsigned uScaleIndex, int* pcIcons) {
+    m_uScale = uScaleIndex;
     Place();
     ICanvas& dc = pc.Canvas();
     dc.SetBkMode(TRANSPARENT);

@@ -85,6 +85,13 @@ public:
     void AddFreeText(int x, int y, std::u16string_view text, const CFontDesc& font, COLORREF cr,
                      UINT uFlags, UINT uIcon = 0);
 
+    // The scale index of the frame (0 until set): minor points are shown
+    // only at the finest scales, points without an icon of their own up to
+    // c_uMinorScaleMax, food, shops and points of no ranked group up to
+    // c_uServiceScaleMax.
+    static constexpr unsigned c_uMinorScaleMax = 4, c_uServiceScaleMax = 7;
+    void SetScaleIndex(unsigned uScale) { m_uScale = uScale; }
+
     // Places the candidates, most important first (ties: the first
     // registered), each only where it covers no cell already taken; a road
     // name already shown nearby is not repeated. Idempotent.
@@ -139,6 +146,7 @@ private:
     int m_cy = 0;
     int m_fx = 1;
     int m_fy = 1;
+    unsigned m_uScale = 0;
     ICanvas* m_pDC = nullptr;
     CFontDesc m_fontShield;
     // Text extents by font and text, kept across frames.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <climits>
 #include <cstdarg>
+#include <thread>
 
 #include "gauges/gauge_dialogs.h"
 #include "gauges/gauge_page.h"
@@ -11,6 +13,7 @@
 #include "geometry/fast_math.h"
 #include "mapdata/map_parser.h"
 #include "mapdata/zidx_parser.h"
+#include "mapview/screen_lines.h"
 #include "platform/clock.h"
 #include "platform/debug.h"
 #include "platform/text.h"
@@ -36,6 +39,8 @@ CMapPage* g_pMapPage = nullptr;
 
 constexpr DWORD c_msSelection = 15000;
 constexpr DWORD c_msPump = 20;
+// Frames of fewer recorded commands are drawn on one thread.
+constexpr std::size_t c_cParallelCommands = 256;
 
 
 // Default map gauges for portrait and landscape windows.
@@ -111,45 +116,52 @@ bool CMapPaintContext::PumpMessages() {
     return IsInterrupted();
 }
 
-// Copies the points leaving out each that repeats the one before: at small
-// scales many neighbouring vertices fall on one pixel.
-int DropRepeatedPixels(const POINT* pPoints, int cPoints, std::vector<POINT>& out) {
-    out.resize(static_cast<std::size_t>(std::max(cPoints, 0)));
-    int n = 0;
-    for (int i = 0; i < cPoints; ++i)
-        if (n == 0 || !(pPoints[i] == out[static_cast<std::size_t>(n - 1)])) out[static_cast<std::size_t>(n++)] = pPoints[i];
-    return n;
-}
-
 void CMapPaintContext::DrawPolygon(WORD wType, const POINT* pPoints, int cPoints) {
-    CLayerTimer timer(g_FrameStats.usPolygons);
-    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
-    pPoints = m_vecPixels.data();
+    cPoints = SimplifyToPixel(pPoints, cPoints, m_vecPixels);
+    m_page.CountObject(rkPolygon);
+    if (cPoints < 3) return;
+    // Areas are filled without antialiasing: neighbouring areas then meet
+    // without a seam, and large fills cost much less.
+    if (m_pRecord) {
+        m_pRecord->AddFill(MapStyles().PolygonBrush(wType), m_vecPixels.data(), cPoints);
+        return;
+    }
     CPenDesc nullPen{PS_NULL, 0, 0};
     m_dc.SelectPen(nullPen);
     m_dc.SelectBrush(MapStyles().PolygonBrush(wType));
-    // Areas are filled without antialiasing: neighbouring areas then meet
-    // without a seam, and large fills cost much less.
     m_dc.SetAntialias(false);
-    m_dc.Polygon(pPoints, cPoints);
+    m_dc.Polygon(m_vecPixels.data(), cPoints);
     m_dc.SetAntialias(m_page.m_fAntialias);
-    m_page.CountObject(rkPolygon);
 }
 
 bool CMapPaintContext::DrawPolyline(WORD wType, const POINT* pPoints, int cPoints) {
-    CLayerTimer timer(g_FrameStats.usPolylines);
     const CMapStyles& s = MapStyles();
     const CPenDesc* p1 = s.PolylinePen1(wType);
     if (!p1) return false;
-    cPoints = DropRepeatedPixels(pPoints, cPoints, m_vecPixels);
-    pPoints = m_vecPixels.data();
-    m_dc.SelectPen(*p1);
-    m_dc.Polyline(pPoints, cPoints);
-    if (const CPenDesc* p2 = s.PolylinePen2(wType)) {
-        m_dc.SelectPen(*p2);
-        m_dc.Polyline(pPoints, cPoints);
-    }
+    const CPenDesc* p2 = s.PolylinePen2(wType);
     m_page.CountObject(rkPolyline);
+    cPoints = SimplifyToPixel(pPoints, cPoints, m_vecPixels);
+    // Only the runs that can reach the bitmap (grown by the widest pen, so
+    // that no cap or join at a cut shows) go to the painter.
+    const int nMargin = std::max(p1->nWidth, p2 ? p2->nWidth : 0) + 2;
+    const RECT rcClip{-nMargin, -nMargin, m_dc.Width() + nMargin, m_dc.Height() + nMargin};
+    VisibleRuns(m_vecPixels.data(), cPoints, rcClip, m_vecRuns);
+    if (m_vecRuns.empty()) return true;
+    for (const CPenDesc* pen : {p1, p2}) {
+        if (!pen) continue;
+        // Hairlines are drawn without antialiasing: a pixel-wide line gains
+        // nothing from it and costs several times more.
+        const bool fHairline = pen->nWidth <= 1;
+        if (m_pRecord) {
+            for (const auto& [nFirst, cRun] : m_vecRuns)
+                m_pRecord->AddLine(*pen, !fHairline, m_vecPixels.data() + nFirst, cRun);
+            continue;
+        }
+        m_dc.SelectPen(*pen);
+        if (fHairline) m_dc.SetAntialias(false);
+        for (const auto& [nFirst, cRun] : m_vecRuns) m_dc.Polyline(m_vecPixels.data() + nFirst, cRun);
+        if (fHairline) m_dc.SetAntialias(m_page.m_fAntialias);
+    }
     return true;
 }
 
@@ -171,7 +183,10 @@ void CMapPaintContext::DrawDirectionArrows(const POINT* pPoints, int cPoints) {
         const POINT tri[3] = {{Round(mx + ux * a), Round(my + uy * a)},
                               {Round(mx - ux * a - uy * b), Round(my - uy * a + ux * b)},
                               {Round(mx - ux * a + uy * b), Round(my - uy * a - ux * b)}};
-        m_dc.Polygon(tri, 3);
+        if (m_pRecord)
+            m_pRecord->AddShape(pen, brush, tri, 3);
+        else
+            m_dc.Polygon(tri, 3);
     }
 }
 
@@ -179,7 +194,15 @@ UINT CMapPaintContext::PointIcon(WORD wType) { return MapStyles().PointIcon(wTyp
 const CLabelStyle* CMapPaintContext::PointLabelStyle(WORD wType) { return MapStyles().PointLabelStyle(wType); }
 const CLabelStyle* CMapPaintContext::LineLabelStyle(WORD wType) { return MapStyles().PolylineLabelStyle(wType); }
 const CLabelStyle* CMapPaintContext::AreaLabelStyle(WORD wType) { return MapStyles().PolygonLabelStyle(wType); }
-void CMapPaintContext::DrawMessage(const std::u16string& strText) { m_page.DrawMessageText(strText); }
+void CMapPaintContext::DrawMessage(const std::u16string& strText) {
+    // What was recorded before the message is drawn first, so the message
+    // stays on top of it.
+    if (m_pRecord && !m_pRecord->Empty()) {
+        m_page.DrawRecorded(*this, m_dc);
+        m_pRecord->Clear();
+    }
+    m_page.DrawMessageText(strText);
+}
 
 // ---------------------------------------------------------------- the page
 
@@ -414,7 +437,7 @@ void CMapPage::RenderLoop() {
         pc.Restart();
         const DWORD dwStart = GetTickCount();
         g_FrameStats.cPolygons = g_FrameStats.cPolylines = g_FrameStats.cPoints = 0;
-        g_FrameStats.usDraw = g_FrameStats.usPolygons = g_FrameStats.usPolylines = g_FrameStats.usLabels = 0;
+        g_FrameStats.usDraw = g_FrameStats.usRaster = g_FrameStats.usLabels = 0;
         dc.SetBkMode(TRANSPARENT);
         dc.SetBkColor(RGB(255, 255, 255));
         dc.SetAntialias(m_fAntialias);
@@ -432,10 +455,20 @@ void CMapPage::RenderLoop() {
             const CMapRect& rcMap = g_pMapParser->Bounds();
             const POINT org = m_pos.MapToScreen(rcMap.CenterX(), rcMap.CenterY());
             dc.SetBrushOrigin(org.x, org.y);
+            m_ptBrushOrigin = org;
             m_labels.Clear(rcClient.right, rcClient.bottom);
+            // The parser's areas and lines are recorded, then drawn.
+            m_commands.Clear();
+            pc.SetRecording(&m_commands);
             {
                 CLayerTimer timer(g_FrameStats.usDraw);
                 g_pMapParser->Draw(pc, m_labels);
+            }
+            pc.SetRecording(nullptr);
+            if (interrupted()) continue;
+            {
+                CLayerTimer timer(g_FrameStats.usRaster);
+                DrawRecorded(pc, dc);
             }
             if (interrupted()) continue;
         }
@@ -496,6 +529,31 @@ void CMapPage::RenderLoop() {
     m_pContext = nullptr;
     RedrawNow();
     OpenPendingMap();
+}
+
+void CMapPage::DrawRecorded(CMapPaintContext& pc, ICanvas& dc) {
+    auto fnPump = [&pc] { return pc.PumpMessages(); };
+    // A busy frame is drawn as two bands at once: the lower one on a second
+    // thread into its own painter over the same pixels, the upper one here
+    // between message pumps. The band edge lies on a multiple of 8 rows so
+    // that pattern brushes meet.
+    const int yMid = (dc.Height() / 2) & ~7;
+    std::unique_ptr<ICanvas> pBand;
+    if (m_commands.Size() >= c_cParallelCommands && std::thread::hardware_concurrency() >= 2 && yMid > 0)
+        pBand = dc.CreateBand(yMid, dc.Height());
+    if (!pBand) {
+        m_commands.Replay(dc, m_fAntialias, fnPump);
+        return;
+    }
+    pBand->SetBkMode(TRANSPARENT);
+    pBand->SetBkColor(RGB(255, 255, 255));
+    pBand->SetBrushOrigin(m_ptBrushOrigin.x, m_ptBrushOrigin.y);
+    std::atomic<bool> fStop{false};
+    std::thread lower([&] { m_commands.Replay(*pBand, m_fAntialias, [&fStop] { return fStop.load(); }, yMid); });
+    dc.SetClipRect({0, 0, dc.Width(), yMid});
+    if (!m_commands.Replay(dc, m_fAntialias, fnPump, INT_MIN, yMid)) fStop = true;
+    dc.SetClipRect(RECT{});
+    lower.join();
 }
 
 void CMapPage::DrawMessage(UINT uId, ...) {
@@ -561,7 +619,7 @@ void CMapPage::OnPaint(ICanvas& dc) {
     if (ReadSettingBool(u"ShowHotSpot", false)) DrawHotSpot(dc, m_pos);
     if (AskHook(SubsystemHooks().positioning.fnIsRunning) && layers.fnCurrentPosition) {
         CCursorPosition p;
-        if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, ReadSettingBool(u"RotateMap", false));
+        if (layers.fnCurrentPosition(p)) DrawPositionCursor(dc, m_pos, p, MapStyles().Skin() && MapStyles().Skin()->fNight);
     }
     DrawCompass(dc, rcArea.right - ScaleX(20), ScaleY(20), ScaleX(15), ScaleY(5), -m_pos.Angle());
     DrawScaleBar(dc, ScaleX(10), rcArea.bottom - ScaleY(15), m_pos, g_UnitOptions.nDistanceUnit);
@@ -702,17 +760,16 @@ void CMapPage::OnGpsPosition() {
     CCursorPosition p;
     const bool fHave = MapLayers().fnCurrentPosition && MapLayers().fnCurrentPosition(p) && p.fAvailable;
     bool fChanged = false;
-    if (ReadSettingBool(u"RotateMap", false)) {
-        if (fHave && p.fHeadingValid) {
-            const int nHeading = static_cast<int>(std::lround(p.fHeading));
-            if (nHeading != m_nLastHeading) {
-                m_nLastHeading = nHeading;
-                m_pos.SetAngle(nHeading);
-                fChanged = true;
-            }
-        }
-    } else {
-        m_nLastHeading = 0;
+    // Course-up turns the view to each fix's course at once (compared with
+    // the view's own angle, so an angle kept from the last session is
+    // replaced by the first course); north-up keeps it at 0.
+    int nAngle = 0;
+    if (ReadSettingBool(u"RotateMap", false))
+        nAngle = fHave && p.fHeadingValid && p.fSpeed >= 2 ? static_cast<int>(std::lround(p.fHeading)) % 360
+                                                           : m_pos.Angle();
+    if (nAngle != m_pos.Angle()) {
+        m_pos.SetAngle(nAngle);
+        fChanged = true;
     }
     if (ReadSettingBool(u"KeepVisible", true) && fHave) {
         const std::int32_t x = DegreesToUnits(p.dLongitude), y = DegreesToUnits(p.dLatitude);

@@ -9,8 +9,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "mapview/frame_commands.h"
 #include "mapview/map_labels.h"
 #include "mapview/map_position.h"
 #include "mapview/overlays.h"
@@ -64,12 +66,12 @@ struct CFrameStats {
     unsigned cPolylines = 0;
     unsigned cPoints = 0;
     // Microseconds of the last frame per layer, measured only while
-    // fLayerTimes is on (the benchmarks): the map's Draw as a whole, the
-    // area fills and line strokes inside it, and the label pass.
+    // fLayerTimes is on (the benchmarks): the map's Draw (reading and
+    // recording its areas and lines), drawing what it recorded, and the
+    // label pass.
     bool fLayerTimes = false;
     unsigned usDraw = 0;
-    unsigned usPolygons = 0;
-    unsigned usPolylines = 0;
+    unsigned usRaster = 0;
     unsigned usLabels = 0;
 };
 extern CFrameStats g_FrameStats;
@@ -123,6 +125,8 @@ public:
 
     const CMapPosition& Position() const;
     void Restart();
+    // While set, areas, lines and arrows go to the list instead of the canvas.
+    void SetRecording(CFrameCommands* p) { m_pRecord = p; }
 
     DWORD m_dwLastPump = 0;
 
@@ -131,6 +135,8 @@ private:
     ICanvas& m_dc;
     CMapRect m_rcVisible;
     std::vector<POINT> m_vecPixels;
+    std::vector<std::pair<int, int>> m_vecRuns;
+    CFrameCommands* m_pRecord = nullptr;
 };
 
 class CMapPage : public CPage {
@@ -194,6 +200,7 @@ public:
     unsigned FinishedFrames() const { return m_cFinishedFrames; }
     unsigned StartedFrames() const { return m_cStartedFrames; }
     unsigned FinishedScale() const { return m_uFrameScale; }
+    int FinishedAngle() const { return m_nFrameAngle; }
     RECT MapArea() const;
     // The map-gauge cells (empty when the panel is hidden).
     std::vector<RECT> GaugeCells() const;
@@ -234,6 +241,9 @@ private:
     bool CreateBitmaps();
     std::unique_ptr<ICanvas> MakeBitmap(int cx, int cy) const;
     void RenderLoop();
+    // Draws the recorded map layer (stops early when the frame is
+    // interrupted).
+    void DrawRecorded(CMapPaintContext& pc, ICanvas& dc);
     bool IsTap(int x, int y) const;
     void OnTap(int x, int y);
     void ReadGaugeSlots();
@@ -278,6 +288,8 @@ private:
     SIZE m_sizeClient{};
     CMapPaintContext* m_pContext = nullptr;
     CMapLabelStore m_labels;
+    CFrameCommands m_commands;
+    POINT m_ptBrushOrigin{};
     CObjectSelection m_selection;
     std::array<std::u16string, 8> m_astrGaugeKeys;
     bool m_fGaugeEdit = false;
@@ -296,7 +308,6 @@ private:
     bool m_fDown = false;
     POINT m_ptPress{}, m_ptLast{};
     DWORD m_dwPressTime = 0;
-    int m_nLastHeading = 0;
     bool m_fAntialias = true;
     unsigned m_cFinishedFrames = 0;
     unsigned m_cStartedFrames = 0;

@@ -68,30 +68,33 @@ void DrawHaloText(ICanvas& dc, int x, int y, std::u16string_view text, UINT uFla
     at(x, y);
 }
 
-void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosition& p, bool fRotateMap) {
+void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosition& p, bool fNight) {
     if (!p.fAvailable) return;
     const POINT s = pos.MapToScreen(DegreesToUnits(p.dLongitude), DegreesToUnits(p.dLatitude));
     const int x = s.x, y = s.y;
     const float f = static_cast<float>(ScreenFactorX());
-    CPenDesc white{PS_SOLID, 1, RGB(255, 255, 255)};
-    if (p.fHeadingValid && p.fSpeed >= 2) {
-        const float fDir = fRotateMap ? 0.0f : (p.fHeadingInDegrees ? Radians(p.fHeading) : 0.0f);
+    // By day black with a white rim; at night a bright fill, since black
+    // vanishes on the dark ground.
+    const COLORREF crFill = fNight ? c_crNightCursor : RGB(0, 0, 0);
+    const CPenDesc rim{PS_SOLID, 1, fNight ? RGB(0, 0, 0) : RGB(255, 255, 255)};
+    if (p.fHeadingValid && p.fSpeed >= 2 && p.fHeadingInDegrees) {
+        // An arrowhead with a notched back along the course as the view
+        // shows it: a map turned course-up has the course pointing up.
+        const float fDir = Radians(p.fHeading - static_cast<float>(pos.Angle()));
         const float c = fast_cos(fDir), sn = fast_sin(fDir);
-        const POINT pts[3] = {
-            {x + Round(6 * f * c - 6 * f * sn), y + Round(6 * f * sn + 6 * f * c)},
-            {x + Round(-6 * f * c - 6 * f * sn), y + Round(-6 * f * sn + 6 * f * c)},
-            {x + Round(10 * f * sn), y + Round(-10 * f * c)},
-        };
-        dc.SelectPen(white);
-        dc.SelectBrush(Solid(RGB(0, 0, 0)));
-        dc.Polygon(pts, 3);
+        // (a along the course, b to its right) to screen pixels.
+        auto at = [&](float a, float b) { return POINT{x + Round(f * (a * sn + b * c)), y + Round(f * (-a * c + b * sn))}; };
+        const POINT pts[4] = {at(11, 0), at(-8, 7), at(-3, 0), at(-8, -7)};
+        dc.SelectPen(rim);
+        dc.SelectBrush(Solid(crFill));
+        dc.Polygon(pts, 4);
     } else {
         const int r = 6 * ScreenFactorX();
-        dc.SelectPen(white);
-        dc.SelectBrush(Solid(RGB(0, 0, 0)));
+        dc.SelectPen(rim);
+        dc.SelectBrush(Solid(crFill));
         dc.Ellipse({x - r, y - r, x + r + 1, y + r + 1});
     }
-    dc.SetPixel(x, y, RGB(255, 255, 255));
+    dc.SetPixel(x, y, fNight ? RGB(0, 0, 0) : RGB(255, 255, 255));
 }
 
 void DrawHotSpot(ICanvas& dc, const CMapPosition& pos) {

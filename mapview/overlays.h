@@ -28,7 +28,11 @@ struct CCursorPosition {
 // no position is known.
 bool CursorPositionFromLastFix(CCursorPosition& p);
 
-void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosition& p, bool fRotateMap);
+// The position cursor: an arrow along the course as the view shows it
+// (course minus the view's rotation), a disc when too slow for a course;
+// bright at night.
+constexpr COLORREF c_crNightCursor = RGB(255, 200, 0);
+void DrawPositionCursor(ICanvas& dc, const CMapPosition& pos, const CCursorPosition& p, bool fNight);
 void DrawHotSpot(ICanvas& dc, const CMapPosition& pos);
 void DrawCompass(ICanvas& dc, int x, int y, int L, int B, int nAngleDegrees);
 void DrawScaleBar(ICanvas& dc, int x, int y, const CMapPosition& pos, int nDistanceUnit);

@@ -130,6 +130,12 @@ public:
     // As StretchBlt, leaving pixels of crTransparent out.
     virtual void TransparentBlt(int xDst, int yDst, int cxDst, int cyDst, const ICanvas& src,
                                 int xSrc, int ySrc, int cxSrc, int cySrc, COLORREF crTransparent) = 0;
+
+    // A canvas over rows yTop..yBottom (excluded) of this one's pixels, in
+    // this one's coordinates, that another thread may draw with while this
+    // one draws other rows (lines, polygons and fills; its Height is the
+    // band's); it must not outlive this one. Null where not supported.
+    virtual std::unique_ptr<ICanvas> CreateBand(int /*yTop*/, int /*yBottom*/) { return nullptr; }
 };
 
 } // namespace velka

@@ -84,8 +84,21 @@ bool CQtCanvas::Begin() {
         m_pPainter = std::make_unique<QPainter>(&m_image);
         m_pPainter->setRenderHint(QPainter::Antialiasing, m_fAntialias);
         m_pPainter->setRenderHint(QPainter::TextAntialiasing, true);
+        if (m_nOriginY) m_pPainter->translate(0, -m_nOriginY);
     }
     return m_pPainter->isActive();
+}
+
+std::unique_ptr<ICanvas> CQtCanvas::CreateBand(int yTop, int yBottom) {
+    yTop = std::clamp(yTop, 0, m_image.height());
+    yBottom = std::clamp(yBottom, yTop, m_image.height());
+    if (yBottom <= yTop || m_nOriginY) return nullptr;
+    // A second image over the same pixel memory, with a painter of its own.
+    uchar* p = m_image.bits() + static_cast<qsizetype>(yTop) * m_image.bytesPerLine();
+    QImage band(p, m_image.width(), yBottom - yTop, m_image.bytesPerLine(), m_image.format());
+    auto pBand = std::make_unique<CQtCanvas>(std::move(band));
+    pBand->m_nOriginY = yTop;
+    return pBand;
 }
 
 COLORREF CQtCanvas::GetPixel(int x, int y) const {
@@ -133,7 +146,9 @@ void CQtCanvas::ApplyPen() {
     const int w = std::max(m_pen.nWidth, 1);
     pen.setWidth(w);
     pen.setCapStyle(w > 1 ? Qt::RoundCap : Qt::FlatCap);
-    pen.setJoinStyle(Qt::RoundJoin);
+    // Round joins cost a curve at every vertex; up to three pixels wide a
+    // bevel looks the same.
+    pen.setJoinStyle(w > 3 ? Qt::RoundJoin : Qt::BevelJoin);
     // Styled pens are one pixel wide in GDI; wider ones draw solid.
     if (w == 1) {
         switch (m_pen.nStyle) {

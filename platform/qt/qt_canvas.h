@@ -31,6 +31,7 @@ public:
     COLORREF GetPixel(int x, int y) const;
 
     int Width() const override { return m_image.width(); }
+    std::unique_ptr<ICanvas> CreateBand(int yTop, int yBottom) override;
     int Height() const override { return m_image.height(); }
     void SelectPen(const CPenDesc& pen) override;
     void SelectBrush(const CBrushDesc& brush) override;
@@ -99,6 +100,8 @@ private:
     POINT m_ptCurrent{};
     POINT m_ptBrushOrigin{};
     bool m_fAntialias = false;
+    // A band's first row in its parent's coordinates (0 for a whole bitmap).
+    int m_nOriginY = 0;
 };
 
 // COLORREF to QColor and back.

@@ -78,6 +78,25 @@ TEST_F(LabelStoreTest, PointTypesRankBeforeTheParsersPriority) {
     EXPECT_LT(CMapLabelStore::LineRank(0x01), CMapLabelStore::LineRank(0x06));
 }
 
+TEST_F(LabelStoreTest, MinorPointsOnlyAtTheFinestScales) {
+    auto placed = [&](unsigned uScale) {
+        m_store.Clear(320, 240);
+        m_store.SetScaleIndex(uScale);
+        m_store.AddPointLabel({}, 0x2F01, u"Fuel", {40, 40}, 0x2F, &m_style, piFuel);
+        m_store.AddPointLabel({}, 0x2A00, u"Cafe", {40, 120}, 0x2A, &m_style, piFood);
+        m_store.AddPointLabel({}, 0x7700, u"Gate", {40, 200}, 0x77, &m_style, piDefault);
+        m_store.Place();
+        std::u16string s;
+        for (const CLabelRecord& r : m_store.Records()) s += r.strText + u" ";
+        return s;
+    };
+    EXPECT_EQ(placed(CMapLabelStore::c_uMinorScaleMax), u"Fuel Cafe Gate ");
+    EXPECT_EQ(placed(CMapLabelStore::c_uMinorScaleMax + 1), u"Fuel Cafe ");
+    EXPECT_EQ(placed(CMapLabelStore::c_uServiceScaleMax), u"Fuel Cafe ");
+    EXPECT_EQ(placed(CMapLabelStore::c_uServiceScaleMax + 1), u"Fuel ");
+    EXPECT_EQ(placed(12), u"Fuel ");
+}
+
 TEST_F(LabelStoreTest, AnIconAndItsTextArePlacedOrDroppedTogether) {
     Point(u"bank", 50, 50, 3, piBank);
     // Its icon would cover the bank's: neither icon nor text.

@@ -73,6 +73,7 @@ protected:
     }
     void TearDown() override {
         MapLayers().fnPumpMessages = nullptr;
+        MapLayers().fnCurrentPosition = nullptr;
         if (g_pMapParser == m_pMap.get()) g_pMapParser = nullptr;
         m_page.reset();
     }
@@ -101,6 +102,47 @@ TEST_F(MapPageTest, ThreeQuickZoomsGiveOneFrameAtTheFinalScale) {
     // An unchanged view draws nothing.
     m_page->RefreshMap(false);
     EXPECT_EQ(m_page->FinishedFrames(), cBefore + 1);
+}
+
+TEST_F(MapPageTest, CourseUpTurnsTheViewWithEachFix) {
+    WriteSettingBool(u"RotateMap", true);
+    m_page->Position().SetAngle(200); // kept from an earlier drive
+    CCursorPosition fix;
+    fix.fAvailable = true;
+    fix.dLongitude = UnitsToDegrees(m_page->Position().CenterX());
+    fix.dLatitude = UnitsToDegrees(m_page->Position().CenterY());
+    fix.fHeadingValid = true;
+    fix.fSpeed = 40;
+    fix.fHeading = 0;
+    MapLayers().fnCurrentPosition = [&](CCursorPosition& p) {
+        p = fix;
+        return true;
+    };
+    // The first fix turns the view to its course, even to 0 degrees.
+    m_page->OnGpsPosition();
+    EXPECT_EQ(m_page->Position().Angle(), 0);
+    EXPECT_EQ(m_page->FinishedAngle(), 0);
+    // A fix arriving while a frame is drawn restarts it at the new course.
+    UseSlowMap(3);
+    int cPumps = 0;
+    MapLayers().fnPumpMessages = [&] {
+        if (cPumps++ == 0) {
+            fix.fHeading = 93.4f;
+            m_page->OnGpsPosition();
+        }
+    };
+    fix.fHeading = 45;
+    const unsigned cBefore = m_page->FinishedFrames();
+    m_page->OnGpsPosition();
+    EXPECT_EQ(m_page->FinishedFrames(), cBefore + 1);
+    EXPECT_EQ(m_page->FinishedAngle(), 93);
+    EXPECT_EQ(m_page->Position().Angle(), 93);
+    // Back to north-up: the next fix straightens the view.
+    MapLayers().fnPumpMessages = nullptr;
+    WriteSettingBool(u"RotateMap", false);
+    m_page->OnGpsPosition();
+    EXPECT_EQ(m_page->FinishedAngle(), 0);
+    MapLayers().fnCurrentPosition = nullptr;
 }
 
 TEST_F(MapPageTest, AStopRequestEndsTheFrameWithoutCopying) {
@@ -292,9 +334,29 @@ TEST_F(OverlayTest, PositionCursor) {
     DrawPositionCursor(right, m_pos, p, false);
     EXPECT_EQ(right.GetPixel(100 + 7, 100), RGB(0, 0, 0)); // tip to the east
     EXPECT_NE(right.GetPixel(100, 100 - 7), RGB(0, 0, 0));
+    EXPECT_NE(right.GetPixel(100 - 7, 100), RGB(0, 0, 0)); // an arrow, not a disc
+    // The view turned course-up: the course points up.
+    m_pos.SetAngle(90);
     CQtCanvas up(200, 200);
-    DrawPositionCursor(up, m_pos, p, true); // the map turns instead
+    DrawPositionCursor(up, m_pos, p, false);
     EXPECT_EQ(up.GetPixel(100, 100 - 7), RGB(0, 0, 0));
+    EXPECT_NE(up.GetPixel(100 + 7, 100), RGB(0, 0, 0));
+    // The course 45 degrees right of the view's: up and to the right.
+    p.fHeading = 135;
+    CQtCanvas turned(200, 200);
+    DrawPositionCursor(turned, m_pos, p, false);
+    EXPECT_EQ(turned.GetPixel(100 + 5, 100 - 5), RGB(0, 0, 0));
+    EXPECT_NE(turned.GetPixel(100 - 5, 100 - 5), RGB(0, 0, 0));
+    m_pos.SetAngle(0);
+    // At night the arrow is bright on the dark ground.
+    p.fHeading = 0;
+    CQtCanvas night(200, 200);
+    CBrushDesc dark;
+    dark.crColor = RGB(28, 31, 38);
+    night.FillRect({0, 0, 200, 200}, dark);
+    DrawPositionCursor(night, m_pos, p, true);
+    EXPECT_EQ(night.GetPixel(100, 100 - 7), c_crNightCursor);
+    EXPECT_EQ(night.GetPixel(100, 100 + 20), RGB(28, 31, 38));
     // Too slow for a direction: a circle.
     p.fSpeed = 1.5f;
     CQtCanvas slow(200, 200);

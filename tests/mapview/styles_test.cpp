@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -113,6 +114,21 @@ TEST(SkinParser, ShippedSkinsParse) {
         // The roads of the map compiler all have a pen.
         for (WORD w : {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x0C, 0x14, 0x1F})
             EXPECT_GE(FindStyleEntry(skin.polylines, w), 0) << sz << " " << w;
+        // The IMG maps' extended road lines are cased roads like their class;
+        // other extended lines keep the plain catch-all line.
+        auto style = [&](WORD w) -> const CPolylineStyle& {
+            const int i = FindStyleEntry(skin.polylines, w);
+            EXPECT_GE(i, 0) << sz << " " << w;
+            return skin.polylines[static_cast<std::size_t>(std::max(i, 0))];
+        };
+        for (WORD w : {0x8101, 0x8102, 0x8103, 0x8104}) {
+            EXPECT_TRUE(style(w).fPen1 && style(w).fPen2) << sz << " " << w;
+            EXPECT_EQ(style(w).pen2.crColor, style(static_cast<WORD>(w - 0x80FF)).pen2.crColor) << sz << " " << w;
+        }
+        for (WORD w : {0x8000, 0x8100, 0x8105, 0x9000, 0xFFFF}) {
+            EXPECT_TRUE(style(w).fPen1 && !style(w).fPen2) << sz << " " << w;
+            EXPECT_EQ(style(w).pen1.nWidth, 1) << sz << " " << w;
+        }
     }
 }
 
