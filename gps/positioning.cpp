@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdarg>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -345,7 +346,25 @@ void InitPositioning() {
     if (ReadSettingBool(u"ScanCOMPorts", true)) StartPositioning();
 }
 
+// std::exit() (the display lost, say) destroys this file's globals while
+// workers may still wait on the stop event: stop them first. The handler is
+// registered after the globals exist, so it runs before they are destroyed.
+namespace {
+void StopWorkersAtExit() {
+    g_fStopping = true;
+    if (g_pStopEvent) g_pStopEvent->Set();
+    const auto self = std::this_thread::get_id();
+    for (WorkerSlot& slot : g_aReaders)
+        if (slot.thread.get_id() == self) return;
+    if (g_simulation.thread.get_id() == self) return;
+    JoinWorkers(g_aReaders, c_cMaxComPort + 2, 2000);
+    JoinWorkers(&g_simulation, 1, 2000);
+}
+} // namespace
+
 void StartPositioning() {
+    static std::once_flag s_exitHandler;
+    std::call_once(s_exitHandler, [] { std::atexit(StopWorkersAtExit); });
     if (!g_pStopEvent) {
         g_pStopEvent = std::make_unique<CEvent>(true, false);
         g_pFoundEvent = std::make_unique<CEvent>(true, false);

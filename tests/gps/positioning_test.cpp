@@ -471,6 +471,8 @@ TEST_F(PositioningTest, ExitWhileTheSimulationRunsEndsCleanly) {
     for (int i = 0; i < c_cMaxComPort; ++i) SetPortEnabled(i, false);
     EXPECT_EXIT(
         {
+            // A short interval keeps the worker busy through the whole exit.
+            SetSimulationInterval(1);
             StartPositioning();
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             std::exit(3);
