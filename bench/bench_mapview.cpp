@@ -2,7 +2,9 @@
 // finished-frame buffer) at 1280 x 800 at every scale index from 2 to 12,
 // antialiased and not, over the dense centres of Liechtenstein (Vaduz) and
 // Monaco, both as compiled by mapc from the OpenStreetMap extracts and as
-// the IMG maps mkgmap made of them. The counters break the frame down:
+// the IMG maps mkgmap made of them, and over the middle of Andorra as
+// compiled and as the IMG map (valley towns between large forests and
+// peaks). The counters break the frame down:
 // draw (the map's Draw: reading the map, recording its areas and lines),
 // raster (drawing what was recorded, in two bands at once on two cores),
 // labels (texts and icons after the map layer), all in milliseconds of
@@ -44,6 +46,8 @@ constexpr CBenchMap c_aMaps[] = {
     {"monaco-zem", "monaco-20210421.osm.pbf", false, 7.4246, 43.7384},
     {"vaduz-img", "liechtenstein-6bit-route.img", true, 9.5215, 47.1410},
     {"monaco-img", "monaco-6bit-route.img", true, 7.4246, 43.7384},
+    {"andorra-zem", "andorra-20200501.osm.pbf", false, 1.5999, 42.5424},
+    {"andorra-img", "andorra-6bit-route.img", true, 1.5999, 42.5424},
 };
 
 // The map file of a benchmark map (compiled once per run); empty when its
@@ -113,7 +117,7 @@ void BM_MapFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MapFrame)
-    ->ArgsProduct({{0, 1, 2, 3}, benchmark::CreateDenseRange(2, 12, 1), {1, 0}})
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, benchmark::CreateDenseRange(2, 12, 1), {1, 0}})
     ->ArgNames({"map", "scale", "aa"})
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);

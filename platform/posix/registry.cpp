@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <sqlite3.h>
@@ -43,10 +44,45 @@ const char* c_szSchema =
 
 std::string DefaultPath() { return VelkaConfigDir() + "/settings.db"; }
 
+// Statements of the open store stay prepared: settings are read while
+// frames are drawn, and preparing costs more than the query itself.
+struct CachedStmt {
+    const char* szSql; // the call site's literal
+    sqlite3_stmt* p;
+    bool fInUse;
+};
+std::deque<CachedStmt> g_stmtCache;
+
+void FinalizeCachedStatements() {
+    for (CachedStmt& c : g_stmtCache) sqlite3_finalize(c.p);
+    g_stmtCache.clear();
+}
+
 class Stmt {
 public:
-    Stmt(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_p, nullptr); }
-    ~Stmt() { sqlite3_finalize(m_p); }
+    Stmt(sqlite3* db, const char* sql) {
+        if (db == g_db) {
+            for (CachedStmt& c : g_stmtCache)
+                if (c.szSql == sql && !c.fInUse) {
+                    c.fInUse = true;
+                    m_pCached = &c;
+                    m_p = c.p;
+                    m_rc = SQLITE_OK;
+                    return;
+                }
+        }
+        m_rc = sqlite3_prepare_v3(db, sql, -1, db == g_db ? SQLITE_PREPARE_PERSISTENT : 0, &m_p, nullptr);
+        if (m_rc == SQLITE_OK && m_p && db == g_db) m_pCached = &g_stmtCache.emplace_back(CachedStmt{sql, m_p, true});
+    }
+    ~Stmt() {
+        if (!m_pCached) {
+            sqlite3_finalize(m_p);
+            return;
+        }
+        sqlite3_reset(m_p);
+        sqlite3_clear_bindings(m_p);
+        m_pCached->fInUse = false;
+    }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
     bool Ok() const { return m_rc == SQLITE_OK && m_p; }
@@ -63,6 +99,7 @@ public:
 private:
     sqlite3_stmt* m_p = nullptr;
     int m_rc = SQLITE_ERROR;
+    CachedStmt* m_pCached = nullptr;
 };
 
 std::string g_strDamagedAside;
@@ -288,6 +325,7 @@ std::string RegDamagedStoreAside() {
 
 void RegShutdown() {
     std::lock_guard lock(g_mutex);
+    FinalizeCachedStatements();
     if (g_db) sqlite3_close(g_db);
     g_db = nullptr;
     g_fOpenTried = false;

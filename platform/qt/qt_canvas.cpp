@@ -145,7 +145,7 @@ void CQtCanvas::ApplyPen() {
     QPen pen(ToQColor(m_pen.crColor));
     const int w = std::max(m_pen.nWidth, 1);
     pen.setWidth(w);
-    pen.setCapStyle(w > 1 ? Qt::RoundCap : Qt::FlatCap);
+    pen.setCapStyle(DrawsAsSegments() ? Qt::SquareCap : w > 1 ? Qt::RoundCap : Qt::FlatCap);
     // Round joins cost a curve at every vertex; up to three pixels wide a
     // bevel looks the same.
     pen.setJoinStyle(w > 3 ? Qt::RoundJoin : Qt::BevelJoin);
@@ -222,11 +222,26 @@ void CQtCanvas::LineTo(int x, int y) {
     m_ptCurrent = {x, y};
 }
 
+bool CQtCanvas::DrawsAsSegments() const {
+    return m_pen.nStyle == PS_SOLID && m_pen.nWidth >= 2 && m_pen.nWidth <= c_nMaxSegmentPen;
+}
+
 void CQtCanvas::Polyline(const POINT* pPoints, int cPoints) {
     if (!pPoints || cPoints < 2 || !Begin()) return;
+    ApplyPen();
+    if (DrawsAsSegments()) {
+        // Thin solid lines as square-capped segments: Qt rasterises those
+        // directly, where a polyline goes through its general stroker (the
+        // larger part of a frame's time). The caps close the joints.
+        m_lines.resize(static_cast<std::size_t>(cPoints - 1));
+        for (int i = 1; i < cPoints; ++i)
+            m_lines[static_cast<std::size_t>(i - 1)] =
+                QLine(pPoints[i - 1].x, pPoints[i - 1].y, pPoints[i].x, pPoints[i].y);
+        m_pPainter->drawLines(m_lines.data(), cPoints - 1);
+        return;
+    }
     m_points.resize(static_cast<std::size_t>(cPoints));
     for (int i = 0; i < cPoints; ++i) m_points[static_cast<std::size_t>(i)] = QPoint(pPoints[i].x, pPoints[i].y);
-    ApplyPen();
     m_pPainter->drawPolyline(m_points.data(), cPoints);
 }
 

@@ -62,6 +62,9 @@ public:
 private:
     bool Begin();
     void ApplyPen();
+    // Solid pens up to this width draw polylines as separate segments.
+    static constexpr int c_nMaxSegmentPen = 4;
+    bool DrawsAsSegments() const;
     void ApplyBrush(const CBrushDesc& brush);
     QBrush MakeBrush(const CBrushDesc& brush) const;
 
@@ -91,6 +94,7 @@ private:
     QPen m_lastPen;
     bool m_fLastPen = false;
     std::vector<QPoint> m_points;
+    std::vector<QLine> m_lines;
     // Laid-out texts by font and text: a map frame draws the same names
     // frame after frame, and laying them out costs more than drawing.
     std::unordered_map<std::u16string, QStaticText> m_staticTexts;

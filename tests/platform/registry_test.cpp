@@ -34,6 +34,12 @@ TEST(Registry, KeysAndValuesAreCaseInsensitiveAndTyped) {
     cb = 2;
     EXPECT_EQ(RegQueryValueEx(h, u"Count", &dwType, reinterpret_cast<BYTE*>(&out), &cb), ERROR_MORE_DATA);
     EXPECT_EQ(cb, 4u);
+    // Reads after a write see the new value.
+    dw = 43;
+    ASSERT_EQ(RegSetValueEx(h, u"COUNT", REG_DWORD, reinterpret_cast<BYTE*>(&dw), 4), ERROR_SUCCESS);
+    cb = 4;
+    ASSERT_EQ(RegQueryValueEx(h, u"count", &dwType, reinterpret_cast<BYTE*>(&out), &cb), ERROR_SUCCESS);
+    EXPECT_EQ(out, 43u);
     RegCloseKey(h);
 
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\Missing", &h), ERROR_FILE_NOT_FOUND);

@@ -3,6 +3,8 @@
 // the clip.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/recording_canvas.h"
@@ -91,6 +93,45 @@ TEST(QtCanvas, PenStylesBrushesAndFillRules) {
     p.Polygon(frame, 10);
     EXPECT_EQ(p.GetPixel(5, 5), RGB(0, 0, 0));
     EXPECT_EQ(p.GetPixel(15, 15), c_crWhite);
+}
+
+// Thin solid lines are drawn as separate segments: every joint stays closed
+// (a right angle and a hairpin), the last segment is drawn, and the ends
+// stop within half the pen past the end points, with and without
+// antialiasing; a wide pen still draws whole.
+TEST(QtCanvas, PolylinesKeepTheirJointsAndEndsAtEveryWidth) {
+    test::QtApp();
+    for (const bool fAntialias : {false, true}) {
+        for (const int nWidth : {2, 3, 4, 7}) {
+            SCOPED_TRACE(testing::Message() << "width " << nWidth << (fAntialias ? " antialiased" : ""));
+            CQtCanvas c(120, 120);
+            c.SetAntialias(fAntialias);
+            c.SelectPen({PS_SOLID, nWidth, RGB(0, 0, 0)});
+            const POINT line[] = {{20, 20}, {80, 20}, {80, 80}, {30, 60}, {90, 100}};
+            c.Polyline(line, 5);
+            const int nHalf = nWidth / 2;
+            // Every pixel on the centre line and within the pen's half width
+            // across it is inked.
+            for (int i = 0; i + 1 < 5; ++i) {
+                const double dx = line[i + 1].x - line[i].x, dy = line[i + 1].y - line[i].y;
+                const double len = std::hypot(dx, dy);
+                for (double t = 0; t <= len; t += 0.5) {
+                    const double x = line[i].x + dx * t / len, y = line[i].y + dy * t / len;
+                    for (int k = -(nHalf - 1); k <= nHalf - 1; ++k) {
+                        const int px = static_cast<int>(std::lround(x - dy / len * k));
+                        const int py = static_cast<int>(std::lround(y + dx / len * k));
+                        ASSERT_NE(c.GetPixel(px, py), c_crWhite) << "segment " << i << " at " << px << "," << py;
+                    }
+                }
+            }
+            // The outer corner of the right angle is closed.
+            EXPECT_NE(c.GetPixel(80 + nHalf - 1, 20 - nHalf + 1), c_crWhite);
+            // Nothing is drawn more than the half width (and a pixel of
+            // smoothing) past the ends.
+            EXPECT_EQ(Ink(c, {0, 0, 20 - nHalf - 1, 120}).cPixels, 0);
+            EXPECT_EQ(Ink(c, {0, 103 + nHalf, 120, 120}).cPixels, 0);
+        }
+    }
 }
 
 TEST(QtCanvas, RotatedTextTurnsAroundItsOriginAndExtentsMatchTheInk) {
