@@ -25,9 +25,7 @@ namespace velka {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using test::CUserHome;
-using test::CVelka;
+using namespace test;
 
 const std::string c_strBin = std::string(VELKA_BINARY_DIR) + "/bin";
 
@@ -98,7 +96,7 @@ public:
     }
 
     std::string Program() const { return m_dir.File("app/velka"); }
-    static std::string MapPath() { return c_strBin + "/demo/demo.zem"; }
+    static std::string MapPath() { return c_strDemoMap; }
 
 private:
     const test::TempDir& m_dir;

@@ -16,11 +16,7 @@
 namespace velka {
 namespace {
 
-using namespace std::chrono_literals;
-using test::CUserHome;
-using test::CVelka;
-
-const std::string c_strDemoMap = std::string(VELKA_BINARY_DIR) + "/bin/demo/demo.zem";
+using namespace test;
 
 // The last "menu:" line before the screenshot (shutdown closes the map
 // and updates the menu again): command -> enabled.

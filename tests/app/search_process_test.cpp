@@ -15,11 +15,7 @@
 namespace velka {
 namespace {
 
-using namespace std::chrono_literals;
-using test::CUserHome;
-using test::CVelka;
-
-const std::string c_strDemoMap = std::string(VELKA_BINARY_DIR) + "/bin/demo/demo.zem";
+using namespace test;
 
 // The "dialog: find: row N: ..." cells of the last listing before a mark.
 std::vector<std::string> RowCells(const std::string& strErr, int nRow, std::size_t posBefore = std::string::npos) {

@@ -26,6 +26,9 @@ namespace velka::test {
 
 using namespace std::chrono_literals;
 
+// The demo map the build makes.
+inline const std::string c_strDemoMap = std::string(VELKA_BINARY_DIR) + "/bin/demo/demo.zem";
+
 class CUserHome {
 public:
     CUserHome() {
