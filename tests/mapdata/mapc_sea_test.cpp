@@ -64,6 +64,15 @@ CSeaRun FillSea(COsmSketch& s, double colWest, double rowNorth, double colEast, 
 double Lat(double row) { return 47.1 - row * c_dStep; }
 double Lon(double col) { return 9.5 + col * c_dStep; }
 
+struct Probe {
+    double row, col;
+    bool fSea;
+};
+void ExpectSea(const CSeaRun& run, std::initializer_list<Probe> probes) {
+    for (const Probe& p : probes)
+        EXPECT_EQ(run.IsSea(Lat(p.row), Lon(p.col)), p.fSea) << "row " << p.row << ", column " << p.col;
+}
+
 double Area(const std::vector<CMapPoint>& r) {
     double a = 0;
     for (std::size_t i = 0; i + 1 < r.size(); ++i) a += double(r[i].lX) * r[i + 1].lY - double(r[i + 1].lX) * r[i].lY;
@@ -123,11 +132,8 @@ TEST(MapcSea, ABayEntersAndLeavesThroughOneEdgeAndSplitWaysJoin) {
     CSeaRun run = FillSea(s, 0, 0, 14, 5);
     ASSERT_TRUE(run.summary.strWarning.empty()) << run.summary.strWarning;
     ASSERT_EQ(run.Sea().size(), 1u);
-    EXPECT_TRUE(run.IsSea(Lat(3), Lon(8)));
-    EXPECT_TRUE(run.IsSea(Lat(4.9), Lon(5)));
-    EXPECT_FALSE(run.IsSea(Lat(3), Lon(1)));   // west of the bay
-    EXPECT_FALSE(run.IsSea(Lat(3), Lon(13.8))); // east of it
-    EXPECT_FALSE(run.IsSea(Lat(1), Lon(8)));   // north of it
+    // In the bay; west, east and north of it.
+    ExpectSea(run, {{3, 8, true}, {4.9, 5, true}, {3, 1, false}, {3, 13.8, false}, {1, 8, false}});
 }
 
 TEST(MapcSea, IslandsAreHolesAndRingsAloneDecideByTheirTurn) {
@@ -151,23 +157,17 @@ a--------------------b
     EXPECT_TRUE(run.IsSea(Lat(6), Lon(9)));   // south of it
     EXPECT_FALSE(run.IsSea(Lat(0.5), Lon(9))); // north of the coast
 
-    // The island alone: the box around it is sea.
-    COsmSketch island(c_szPicture);
-    island.Way(2, "ehgfe", {{"natural", "coastline"}});
-    CSeaRun alone = FillSea(island, 2, 1, 18, 7);
-    ASSERT_TRUE(alone.summary.strWarning.empty()) << alone.summary.strWarning;
-    EXPECT_TRUE(alone.IsSea(Lat(1.5), Lon(3)));
-    EXPECT_TRUE(alone.IsSea(Lat(6), Lon(17)));
-    EXPECT_FALSE(alone.IsSea(Lat(4), Lon(9)));
-
-    // Turned clockwise the ring holds water in land: only its inside is sea.
-    COsmSketch lake(c_szPicture);
-    lake.Way(2, "efghe", {{"natural", "coastline"}});
-    CSeaRun inland = FillSea(lake, 2, 1, 18, 7);
-    ASSERT_TRUE(inland.summary.strWarning.empty()) << inland.summary.strWarning;
-    EXPECT_TRUE(inland.IsSea(Lat(4), Lon(9)));
-    EXPECT_FALSE(inland.IsSea(Lat(1.5), Lon(3)));
-    EXPECT_FALSE(inland.IsSea(Lat(6), Lon(17)));
+    // A ring alone decides by its turn: an island (counter-clockwise) has
+    // the sea around it, water held in land (clockwise) is sea inside only.
+    for (const bool fIsland : {true, false}) {
+        COsmSketch ring(c_szPicture);
+        ring.Way(2, fIsland ? "ehgfe" : "efghe", {{"natural", "coastline"}});
+        CSeaRun alone = FillSea(ring, 2, 1, 18, 7);
+        ASSERT_TRUE(alone.summary.strWarning.empty()) << alone.summary.strWarning;
+        EXPECT_EQ(alone.IsSea(Lat(1.5), Lon(3)), fIsland);
+        EXPECT_EQ(alone.IsSea(Lat(6), Lon(17)), fIsland);
+        EXPECT_EQ(alone.IsSea(Lat(4), Lon(9)), !fIsland);
+    }
 }
 
 TEST(MapcSea, ACoastAcrossACornerKeepsTheCornerOnItsSide) {
@@ -184,11 +184,7 @@ TEST(MapcSea, ACoastAcrossACornerKeepsTheCornerOnItsSide) {
     CSeaRun run = FillSea(s, 0, 1, 10, 5);
     ASSERT_TRUE(run.summary.strWarning.empty()) << run.summary.strWarning;
     ASSERT_EQ(run.Sea().size(), 1u);
-    EXPECT_FALSE(run.IsSea(Lat(1.1), Lon(9.9)));
-    EXPECT_TRUE(run.IsSea(Lat(3), Lon(5)));
-    EXPECT_TRUE(run.IsSea(Lat(4.9), Lon(0.1)));
-    EXPECT_TRUE(run.IsSea(Lat(1.1), Lon(0.1)));
-    EXPECT_TRUE(run.IsSea(Lat(4.9), Lon(9.9)));
+    ExpectSea(run, {{1.1, 9.9, false}, {3, 5, true}, {4.9, 0.1, true}, {1.1, 0.1, true}, {4.9, 9.9, true}});
 }
 
 TEST(MapcSea, DegenerateWaysNeitherCrashNorFlood) {
