@@ -1,8 +1,8 @@
 // The sea stage on coastlines drawn in the test (north up, the land on the
 // left of a coastline's direction): a coast across the box, a bay, islands
 // and enclosed water, a coast across a corner, degenerate ways, broken and
-// contradictory coastlines; the sea's blocks come first; and the Monaco
-// extract's harbour.
+// contradictory coastlines, atlas tiles; the sea's blocks come first; and
+// the Monaco extract's harbour.
 #include <algorithm>
 #include <cmath>
 
@@ -13,6 +13,7 @@
 #include "tests/support/test_support.h"
 #include "tools/mapc/mapc_osm.h"
 #include "tools/mapc/mapc_stages.h"
+#include "tools/mapc/mapc_tiles.h"
 #include "tools/mapc/zem_encode.h"
 
 namespace velka {
@@ -48,13 +49,16 @@ struct CSeaRun {
 
 // Reads the sketch with the box given in sketch cells (columns west to
 // east, rows north to south, from the sketch's origin), clips and fills.
-CSeaRun FillSea(COsmSketch& s, double colWest, double rowNorth, double colEast, double rowSouth) {
+CSeaRun FillSea(COsmSketch& s, double colWest, double rowNorth, double colEast, double rowSouth,
+                bool fAtlasTile = false) {
     s.Bounds(47.1 - rowSouth * c_dStep, 9.5 + colWest * c_dStep, 47.1 - rowNorth * c_dStep, 9.5 + colEast * c_dStep);
     CSeaRun run;
     CStyle style;
     std::string err;
     EXPECT_TRUE(style.Parse(c_szStyle, err)) << err;
-    EXPECT_TRUE(ReadOsmXml(s.Xml(), style, run.src, err)) << err;
+    std::string xml = s.Xml();
+    if (fAtlasTile) xml.replace(xml.find("<osm "), 5, std::string("<osm generator=\"") + c_szTileGenerator + "\" ");
+    EXPECT_TRUE(ReadOsmXml(xml, style, run.src, err)) << err;
     ClipToBox(run.src);
     run.summary = GenerateSea(run.src);
     return run;
@@ -216,7 +220,7 @@ a       c
     EXPECT_TRUE(touch.Sea().empty());
 }
 
-TEST(MapcSea, BrokenOrContradictoryCoastsGiveNoSeaAndAWarning) {
+TEST(MapcSea, BrokenOrContradictoryCoastsAndAtlasTilesGiveNoSeaAndAWarning) {
     // A coast that stops inside the box: led on to the nearest (north)
     // edge it would put the town in the east under water.
     COsmSketch s(R"(
@@ -243,6 +247,16 @@ c--------------d
     CSeaRun twice = FillSea(t, 2, -1, 12, 4);
     EXPECT_TRUE(twice.Sea().empty());
     EXPECT_NE(twice.summary.strWarning.find("alternate"), std::string::npos) << twice.summary.strWarning;
+
+    // An atlas tile holds only the coastline ways that touch it.
+    COsmSketch u(R"(
+a--------------b
+)");
+    u.Way(1, "ab", {{"natural", "coastline"}});
+    EXPECT_EQ(FillSea(u, 2, -1, 12, 4).Sea().size(), 1u);
+    CSeaRun tile = FillSea(u, 2, -1, 12, 4, true);
+    EXPECT_TRUE(tile.Sea().empty());
+    EXPECT_NE(tile.summary.strWarning.find("atlas tile"), std::string::npos) << tile.summary.strWarning;
 }
 
 TEST(MapcSea, UnderlayAreasGetTheFirstBlocksOfALevel) {

@@ -319,6 +319,7 @@ bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, cons
         CCollector collector(style, src);
         osmium::io::Reader reader{file};
         const osmium::io::Header header = reader.header();
+        if (header.get("generator") == c_szTileGenerator) src.fAtlasTile = true;
         for (const osmium::Box& box : header.boxes()) {
             if (!box.valid()) continue;
             src.rcHeader.Add(DegreesToMapUnits(box.bottom_left().lon()), DegreesToMapUnits(box.bottom_left().lat()));

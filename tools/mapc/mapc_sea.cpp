@@ -324,6 +324,10 @@ CSeaSummary GenerateSea(CMapcSource& src) {
     CSeaSummary summary;
     summary.cWays = src.coastlines.size();
     if (src.coastlines.empty() || src.rcHeader.IsInverted() || src.rcHeader.IsEmpty()) return summary;
+    if (src.fAtlasTile) {
+        summary.strWarning = "an atlas tile holds only pieces of the coastlines; no sea generated";
+        return summary;
+    }
     const CBox box{double(src.rcHeader.left), double(src.rcHeader.top), double(src.rcHeader.right),
                    double(src.rcHeader.bottom)};
     const std::vector<CChain> chains = JoinCoastlines(src.coastlines);
