@@ -122,6 +122,7 @@ int RunMapc(const Args& args) {
         std::fprintf(stderr, "velkatool mapc: %s\n", strError.c_str());
         return c_nExitFailed;
     }
+    for (const std::string& strWarning : map.warnings) std::fprintf(stderr, "mapc: warning: %s\n", strWarning.c_str());
     std::vector<BYTE> bytes;
     mapc::CMapcStats stats;
     if (!mapc::EncodeZem(map, bytes, strError, &stats)) {

@@ -79,6 +79,7 @@ std::vector<CMapcLevel> GeneraliseLevels(const std::vector<CMapcFeature>& featur
             o.wType = f.wType;
             o.strLabel = f.strLabel;
             o.fOneWay = f.fOneWay;
+            o.fUnderlay = f.fUnderlay;
             o.nIndexId = static_cast<int>(i);
             o.fAddress = f.fAddress;
             std::copy(std::begin(f.adwAddress), std::end(f.adwAddress), o.adwAddress);

@@ -131,6 +131,7 @@ public:
             if (ip.pts.size() >= 2) m_src.interpolations.push_back(std::move(ip));
             return;
         }
+        if (w.tags().has_tag("natural", "coastline")) Coastline(w);
         const CStyleRule* r = m_style.Match(rkPolyline, &w.tags(), LookupTag);
         if (!r) return;
         CMapcFeature f;
@@ -218,18 +219,11 @@ public:
             for (const osmium::NodeRef& nr : outer)
                 if (nr.location().valid()) f.pts.push_back(Point(nr.location()));
             if (f.pts.size() < 3) continue;
-            // Holes join the outer ring by a cut that is walked there and
-            // back: with the alternate fill rule they stay empty.
-            const CMapPoint start = f.pts.front();
             for (const osmium::InnerRing& inner : a.inner_rings(outer)) {
                 std::vector<CMapPoint> hole;
                 for (const osmium::NodeRef& nr : inner)
                     if (nr.location().valid()) hole.push_back(Point(nr.location()));
-                if (hole.size() < 3) continue;
-                f.pts.push_back(start);
-                f.pts.insert(f.pts.end(), hole.begin(), hole.end());
-                f.pts.push_back(hole.front());
-                f.pts.push_back(start);
+                if (hole.size() >= 3) AppendHole(f.pts, hole);
             }
             m_features.push_back(std::move(f));
         }
@@ -282,6 +276,15 @@ private:
         }
         if (!b.rings.empty()) m_src.boundaries.push_back(std::move(b));
     }
+    void Coastline(const osmium::Way& w) {
+        CMapcCoastline c;
+        for (const osmium::NodeRef& nr : w.nodes()) {
+            if (!nr.location().valid()) continue;
+            c.nodeIds.push_back(nr.ref());
+            c.pts.push_back(Point(nr.location()));
+        }
+        if (c.pts.size() >= 2) m_src.coastlines.push_back(std::move(c));
+    }
     void Stamp(const osmium::OSMObject& o) {
         const std::time_t t = o.timestamp().seconds_since_epoch();
         if (t > m_tNewest) m_tNewest = t;
@@ -316,6 +319,7 @@ bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, cons
         CCollector collector(style, src);
         osmium::io::Reader reader{file};
         const osmium::io::Header header = reader.header();
+        if (header.get("generator") == c_szTileGenerator) src.fAtlasTile = true;
         for (const osmium::Box& box : header.boxes()) {
             if (!box.valid()) continue;
             src.rcHeader.Add(DegreesToMapUnits(box.bottom_left().lon()), DegreesToMapUnits(box.bottom_left().lat()));
@@ -379,6 +383,12 @@ bool CompileOsm(const CMapcOptions& options, const CStyle& style, CMapcMap& map,
     if (options.fProgress && options.progress) progress = options.progress;
     if (!ReadOsmFiles(options.inputs, style, src, strError, progress)) return false;
     ClipToBox(src);
+    const CSeaSummary sea = GenerateSea(src);
+    if (!sea.strWarning.empty()) map.warnings.push_back(sea.strWarning);
+    else if (sea.cWays && progress)
+        progress("mapc: sea: " + std::to_string(sea.cAreas) + " areas, " + std::to_string(sea.cIslands) +
+                 " islands from " + std::to_string(sea.cWays) + " coastline ways, " +
+                 std::to_string(sea.cExtended) + " ends led on to the map's edge");
     SetHeaderFacts(options, src, map);
     if (options.fIndexes) {
         if (progress) progress("mapc: building the search indexes");

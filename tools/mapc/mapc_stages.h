@@ -1,6 +1,6 @@
 // The compiler's stages, in the order CompileOsm runs them: read the
-// OpenStreetMap input into features, clip to the extract's box, build the
-// road graph, resolve turn restrictions onto it, generalise the features
+// OpenStreetMap input into features, clip to the extract's box, fill the
+// sea from the coastlines, build the road graph, resolve turn restrictions onto it, generalise the features
 // for every zoom level and fill the header facts. Each stage is a function
 // of the previous ones' results, so each can be tested on a few nodes and
 // ways.
@@ -47,6 +47,7 @@ struct CMapcFeature {
     // drawn here, searched there.
     bool fTileCopy = false;
     bool fOmitted = false; // left out of the map
+    bool fUnderlay = false; // drawn beneath every other object (the sea)
     CMapcAddressTags addr;
     // Resolved address attributes (1-based city, postcode, street, house).
     bool fAddress = false;
@@ -82,6 +83,12 @@ struct CMapcOsmRestriction {
     BYTE btVehicles = 0xFE;
 };
 
+// A natural=coastline way as read: the land lies on its left.
+struct CMapcCoastline {
+    std::vector<OsmId> nodeIds;
+    std::vector<CMapPoint> pts;
+};
+
 // What the read stage collects from all inputs.
 struct CMapcSource {
     std::vector<CMapcFeature> features;
@@ -91,6 +98,8 @@ struct CMapcSource {
     RestrictionSummary restrictionSummary;     // relations read and dropped
     std::vector<CMapcBoundary> boundaries;
     std::vector<CMapcInterpolation> interpolations;
+    std::vector<CMapcCoastline> coastlines;
+    bool fAtlasTile = false; // a tile cut for an atlas: its coastlines are pieces
     std::unordered_map<OsmId, CMapcAddressTags> addressNodes; // nodes with a house number
     std::unordered_map<OsmId, CMapPoint> addressNodePoints;
     // associatedStreet relations: ('n'|'w') << 56 | id of a house -> street name.
@@ -115,6 +124,28 @@ bool ReadOsmXml(std::string_view xml, const CStyle& style, CMapcSource& src, std
 
 // Clip: objects wholly outside the declared box are left out.
 void ClipToBox(CMapcSource& src);
+
+// Sea: the water side of the coastlines inside the declared box, as areas
+// of c_wSeaAreaType (islands are holes) put before every other feature.
+// A coastline ending inside the box (cut there by the extract) goes on
+// straight to the nearest edge. Pieces that do not alternate between land
+// and water along the edge, or a sea that would cover the roads, leave the
+// map without sea and say why in the warning; so does an atlas tile, which
+// holds only the coastline ways that touch it, measured against the whole
+// input's box.
+constexpr WORD c_wSeaAreaType = 0x28;
+struct CSeaSummary {
+    std::size_t cWays = 0;    // coastline ways read
+    std::size_t cAreas = 0;   // sea areas made
+    std::size_t cIslands = 0; // holes in them
+    std::size_t cExtended = 0; // coastline ends inside the box led on to its edge
+    std::string strWarning;   // empty when the sea could be built
+};
+CSeaSummary GenerateSea(CMapcSource& src);
+
+// Joins a hole to an area's outer ring by a cut walked there and back:
+// with the alternate fill rule the hole stays empty.
+void AppendHole(std::vector<CMapPoint>& outer, const std::vector<CMapPoint>& hole);
 
 // Road graph: a node wherever roads meet, at road ends and at the via
 // nodes of turn restrictions, numbered in the order the roads meet them.

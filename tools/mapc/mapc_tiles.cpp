@@ -314,7 +314,7 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
         // Pass 3: every object into the files of its tiles.
         std::map<Key, std::unique_ptr<osmium::io::Writer>> writers;
         osmium::io::Header header;
-        header.set("generator", "velkatool mapc --atlas");
+        header.set("generator", c_szTileGenerator);
         {
             // The input's declared box: the tiles clip to it as the whole file would.
             osmium::io::Reader reader{strInput, osmium::osm_entity_bits::nothing};

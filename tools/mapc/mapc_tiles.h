@@ -22,6 +22,8 @@ namespace velka::mapc {
 
 // The tag marking an object in a tile that is not its home (value "yes").
 inline constexpr const char* c_szTileCopyKey = "velka:tile_copy";
+// The generator named in the header of every tile file.
+inline constexpr const char* c_szTileGenerator = "velkatool mapc --atlas";
 
 struct CTile {
     std::string strName;  // "N47.100E009.500": south-west corner

@@ -165,17 +165,23 @@ void WriteLabelArea(CLabelList& labels, const CCodes& codes, CLabelArea& area, u
 }
 
 std::vector<Block> PlanBlocks(const std::vector<QObj>& objs) {
-    // Grid cells first, then a quadtree inside each cell.
-    std::map<std::pair<LONG, LONG>, std::vector<int>> cells;
-    for (std::size_t i = 0; i < objs.size(); ++i) {
-        const std::int64_t cx = (std::int64_t{objs[i].minX} + objs[i].maxX) / 2;
-        const std::int64_t cy = (std::int64_t{objs[i].minY} + objs[i].maxY) / 2;
-        cells[{static_cast<LONG>(std::floor(double(cx) / c_lCell)), static_cast<LONG>(std::floor(double(cy) / c_lCell))}]
-            .push_back(static_cast<int>(i));
-    }
+    // Grid cells first, then a quadtree inside each cell. Underlay objects
+    // get blocks of their own at the head of the level: blocks are drawn in
+    // order, so they lie beneath everything.
     std::vector<Block> blocks;
-    for (auto& [cell, idx] : cells)
-        SplitBlocks(objs, idx, cell.first * c_lCell, cell.second * c_lCell, c_lCell, blocks);
+    for (const bool fUnderlay : {true, false}) {
+        std::map<std::pair<LONG, LONG>, std::vector<int>> cells;
+        for (std::size_t i = 0; i < objs.size(); ++i) {
+            if (objs[i].fUnderlay != fUnderlay) continue;
+            const std::int64_t cx = (std::int64_t{objs[i].minX} + objs[i].maxX) / 2;
+            const std::int64_t cy = (std::int64_t{objs[i].minY} + objs[i].maxY) / 2;
+            cells[{static_cast<LONG>(std::floor(double(cx) / c_lCell)),
+                   static_cast<LONG>(std::floor(double(cy) / c_lCell))}]
+                .push_back(static_cast<int>(i));
+        }
+        for (auto& [cell, idx] : cells)
+            SplitBlocks(objs, idx, cell.first * c_lCell, cell.second * c_lCell, c_lCell, blocks);
+    }
     return blocks;
 }
 

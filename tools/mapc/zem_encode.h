@@ -34,6 +34,7 @@ struct QObj {
     WORD wType = 0;
     int nLabel = -1; // index into the label list
     bool fOneWay = false;
+    bool fUnderlay = false;
     std::vector<QPoint> pts;
     std::vector<LONG> nodes; // empty when no routing data
     WORD wRoadFlags = 0;
@@ -146,7 +147,8 @@ struct CBlocks {
     DWORD RecordOffset(int nIndexId) const; // 0 when not written
 };
 // Groups a level's objects into blocks: a grid of cells, then a quadtree
-// inside each cell so that no block holds more than c_cMaxPerBlock objects.
+// inside each cell so that no block holds more than c_cMaxPerBlock objects;
+// underlay objects (the sea) first, in blocks of their own.
 std::vector<Block> PlanBlocks(const std::vector<QObj>& objs);
 bool EncodeBlocks(const CQuantised& q, const CCodes& codes, const CLabelArea& area, CBlocks& blocks,
                   CMapcStats& stats, std::string& strError);

@@ -93,6 +93,7 @@ bool QuantiseObject(const CMapcObject& o, unsigned nShift, bool fNodes, QObj& q)
     q.nKind = o.nKind;
     q.wType = o.wType;
     q.fOneWay = o.fOneWay;
+    q.fUnderlay = o.fUnderlay;
     for (std::size_t i = 0; i < o.points.size(); ++i) {
         const QPoint p{Quantise(o.points[i].lX, nShift), Quantise(o.points[i].lY, nShift)};
         const LONG n = fNodes ? o.nodes[i] : -1;
@@ -214,6 +215,7 @@ void FitObject(QObj&& o, std::vector<QObj>& out, DWORD* pcNodes) {
             piece.nKind = o.nKind;
             piece.wType = o.wType;
             piece.nLabel = o.nLabel;
+            piece.fUnderlay = o.fUnderlay;
             piece.nIndexId = o.nIndexId;
             piece.fAddress = o.fAddress;
             std::copy(std::begin(o.adwAddress), std::end(o.adwAddress), piece.adwAddress);

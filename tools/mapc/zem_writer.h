@@ -17,6 +17,7 @@ struct CMapcObject {
     WORD wType = 0;
     std::u16string strLabel;
     bool fOneWay = false; // draw direction arrows
+    bool fUnderlay = false; // in blocks of its own drawn before all others
     std::vector<CMapPoint> points; // map units
     // Routing data, used at the finest level only: per point the node
     // number or -1 (empty when the line is no road), the road flags and the
@@ -112,6 +113,7 @@ struct CMapcMap {
     DWORD cNodes = 0;
     std::vector<CMapcRestriction> restrictions;
     RestrictionSummary restrictionSummary; // what the compiler read and dropped
+    std::vector<std::string> warnings;     // what the compiler left out, and why
     CMapRect rcBounds = CMapRect::MakeEmpty(); // empty: computed from the objects
     CMapcIndexes indexes;
 };
