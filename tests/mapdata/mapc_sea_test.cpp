@@ -289,6 +289,16 @@ TEST(MapcSea, TileGeneratorsNameTheCellAndAreReadStrictly) {
         EXPECT_FALSE(ParseTileGenerator(strOther).fTile) << strOther;
 }
 
+// The generator of a tile whose cell is given in sketch cells.
+std::string CellGenerator(double colWest, double rowNorth, double colEast, double rowSouth) {
+    CTile t;
+    t.dWest = Lon(colWest);
+    t.dEast = Lon(colEast);
+    t.dSouth = Lat(rowSouth);
+    t.dNorth = Lat(rowNorth);
+    return TileGenerator(t);
+}
+
 // Two tiles side by side, each holding the whole coastline: each fills its
 // own cell, and together they make the sea of the whole box, meeting on
 // the border.
@@ -300,14 +310,7 @@ a
    b-------------c
 )");
     s.Way(1, "abc", {{"natural", "coastline"}}); // water to the south-west
-    auto generator = [](double colWest, double colEast) {
-        CTile t;
-        t.dWest = Lon(colWest);
-        t.dEast = Lon(colEast);
-        t.dSouth = Lat(8);
-        t.dNorth = Lat(-2);
-        return TileGenerator(t);
-    };
+    auto generator = [](double colWest, double colEast) { return CellGenerator(colWest, -2, colEast, 8); };
     const CSeaRun whole = FillSea(s, 1, -1, 15, 6);
     const CSeaRun west = FillSea(s, 1, -1, 15, 6, generator(0, 8));
     const CSeaRun east = FillSea(s, 1, -1, 15, 6, generator(8, 20));
@@ -346,6 +349,16 @@ a
     EXPECT_TRUE(west.IsSea(Lat(5), Lon(2)));
     EXPECT_TRUE(east.IsSea(Lat(5), Lon(12)));
     EXPECT_FALSE(east.IsSea(Lat(2), Lon(12)));
+
+    // Cells the coast does not cross take the side of the nearest coast:
+    // all water south of it, all land north of it.
+    auto cell = [](double rowNorth, double rowSouth) { return CellGenerator(10, rowNorth, 14, rowSouth); };
+    const CSeaRun south = FillSea(s, 1, -1, 15, 6, cell(4.5, 6.5));
+    const CSeaRun north = FillSea(s, 1, -1, 15, 6, cell(-1.5, 3.5));
+    ASSERT_EQ(south.Sea().size(), 1u) << south.summary.strWarning;
+    EXPECT_TRUE(south.IsSea(Lat(5.5), Lon(12)));
+    EXPECT_FALSE(south.IsSea(Lat(5.5), Lon(14.5)));
+    EXPECT_TRUE(north.Sea().empty());
 }
 
 TEST(MapcSea, UnderlayAreasGetTheFirstBlocksOfALevel) {
