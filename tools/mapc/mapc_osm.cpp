@@ -319,7 +319,14 @@ bool ReadOsmFile(const osmium::io::File& file, const std::string& strInput, cons
         CCollector collector(style, src);
         osmium::io::Reader reader{file};
         const osmium::io::Header header = reader.header();
-        if (header.get("generator") == c_szTileGenerator) src.fAtlasTile = true;
+        if (const CTileGeneratorInfo tile = ParseTileGenerator(header.get("generator")); tile.fTile) {
+            src.fAtlasTile = true;
+            if (tile.cell) {
+                const auto& [dWest, dSouth, dEast, dNorth] = *tile.cell;
+                src.rcTile = {DegreesToMapUnits(dWest), DegreesToMapUnits(dSouth), DegreesToMapUnits(dEast),
+                              DegreesToMapUnits(dNorth)};
+            }
+        }
         for (const osmium::Box& box : header.boxes()) {
             if (!box.valid()) continue;
             src.rcHeader.Add(DegreesToMapUnits(box.bottom_left().lon()), DegreesToMapUnits(box.bottom_left().lat()));

@@ -131,9 +131,11 @@ struct CPiece {
 // is where the extract cut the coastline (or a break in it); its piece goes
 // on straight to the nearest edge, or with fDropLoose, unless it is the
 // chain's longest piece, is left out. *pcLoose counts the ends led to the
-// edge.
+// edge. With pLooseIn only ends inside that box count as loose, the others
+// stay where they are, and the pieces get no position on the edge: a tile
+// holds its chains whole only within its cell, and cuts these pieces to it.
 void CutChain(const CBox& box, const Ring& pts, bool fDropLoose, std::vector<CPiece>& pieces,
-              std::size_t* pcLoose) {
+              std::size_t* pcLoose, const CBox* pLooseIn = nullptr) {
     std::vector<CPiece> cut;
     CPiece cur;
     bool fOpen = false;
@@ -142,8 +144,9 @@ void CutChain(const CBox& box, const Ring& pts, bool fDropLoose, std::vector<CPi
         cur.pts.erase(std::unique(cur.pts.begin(), cur.pts.end()), cur.pts.end());
         // A chain that only touches the box adds nothing.
         if (cur.pts.size() >= 2) {
-            cur.fLooseStart = box.StrictlyInside(cur.pts.front());
-            cur.fLooseEnd = box.StrictlyInside(cur.pts.back());
+            const CBox& loose = pLooseIn ? *pLooseIn : box;
+            cur.fLooseStart = box.StrictlyInside(cur.pts.front()) && loose.StrictlyInside(cur.pts.front());
+            cur.fLooseEnd = box.StrictlyInside(cur.pts.back()) && loose.StrictlyInside(cur.pts.back());
             cut.push_back(std::move(cur));
         }
         cur = {};
@@ -179,8 +182,10 @@ void CutChain(const CBox& box, const Ring& pts, bool fDropLoose, std::vector<CPi
             c.pts.push_back(box.NearestOnEdge(c.pts.back()));
             ++*pcLoose;
         }
-        c.tIn = box.Position(c.pts.front());
-        c.tOut = box.Position(c.pts.back());
+        if (!pLooseIn) {
+            c.tIn = box.Position(c.pts.front());
+            c.tOut = box.Position(c.pts.back());
+        }
         pieces.push_back(std::move(c));
     }
 }
@@ -276,6 +281,34 @@ bool BoxIsWater(const CBox& box, const std::vector<Ring>& around, const std::vec
     return pDecider && SignedArea2(*pDecider) > 0;
 }
 
+CMapPoint Midpoint(const CBox& b) {
+    return {static_cast<LONG>(std::llround((b.x0 + b.x1) / 2)), static_cast<LONG>(std::llround((b.y0 + b.y1) / 2))};
+}
+
+// Whether p lies on the water side (the right) of the nearest segment of
+// the lines; of segments equally near (meeting at the nearest point) the
+// one p lies most clearly beside decides.
+bool NearestSideIsWater(const std::vector<Ring>& lines, const CMapPoint& p) {
+    double dBest = -1, dCrossBest = 0;
+    for (const Ring& r : lines)
+        for (std::size_t i = 0; i + 1 < r.size(); ++i) {
+            const double ax = r[i].lX, ay = r[i].lY;
+            const double dx = r[i + 1].lX - ax, dy = r[i + 1].lY - ay;
+            const double px = p.lX - ax, py = p.lY - ay;
+            const double len2 = dx * dx + dy * dy;
+            if (len2 == 0) continue;
+            const double t = std::clamp((px * dx + py * dy) / len2, 0.0, 1.0);
+            const double ex = px - t * dx, ey = py - t * dy;
+            const double d = ex * ex + ey * ey;
+            const double cross = (dx * py - dy * px) / std::sqrt(len2);
+            if (dBest < 0 || d < dBest || (d == dBest && std::abs(cross) > std::abs(dCrossBest))) {
+                dBest = d;
+                dCrossBest = cross;
+            }
+        }
+    return dBest >= 0 && dCrossBest < 0;
+}
+
 // Roads lie on land: more of their points in the sea than piers and
 // causeways explain means a broken coastline or one that runs the wrong
 // way.
@@ -324,12 +357,22 @@ CSeaSummary GenerateSea(CMapcSource& src) {
     CSeaSummary summary;
     summary.cWays = src.coastlines.size();
     if (src.coastlines.empty() || src.rcHeader.IsInverted() || src.rcHeader.IsEmpty()) return summary;
+    // A tile holds the coastlines meeting its cell: its sea is that of the
+    // cell within the input's box, to meet its neighbours' on the border.
+    CMapRect rc = src.rcHeader;
     if (src.fAtlasTile) {
-        summary.strWarning = "an atlas tile holds only pieces of the coastlines; no sea generated";
-        return summary;
+        if (src.rcTile.IsEmpty()) {
+            summary.strWarning = "an atlas tile that does not name its cell holds only pieces of the coastlines; "
+                                 "no sea generated";
+            return summary;
+        }
+        rc = {std::max(rc.left, src.rcTile.left), std::max(rc.top, src.rcTile.top),
+              std::min(rc.right, src.rcTile.right), std::min(rc.bottom, src.rcTile.bottom)};
+        if (rc.IsEmpty()) return summary;
     }
-    const CBox box{double(src.rcHeader.left), double(src.rcHeader.top), double(src.rcHeader.right),
-                   double(src.rcHeader.bottom)};
+    const CBox box{double(rc.left), double(rc.top), double(rc.right), double(rc.bottom)};
+    const CBox input{double(src.rcHeader.left), double(src.rcHeader.top), double(src.rcHeader.right),
+                     double(src.rcHeader.bottom)};
     const std::vector<CChain> chains = JoinCoastlines(src.coastlines);
 
     std::vector<Ring> open;   // chains and rings that cross the box's edge
@@ -361,13 +404,31 @@ CSeaSummary GenerateSea(CMapcSource& src) {
     // are left out.
     std::vector<Ring> outers;
     std::vector<CPiece> pieces;
+    std::vector<Ring> inInputAll; // a tile's chains cut to the input's box
     std::size_t cLoose = 0;
     bool fWalked = false;
     for (const bool fDropLoose : {false, true}) {
         pieces.clear();
+        inInputAll.clear();
         outers.clear();
         cLoose = 0;
-        for (const Ring& r : open) CutChain(box, r, fDropLoose, pieces, &cLoose);
+        for (const Ring& r : open) {
+            if (!src.fAtlasTile) {
+                CutChain(box, r, fDropLoose, pieces, &cLoose);
+                continue;
+            }
+            // A tile cuts its chains to the input's box as the whole map
+            // does, leading on only the ends inside its cell (where a chain
+            // ends in the input too), then the pieces to its cell: the
+            // neighbouring tiles continue the same lines.
+            std::vector<CPiece> inInput;
+            CutChain(input, r, fDropLoose, inInput, &cLoose, &box);
+            std::size_t cNone = 0;
+            for (CPiece& p : inInput) {
+                CutChain(box, p.pts, false, pieces, &cNone);
+                inInputAll.push_back(std::move(p.pts));
+            }
+        }
         if (pieces.empty() || WalkPieces(box, pieces, outers)) {
             fWalked = true;
             break;
@@ -378,7 +439,11 @@ CSeaSummary GenerateSea(CMapcSource& src) {
                              "no sea generated";
         return summary;
     }
-    if (pieces.empty() && BoxIsWater(box, around, inside)) {
+    // A cell no coastline crosses, with no ring to decide, lies on the
+    // side of the nearest coastline its input holds.
+    const bool fDecideByNearest = src.fAtlasTile && around.empty() && inside.empty() && !inInputAll.empty();
+    if (pieces.empty() &&
+        (fDecideByNearest ? NearestSideIsWater(inInputAll, Midpoint(box)) : BoxIsWater(box, around, inside))) {
         Ring r;
         for (int k = 0; k < 4; ++k) r.push_back(box.Corner(k));
         r.push_back(r.front());

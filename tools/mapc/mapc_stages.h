@@ -99,7 +99,10 @@ struct CMapcSource {
     std::vector<CMapcBoundary> boundaries;
     std::vector<CMapcInterpolation> interpolations;
     std::vector<CMapcCoastline> coastlines;
-    bool fAtlasTile = false; // a tile cut for an atlas: its coastlines are pieces
+    bool fAtlasTile = false; // a tile cut for an atlas
+    // A tile's own cell (empty when its file does not name it): its
+    // coastlines are complete only where they meet the cell.
+    CMapRect rcTile = CMapRect::MakeEmpty();
     std::unordered_map<OsmId, CMapcAddressTags> addressNodes; // nodes with a house number
     std::unordered_map<OsmId, CMapPoint> addressNodePoints;
     // associatedStreet relations: ('n'|'w') << 56 | id of a house -> street name.
@@ -130,9 +133,9 @@ void ClipToBox(CMapcSource& src);
 // A coastline ending inside the box (cut there by the extract) goes on
 // straight to the nearest edge. Pieces that do not alternate between land
 // and water along the edge, or a sea that would cover the roads, leave the
-// map without sea and say why in the warning; so does an atlas tile, which
-// holds only the coastline ways that touch it, measured against the whole
-// input's box.
+// map without sea and say why in the warning. An atlas tile, which holds
+// the coastline ways meeting its cell, builds the sea of its cell within
+// the input's box (no sea without its cell named).
 constexpr WORD c_wSeaAreaType = 0x28;
 struct CSeaSummary {
     std::size_t cWays = 0;    // coastline ways read

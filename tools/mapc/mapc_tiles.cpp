@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -53,6 +54,18 @@ public:
     }
     double South(Key k) const { return (k / m_cColumns) * m_dSize - 90.0; }
     double West(Key k) const { return (k % m_cColumns) * m_dSize - 180.0; }
+    // Computed as the neighbours' South and West are, so that shared
+    // borders are equal to the last bit.
+    double North(Key k) const { return (k / m_cColumns + 1) * m_dSize - 90.0; }
+    double East(Key k) const { return (k % m_cColumns + 1) * m_dSize - 180.0; }
+    // Every cell of the rectangle spanned by two cells.
+    template <class Fn>
+    void ForEachKeyBetween(Key a, Key b, Fn&& fn) const {
+        const auto [r0, r1] = std::minmax({a / m_cColumns, b / m_cColumns});
+        const auto [c0, c1] = std::minmax({a % m_cColumns, b % m_cColumns});
+        for (Key row = r0; row <= r1; ++row)
+            for (Key col = c0; col <= c1; ++col) fn(row * m_cColumns + col);
+    }
     // Every cell meeting the box (degrees).
     template <class Fn>
     void ForEachKeyIn(double dSouth, double dWest, double dNorth, double dEast, Fn&& fn) const {
@@ -134,6 +147,11 @@ int BoundaryLevel(const osmium::Relation& r) {
 }
 
 // A place that may become the city of objects up to its reach away.
+bool IsCoastline(const osmium::Way& w) {
+    const char* szNatural = w.tags()["natural"];
+    return szNatural && std::strcmp(szNatural, "coastline") == 0;
+}
+
 bool IsCityNode(const osmium::Node& n) {
     const char* szPlace = n.tags()["place"];
     return szPlace && n.tags()["name"] && IsCityPlace(szPlace);
@@ -179,6 +197,41 @@ bool ClipTileBounds(const std::string& strZem, const CTile& t) {
     for (int i = 0; i < 4; ++i)
         for (int k = 0; k < 4; ++k) b[4 * i + k] = static_cast<unsigned char>(static_cast<std::uint32_t>(v[i]) >> (8 * k));
     return static_cast<bool>(f.seekp(16)) && static_cast<bool>(f.write(reinterpret_cast<const char*>(b), 16));
+}
+
+std::string TileGenerator(const CTile& t) {
+    char sz[128];
+    std::snprintf(sz, sizeof sz, "%s %.7f,%.7f,%.7f,%.7f", c_szTileGenerator, t.dWest, t.dSouth, t.dEast, t.dNorth);
+    return sz;
+}
+
+CTileGeneratorInfo ParseTileGenerator(std::string_view str) {
+    CTileGeneratorInfo info;
+    const std::string_view prefix = c_szTileGenerator;
+    if (str.substr(0, prefix.size()) != prefix) return info;
+    str.remove_prefix(prefix.size());
+    if (str.empty()) {
+        info.fTile = true;
+        return info;
+    }
+    if (str.front() != ' ') return info; // another program's name
+    info.fTile = true;
+    str.remove_prefix(1);
+    std::array<double, 4> v{};
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const char* const pEnd = str.data() + str.size();
+        const auto [p, ec] = std::from_chars(str.data(), pEnd, v[i]);
+        if (ec != std::errc{} || !std::isfinite(v[i])) return info;
+        str.remove_prefix(static_cast<std::size_t>(p - str.data()));
+        if (i + 1 < v.size()) {
+            if (str.empty() || str.front() != ',') return info;
+            str.remove_prefix(1);
+        }
+    }
+    const bool fValid = str.empty() && v[0] >= -180 && v[0] < v[2] && v[2] <= 180 && v[1] >= -90 && v[1] < v[3] &&
+                        v[3] <= 90;
+    if (fValid) info.cell = v;
+    return info;
 }
 
 std::string TileName(double dLat, double dLon) {
@@ -237,6 +290,15 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
                 }
                 // A way's search data take their city from its middle point.
                 if (!keys.empty() && !w.tags().empty()) wayHomes.Add(w.id(), keys[keys.size() / 2]);
+                // A coastline also goes to the tiles its segments cross
+                // without a node there: each tile's sea needs every
+                // coastline crossing its edge.
+                if (IsCoastline(w))
+                    for (std::size_t i = 0, n = keys.size(); i + 1 < n; ++i)
+                        if (keys[i] != keys[i + 1])
+                            grid.ForEachKeyBetween(keys[i], keys[i + 1], [&](Key k) {
+                                if (nodesInTile.count(k)) keys.push_back(k);
+                            });
                 std::sort(keys.begin(), keys.end());
                 keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
                 for (Key k : keys) {
@@ -314,7 +376,6 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
         // Pass 3: every object into the files of its tiles.
         std::map<Key, std::unique_ptr<osmium::io::Writer>> writers;
         osmium::io::Header header;
-        header.set("generator", c_szTileGenerator);
         {
             // The input's declared box: the tiles clip to it as the whole file would.
             osmium::io::Reader reader{strInput, osmium::osm_entity_bits::nothing};
@@ -329,8 +390,9 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
             t.cNodes = c;
             t.dSouth = grid.South(k);
             t.dWest = grid.West(k);
-            t.dNorth = t.dSouth + options.dSize;
-            t.dEast = t.dWest + options.dSize;
+            t.dNorth = grid.North(k);
+            t.dEast = grid.East(k);
+            header.set("generator", TileGenerator(t));
             writers[k] = std::make_unique<osmium::io::Writer>(osmium::io::File{t.strFile}, header,
                                                               osmium::io::overwrite::allow);
             tiles.push_back(std::move(t));

@@ -13,16 +13,21 @@
 // boundaries also come, marked, to the tiles within a city's reach, where
 // objects may take their city from them.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velka::mapc {
 
 // The tag marking an object in a tile that is not its home (value "yes").
 inline constexpr const char* c_szTileCopyKey = "velka:tile_copy";
-// The generator named in the header of every tile file.
+// The generator named in the header of every tile file, followed by the
+// tile's cell ("velkatool mapc --atlas W,S,E,N" in degrees): the header's
+// box stays the whole input's, which the clip stage needs.
 inline constexpr const char* c_szTileGenerator = "velkatool mapc --atlas";
 
 struct CTile {
@@ -47,6 +52,18 @@ bool CutTiles(const std::string& strInput, const CTileOptions& options, std::vec
 // Narrows the bounds in a compiled tile's header to its cell (the objects
 // stay whole); false when the file cannot be updated.
 bool ClipTileBounds(const std::string& strZem, const CTile& tile);
+
+// The generator string of a tile's file, naming its cell.
+std::string TileGenerator(const CTile& tile);
+
+// What a tile file's generator string says: whether it names a tile at
+// all, and the tile's cell (west, south, east, north in degrees) when it
+// gives one in the form TileGenerator writes.
+struct CTileGeneratorInfo {
+    bool fTile = false;
+    std::optional<std::array<double, 4>> cell;
+};
+CTileGeneratorInfo ParseTileGenerator(std::string_view strGenerator);
 
 // The tile name of the cell whose south-west corner is (lat, lon).
 std::string TileName(double dLat, double dLon);
