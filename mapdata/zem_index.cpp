@@ -143,6 +143,18 @@ void CZemParser::ReadIndexHeaders() {
         const std::size_t cFields = std::uint64_t{dwPai} + c_cbPaiNames <= m_cFileSize ? 12 : 6;
         for (std::size_t i = 0; i < cFields; ++i) ReadDword(std::uint64_t{dwPai} + 4 * i, v[i]);
         m_pai = {v[0], v[1], v[2], v[3], v[4], v[5], {v[6], v[8], v[10]}, {v[7], v[9], v[11]}};
+        // A count the file cannot hold is cut to the entries that lie in it,
+        // so a damaged count makes no search allocate or walk past the data.
+        // (The region and country counts stay: they set the cities' bit widths.)
+        auto fit = [this](DWORD dwCount, DWORD dwOffset, std::uint64_t cBitsPerEntry) {
+            if (dwOffset >= m_cFileSize) return DWORD{0};
+            const std::uint64_t cFit = (m_cFileSize - dwOffset) * 8 / std::max<std::uint64_t>(cBitsPerEntry, 1);
+            return static_cast<DWORD>(std::min<std::uint64_t>(dwCount, cFit));
+        };
+        const std::uint64_t R = m_dwBitsInLabelReference;
+        const unsigned G = m_pai.cRegions ? BitLen(m_pai.cRegions - 1) : 0;
+        m_pai.cCities = fit(m_pai.cCities, m_pai.dwCitiesOffset, R + G + 1);
+        for (int t = 0; t < 3; ++t) m_pai.acNames[t] = fit(m_pai.acNames[t], m_pai.adwNameTable[t], R);
     }
     const DWORD dwObjects = HeaderDword(c_ofsObjectsIndex);
     if (dwObjects != 0 && std::uint64_t{dwObjects} + c_cbObjectsIndex <= m_cFileSize) {

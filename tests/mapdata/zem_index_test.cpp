@@ -314,6 +314,28 @@ TEST_F(HandMadeIndexes, DamagedIndexesNeverReadOutsideTheFile) {
             for (DWORD i = 0; i < std::min<DWORD>(objects->Count(), 8); ++i) objects->Item(i, item, 0x3FE);
         }
     }
+    // Counts of cities and names larger than the file can hold are cut to
+    // the entries in it: an address search neither allocates for them nor
+    // walks them, and what the file holds is still found.
+    {
+        std::vector<BYTE> big = m_bytes;
+        std::uint32_t pai = 0;
+        std::memcpy(&pai, big.data() + 464, 4);
+        for (std::size_t field : {20, 28, 36, 44}) Le32(big, pai + field, 0xFFFFFFF0u);
+        auto p = OpenMapMemory(u"counts.zem", big.data(), big.size(), c_dwOpenAll);
+        auto* pZem = dynamic_cast<CZemParser*>(p.get());
+        ASSERT_TRUE(pZem);
+        const std::uint64_t cBits = 8 * std::uint64_t{big.size()};
+        EXPECT_LE(pZem->Pai().cCities, cBits);
+        for (DWORD c : pZem->Pai().acNames) EXPECT_LE(c, cBits);
+        std::u16string s;
+        ASSERT_TRUE(pZem->NameTableEntry(1, 1, s));
+        EXPECT_EQ(s, u"Städtle");
+        EXPECT_TRUE(pZem->FindByAddress(-1, u"", u"städtle", u"", nullptr));
+        auto cities = pZem->CreateCitiesQuery();
+        ASSERT_TRUE(cities);
+        EXPECT_LT(cities->FindFirst(u"VAD"), cities->Count());
+    }
     // The PAI offset set to 0 while the objects index stays: no cities.
     Le32(m_bytes, 464, 0);
     auto p = OpenMapMemory(u"nopai.zem", m_bytes.data(), m_bytes.size(), c_dwOpenAll);
