@@ -350,15 +350,21 @@ void InitPositioning() {
 // workers may still wait on the stop event: stop them first. The handler is
 // registered after the globals exist, so it runs before they are destroyed.
 namespace {
-void StopWorkersAtExit() {
+// Tells the readers and the simulation to stop and waits for them.
+void SignalAndJoinWorkers() {
     g_fStopping = true;
     if (g_pStopEvent) g_pStopEvent->Set();
+    JoinWorkers(g_aReaders, g_cReaderHandles.load(), 2000);
+    g_cReaderHandles = 0;
+    JoinWorkers(&g_simulation, 1, 2000);
+}
+
+void StopWorkersAtExit() {
     const auto self = std::this_thread::get_id();
     for (WorkerSlot& slot : g_aReaders)
         if (slot.thread.get_id() == self) return;
     if (g_simulation.thread.get_id() == self) return;
-    JoinWorkers(g_aReaders, c_cMaxComPort + 2, 2000);
-    JoinWorkers(&g_simulation, 1, 2000);
+    SignalAndJoinWorkers();
 }
 } // namespace
 
@@ -411,11 +417,7 @@ void StopPositioning() {
         SatelliteTableCompleted();
         CallOrSkip(PositioningHooks().pfnPagesPositioningStopped);
     }
-    g_fStopping = true;
-    if (g_pStopEvent) g_pStopEvent->Set();
-    JoinWorkers(g_aReaders, g_cReaderHandles.load(), 2000);
-    g_cReaderHandles = 0;
-    JoinWorkers(&g_simulation, 1, 2000);
+    SignalAndJoinWorkers();
     SetGpsStatus(IDS_GPS_NOT_CONNECTED);
 }
 
