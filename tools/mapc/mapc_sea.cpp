@@ -452,19 +452,23 @@ CSeaSummary GenerateSea(CMapcSource& src) {
     for (const Ring& r : inside)
         if (SignedArea2(r) < 0) outers.push_back(r);
 
-    // Islands become holes of the smallest water ring holding them.
+    // Islands become holes of the smallest water ring holding them. The
+    // rings' sizes and extents are measured once, not for every island.
+    std::vector<double> outerAreas;
+    std::vector<CMapRect> outerExtents;
+    for (const Ring& o : outers) {
+        outerAreas.push_back(std::abs(SignedArea2(o)));
+        outerExtents.push_back(CMapRect::MakeEmpty());
+        outerExtents.back().Add(o.data(), o.size());
+    }
     std::vector<std::vector<const Ring*>> holes(outers.size());
     for (const Ring& r : inside) {
         if (SignedArea2(r) <= 0) continue;
         std::size_t best = outers.size();
-        double dBest = 0;
-        for (std::size_t o = 0; o < outers.size(); ++o) {
-            const double a = std::abs(SignedArea2(outers[o]));
-            if (RingContains(outers[o], r.front()) && (best == outers.size() || a < dBest)) {
+        for (std::size_t o = 0; o < outers.size(); ++o)
+            if ((best == outers.size() || outerAreas[o] < outerAreas[best]) && outerExtents[o].Contains(r.front()) &&
+                RingContains(outers[o], r.front()))
                 best = o;
-                dBest = a;
-            }
-        }
         if (best < outers.size()) holes[best].push_back(&r);
     }
 
